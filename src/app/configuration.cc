@@ -1,0 +1,25 @@
+#include "app/configuration.h"
+
+#include "platform/paths.h"
+
+namespace brisko::app {
+
+ToolchainPaths toolchainPathsFor(const std::string& pbFolder, const std::string& tempFolder) {
+  const std::string compilers = std::string("compilers") + platform::kPathSeparator;
+  ToolchainPaths paths;
+  paths.pbFolder = pbFolder;
+  paths.compilerPath = pbFolder + compilers + "PBcompiler.exe";
+  paths.fasmPath = pbFolder + compilers + "fasm.exe";
+  paths.polibPath = pbFolder + compilers + "polib.exe";
+  paths.tempFolder = tempFolder;
+  return paths;
+}
+
+std::string trimSpaces(const std::string& text) {
+  const auto first = text.find_first_not_of(' ');
+  if (first == std::string::npos) return {};
+  const auto last = text.find_last_not_of(' ');
+  return text.substr(first, last - first + 1);
+}
+
+}  // namespace brisko::app

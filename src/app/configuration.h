@@ -1,0 +1,61 @@
+// The configuration records that start-up fills and every later stage reads.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace brisko::app {
+
+// Where the PureBasic installation and its tools are; filled once at start-up.
+struct ToolchainPaths {
+  std::string pbFolder;      // installation folder with its trailing separator; empty if none
+  std::string compilerPath;  // pbFolder + "compilers\PBcompiler.exe"
+  std::string fasmPath;      // pbFolder + "compilers\fasm.exe"
+  std::string polibPath;     // pbFolder + "compilers\polib.exe"
+  std::string tempFolder;    // the user's temporary folder with its trailing separator
+};
+
+// Forms the three tool paths from a folder by plain concatenation (nothing is normalised, so
+// an empty folder gives relative paths).
+ToolchainPaths toolchainPathsFor(const std::string& pbFolder, const std::string& tempFolder);
+
+// Option bits of one user action.
+enum OptionBit : std::uint32_t {
+  kCommented = 0x01,
+  kInlineAsm = 0x02,
+  kThreadsafe = 0x04,
+  kUnicode = 0x08,
+  kExportGlobals = 0x10,
+  kPbWrapper = 0x20,
+  kLogFile = 0x40,
+  kUseExistingAsmFiles = 0x80,
+};
+
+enum class OutputFormat : int { objectFile = 0, staticLibrary = 1 };
+
+struct ConversionOptions {
+  std::uint32_t flags = 0;
+  OutputFormat outputFormat = OutputFormat::objectFile;
+
+  bool has(OptionBit bit) const { return (flags & bit) != 0; }
+  ConversionOptions with(OptionBit bit) const {
+    ConversionOptions copy = *this;
+    copy.flags |= bit;
+    return copy;
+  }
+};
+
+enum class RequestMode { check, convert };
+
+// What one press of a button (or one console command) hands on.
+struct ConversionRequest {
+  std::string sourcePath;  // trimmed of leading and trailing spaces
+  std::string destinationFolder;
+  ConversionOptions options;
+  RequestMode mode = RequestMode::check;
+};
+
+// Removes leading and trailing U+0020 characters (tabs and other blanks stay).
+std::string trimSpaces(const std::string& text);
+
+}  // namespace brisko::app

@@ -1,0 +1,74 @@
+// The services through which every stage speaks to the user. A front end (window or console)
+// realises the three show* operations; the composition of messages is shared.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "language/language_table.h"
+
+namespace brisko::app {
+
+// Text output of a conversion log: UTF-8, lines ended by CR LF.
+class LogSink {
+ public:
+  virtual ~LogSink() = default;
+  virtual void write(std::string_view text) = 0;
+  void writeLine(std::string_view text) {
+    write(text);
+    write("\r\n");
+  }
+};
+
+enum class MessageIcon { error, information };
+
+class Feedback {
+ public:
+  virtual ~Feedback() = default;
+
+  // The language texts become known during start-up; until then only fixed texts are shown.
+  void attachTexts(const language::LanguageTable* texts) { texts_ = texts; }
+  const std::string& text(int index) const;
+
+  // The log that is open while a conversion with logging runs; nullptr otherwise.
+  void setActiveLog(LogSink* log) { activeLog_ = log; }
+  LogSink* activeLog() const { return activeLog_; }
+
+  // Shows text index as the status line and empties the status detail.
+  void setStatus(int index) { showStatus(text(index)); }
+  // Shows a free text as the status detail.
+  void setStatusDetail(std::string_view detail) { showStatusDetail(detail); }
+  void messageBox(std::string_view title, std::string_view message, MessageIcon icon) {
+    showMessage(title, message, icon);
+  }
+
+  // Code 0 shows and writes nothing. Otherwise shows "Error!" with text code + detail (fatal:
+  // then two line feeds and "Terminating brisko."); a non-fatal report also appends one log
+  // line, with line feeds of the detail turned into spaces, while a log is open. Returns code.
+  int reportError(int code, bool fatal, std::string_view detail = {});
+
+ protected:
+  virtual void showStatus(std::string_view status) = 0;
+  virtual void showStatusDetail(std::string_view detail) = 0;
+  virtual void showMessage(std::string_view title, std::string_view message, MessageIcon icon) = 0;
+
+ private:
+  const language::LanguageTable* texts_ = nullptr;
+  LogSink* activeLog_ = nullptr;
+};
+
+// The detail text convention: a line feed followed by "(", the path and ")".
+std::string pathDetail(std::string_view path);
+
+// What a running conversion asks of the window; a front end without one does nothing.
+class WindowServices {
+ public:
+  virtual ~WindowServices() = default;
+  virtual void lockWindow() {}
+  virtual void unlockWindow() {}
+  virtual void repaintWindow() {}
+  virtual void refreshDestinationView() {}
+  virtual void pollEvents() {}
+};
+
+}  // namespace brisko::app

@@ -1,0 +1,18 @@
+// The checks a source path passes before anything is run for it.
+#pragma once
+
+#include <string>
+
+#include "app/feedback.h"
+#include "platform/file_system.h"
+
+namespace brisko::app {
+
+// Returns 0 for a usable source; otherwise reports (not fatal, the path as detail) and
+// returns 12 "Invalid file." for a folder, 11 "File not found." for a missing path. On POSIX
+// a path holding a double quote is refused with 12 too: the tool command lines could not
+// carry it.
+int validateSourcePath(Feedback& feedback, const platform::FileSystem& files,
+                       const std::string& path);
+
+}  // namespace brisko::app

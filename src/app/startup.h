@@ -1,0 +1,58 @@
+// Bringing the program up: language texts, the PureBasic installation and its three tools.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "app/configuration.h"
+#include "app/feedback.h"
+#include "language/language_table.h"
+#include "platform/file_system.h"
+#include "platform/installation_command.h"
+#include "platform/system.h"
+
+namespace brisko::app {
+
+struct StartupInputs {
+  platform::FileSystem& files;
+  const platform::Environment& environment;
+  platform::TempFolder& tempFolder;
+  const platform::InstallationCommandSource& installationCommand;
+  Feedback& feedback;
+  // Whether the front end obtained its start-up resources (the window's icon); a front end
+  // without a window has none to load and passes true.
+  bool resourcesObtained = true;
+  // The installation folder given directly (console option); replaces discovery.
+  std::optional<std::string> pbFolderOverride;
+};
+
+struct StartupState {
+  ToolchainPaths paths;
+  language::LanguageTable texts;
+};
+
+// Start-up codes of the three tool checks, in the order they are made.
+inline constexpr int kNoCompiler = 3;
+inline constexpr int kNoFasm = 4;
+inline constexpr int kNoPolib = 5;
+
+// A tool passes when its file exists, is not a folder and is larger than zero bytes.
+bool toolFilePresent(const platform::FileSystem& files, const std::string& path);
+
+// Returns 0 when the first tool missing; otherwise the code (3, 4 or 5) of the first one that
+// is missing, in the order compiler, FASM, polib.
+int checkTools(const platform::FileSystem& files, const ToolchainPaths& paths);
+
+// Runs the start-up steps up to the tool checks. On success fills state, attaches its texts
+// to the feedback and returns true; on failure the fatal message has been shown and the
+// program must end.
+bool startUp(const StartupInputs& inputs, StartupState& state);
+
+// The fixed English messages shown before any language text exists.
+inline constexpr const char* kInitialisingProblem =
+    "There was a problem initialising the program.\n\nTerminating brisko.";
+inline constexpr const char* kLanguageFileProblem =
+    "There was a problem loading the language file.\nNot even the default language file could "
+    "be unpacked!\n\nTerminating brisko.";
+
+}  // namespace brisko::app

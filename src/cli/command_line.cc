@@ -1,0 +1,122 @@
+#include "cli/command_line.h"
+
+#include <map>
+
+namespace brisko::cli {
+namespace {
+
+struct Flag {
+  app::OptionBit bit;
+  bool checkToo;  // also allowed with "check"
+};
+
+const std::map<std::string, Flag>& optionFlags() {
+  static const std::map<std::string, Flag> flags = {
+      {"--threadsafe", {app::kThreadsafe, true}},
+      {"--unicode", {app::kUnicode, true}},
+      {"--inline-asm", {app::kInlineAsm, true}},
+      {"--export-globals", {app::kExportGlobals, false}},
+      {"--log", {app::kLogFile, false}},
+      {"--wrapper", {app::kPbWrapper, false}},
+      {"--use-existing-asm", {app::kUseExistingAsmFiles, false}},
+  };
+  return flags;
+}
+
+}  // namespace
+
+ParseResult parseCommandLine(const std::vector<std::string>& arguments) {
+  ParseResult result;
+  CommandLine& line = result.commandLine;
+  std::vector<std::string> positional;
+  std::vector<std::string> convertOnly;
+  std::vector<std::string> actionOptions;
+  bool lib = false;
+
+  for (std::size_t i = 0; i < arguments.size(); ++i) {
+    const std::string& arg = arguments[i];
+    auto value = [&](const char* name) -> std::optional<std::string> {
+      if (i + 1 >= arguments.size()) {
+        result.error = std::string("option ") + name + " needs a value";
+        return std::nullopt;
+      }
+      return arguments[++i];
+    };
+    if (arg == "--help" || arg == "-h") {
+      line.command = Command::help;
+      return result;
+    }
+    if (arg == "--version") {
+      line.command = Command::version;
+      return result;
+    }
+    if (arg == "--pb-folder") {
+      line.pbFolder = value("--pb-folder");
+    } else if (arg == "--tools-file") {
+      line.toolsFile = value("--tools-file");
+    } else if (arg == "--dest") {
+      actionOptions.push_back(arg);
+      line.destination = value("--dest");
+      convertOnly.push_back(arg);
+    } else if (arg == "--lib") {
+      actionOptions.push_back(arg);
+      lib = true;
+      convertOnly.push_back(arg);
+    } else if (auto flag = optionFlags().find(arg); flag != optionFlags().end()) {
+      line.options.flags |= flag->second.bit;
+      actionOptions.push_back(arg);
+      if (!flag->second.checkToo) convertOnly.push_back(arg);
+    } else if (arg.size() > 1 && arg[0] == '-' && arg != "-") {
+      result.error = "unknown option " + arg;
+    } else {
+      positional.push_back(arg);
+    }
+    if (!result.error.empty()) return result;
+  }
+
+  if (positional.empty()) {
+    result.error = "no command given";
+    return result;
+  }
+  const std::string& name = positional[0];
+  if (name == "check") {
+    line.command = Command::check;
+  } else if (name == "convert") {
+    line.command = Command::convert;
+  } else if (name == "register-ide") {
+    line.command = Command::registerIde;
+  } else {
+    result.error = "unknown command " + name;
+    return result;
+  }
+
+  const std::size_t sources = positional.size() - 1;
+  if (line.command == Command::registerIde) {
+    if (sources != 0) result.error = "register-ide takes no source file";
+  } else if (sources != 1) {
+    result.error = name + " takes exactly one source file";
+  } else {
+    line.source = positional[1];
+  }
+  if (result.error.empty() && line.command == Command::registerIde && !actionOptions.empty()) {
+    result.error = "register-ide takes no option " + actionOptions.front();
+  } else if (result.error.empty() && line.command == Command::check && !convertOnly.empty()) {
+    result.error = "option " + convertOnly.front() + " belongs to convert";
+  }
+  if (lib) line.options.outputFormat = app::OutputFormat::staticLibrary;
+  return result;
+}
+
+std::string usageText() {
+  return "usage: brisko [GLOBAL] check SOURCE [--threadsafe] [--unicode] [--inline-asm]\n"
+         "       brisko [GLOBAL] convert SOURCE [--dest DIR] [--lib] [--threadsafe] [--unicode]\n"
+         "              [--inline-asm] [--export-globals] [--log] [--wrapper] "
+         "[--use-existing-asm]\n"
+         "       brisko [GLOBAL] register-ide\n"
+         "GLOBAL: --pb-folder DIR   the PureBasic installation folder (overrides "
+         "BRISKO_PB_COMMAND)\n"
+         "        --tools-file FILE the PureBasic IDE's tools file\n"
+         "        --help, --version\n";
+}
+
+}  // namespace brisko::cli

@@ -1,0 +1,34 @@
+// The console front end's command line.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/configuration.h"
+
+namespace brisko::cli {
+
+enum class Command { none, check, convert, registerIde, help, version };
+
+struct CommandLine {
+  Command command = Command::none;
+  std::string source;
+  std::optional<std::string> destination;  // --dest
+  app::ConversionOptions options;
+  std::optional<std::string> pbFolder;   // --pb-folder
+  std::optional<std::string> toolsFile;  // --tools-file
+};
+
+struct ParseResult {
+  CommandLine commandLine;
+  std::string error;  // empty when the command line is usable
+};
+
+// Parses the arguments after the program name. Options may stand before or after the
+// source; global options may stand anywhere.
+ParseResult parseCommandLine(const std::vector<std::string>& arguments);
+
+std::string usageText();
+
+}  // namespace brisko::cli

@@ -1,0 +1,84 @@
+#include "cli/console_app.h"
+
+#include <cstdio>
+
+#include "app/request_validation.h"
+#include "app/services.h"
+#include "app/startup.h"
+#include "cli/command_line.h"
+#include "language/text_ids.h"
+#include "pipeline/compile_source.h"
+#include "platform/paths.h"
+
+namespace brisko::cli {
+namespace {
+
+// Paths given on the command line may use either separator.
+std::string inputPath(const std::string& path) { return platform::nativeSeparators(path); }
+
+int runCheck(app::Services& services, const CommandLine& line) {
+  const std::string source = app::trimSpaces(inputPath(line.source));
+  if (app::validateSourcePath(services.feedback, services.files, source) != 0) {
+    return kExitFailure;
+  }
+  // The check never asks for the listing.
+  app::ConversionOptions options = line.options;
+  options.flags &= app::kInlineAsm | app::kThreadsafe | app::kUnicode;
+  const int result = pipeline::compileSource(services, source, "", true, options);
+  services.feedback.setStatus(language::kStatusbarAwaitingInstructions);
+  return result == language::kObjectNoCompilerError ? kExitSuccess : kExitFailure;
+}
+
+int notAvailable(app::Feedback& feedback, const char* what) {
+  feedback.messageBox(feedback.text(language::kGuiTitle),
+                      std::string(what) + " is not available in this version of brisko yet.",
+                      app::MessageIcon::error);
+  return kExitFailure;
+}
+
+}  // namespace
+
+int runConsole(const std::vector<std::string>& arguments, ConsolePlatform& platform,
+               std::FILE* usageOut, std::FILE* errorOut) {
+  const ParseResult parsed = parseCommandLine(arguments);
+  if (!parsed.error.empty()) {
+    std::fprintf(errorOut, "brisko: %s\n%s", parsed.error.c_str(), usageText().c_str());
+    return kExitUsage;
+  }
+  const CommandLine& line = parsed.commandLine;
+  if (line.command == Command::help) {
+    std::fputs(usageText().c_str(), usageOut);
+    return kExitSuccess;
+  }
+  if (line.command == Command::version) {
+    std::fputs("brisko version 2.0 Beta 1\n", usageOut);
+    return kExitSuccess;
+  }
+
+  app::StartupInputs inputs{platform.files,
+                            platform.environment,
+                            platform.tempFolder,
+                            platform.installationCommand,
+                            platform.feedback,
+                            true,
+                            std::nullopt};
+  if (line.pbFolder) inputs.pbFolderOverride = inputPath(*line.pbFolder);
+  app::StartupState state;
+  if (!app::startUp(inputs, state)) return kExitFailure;
+
+  app::WindowServices noWindow;
+  app::Services services{platform.files,    platform.processes, platform.clock,
+                         platform.feedback, noWindow,           state.paths};
+  switch (line.command) {
+    case Command::check:
+      return runCheck(services, line);
+    case Command::convert:
+      return notAvailable(platform.feedback, "Converting");
+    case Command::registerIde:
+      return notAvailable(platform.feedback, "Registering brisko as a PureBasic IDE tool");
+    default:
+      return kExitUsage;
+  }
+}
+
+}  // namespace brisko::cli

@@ -1,0 +1,19 @@
+// Loading the language texts at start-up: the first ".lan" file of the languages folder, or
+// the built-in English file when there is none.
+#pragma once
+
+#include <string>
+
+#include "language/language_table.h"
+#include "platform/file_system.h"
+
+namespace brisko::language {
+
+// languagesFolder: the "languages" folder beside the executable, with its trailing
+// separator. tempFolder: the user's temporary folder, with its trailing separator, where the
+// built-in file is written out for the load and deleted again. Fills table and returns true
+// on success; on failure the table's content is unspecified.
+bool loadLanguageTable(platform::FileSystem& files, const std::string& languagesFolder,
+                       const std::string& tempFolder, LanguageTable& table);
+
+}  // namespace brisko::language

@@ -1,0 +1,29 @@
+// The texts of the loaded language file, addressed by index (see text_ids.h).
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+namespace brisko::language {
+
+class LanguageTable {
+ public:
+  LanguageTable() = default;
+  explicit LanguageTable(std::vector<std::string> texts) : texts_(std::move(texts)) {}
+
+  // Text number index. A language file may hold fewer texts than the built-in one; an index
+  // beyond its texts yields an empty text.
+  const std::string& text(int index) const;
+
+  void append(std::string text) { texts_.push_back(std::move(text)); }
+  void clear() { texts_.clear(); }
+  std::size_t size() const { return texts_.size(); }
+  bool empty() const { return texts_.empty(); }
+  const std::vector<std::string>& texts() const { return texts_; }
+
+ private:
+  std::vector<std::string> texts_;
+};
+
+}  // namespace brisko::language

@@ -1,0 +1,42 @@
+#include "pipeline/program_runner.h"
+
+#include "platform/code_pages.h"
+
+namespace brisko::pipeline {
+
+RunningProgram::RunningProgram(std::unique_ptr<platform::ChildProcess> process)
+    : process_(std::move(process)) {}
+
+bool RunningProgram::isRunning() { return process_ && process_->isRunning(); }
+
+std::size_t RunningProgram::readOutput(char* buffer, std::size_t size) {
+  return process_ ? process_->readOutput(buffer, size) : 0;
+}
+
+std::string RunningProgram::readErrorText() {
+  return process_ ? platform::ansiToUtf8(process_->errorBytes()) : std::string();
+}
+
+int RunningProgram::exitCode() { return process_ ? process_->exitCode() : -1; }
+
+void RunningProgram::close() { process_.reset(); }
+
+std::string ProgramRunner::commandLine(const std::string& programPath,
+                                       const std::string& parameters) {
+  std::string line = (!programPath.empty() && programPath.front() == '"')
+                         ? programPath
+                         : "\"" + programPath + "\"";
+  if (!parameters.empty()) line += " " + parameters;
+  return line;
+}
+
+std::unique_ptr<RunningProgram> ProgramRunner::start(const std::string& programPath,
+                                                     const std::string& parameters,
+                                                     const std::string& workingFolder,
+                                                     platform::CapturedStream captured) {
+  auto process = launcher_.start(commandLine(programPath, parameters), workingFolder, captured);
+  if (!process) return nullptr;
+  return std::make_unique<RunningProgram>(std::move(process));
+}
+
+}  // namespace brisko::pipeline

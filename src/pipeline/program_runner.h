@@ -1,0 +1,43 @@
+// Starting the installation's tools: one child process, one captured stream, waited for
+// synchronously.
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <string>
+
+#include "platform/process.h"
+
+namespace brisko::pipeline {
+
+class RunningProgram {
+ public:
+  explicit RunningProgram(std::unique_ptr<platform::ChildProcess> process);
+  bool isRunning();
+  std::size_t readOutput(char* buffer, std::size_t size);
+  // Everything written to standard error, decoded with the ANSI code page.
+  std::string readErrorText();
+  int exitCode();
+  void close();
+
+ private:
+  std::unique_ptr<platform::ChildProcess> process_;
+};
+
+class ProgramRunner {
+ public:
+  explicit ProgramRunner(platform::ProcessLauncher& launcher) : launcher_(launcher) {}
+  // The command line is the program path in double quotes (unless it already begins with
+  // one), then, when parameters are not empty, one space and the parameters unchanged.
+  static std::string commandLine(const std::string& programPath, const std::string& parameters);
+  // Nothing when the process cannot be created.
+  std::unique_ptr<RunningProgram> start(const std::string& programPath,
+                                        const std::string& parameters,
+                                        const std::string& workingFolder,
+                                        platform::CapturedStream captured);
+
+ private:
+  platform::ProcessLauncher& launcher_;
+};
+
+}  // namespace brisko::pipeline

@@ -1,0 +1,31 @@
+#include "platform/paths.h"
+
+namespace brisko::platform {
+
+std::string folderPart(std::string_view path) {
+  const auto last = path.find_last_of("\\/");
+  if (last == std::string_view::npos) return {};
+  return std::string(path.substr(0, last + 1));
+}
+
+std::string filePart(std::string_view path) {
+  const auto last = path.find_last_of("\\/");
+  if (last == std::string_view::npos) return std::string(path);
+  return std::string(path.substr(last + 1));
+}
+
+std::string withTrailingSeparator(std::string_view folder) {
+  std::string result(folder);
+  if (!result.empty() && !isPathSeparator(result.back())) result += kPathSeparator;
+  return result;
+}
+
+std::string nativeSeparators(std::string_view path) {
+  std::string result(path);
+  for (char& c : result) {
+    if (isPathSeparator(c)) c = kPathSeparator;
+  }
+  return result;
+}
+
+}  // namespace brisko::platform

@@ -1,0 +1,28 @@
+// Path texts as the program forms them. Windows joins folders with "\", POSIX with "/";
+// both separators are accepted wherever a path is taken apart.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace brisko::platform {
+
+#ifdef _WIN32
+inline constexpr char kPathSeparator = '\\';
+#else
+inline constexpr char kPathSeparator = '/';
+#endif
+
+inline bool isPathSeparator(char c) { return c == '\\' || c == '/'; }
+
+// The folder part of a path: everything up to and including its last separator; empty when
+// the path has none.
+std::string folderPart(std::string_view path);
+// The file part of a path: everything after its last separator.
+std::string filePart(std::string_view path);
+// A folder text with a separator at its end (unchanged when it already has one or is empty).
+std::string withTrailingSeparator(std::string_view folder);
+// Replaces every "\" and "/" by the platform's separator.
+std::string nativeSeparators(std::string_view path);
+
+}  // namespace brisko::platform

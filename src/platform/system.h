@@ -1,0 +1,50 @@
+// Environment, clock and temporary folder of the running process.
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace brisko::platform {
+
+struct LocalTime {
+  int year = 0;
+  int month = 0;  // 1 to 12
+  int day = 0;    // 1 to 31
+  int hour = 0;   // 0 to 23
+  int minute = 0;
+};
+
+class Clock {
+ public:
+  virtual ~Clock() = default;
+  virtual LocalTime now() const = 0;
+};
+
+class Environment {
+ public:
+  virtual ~Environment() = default;
+  virtual std::optional<std::string> variable(const std::string& name) const = 0;
+  // Full path of the running program's executable file.
+  virtual std::string executablePath() const = 0;
+};
+
+// The user's temporary folder. On POSIX it is a folder private to this process (mode 0700),
+// created on first use and removed with everything in it when the object is destroyed; a
+// shared folder such as /tmp would let another user place links where the program writes.
+class TempFolder {
+ public:
+  virtual ~TempFolder() = default;
+  // With its trailing separator; empty when no temporary folder can be had.
+  virtual std::string path() = 0;
+};
+
+// The program's arguments (after its name) as UTF-8 texts.
+std::vector<std::string> programArguments(int argc, char** argv);
+
+std::unique_ptr<Clock> makeSystemClock();
+std::unique_ptr<Environment> makeSystemEnvironment();
+std::unique_ptr<TempFolder> makeSystemTempFolder();
+
+}  // namespace brisko::platform

@@ -1,0 +1,90 @@
+#include "toolchain/discovery.h"
+
+#include "platform/paths.h"
+
+namespace brisko::toolchain {
+
+std::optional<CommandKey> commandKeyFor(int versionClass) {
+  switch (versionClass) {
+    case 10:
+    case 30:
+    case 40:
+      return CommandKey{platform::RegistryRoot::localMachine,
+                        "Software\\Classes\\PureBasic.exe\\shell\\open\\command"};
+    case 5:
+    case 20:
+    case 50:
+    case 60:
+    case 65:
+      return CommandKey{platform::RegistryRoot::classesRoot,
+                        "Applications\\PureBasic.exe\\shell\\open\\command"};
+    case 70:
+    case 75:
+    case 100:
+      return CommandKey{platform::RegistryRoot::currentUser,
+                        "Software\\Classes\\PureBasic.exe\\shell\\open\\command"};
+    default:
+      return std::nullopt;
+  }
+}
+
+int classifyWindowsVersion(int platformId, int major, int minor, std::optional<bool> workstation) {
+  constexpr int kPlatform9x = 1;
+  constexpr int kPlatformNt = 2;
+  if (platformId == kPlatform9x) {
+    if (minor == 0) return 10;
+    if (minor == 10) return 30;
+    if (minor == 90) return 40;
+    return 100;
+  }
+  if (platformId == kPlatformNt) {
+    if (major == 3) return 5;
+    if (major == 4) return 20;
+    if (major == 5) {
+      if (minor == 0) return 50;
+      if (minor == 1) return 60;
+      if (minor == 2) return 65;
+      return 100;
+    }
+    if (major == 6) return workstation.value_or(true) ? 70 : 75;
+  }
+  return 100;
+}
+
+std::string quoteField(std::string_view command, int n) {
+  int field = 1;
+  std::size_t start = 0;
+  while (field < n) {
+    const auto quote = command.find('"', start);
+    if (quote == std::string_view::npos) return {};
+    start = quote + 1;
+    ++field;
+  }
+  const auto end = command.find('"', start);
+  return std::string(command.substr(start, end == std::string_view::npos ? end : end - start));
+}
+
+std::string selectFromCommand(std::string_view command, int selector) {
+  switch (selector) {
+    case 0:
+      return platform::folderPart(quoteField(command, 2));
+    case 1:
+      return quoteField(command, 6);
+    case 2:
+      return quoteField(command, 8);
+    case 3:
+      return quoteField(command, 10);
+    default:
+      return std::string(command);
+  }
+}
+
+std::string discoverInstallation(const platform::InstallationCommandSource& source, int selector) {
+  const auto key = commandKeyFor(source.versionClass());
+  if (!key) return {};
+  const auto command = source.readCommand(key->root, key->subKey);
+  if (!command) return {};
+  return selectFromCommand(*command, selector);
+}
+
+}  // namespace brisko::toolchain

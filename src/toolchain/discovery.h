@@ -1,0 +1,37 @@
+// Finding the PureBasic installation from the IDE's open command.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "platform/installation_command.h"
+
+namespace brisko::toolchain {
+
+// The registry key that holds the IDE's open command for a Windows version class; nothing
+// for a class in no row of the table.
+struct CommandKey {
+  platform::RegistryRoot root;
+  std::string subKey;
+};
+std::optional<CommandKey> commandKeyFor(int versionClass);
+
+// The version class from the fields of the platform's version record. platformId: 1 for the
+// 9x family, 2 for NT; workstation: the product type of NT 6.x (nothing when the extended
+// record could not be obtained).
+int classifyWindowsVersion(int platformId, int major, int minor, std::optional<bool> workstation);
+
+// Field n of a text split at every double quote (field 1 before the first quote); empty
+// when missing.
+std::string quoteField(std::string_view command, int n);
+
+// Applies a selector to the command value: 0 the folder of the first quoted path, 1, 2, 3
+// the third, fourth and fifth quoted items, any other the whole value.
+std::string selectFromCommand(std::string_view command, int selector);
+
+// Discovery: reads the command from the source and applies the selector; empty when it
+// cannot be read.
+std::string discoverInstallation(const platform::InstallationCommandSource& source, int selector);
+
+}  // namespace brisko::toolchain

@@ -1,0 +1,114 @@
+#include "toolchain/discovery.h"
+
+#include <gtest/gtest.h>
+
+namespace brisko::toolchain {
+namespace {
+
+class FakeCommandSource : public platform::InstallationCommandSource {
+ public:
+  int versionClass() const override { return versionClass_; }
+  std::optional<std::string> readCommand(platform::RegistryRoot root,
+                                         const std::string& subKey) const override {
+    askedRoot = root;
+    askedKey = subKey;
+    ++reads;
+    return value;
+  }
+
+  int versionClass_ = 100;
+  std::optional<std::string> value;
+  mutable platform::RegistryRoot askedRoot{};
+  mutable std::string askedKey;
+  mutable int reads = 0;
+};
+
+TEST(DiscoverySelectors, PicksFolderOfFirstQuotedPathAndLaterQuotedItems) {
+  const std::string command =
+      R"("C:\Program Files\PureBasic\PureBasic.exe" "%1" "a b" "" "C:\Users\me\Tools.prefs")";
+  EXPECT_EQ(selectFromCommand(command, 0), "C:\\Program Files\\PureBasic\\");
+  EXPECT_EQ(selectFromCommand(command, 1), "%1");
+  EXPECT_EQ(selectFromCommand(command, 2), "a b");
+  EXPECT_EQ(selectFromCommand(command, 3), "C:\\Users\\me\\Tools.prefs");
+  EXPECT_EQ(selectFromCommand(command, 7), command);
+}
+
+TEST(DiscoverySelectors, IdeCommandWithDocumentPlaceholderHasNoToolsFile) {
+  const std::string command = R"("C:\PureBasic\PureBasic.exe" "%1")";
+  EXPECT_EQ(selectFromCommand(command, 0), "C:\\PureBasic\\");
+  EXPECT_EQ(selectFromCommand(command, 3), "");
+}
+
+TEST(DiscoverySelectors, CommandWithoutQuotesYieldsNothing) {
+  const std::string command = R"(C:\PureBasic\PureBasic.exe %1)";
+  for (int selector = 0; selector <= 3; ++selector) {
+    EXPECT_EQ(selectFromCommand(command, selector), "") << selector;
+  }
+  EXPECT_EQ(selectFromCommand(command, 4), command);
+}
+
+TEST(DiscoverySelectors, FolderPartAcceptsForwardSlashesAndBareNames) {
+  EXPECT_EQ(selectFromCommand(R"("/opt/pb/PureBasic.exe" "%1")", 0), "/opt/pb/");
+  EXPECT_EQ(selectFromCommand(R"("PureBasic.exe" "%1")", 0), "");
+}
+
+TEST(DiscoveryKeys, EachVersionClassConsultsExactlyOneKey) {
+  using platform::RegistryRoot;
+  for (int c : {10, 30, 40}) {
+    auto key = commandKeyFor(c);
+    ASSERT_TRUE(key);
+    EXPECT_EQ(key->root, RegistryRoot::localMachine);
+    EXPECT_EQ(key->subKey, "Software\\Classes\\PureBasic.exe\\shell\\open\\command");
+  }
+  for (int c : {5, 20, 50, 60, 65}) {
+    auto key = commandKeyFor(c);
+    ASSERT_TRUE(key);
+    EXPECT_EQ(key->root, RegistryRoot::classesRoot);
+    EXPECT_EQ(key->subKey, "Applications\\PureBasic.exe\\shell\\open\\command");
+  }
+  for (int c : {70, 75, 100}) {
+    auto key = commandKeyFor(c);
+    ASSERT_TRUE(key);
+    EXPECT_EQ(key->root, RegistryRoot::currentUser);
+  }
+  EXPECT_FALSE(commandKeyFor(0));
+  EXPECT_FALSE(commandKeyFor(66));
+}
+
+TEST(DiscoveryKeys, VersionRecordsMapToClasses) {
+  EXPECT_EQ(classifyWindowsVersion(1, 4, 0, std::nullopt), 10);
+  EXPECT_EQ(classifyWindowsVersion(1, 4, 10, std::nullopt), 30);
+  EXPECT_EQ(classifyWindowsVersion(1, 4, 90, std::nullopt), 40);
+  EXPECT_EQ(classifyWindowsVersion(1, 4, 5, std::nullopt), 100);
+  EXPECT_EQ(classifyWindowsVersion(2, 3, 51, std::nullopt), 5);
+  EXPECT_EQ(classifyWindowsVersion(2, 4, 0, std::nullopt), 20);
+  EXPECT_EQ(classifyWindowsVersion(2, 5, 0, std::nullopt), 50);
+  EXPECT_EQ(classifyWindowsVersion(2, 5, 1, std::nullopt), 60);
+  EXPECT_EQ(classifyWindowsVersion(2, 5, 2, std::nullopt), 65);
+  EXPECT_EQ(classifyWindowsVersion(2, 6, 1, true), 70);
+  EXPECT_EQ(classifyWindowsVersion(2, 6, 0, false), 75);
+  EXPECT_EQ(classifyWindowsVersion(2, 6, 0, std::nullopt), 70);
+  EXPECT_EQ(classifyWindowsVersion(2, 10, 0, true), 100);
+}
+
+TEST(Discovery, XpReadsOnlyTheApplicationsKeyAndAppliesTheSelector) {
+  FakeCommandSource source;
+  source.versionClass_ = 60;
+  source.value = R"("D:\PB\PureBasic.exe" "%1")";
+  EXPECT_EQ(discoverInstallation(source, 0), "D:\\PB\\");
+  EXPECT_EQ(source.reads, 1);
+  EXPECT_EQ(source.askedRoot, platform::RegistryRoot::classesRoot);
+  EXPECT_EQ(source.askedKey, "Applications\\PureBasic.exe\\shell\\open\\command");
+}
+
+TEST(Discovery, UnreadableValueOrUnknownClassGivesEmptyResult) {
+  FakeCommandSource source;
+  EXPECT_EQ(discoverInstallation(source, 0), "");
+  source.versionClass_ = 66;
+  source.value = R"("D:\PB\PureBasic.exe")";
+  EXPECT_EQ(discoverInstallation(source, 0), "");
+  EXPECT_EQ(source.reads, 0);
+}
+
+}  // namespace
+}  // namespace brisko::toolchain
