@@ -14,7 +14,9 @@ namespace brisko::cli {
 namespace {
 
 // Paths given on the command line may use either separator.
-std::string inputPath(const std::string& path) { return platform::nativeSeparators(path); }
+std::string inputPath(const std::string& path) {
+  return platform::nativeSeparators(path);
+}
 
 int runCheck(app::Services& services, const CommandLine& line) {
   const std::string source = app::trimSpaces(inputPath(line.source));
@@ -55,12 +57,9 @@ int runConsole(const std::vector<std::string>& arguments, ConsolePlatform& platf
     return kExitSuccess;
   }
 
-  app::StartupInputs inputs{platform.files,
-                            platform.environment,
-                            platform.tempFolder,
-                            platform.installationCommand,
-                            platform.feedback,
-                            true,
+  app::StartupInputs inputs{platform.files,      platform.environment,
+                            platform.tempFolder, platform.installationCommand,
+                            platform.feedback,   true,
                             std::nullopt};
   if (line.pbFolder) inputs.pbFolderOverride = inputPath(*line.pbFolder);
   app::StartupState state;

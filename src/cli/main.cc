@@ -28,7 +28,7 @@ int main(int argc, char** argv) {
   auto installationCommand = brisko::platform::makeSystemInstallationCommandSource();
   brisko::ui::ConsoleFeedback feedback(stdout, stderr, BRISKO_ISATTY(BRISKO_FILENO(stdout)) != 0);
 
-  brisko::cli::ConsolePlatform platform{*files,       *processes,           *clock,  *environment,
+  brisko::cli::ConsolePlatform platform{*files,      *processes,           *clock,  *environment,
                                         *tempFolder, *installationCommand, feedback};
   return brisko::cli::runConsole(arguments, platform, stdout, stderr);
 }

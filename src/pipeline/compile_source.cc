@@ -41,8 +41,7 @@ int compileSource(app::Services& services, const std::string& sourcePath,
   if (result == language::kObjectNoCompilerError) {
     const std::string folder = outputFolder.empty() ? services.paths.tempFolder : outputFolder;
     const std::string executable = folder + "briskoSourceCompilation.exe";
-    const std::string parameters =
-        "\"" + sourcePath + "\"" + compilerSwitches(executable, options);
+    const std::string parameters = "\"" + sourcePath + "\"" + compilerSwitches(executable, options);
 
     ProgramRunner runner(services.processes);
     auto compiler = runner.start(services.paths.compilerPath, parameters, folder,
@@ -67,12 +66,14 @@ int compileSource(app::Services& services, const std::string& sourcePath,
         std::string errorText = output.substr(position);
         for (int dropped = 0; dropped < 2 && !errorText.empty(); ++dropped) {
           // Drop one whole character, not one byte of it.
-          while (errorText.size() > 1 && (static_cast<unsigned char>(errorText.back()) & 0xC0) == 0x80) {
+          while (errorText.size() > 1 &&
+                 (static_cast<unsigned char>(errorText.back()) & 0xC0) == 0x80) {
             errorText.pop_back();
           }
           errorText.pop_back();
         }
-        feedback.messageBox(title, feedback.text(language::kObjectCompilerError) + "\n\n" + errorText,
+        feedback.messageBox(title,
+                            feedback.text(language::kObjectCompilerError) + "\n\n" + errorText,
                             app::MessageIcon::information);
         if (app::LogSink* log = feedback.activeLog()) log->writeLine(errorText);
       } else if (checkMode) {

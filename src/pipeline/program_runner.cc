@@ -7,7 +7,9 @@ namespace brisko::pipeline {
 RunningProgram::RunningProgram(std::unique_ptr<platform::ChildProcess> process)
     : process_(std::move(process)) {}
 
-bool RunningProgram::isRunning() { return process_ && process_->isRunning(); }
+bool RunningProgram::isRunning() {
+  return process_ && process_->isRunning();
+}
 
 std::size_t RunningProgram::readOutput(char* buffer, std::size_t size) {
   return process_ ? process_->readOutput(buffer, size) : 0;
@@ -17,9 +19,13 @@ std::string RunningProgram::readErrorText() {
   return process_ ? platform::ansiToUtf8(process_->errorBytes()) : std::string();
 }
 
-int RunningProgram::exitCode() { return process_ ? process_->exitCode() : -1; }
+int RunningProgram::exitCode() {
+  return process_ ? process_->exitCode() : -1;
+}
 
-void RunningProgram::close() { process_.reset(); }
+void RunningProgram::close() {
+  process_.reset();
+}
 
 std::string ProgramRunner::commandLine(const std::string& programPath,
                                        const std::string& parameters) {

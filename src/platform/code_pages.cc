@@ -170,6 +170,8 @@ std::string utf8ToUtf16le(std::string_view text) {
   return out;
 }
 
-std::size_t utf16Length(std::string_view text) { return utf8ToUtf16(text).size(); }
+std::size_t utf16Length(std::string_view text) {
+  return utf8ToUtf16(text).size();
+}
 
 }  // namespace brisko::platform

@@ -21,7 +21,8 @@ std::string nameOf(const std::string& key) {
 
 class MemoryOutputFile : public OutputFile {
  public:
-  MemoryOutputFile(MemoryFileSystem& files, std::string key) : files_(files), key_(std::move(key)) {}
+  MemoryOutputFile(MemoryFileSystem& files, std::string key)
+      : files_(files), key_(std::move(key)) {}
   bool write(std::string_view bytes) override {
     if (closed_) return false;
     auto it = files_.nodes_.find(key_);

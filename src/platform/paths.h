@@ -13,7 +13,9 @@ inline constexpr char kPathSeparator = '\\';
 inline constexpr char kPathSeparator = '/';
 #endif
 
-inline bool isPathSeparator(char c) { return c == '\\' || c == '/'; }
+inline bool isPathSeparator(char c) {
+  return c == '\\' || c == '/';
+}
 
 // The folder part of a path: everything up to and including its last separator; empty when
 // the path has none.

@@ -12,7 +12,9 @@ void put(std::FILE* stream, std::string_view text) {
 ConsoleFeedback::ConsoleFeedback(std::FILE* out, std::FILE* err, bool interactive)
     : out_(out), err_(err), interactive_(interactive) {}
 
-ConsoleFeedback::~ConsoleFeedback() { clearDetail(); }
+ConsoleFeedback::~ConsoleFeedback() {
+  clearDetail();
+}
 
 void ConsoleFeedback::clearDetail() {
   if (!detailShown_) return;

@@ -4,7 +4,11 @@
 
 namespace brisko::platform {
 
-std::string ansiToUtf8(std::string_view bytes) { return windows1252ToUtf8(bytes); }
-std::string utf8ToAnsi(std::string_view text) { return utf8ToWindows1252(text); }
+std::string ansiToUtf8(std::string_view bytes) {
+  return windows1252ToUtf8(bytes);
+}
+std::string utf8ToAnsi(std::string_view text) {
+  return utf8ToWindows1252(text);
+}
 
 }  // namespace brisko::platform

@@ -127,6 +127,8 @@ class PosixFileSystem : public FileSystem {
 
 }  // namespace
 
-std::unique_ptr<FileSystem> makeSystemFileSystem() { return std::make_unique<PosixFileSystem>(); }
+std::unique_ptr<FileSystem> makeSystemFileSystem() {
+  return std::make_unique<PosixFileSystem>();
+}
 
 }  // namespace brisko::platform

@@ -16,7 +16,7 @@ class SystemClock : public Clock {
  public:
   LocalTime now() const override {
     const std::time_t seconds = std::time(nullptr);
-    std::tm local {};
+    std::tm local{};
     ::localtime_r(&seconds, &local);
     return {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min};
   }
@@ -37,7 +37,9 @@ class SystemEnvironment : public Environment {
   }
 };
 
-int removeEntry(const char* path, const struct stat*, int, struct FTW*) { return ::remove(path); }
+int removeEntry(const char* path, const struct stat*, int, struct FTW*) {
+  return ::remove(path);
+}
 
 class PrivateTempFolder : public TempFolder {
  public:
@@ -80,11 +82,15 @@ std::vector<std::string> programArguments(int argc, char** argv) {
   return std::vector<std::string>(argv + 1, argv + argc);
 }
 
-std::unique_ptr<Clock> makeSystemClock() { return std::make_unique<SystemClock>(); }
+std::unique_ptr<Clock> makeSystemClock() {
+  return std::make_unique<SystemClock>();
+}
 std::unique_ptr<Environment> makeSystemEnvironment() {
   return std::make_unique<SystemEnvironment>();
 }
-std::unique_ptr<TempFolder> makeSystemTempFolder() { return std::make_unique<PrivateTempFolder>(); }
+std::unique_ptr<TempFolder> makeSystemTempFolder() {
+  return std::make_unique<PrivateTempFolder>();
+}
 std::unique_ptr<InstallationCommandSource> makeSystemInstallationCommandSource() {
   return std::make_unique<EnvironmentInstallationCommand>();
 }

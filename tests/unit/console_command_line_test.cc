@@ -1,0 +1,55 @@
+#include "cli/command_line.h"
+
+#include <gtest/gtest.h>
+
+namespace brisko::cli {
+namespace {
+
+ParseResult parse(std::vector<std::string> args) {
+  return parseCommandLine(args);
+}
+
+TEST(ConsoleCommandLine, OptionsMayStandBeforeOrAfterTheSource) {
+  auto r = parse({"--pb-folder", "/pb", "convert", "--lib", "demo.pb", "--log", "--dest", "/out",
+                  "--wrapper", "--threadsafe", "--unicode", "--inline-asm", "--export-globals",
+                  "--use-existing-asm", "--tools-file", "/t.prefs"});
+  ASSERT_EQ(r.error, "");
+  EXPECT_EQ(r.commandLine.command, Command::convert);
+  EXPECT_EQ(r.commandLine.source, "demo.pb");
+  EXPECT_EQ(r.commandLine.destination, "/out");
+  EXPECT_EQ(r.commandLine.pbFolder, "/pb");
+  EXPECT_EQ(r.commandLine.toolsFile, "/t.prefs");
+  EXPECT_EQ(r.commandLine.options.outputFormat, app::OutputFormat::staticLibrary);
+  EXPECT_EQ(r.commandLine.options.flags, 0xFEu);  // every option bit but "commented"
+}
+
+TEST(ConsoleCommandLine, CheckTakesOnlyCompilerOptions) {
+  auto r = parse({"check", "--unicode", "x.pb"});
+  ASSERT_EQ(r.error, "");
+  EXPECT_EQ(r.commandLine.command, Command::check);
+  EXPECT_EQ(r.commandLine.options.flags, static_cast<std::uint32_t>(app::kUnicode));
+  EXPECT_EQ(r.commandLine.options.outputFormat, app::OutputFormat::objectFile);
+  EXPECT_NE(parse({"check", "x.pb", "--lib"}).error, "");
+  EXPECT_NE(parse({"check", "x.pb", "--wrapper"}).error, "");
+}
+
+TEST(ConsoleCommandLine, UsageErrors) {
+  EXPECT_NE(parse({}).error, "");
+  EXPECT_NE(parse({"compile", "x.pb"}).error, "");
+  EXPECT_NE(parse({"check"}).error, "");
+  EXPECT_NE(parse({"check", "a.pb", "b.pb"}).error, "");
+  EXPECT_NE(parse({"check", "x.pb", "--bogus"}).error, "");
+  EXPECT_NE(parse({"convert", "x.pb", "--dest"}).error, "");
+  EXPECT_NE(parse({"register-ide", "x.pb"}).error, "");
+  EXPECT_NE(parse({"register-ide", "--log"}).error, "");
+  EXPECT_EQ(parse({"register-ide", "--tools-file", "/t"}).error, "");
+  EXPECT_EQ(parse({"check", "-"}).commandLine.source, "-");
+}
+
+TEST(ConsoleCommandLine, HelpAndVersionWinOverEverythingElse) {
+  EXPECT_EQ(parse({"check", "--help"}).commandLine.command, Command::help);
+  EXPECT_EQ(parse({"--version", "bogus"}).commandLine.command, Command::version);
+}
+
+}  // namespace
+}  // namespace brisko::cli

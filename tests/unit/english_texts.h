@@ -1,0 +1,21 @@
+// The built-in English texts, loaded once for tests that check exact messages.
+#pragma once
+
+#include "language/language_loader.h"
+#include "language/language_table.h"
+#include "platform/memory_file_system.h"
+
+namespace brisko::testing {
+
+inline const language::LanguageTable& englishTexts() {
+  static const language::LanguageTable table = [] {
+    platform::MemoryFileSystem files;
+    files.addFolder("/tmp");
+    language::LanguageTable loaded;
+    language::loadLanguageTable(files, "/nowhere/languages/", "/tmp/", loaded);
+    return loaded;
+  }();
+  return table;
+}
+
+}  // namespace brisko::testing

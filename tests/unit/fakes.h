@@ -1,0 +1,140 @@
+// Test doubles shared by the unit tests.
+#pragma once
+
+#include <algorithm>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/feedback.h"
+#include "platform/installation_command.h"
+#include "platform/process.h"
+#include "platform/system.h"
+
+namespace brisko::testing {
+
+struct ShownMessage {
+  std::string title;
+  std::string text;
+  app::MessageIcon icon;
+};
+
+// Records everything the program shows.
+class RecordingFeedback : public app::Feedback {
+ public:
+  std::vector<std::string> statuses;
+  std::vector<std::string> details;
+  std::vector<ShownMessage> messages;
+
+ protected:
+  void showStatus(std::string_view status) override { statuses.emplace_back(status); }
+  void showStatusDetail(std::string_view detail) override { details.emplace_back(detail); }
+  void showMessage(std::string_view title, std::string_view text, app::MessageIcon icon) override {
+    messages.push_back({std::string(title), std::string(text), icon});
+  }
+};
+
+class StringLog : public app::LogSink {
+ public:
+  std::string content;
+  void write(std::string_view text) override { content.append(text); }
+};
+
+class FixedClock : public platform::Clock {
+ public:
+  platform::LocalTime time{2026, 3, 4, 9, 5};
+  platform::LocalTime now() const override { return time; }
+};
+
+class FakeEnvironment : public platform::Environment {
+ public:
+  std::string executable = "/opt/brisko/bin/brisko";
+  std::optional<std::string> variable(const std::string&) const override { return std::nullopt; }
+  std::string executablePath() const override { return executable; }
+};
+
+class FixedTempFolder : public platform::TempFolder {
+ public:
+  std::string folder = "/tmp/brisko-test/";
+  std::string path() override { return folder; }
+};
+
+class FakeInstallationCommand : public platform::InstallationCommandSource {
+ public:
+  std::optional<std::string> command;
+  int versionClass() const override { return 100; }
+  std::optional<std::string> readCommand(platform::RegistryRoot,
+                                         const std::string&) const override {
+    return command;
+  }
+};
+
+// A child process that plays back a scripted output and exit code.
+class ScriptedProcess : public platform::ChildProcess {
+ public:
+  ScriptedProcess(std::string output, std::string errors, int exitCode,
+                  std::vector<std::size_t>* reads)
+      : output_(std::move(output)),
+        errors_(std::move(errors)),
+        exitCode_(exitCode),
+        reads_(reads) {}
+  bool isRunning() override { return position_ < output_.size(); }
+  std::size_t readOutput(char* buffer, std::size_t size) override {
+    if (reads_) reads_->push_back(size);
+    const std::size_t n = std::min(size, output_.size() - position_);
+    output_.copy(buffer, n, position_);
+    position_ += n;
+    return n;
+  }
+  std::string errorBytes() override { return errors_; }
+  int exitCode() override { return exitCode_; }
+
+ private:
+  std::string output_;
+  std::string errors_;
+  int exitCode_;
+  std::vector<std::size_t>* reads_;
+  std::size_t position_ = 0;
+};
+
+struct StartedProcess {
+  std::string commandLine;
+  std::string workingFolder;
+  platform::CapturedStream captured;
+};
+
+// Hands out scripted processes in order and records how each was started; a missing script
+// makes the start fail.
+class ScriptedLauncher : public platform::ProcessLauncher {
+ public:
+  struct Script {
+    std::string output;
+    std::string errors;
+    int exitCode = 0;
+    bool startFails = false;
+  };
+  std::deque<Script> scripts;
+  std::vector<StartedProcess> started;
+  std::vector<std::size_t> readSizes;  // the size asked for in every read, in order
+  std::function<void(const StartedProcess&)> onStart;
+
+  std::unique_ptr<platform::ChildProcess> start(const std::string& commandLine,
+                                                const std::string& workingFolder,
+                                                platform::CapturedStream captured) override {
+    started.push_back({commandLine, workingFolder, captured});
+    if (scripts.empty() || scripts.front().startFails) {
+      if (!scripts.empty()) scripts.pop_front();
+      return nullptr;
+    }
+    if (onStart) onStart(started.back());
+    Script script = scripts.front();
+    scripts.pop_front();
+    return std::make_unique<ScriptedProcess>(script.output, script.errors, script.exitCode,
+                                             &readSizes);
+  }
+};
+
+}  // namespace brisko::testing

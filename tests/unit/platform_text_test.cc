@@ -1,0 +1,75 @@
+#include <gtest/gtest.h>
+
+#include "platform/code_pages.h"
+#include "platform/paths.h"
+#include "platform/windows_command_line.h"
+
+namespace brisko::platform {
+namespace {
+
+using Args = std::vector<std::string>;
+
+TEST(WindowsCommandLine, SplitsTheToolCommandLinesTheProgramForms) {
+  EXPECT_EQ(
+      splitWindowsCommandLine(
+          R"("/pb/compilers/PBcompiler.exe" "/src/my demo.pb" /EXE "/tmp/x/a.exe" /THREAD /COMMENTED)"),
+      (Args{"/pb/compilers/PBcompiler.exe", "/src/my demo.pb", "/EXE", "/tmp/x/a.exe", "/THREAD",
+            "/COMMENTED"}));
+  EXPECT_EQ(
+      splitWindowsCommandLine(R"("C:\PB\compilers\polib.exe" *.obj /out:"C:\d\Source\x.lib")"),
+      (Args{"C:\\PB\\compilers\\polib.exe", "*.obj", "/out:C:\\d\\Source\\x.lib"}));
+}
+
+TEST(WindowsCommandLine, FollowsTheRuntimeRulesForQuotesAndBackslashes) {
+  // The program name takes no escapes; later arguments do.
+  EXPECT_EQ(splitWindowsCommandLine(R"("C:\a b\"x y)"), (Args{"C:\\a bx", "y"}));
+  EXPECT_EQ(splitWindowsCommandLine(R"(p a\\b "c\\" d\"e "f""g" \\\"h)"),
+            (Args{"p", "a\\\\b", "c\\", "d\"e", "f\"g", "\\\"h"}));
+  EXPECT_EQ(splitWindowsCommandLine("p \"\" \t x"), (Args{"p", "", "x"}));
+  EXPECT_EQ(splitWindowsCommandLine(""), Args{});
+  EXPECT_EQ(splitWindowsCommandLine("tool"), Args{"tool"});
+}
+
+TEST(WindowsCommandLine, QuotingRoundTrips) {
+  for (const std::string argument :
+       {"plain", "with space", "", "trail\\", "q\"uote", "a\\\"b", "C:\\dir with space\\"}) {
+    const auto split = splitWindowsCommandLine("prog " + quoteWindowsArgument(argument));
+    ASSERT_EQ(split.size(), 2u) << argument;
+    EXPECT_EQ(split[1], argument);
+  }
+}
+
+TEST(CodePages, EveryAnsiByteSurvivesARoundTrip) {
+  std::string bytes;
+  for (int b = 0; b < 256; ++b) bytes += static_cast<char>(b);
+  const std::string text = windows1252ToUtf8(bytes);
+  EXPECT_EQ(utf8ToWindows1252(text), bytes);
+  // The undefined bytes map to the C1 controls of the same value.
+  EXPECT_EQ(windows1252ToUtf8("\x81\x8D\x8F\x90\x9D"), "\u0081\u008D\u008F\u0090\u009D");
+  EXPECT_EQ(windows1252ToUtf8("\x80\x9F\xE9"), "\u20AC\u0178\u00E9");
+  EXPECT_EQ(utf8ToWindows1252("\u4E2D"), "?");
+}
+
+TEST(CodePages, Utf16LittleEndianConversions) {
+  const std::string text = "A\u00E9\u20AC\U0001F600";
+  const std::string bytes = utf8ToUtf16le(text);
+  EXPECT_EQ(bytes, std::string("A\0\xE9\0\xAC\x20\x3D\xD8\x00\xDE", 10));
+  EXPECT_EQ(utf16leToUtf8(bytes), text);
+  EXPECT_EQ(utf16Length(text), 5u);
+  // A lone surrogate and an odd trailing byte do not break the conversion.
+  EXPECT_EQ(utf16leToUtf8(std::string("\x00\xD8\x41\x00\x42", 5)), "\uFFFDA");
+  EXPECT_EQ(utf8ToUtf16("\xFF"), u"\uFFFD");
+}
+
+TEST(Paths, FolderAndFileParts) {
+  EXPECT_EQ(folderPart("C:\\pb\\x.exe"), "C:\\pb\\");
+  EXPECT_EQ(folderPart("/a/b/c.pb"), "/a/b/");
+  EXPECT_EQ(folderPart("c.pb"), "");
+  EXPECT_EQ(filePart("/a/b\\c.pb"), "c.pb");
+  EXPECT_EQ(withTrailingSeparator("/a"), std::string("/a") + kPathSeparator);
+  EXPECT_EQ(withTrailingSeparator("/a/"), "/a/");
+  EXPECT_EQ(withTrailingSeparator(""), "");
+}
+
+}  // namespace
+}  // namespace brisko::platform
