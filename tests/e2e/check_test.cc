@@ -1,0 +1,90 @@
+// "brisko check" on real sources with the stand-in installation.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "run_program.h"
+
+namespace brisko::e2e {
+namespace {
+
+std::string installationCommand() {
+  std::string command = readFileText(std::string(BRISKO_INSTALLATION) + "/brisko_pb_command.txt");
+  while (!command.empty() && (command.back() == '\n' || command.back() == '\r')) command.pop_back();
+  return command;
+}
+
+class CheckTest : public ::testing::Test {
+ protected:
+  ProgramResult brisko(const std::vector<std::string>& arguments,
+                       std::map<std::string, std::string> environment = {}) {
+    environment.emplace("BRISKO_PB_COMMAND", installationCommand());
+    environment.emplace("TMPDIR", temp.path());
+    return runProgram(BRISKO_EXE, arguments, work.path(), environment);
+  }
+
+  ScratchFolder work;
+  ScratchFolder temp;
+};
+
+TEST_F(CheckTest, BundledExampleCompiles) {
+  const auto r = brisko({"check", std::string(BRISKO_EXAMPLES) + "/demo.pb"});
+  EXPECT_EQ(r.exitStatus, 0) << r.out << r.err;
+  EXPECT_EQ(r.out,
+            "Status = compiling the selected source file.\n"
+            "brisko (PB --> .obj)\nThe compiler reported no errors.\n"
+            "Status = awaiting instructions\n");
+  EXPECT_EQ(r.err, "");
+}
+
+TEST_F(CheckTest, CompileErrorShowsTheCompilersLine) {
+  work.write("bad.pb", "Procedure.l Twice(x.l)\r\n  ProcedureReturn x * \r\nEndProcedure\r\n");
+  const auto r = brisko({"--unicode", "check", work.file("bad.pb"), "--threadsafe"});
+  EXPECT_EQ(r.exitStatus, 1);
+  EXPECT_NE(r.out.find("brisko (PB --> .obj)\nThe compiler reported an error.\n\nError: Line 2"),
+            std::string::npos)
+      << r.out;
+}
+
+TEST_F(CheckTest, SourcesThatCannotBeCheckedAreRefused) {
+  auto r = brisko({"check", work.file("missing.pb")});
+  EXPECT_EQ(r.exitStatus, 1);
+  EXPECT_EQ(r.err, "Error!\nFile not found.\n(" + work.file("missing.pb") + ")\n");
+
+  r = brisko({"check", work.path()});
+  EXPECT_EQ(r.exitStatus, 1);
+  EXPECT_EQ(r.err, "Error!\nInvalid file.\n(" + work.path() + ")\n");
+
+  // A double quote could not be carried by the compiler's command line.
+  work.write("a\"b.pb", "x = 1\r\n");
+  r = brisko({"check", work.file("a\"b.pb")});
+  EXPECT_EQ(r.exitStatus, 1);
+  EXPECT_EQ(r.err, "Error!\nInvalid file.\n(" + work.file("a\"b.pb") + ")\n");
+}
+
+TEST_F(CheckTest, MissingInstallationEndsTheProgram) {
+  auto r = brisko({"check", std::string(BRISKO_EXAMPLES) + "/demo.pb"},
+                  {{"BRISKO_PB_COMMAND", ""}});
+  EXPECT_EQ(r.exitStatus, 1);
+  EXPECT_EQ(r.err, "Error!\nCannot locate the Purebasic compiler.\n\nTerminating brisko.\n");
+
+  // A folder given directly wins over the environment; a zero-byte FASM counts as missing.
+  work.write("pb/compilers/PBcompiler.exe", "stand-in");
+  work.write("pb/compilers/fasm.exe", "");
+  r = brisko({"--pb-folder", work.file("pb"), "check", std::string(BRISKO_EXAMPLES) + "/demo.pb"});
+  EXPECT_EQ(r.exitStatus, 1);
+  EXPECT_EQ(r.err, "Error!\nCannot locate the FASM executable.\n\nTerminating brisko.\n");
+}
+
+TEST_F(CheckTest, UsageErrorsAndTheTemporaryFolder) {
+  const auto r = brisko({"check"});
+  EXPECT_EQ(r.exitStatus, 2);
+  EXPECT_NE(r.err.find("usage: brisko"), std::string::npos);
+
+  // Every run leaves the temporary folder as it found it.
+  brisko({"check", std::string(BRISKO_EXAMPLES) + "/demo.pb"});
+  EXPECT_TRUE(std::filesystem::is_empty(temp.path()));
+}
+
+}  // namespace
+}  // namespace brisko::e2e
