@@ -28,29 +28,6 @@ std::optional<CommandKey> commandKeyFor(int versionClass) {
   }
 }
 
-int classifyWindowsVersion(int platformId, int major, int minor, std::optional<bool> workstation) {
-  constexpr int kPlatform9x = 1;
-  constexpr int kPlatformNt = 2;
-  if (platformId == kPlatform9x) {
-    if (minor == 0) return 10;
-    if (minor == 10) return 30;
-    if (minor == 90) return 40;
-    return 100;
-  }
-  if (platformId == kPlatformNt) {
-    if (major == 3) return 5;
-    if (major == 4) return 20;
-    if (major == 5) {
-      if (minor == 0) return 50;
-      if (minor == 1) return 60;
-      if (minor == 2) return 65;
-      return 100;
-    }
-    if (major == 6) return workstation.value_or(true) ? 70 : 75;
-  }
-  return 100;
-}
-
 std::string quoteField(std::string_view command, int n) {
   int field = 1;
   std::size_t start = 0;

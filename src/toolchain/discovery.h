@@ -17,11 +17,6 @@ struct CommandKey {
 };
 std::optional<CommandKey> commandKeyFor(int versionClass);
 
-// The version class from the fields of the platform's version record. platformId: 1 for the
-// 9x family, 2 for NT; workstation: the product type of NT 6.x (nothing when the extended
-// record could not be obtained).
-int classifyWindowsVersion(int platformId, int major, int minor, std::optional<bool> workstation);
-
 // Field n of a text split at every double quote (field 1 before the first quote); empty
 // when missing.
 std::string quoteField(std::string_view command, int n);

@@ -75,22 +75,6 @@ TEST(DiscoveryKeys, EachVersionClassConsultsExactlyOneKey) {
   EXPECT_FALSE(commandKeyFor(66));
 }
 
-TEST(DiscoveryKeys, VersionRecordsMapToClasses) {
-  EXPECT_EQ(classifyWindowsVersion(1, 4, 0, std::nullopt), 10);
-  EXPECT_EQ(classifyWindowsVersion(1, 4, 10, std::nullopt), 30);
-  EXPECT_EQ(classifyWindowsVersion(1, 4, 90, std::nullopt), 40);
-  EXPECT_EQ(classifyWindowsVersion(1, 4, 5, std::nullopt), 100);
-  EXPECT_EQ(classifyWindowsVersion(2, 3, 51, std::nullopt), 5);
-  EXPECT_EQ(classifyWindowsVersion(2, 4, 0, std::nullopt), 20);
-  EXPECT_EQ(classifyWindowsVersion(2, 5, 0, std::nullopt), 50);
-  EXPECT_EQ(classifyWindowsVersion(2, 5, 1, std::nullopt), 60);
-  EXPECT_EQ(classifyWindowsVersion(2, 5, 2, std::nullopt), 65);
-  EXPECT_EQ(classifyWindowsVersion(2, 6, 1, true), 70);
-  EXPECT_EQ(classifyWindowsVersion(2, 6, 0, false), 75);
-  EXPECT_EQ(classifyWindowsVersion(2, 6, 0, std::nullopt), 70);
-  EXPECT_EQ(classifyWindowsVersion(2, 10, 0, true), 100);
-}
-
 TEST(Discovery, XpReadsOnlyTheApplicationsKeyAndAppliesTheSelector) {
   FakeCommandSource source;
   source.versionClass_ = 60;

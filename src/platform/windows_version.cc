@@ -1,0 +1,26 @@
+#include "platform/windows_version.h"
+
+namespace brisko::platform {
+
+int classifyWindowsVersion(int platformId, int major, int minor, std::optional<bool> workstation) {
+  if (platformId == kPlatform9x) {
+    if (minor == 0) return 10;
+    if (minor == 10) return 30;
+    if (minor == 90) return 40;
+    return kOtherWindowsVersion;
+  }
+  if (platformId == kPlatformNt) {
+    if (major == 3) return 5;
+    if (major == 4) return 20;
+    if (major == 5) {
+      if (minor == 0) return 50;
+      if (minor == 1) return 60;
+      if (minor == 2) return 65;
+      return kOtherWindowsVersion;
+    }
+    if (major == 6) return workstation.value_or(true) ? 70 : 75;
+  }
+  return kOtherWindowsVersion;
+}
+
+}  // namespace brisko::platform

@@ -1,0 +1,39 @@
+#include "platform/windows_version.h"
+
+#include <gtest/gtest.h>
+
+namespace brisko::platform {
+namespace {
+
+TEST(WindowsVersion, NineXFamilyIsToldApartByMinorVersion) {
+  EXPECT_EQ(classifyWindowsVersion(kPlatform9x, 4, 0, std::nullopt), 10);
+  EXPECT_EQ(classifyWindowsVersion(kPlatform9x, 4, 10, std::nullopt), 30);
+  EXPECT_EQ(classifyWindowsVersion(kPlatform9x, 4, 90, std::nullopt), 40);
+  EXPECT_EQ(classifyWindowsVersion(kPlatform9x, 4, 5, std::nullopt), 100);
+}
+
+TEST(WindowsVersion, NtFamilyUpToServer2003) {
+  EXPECT_EQ(classifyWindowsVersion(kPlatformNt, 3, 51, std::nullopt), 5);
+  EXPECT_EQ(classifyWindowsVersion(kPlatformNt, 4, 0, std::nullopt), 20);
+  EXPECT_EQ(classifyWindowsVersion(kPlatformNt, 5, 0, std::nullopt), 50);
+  EXPECT_EQ(classifyWindowsVersion(kPlatformNt, 5, 1, std::nullopt), 60);
+  EXPECT_EQ(classifyWindowsVersion(kPlatformNt, 5, 2, std::nullopt), 65);
+  EXPECT_EQ(classifyWindowsVersion(kPlatformNt, 5, 3, std::nullopt), 100);
+}
+
+TEST(WindowsVersion, Nt6IsSplitByProductTypeAndDefaultsToWorkstation) {
+  EXPECT_EQ(classifyWindowsVersion(kPlatformNt, 6, 1, true), 70);
+  EXPECT_EQ(classifyWindowsVersion(kPlatformNt, 6, 0, false), 75);
+  EXPECT_EQ(classifyWindowsVersion(kPlatformNt, 6, 3, false), 75);
+  EXPECT_EQ(classifyWindowsVersion(kPlatformNt, 6, 0, std::nullopt), 70);
+}
+
+TEST(WindowsVersion, EverythingElseIsOther) {
+  EXPECT_EQ(classifyWindowsVersion(kPlatformNt, 10, 0, true), kOtherWindowsVersion);
+  EXPECT_EQ(classifyWindowsVersion(kPlatformNt, 10, 0, false), kOtherWindowsVersion);
+  EXPECT_EQ(classifyWindowsVersion(0, 3, 10, std::nullopt), kOtherWindowsVersion);  // Win32s
+  EXPECT_EQ(classifyWindowsVersion(3, 6, 1, true), kOtherWindowsVersion);           // CE
+}
+
+}  // namespace
+}  // namespace brisko::platform
