@@ -1,0 +1,1195 @@
+#include "codegen.h"
+
+#include <algorithm>
+#include <map>
+#include <optional>
+#include <set>
+
+#include "functions.h"
+#include "lexer.h"
+#include "parser.h"
+
+namespace standin {
+namespace {
+
+const char* const kEndOfProgramLabel = "_PB_EOP";
+const char* const kExitProcess = "_ExitProcess@4";
+
+int sizeOf(Type type) {
+  switch (type) {
+    case Type::byte:
+      return 1;
+    case Type::word:
+      return 2;
+    default:
+      return 4;
+  }
+}
+
+std::string sizeName(Type type) {
+  switch (type) {
+    case Type::byte:
+      return "byte";
+    case Type::word:
+      return "word";
+    default:
+      return "dword";
+  }
+}
+
+std::string trim(const std::string& text) {
+  const std::size_t first = text.find_first_not_of(" \t");
+  if (first == std::string::npos) return "";
+  const std::size_t last = text.find_last_not_of(" \t");
+  return text.substr(first, last - first + 1);
+}
+
+// The UTF-16 code units of a text that is UTF-8 where it is valid; other bytes count as
+// Latin-1 characters.
+std::vector<unsigned> utf16Units(const std::string& text) {
+  std::vector<unsigned> units;
+  std::size_t i = 0;
+  while (i < text.size()) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    unsigned codePoint = c;
+    std::size_t length = 1;
+    if (c >= 0xC0 && c < 0xF8) {
+      length = c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
+      codePoint = c & (0x3Fu >> (length - 1));
+      bool valid = i + length <= text.size();
+      for (std::size_t k = 1; valid && k < length; ++k) {
+        const auto part = static_cast<unsigned char>(text[i + k]);
+        valid = (part & 0xC0) == 0x80;
+        codePoint = (codePoint << 6) | (part & 0x3Fu);
+      }
+      if (!valid) {
+        codePoint = c;
+        length = 1;
+      }
+    }
+    if (codePoint >= 0x10000) {
+      codePoint -= 0x10000;
+      units.push_back(0xD800 + (codePoint >> 10));
+      units.push_back(0xDC00 + (codePoint & 0x3FF));
+    } else {
+      units.push_back(codePoint);
+    }
+    i += length;
+  }
+  return units;
+}
+
+// The operands of a "db"/"du" line for a zero-terminated text: printable ASCII runs in quotes,
+// everything else as numbers, e.g. 'it',39,'s',0.
+std::string textOperands(const std::vector<unsigned>& units) {
+  std::string result;
+  bool inQuote = false;
+  for (unsigned unit : units) {
+    const bool plain = unit >= 32 && unit < 127 && unit != '\'';
+    if (plain) {
+      if (!inQuote) {
+        if (!result.empty()) result += ",";
+        result += "'";
+        inQuote = true;
+      }
+      result += static_cast<char>(unit);
+    } else {
+      if (inQuote) result += "'";
+      inQuote = false;
+      if (!result.empty()) result += ",";
+      result += std::to_string(unit);
+    }
+  }
+  if (inQuote) result += "'";
+  if (!result.empty()) result += ",";
+  return result + "0";
+}
+
+std::vector<unsigned> byteUnits(const std::string& text) {
+  std::vector<unsigned> units;
+  for (char c : text) units.push_back(static_cast<unsigned char>(c));
+  return units;
+}
+
+// A variable: in the bss ("v_" label) or on the stack of the running procedure.
+struct Variable {
+  std::string asmName;  // bss label; empty for stack variables
+  Type type = Type::longInt;
+  bool global = false;  // declared with Global/Public: visible inside procedures
+  int offset = 0;       // frame offset from ebp for stack variables
+  std::string memory() const {
+    if (!asmName.empty()) return "[" + asmName + "]";
+    return offset < 0 ? "[ebp" + std::to_string(offset) + "]"
+                      : "[ebp+" + std::to_string(offset) + "]";
+  }
+};
+
+struct Array {
+  std::string asmName;
+  Type type = Type::longInt;
+  bool global = false;
+};
+
+struct List {
+  std::string asmName;
+  Type type = Type::longInt;
+  bool global = false;
+};
+
+struct ProcedureInfo {
+  const ProcedureDecl* decl = nullptr;
+  int index = 0;
+  bool returnsString = false;
+  std::vector<bool> stringParams;
+};
+
+struct ImportInfo {
+  const ImportedFunction* function = nullptr;
+  std::string symbol;
+  bool cdecl = false;
+  bool returnsString = false;
+};
+
+enum class ValueKind { number, string };
+
+// The state of the procedure being generated.
+struct ProcedureContext {
+  const ProcedureInfo* info = nullptr;
+  std::map<std::string, Variable> locals;
+  int frameSize = 0;
+  Type returnType = Type::longInt;
+  std::string endLabel;
+};
+
+class Generator {
+ public:
+  Generator(const std::vector<std::string>& lines, const CompileOptions& options)
+      : lines_(lines), options_(options) {
+    constants_["true"] = 1;
+    constants_["false"] = 0;
+    constants_["null"] = 0;
+    systemLibraries_.push_back("KERNEL32");
+    addExtern(apiExterns_, kExitProcess);
+  }
+
+  std::string run(const Program& program) {
+    collect(program.statements);
+    for (const StmtPtr& stmt : program.statements) generate(*stmt);
+    flushLinesThrough(static_cast<int>(lines_.size()));
+    emit("PUSH dword 0");
+    emit(std::string("JMP ") + kEndOfProgramLabel);
+    for (int index : procedureOrder_) code_.push_back("MP" + std::to_string(index));
+    code_.push_back(std::string(kEndOfProgramLabel) + ":");
+    emit(std::string("CALL ") + kExitProcess);
+    return assemble();
+  }
+
+ private:
+  // ---- Output helpers --------------------------------------------------------------------
+
+  void emit(const std::string& instruction) { code_.push_back("  " + instruction); }
+  void placeLabel(const std::string& label) { code_.push_back(label + ":"); }
+  std::string newLabel(const std::string& stem) { return "_" + stem + std::to_string(++labels_); }
+
+  // Copies the source lines up to the given one as "; " comments; blank lines are left out.
+  void flushLinesThrough(int line) {
+    while (nextLine_ <= line && nextLine_ <= static_cast<int>(lines_.size())) {
+      const std::string text = trim(lines_[static_cast<std::size_t>(nextLine_ - 1)]);
+      if (!text.empty()) code_.push_back("; " + text);
+      ++nextLine_;
+    }
+  }
+
+  void addExtern(std::vector<std::string>& group, const std::string& symbol) {
+    if (externSet_.insert(symbol).second) group.push_back(symbol);
+  }
+  static void addUnique(std::vector<std::string>& list, const std::string& name) {
+    if (std::find(list.begin(), list.end(), name) == list.end()) list.push_back(name);
+  }
+
+  std::string stringLabel(const std::string& text) {
+    auto found = stringLabels_.find(text);
+    if (found != stringLabels_.end()) return found->second;
+    const std::string label = "_S" + std::to_string(stringLabels_.size() + 1);
+    stringLabels_[text] = label;
+    const std::string directive = options_.unicode ? "du " : "db ";
+    stringLines_.push_back(label + ": " + directive +
+                           textOperands(options_.unicode ? utf16Units(text) : byteUnits(text)));
+    return label;
+  }
+
+  std::string assemble() const {
+    std::vector<std::string> out = {
+        "; ", "; PureBasic 4.20 (Windows - x86) generated code - brisko stand-in compiler",
+        "; ", "; (c) the brisko project",
+        "; ", "; The header must stay intact for re-assembly.",
+        "; ",
+    };
+    for (const std::string& library : pbLibraries_) out.push_back("; " + library);
+    out.push_back("; :System");
+    for (const std::string& library : systemLibraries_) out.push_back("; " + library);
+    out.push_back("; :Import");
+    for (const std::string& library : importLibraries_) out.push_back("; " + library);
+    out.push_back("; ");
+    out.push_back("format MS COFF");
+    out.push_back("; ");
+    bool firstGroup = true;
+    for (const auto* group : {&pbExterns_, &apiExterns_, &importExterns_}) {
+      if (group->empty()) continue;
+      if (!firstGroup) out.push_back("; ");
+      firstGroup = false;
+      for (const std::string& symbol : *group) out.push_back("extrn " + symbol);
+    }
+    out.push_back("; ");
+    out.push_back("public main");
+    out.push_back("; ");
+    out.push_back("section '.code' code readable executable");
+    out.push_back("; ");
+    out.push_back("main:");
+    out.push_back("  CLD");
+    out.push_back("  MOV dword [PB_DataPointer],0");
+    out.push_back("; :");
+    out.insert(out.end(), code_.begin(), code_.end());
+    out.push_back("section '.data' data readable writeable");
+    out.push_back("_SYS_StaticStringStart:");
+    out.insert(out.end(), stringLines_.begin(), stringLines_.end());
+    out.push_back("align 4");
+    out.push_back("section '.bss' readable writeable");
+    out.insert(out.end(), bssLines_.begin(), bssLines_.end());
+    out.push_back("PB_DataPointer rd 1");
+    out.push_back("section '.data' data readable writeable");
+    out.insert(out.end(), dataLines_.begin(), dataLines_.end());
+    std::string text;
+    for (const std::string& line : out) text += line + "\r\n";
+    return text;
+  }
+
+  // ---- First pass: procedures, imports and data labels may be used before they appear ----
+
+  void collect(const Block& statements) {
+    for (const StmtPtr& stmt : statements) {
+      if (stmt->kind == Stmt::Kind::procedure) {
+        const ProcedureDecl& decl = *stmt->procedure;
+        const std::string key = lowerCase(decl.name);
+        if (procedures_.count(key) != 0 || findLibraryFunction(decl.name) != nullptr) {
+          throw CompileError{decl.line, "The procedure '" + decl.name + "' already exists."};
+        }
+        ProcedureInfo info;
+        info.decl = &decl;
+        info.index = static_cast<int>(procedures_.size());
+        info.returnsString = isString(decl.name, decl.returnType);
+        for (const Param& param : decl.params) {
+          info.stringParams.push_back(isString(param.name, param.type));
+        }
+        procedures_[key] = info;
+        collect(decl.body);
+      } else if (stmt->kind == Stmt::Kind::importBlock) {
+        for (const ImportedFunction& function : stmt->imports) {
+          ImportInfo info;
+          info.function = &function;
+          info.cdecl = stmt->cdecl;
+          info.returnsString = isString(function.name, function.returnType);
+          info.symbol = !function.symbol.empty() ? function.symbol
+                        : stmt->cdecl            ? "_" + function.name
+                                                 : "_" + function.name + "@" +
+                                            std::to_string(4 * function.params.size());
+          imports_[lowerCase(function.name)] = info;
+        }
+      } else if (stmt->kind == Stmt::Kind::dataSection) {
+        for (const DataItem& item : stmt->data) {
+          if (item.kind != DataItem::Kind::label) continue;
+          const std::string key = lowerCase(item.text);
+          if (dataLabels_.count(key) != 0) {
+            throw CompileError{item.line, "The label '" + item.text + "' already exists."};
+          }
+          dataLabels_[key] = "l_" + item.text;
+        }
+      } else {
+        collect(stmt->body);
+        for (const IfBranch& branch : stmt->branches) collect(branch.body);
+      }
+    }
+  }
+
+  static bool isString(const std::string& name, const std::optional<Type>& type) {
+    return (type && *type == Type::string) || (!name.empty() && name.back() == '$');
+  }
+
+  Type resolveType(const std::string& name, const std::optional<Type>& type,
+                   std::optional<Type> lineDefault) const {
+    if (!name.empty() && name.back() == '$') return Type::string;
+    if (type) return *type;
+    if (lineDefault) return *lineDefault;
+    return defaultType_;
+  }
+
+  // ---- Statements ------------------------------------------------------------------------
+
+  void generate(const Stmt& stmt) {
+    if (stmt.kind != Stmt::Kind::procedure) flushLinesThrough(stmt.line);
+    switch (stmt.kind) {
+      case Stmt::Kind::assign:
+        generateAssignment(*stmt.target, *stmt.value);
+        break;
+      case Stmt::Kind::call:
+        generateExpression(*stmt.value);
+        break;
+      case Stmt::Kind::ifChain:
+        generateIf(stmt);
+        break;
+      case Stmt::Kind::whileLoop:
+        generateWhile(stmt);
+        break;
+      case Stmt::Kind::repeatLoop:
+        generateRepeat(stmt);
+        break;
+      case Stmt::Kind::forLoop:
+        generateFor(stmt);
+        break;
+      case Stmt::Kind::procedureReturn:
+        generateReturn(stmt);
+        break;
+      case Stmt::Kind::declaration:
+        generateDeclaration(stmt);
+        break;
+      case Stmt::Kind::procedure:
+        generateProcedure(*stmt.procedure);
+        break;
+      case Stmt::Kind::importBlock:
+        addUnique(importLibraries_, stmt.text);
+        flushLinesThrough(stmt.endLine);
+        break;
+      case Stmt::Kind::dataSection:
+        generateData(stmt);
+        flushLinesThrough(stmt.endLine);
+        break;
+      case Stmt::Kind::inlineAsm: {
+        const std::string text = trim(stmt.text);
+        if (text.rfind("section", 0) == 0) {
+          throw CompileError{stmt.line, "Inline assembly must not open a section."};
+        }
+        code_.push_back(text);
+        break;
+      }
+      case Stmt::Kind::end:
+        if (stmt.value) {
+          requireNumber(*stmt.value);
+        } else {
+          emit("XOR eax,eax");
+        }
+        emit("PUSH eax");
+        emit(std::string("CALL ") + kExitProcess);
+        break;
+      case Stmt::Kind::breakLoop:
+      case Stmt::Kind::continueLoop:
+        if (loops_.empty()) {
+          throw CompileError{stmt.line, "Break and Continue belong inside a loop."};
+        }
+        emit("JMP " +
+             (stmt.kind == Stmt::Kind::breakLoop ? loops_.back().first : loops_.back().second));
+        break;
+      case Stmt::Kind::read:
+        generateRead(stmt);
+        break;
+      case Stmt::Kind::restore:
+        emit("MOV dword [PB_DataPointer]," + dataLabel(stmt.text, stmt.line));
+        break;
+      case Stmt::Kind::constantDef: {
+        const std::optional<std::int64_t> value = fold(*stmt.value);
+        if (!value) throw CompileError{stmt.line, "A constant needs a constant value."};
+        const std::string key = lowerCase(stmt.text);
+        if (constants_.count(key) != 0 && constants_[key] != *value) {
+          throw CompileError{stmt.line, "The constant #" + stmt.text + " is already declared."};
+        }
+        constants_[key] = *value;
+        break;
+      }
+      case Stmt::Kind::declare:
+        break;
+    }
+  }
+
+  void generateBlock(const Block& block) {
+    for (const StmtPtr& stmt : block) generate(*stmt);
+  }
+
+  void generateIf(const Stmt& stmt) {
+    const std::string endLabel = newLabel("EndIf");
+    for (std::size_t i = 0; i < stmt.branches.size(); ++i) {
+      const IfBranch& branch = stmt.branches[i];
+      if (i > 0) {
+        emit("JMP " + endLabel);
+        flushLinesThrough(branch.line);
+      }
+      const bool last = i + 1 == stmt.branches.size();
+      const std::string nextLabel = last ? endLabel : newLabel("Else");
+      if (branch.condition) {
+        requireNumber(*branch.condition);
+        emit("TEST eax,eax");
+        emit("JZ " + nextLabel);
+      }
+      generateBlock(branch.body);
+      if (!last) placeLabel(nextLabel);
+    }
+    flushLinesThrough(stmt.endLine);
+    placeLabel(endLabel);
+  }
+
+  void generateWhile(const Stmt& stmt) {
+    const std::string top = newLabel("While");
+    const std::string end = newLabel("Wend");
+    placeLabel(top);
+    requireNumber(*stmt.condition);
+    emit("TEST eax,eax");
+    emit("JZ " + end);
+    loops_.push_back({end, top});
+    generateBlock(stmt.body);
+    loops_.pop_back();
+    flushLinesThrough(stmt.endLine);
+    emit("JMP " + top);
+    placeLabel(end);
+  }
+
+  void generateRepeat(const Stmt& stmt) {
+    const std::string top = newLabel("Repeat");
+    const std::string test = newLabel("Until");
+    const std::string end = newLabel("EndRepeat");
+    placeLabel(top);
+    loops_.push_back({end, test});
+    generateBlock(stmt.body);
+    loops_.pop_back();
+    flushLinesThrough(stmt.endLine);
+    placeLabel(test);
+    if (stmt.condition) {
+      requireNumber(*stmt.condition);
+      emit("TEST eax,eax");
+      emit("JZ " + top);
+    } else {
+      emit("JMP " + top);
+    }
+    placeLabel(end);
+  }
+
+  void generateFor(const Stmt& stmt) {
+    std::int64_t step = 1;
+    if (stmt.condition) {
+      const std::optional<std::int64_t> value = fold(*stmt.condition);
+      if (!value || *value == 0) {
+        throw CompileError{stmt.line, "The Step of a For loop must be a non-zero constant."};
+      }
+      step = *value;
+    }
+    const Variable& counter = resolveVariable(*stmt.target);
+    if (counter.type == Type::string) {
+      throw CompileError{stmt.line, "A For loop needs a numeric variable."};
+    }
+    const Variable var = counter;
+    requireNumber(*stmt.value);
+    store(var.type, var.memory());
+    const std::string top = newLabel("For");
+    const std::string increment = newLabel("ForStep");
+    const std::string end = newLabel("Next");
+    placeLabel(top);
+    requireNumber(*stmt.limit);
+    emit("MOV ecx,eax");
+    load(var.type, var.memory());
+    emit("CMP eax,ecx");
+    emit((step > 0 ? "JG " : "JL ") + end);
+    loops_.push_back({end, increment});
+    generateBlock(stmt.body);
+    loops_.pop_back();
+    flushLinesThrough(stmt.endLine);
+    placeLabel(increment);
+    load(var.type, var.memory());
+    emit("ADD eax," + std::to_string(step));
+    store(var.type, var.memory());
+    emit("JMP " + top);
+    placeLabel(end);
+  }
+
+  void generateReturn(const Stmt& stmt) {
+    if (!procedure_) {
+      throw CompileError{stmt.line, "ProcedureReturn is only allowed inside a procedure."};
+    }
+    if (stmt.value) {
+      const ValueKind kind = generateExpression(*stmt.value);
+      const bool wantString = procedure_->returnType == Type::string;
+      if ((kind == ValueKind::string) != wantString) {
+        throw CompileError{stmt.line, wantString ? "The procedure must return a string."
+                                                 : "The procedure must return a number."};
+      }
+      if (procedure_->returnType == Type::byte) emit("MOVSX eax,al");
+      if (procedure_->returnType == Type::word) emit("MOVSX eax,ax");
+    } else {
+      emit("XOR eax,eax");
+    }
+    emit("JMP " + procedure_->endLabel);
+  }
+
+  void generateDeclaration(const Stmt& stmt) {
+    const bool inProcedure = procedure_.has_value();
+    const std::string& keyword = stmt.keyword;
+    if (stmt.items.empty()) {  // "Define.w": the default type of later untyped names
+      if (*stmt.defaultType == Type::string) {
+        throw CompileError{stmt.line, "The default type cannot be a string."};
+      }
+      defaultType_ = *stmt.defaultType;
+      return;
+    }
+    if (inProcedure && (keyword == "Global" || keyword == "Public" || keyword == "Dim")) {
+      throw CompileError{stmt.line, keyword + " is only allowed outside procedures."};
+    }
+    if (!inProcedure && keyword == "Protected") {
+      throw CompileError{stmt.line, "Protected is only allowed inside a procedure."};
+    }
+    const bool global = keyword == "Global" || keyword == "Public";
+    for (const DeclItem& item : stmt.items) {
+      const Type type = resolveType(item.name, item.type, stmt.defaultType);
+      const std::string key = lowerCase(item.name);
+      if (item.kind == DeclItem::Kind::array) {
+        if (inProcedure) throw CompileError{item.line, "Dim is only allowed outside procedures."};
+        declareArray(item, type, global);
+        continue;
+      }
+      if (item.kind == DeclItem::Kind::list) {
+        if (inProcedure) {
+          throw CompileError{item.line, "NewList is only allowed outside procedures."};
+        }
+        declareList(item, type, global);
+        continue;
+      }
+      Variable* var = nullptr;
+      if (inProcedure) {
+        if (procedure_->locals.count(key) != 0) {
+          throw CompileError{item.line, "The variable '" + item.name + "' is already declared."};
+        }
+        var = &addLocal(key, type);
+      } else {
+        auto found = globals_.find(key);
+        if (found != globals_.end()) {
+          if (found->second.type != type) {
+            throw CompileError{item.line,
+                               "The variable '" + item.name + "' already has another type."};
+          }
+          var = &found->second;
+        } else {
+          var = &addGlobal(item.name, type);
+        }
+        if (global) var->global = true;
+      }
+      if (item.init) {
+        const Variable target = *var;
+        assignValue(target, *item.init);
+      }
+    }
+  }
+
+  void declareArray(const DeclItem& item, Type type, bool global) {
+    const std::string key = lowerCase(item.name);
+    if (arrays_.count(key) != 0) {
+      throw CompileError{item.line, "The array '" + item.name + "' is already declared."};
+    }
+    const std::optional<std::int64_t> highest = fold(*item.init);
+    if (!highest || *highest < 0 || *highest > 0xFFFFFF) {
+      throw CompileError{item.line, "The size of an array must be a constant from 0 up."};
+    }
+    Array array{"a_" + item.name, type, global};
+    arrays_[key] = array;
+    const std::int64_t bytes = (*highest + 1) * sizeOf(type);
+    bssLines_.push_back(array.asmName + ":");
+    bssLines_.push_back("rd  " + std::to_string((bytes + 3) / 4));
+  }
+
+  void declareList(const DeclItem& item, Type type, bool global) {
+    const std::string key = lowerCase(item.name);
+    if (lists_.count(key) != 0) {
+      throw CompileError{item.line, "The list '" + item.name + "' is already declared."};
+    }
+    List list{"t_" + item.name, type, global};
+    lists_[key] = list;
+    bssLines_.push_back(list.asmName + " rd 1");
+  }
+
+  Variable& addGlobal(const std::string& name, Type type) {
+    Variable var;
+    var.asmName = "v_" + name;
+    var.type = type;
+    const char* reserve = type == Type::byte ? " rb 1" : type == Type::word ? " rw 1" : " rd 1";
+    bssLines_.push_back(var.asmName + reserve);
+    return globals_[lowerCase(name)] = var;
+  }
+
+  Variable& addLocal(const std::string& key, Type type) {
+    procedure_->frameSize += 4;
+    Variable var;
+    var.type = type;
+    var.offset = -procedure_->frameSize;
+    return procedure_->locals[key] = var;
+  }
+
+  void generateProcedure(const ProcedureDecl& decl) {
+    if (nextLine_ > decl.line) {
+      throw CompileError{decl.line, "A procedure must begin its line."};
+    }
+    flushLinesThrough(decl.line);
+    const ProcedureInfo& info = procedures_.at(lowerCase(decl.name));
+    const std::string number = std::to_string(info.index);
+    procedureOrder_.push_back(info.index);
+    code_.push_back("macro MP" + number + "{");
+    code_.push_back("_Procedure" + number + ":");
+    emit("PUSH ebp");
+    emit("MOV ebp,esp");
+    const std::size_t framePosition = code_.size();
+
+    ProcedureContext context;
+    context.info = &info;
+    context.returnType = resolveType(decl.name, decl.returnType, std::nullopt);
+    context.endLabel = "_EndProcedure" + number;
+    for (std::size_t i = 0; i < decl.params.size(); ++i) {
+      const Param& param = decl.params[i];
+      const std::string key = lowerCase(param.name);
+      if (context.locals.count(key) != 0) {
+        throw CompileError{decl.line, "The parameter '" + param.name + "' appears twice."};
+      }
+      Variable var;
+      var.type = resolveType(param.name, param.type, std::nullopt);
+      var.offset = 8 + 4 * static_cast<int>(i);
+      context.locals[key] = var;
+    }
+    procedure_ = std::move(context);
+    const auto savedLoops = loops_;
+    loops_.clear();
+    generateBlock(decl.body);
+    loops_ = savedLoops;
+    flushLinesThrough(decl.endLine);
+    emit("XOR eax,eax");
+    placeLabel(procedure_->endLabel);
+    emit("MOV esp,ebp");
+    emit("POP ebp");
+    if (decl.convention() == CallingConvention::stdcall && !decl.params.empty()) {
+      emit("RET " + std::to_string(4 * decl.params.size()));
+    } else {
+      emit("RET");
+    }
+    code_.push_back("}");
+
+    // The frame is known only now: reserve it and clear the locals, as the language promises.
+    std::vector<std::string> frame;
+    if (procedure_->frameSize > 0) {
+      frame.push_back("  SUB esp," + std::to_string(procedure_->frameSize));
+      for (int offset = 4; offset <= procedure_->frameSize; offset += 4) {
+        frame.push_back("  MOV dword [ebp-" + std::to_string(offset) + "],0");
+      }
+    }
+    code_.insert(code_.begin() + static_cast<std::ptrdiff_t>(framePosition), frame.begin(),
+                 frame.end());
+    procedure_.reset();
+  }
+
+  void generateRead(const Stmt& stmt) {
+    const Variable var = resolveVariable(*stmt.target);
+    const Type type = stmt.defaultType ? *stmt.defaultType : var.type;
+    if (type == Type::string || var.type == Type::string) {
+      throw CompileError{stmt.line, "Read supports numeric values only."};
+    }
+    emit("MOV edx,dword [PB_DataPointer]");
+    load(type, "[edx]");
+    emit("ADD edx," + std::to_string(sizeOf(type)));
+    emit("MOV dword [PB_DataPointer],edx");
+    store(var.type, var.memory());
+  }
+
+  std::string dataLabel(const std::string& name, int line) const {
+    auto found = dataLabels_.find(lowerCase(name));
+    if (found == dataLabels_.end()) {
+      throw CompileError{line, "The label '" + name + "' is not declared."};
+    }
+    return found->second;
+  }
+
+  void generateData(const Stmt& stmt) {
+    for (const DataItem& item : stmt.data) {
+      switch (item.kind) {
+        case DataItem::Kind::label:
+          dataLines_.push_back(dataLabel(item.text, item.line) + ":");
+          break;
+        case DataItem::Kind::includeBinary: {
+          std::filesystem::path path = item.text;
+          if (path.is_relative()) path = options_.sourceFolder / path;
+          std::error_code error;
+          if (!std::filesystem::is_regular_file(path, error)) {
+            throw CompileError{item.line, "IncludeBinary: file not found (" + item.text + ")."};
+          }
+          const std::string text = path.string();
+          if (text.find('\'') != std::string::npos) {
+            throw CompileError{item.line, "IncludeBinary: the path must not contain a quote."};
+          }
+          dataLines_.push_back("file '" + text + "'");
+          break;
+        }
+        case DataItem::Kind::values:
+          if (item.type == Type::string) {
+            for (const ExprPtr& value : item.values) {
+              if (value->kind != Expr::Kind::string) {
+                throw CompileError{item.line, "Data.s needs strings."};
+              }
+              // The data lines accept only db/dw/dd, so UTF-16 text is written as words.
+              dataLines_.push_back(options_.unicode ? "dw " + textOperands(utf16Units(value->text))
+                                                    : "db " + textOperands(byteUnits(value->text)));
+            }
+            break;
+          }
+          {
+            std::string line = item.type == Type::byte   ? "db "
+                               : item.type == Type::word ? "dw "
+                                                         : "dd ";
+            for (std::size_t i = 0; i < item.values.size(); ++i) {
+              if (i > 0) line += ",";
+              line += dataValue(*item.values[i], item.type);
+            }
+            dataLines_.push_back(line);
+          }
+          break;
+      }
+    }
+  }
+
+  std::string dataValue(const Expr& value, Type type) {
+    if (const std::optional<std::int64_t> number = fold(value)) return std::to_string(*number);
+    const bool dword = type == Type::longInt || type == Type::integer;
+    if (dword && value.kind == Expr::Kind::labelAddress) return dataLabel(value.text, value.line);
+    if (dword && value.kind == Expr::Kind::addressOf && value.left->kind == Expr::Kind::call) {
+      auto found = procedures_.find(lowerCase(value.left->text));
+      if (found != procedures_.end()) return "_Procedure" + std::to_string(found->second.index);
+    }
+    throw CompileError{value.line, "Data needs constant values."};
+  }
+
+  // ---- Variables and memory --------------------------------------------------------------
+
+  // The variable a name refers to, created on first use as PureBasic does without
+  // EnableExplicit: a local inside a procedure, a main-program variable outside.
+  Variable& resolveVariable(const Expr& name) {
+    const std::string key = lowerCase(name.text);
+    const Type wanted = resolveType(name.text, name.type, std::nullopt);
+    Variable* var = nullptr;
+    if (procedure_) {
+      auto local = procedure_->locals.find(key);
+      if (local != procedure_->locals.end()) {
+        var = &local->second;
+      } else {
+        auto global = globals_.find(key);
+        if (global != globals_.end() && global->second.global) var = &global->second;
+      }
+      if (var == nullptr) return addLocal(key, wanted);
+    } else {
+      auto found = globals_.find(key);
+      if (found == globals_.end()) return addGlobal(name.text, wanted);
+      var = &found->second;
+    }
+    if (name.type && var->type != wanted) {
+      throw CompileError{name.line, "The variable '" + name.text + "' already has another type."};
+    }
+    return *var;
+  }
+
+  const Array* findArray(const std::string& name) const {
+    auto found = arrays_.find(lowerCase(name));
+    if (found == arrays_.end() || (procedure_ && !found->second.global)) return nullptr;
+    return &found->second;
+  }
+  const List* findList(const std::string& name) const {
+    auto found = lists_.find(lowerCase(name));
+    if (found == lists_.end() || (procedure_ && !found->second.global)) return nullptr;
+    return &found->second;
+  }
+
+  void load(Type type, const std::string& memory) {
+    if (type == Type::byte || type == Type::word) {
+      emit("MOVSX eax," + sizeName(type) + " " + memory);
+    } else {
+      emit("MOV eax,dword " + memory);
+    }
+  }
+  void store(Type type, const std::string& memory) {
+    const char* reg = type == Type::byte ? "al" : type == Type::word ? "ax" : "eax";
+    emit("MOV " + sizeName(type) + " " + memory + "," + reg);
+  }
+
+  static std::string elementMemory(const Array& array) {
+    const int size = sizeOf(array.type);
+    return "[" + array.asmName + "+ecx" + (size == 1 ? "" : "*" + std::to_string(size)) + "]";
+  }
+
+  // Leaves the index of an array element in ecx (and checks it is one number).
+  const Array& elementIndex(const Expr& call, const Array& array) {
+    if (call.args.size() != 1) {
+      throw CompileError{call.line, "The array '" + call.text + "' has one dimension."};
+    }
+    requireNumber(*call.args[0]);
+    emit("MOV ecx,eax");
+    return array;
+  }
+
+  // Leaves the address of the current element of a list in edx.
+  void currentElement(const List& list) {
+    emit("MOV edx,dword [" + list.asmName + "]");
+    emit("MOV edx,dword [edx]");
+  }
+
+  void checkKind(ValueKind kind, Type target, int line) {
+    if ((kind == ValueKind::string) != (target == Type::string)) {
+      throw CompileError{line, target == Type::string ? "A string is expected here."
+                                                      : "A number is expected here."};
+    }
+  }
+
+  void assignValue(const Variable& target, const Expr& value) {
+    checkKind(generateExpression(value), target.type, value.line);
+    store(target.type, target.memory());
+  }
+
+  void generateAssignment(const Expr& target, const Expr& value) {
+    if (target.kind == Expr::Kind::name) {
+      const Variable var = resolveVariable(target);
+      assignValue(var, value);
+      return;
+    }
+    if (const Array* array = findArray(target.text)) {
+      elementIndex(target, *array);
+      emit("PUSH ecx");
+      checkKind(generateExpression(value), array->type, value.line);
+      emit("POP ecx");
+      store(array->type, elementMemory(*array));
+      return;
+    }
+    if (const List* list = findList(target.text)) {
+      if (!target.args.empty()) syntaxErrorAt(target.line);
+      checkKind(generateExpression(value), list->type, value.line);
+      currentElement(*list);
+      store(list->type, "[edx]");
+      return;
+    }
+    throw CompileError{target.line, "'" + target.text + "()' is not an array or a linked list."};
+  }
+
+  [[noreturn]] static void syntaxErrorAt(int line) { throw CompileError{line, "Syntax error."}; }
+
+  // ---- Expressions -----------------------------------------------------------------------
+
+  std::optional<std::int64_t> fold(const Expr& expr) const {
+    switch (expr.kind) {
+      case Expr::Kind::number:
+        return expr.value;
+      case Expr::Kind::constant: {
+        auto found = constants_.find(lowerCase(expr.text));
+        if (found == constants_.end()) return std::nullopt;
+        return found->second;
+      }
+      case Expr::Kind::unary: {
+        const auto operand = fold(*expr.left);
+        if (!operand) return std::nullopt;
+        if (expr.text == "-") return -*operand;
+        if (expr.text == "~") return ~*operand;
+        return *operand == 0 ? 1 : 0;
+      }
+      case Expr::Kind::binary: {
+        const auto left = fold(*expr.left);
+        const auto right = fold(*expr.right);
+        if (!left || !right) return std::nullopt;
+        const std::string& op = expr.text;
+        if (op == "+") return *left + *right;
+        if (op == "-") return *left - *right;
+        if (op == "*") return *left * *right;
+        if (op == "/" || op == "%") {
+          if (*right == 0) throw CompileError{expr.line, "Division by zero."};
+          return op == "/" ? *left / *right : *left % *right;
+        }
+        if (op == "&") return *left & *right;
+        if (op == "|") return *left | *right;
+        if (op == "<<") return *left << (*right & 31);
+        if (op == ">>") return *left >> (*right & 31);
+        return std::nullopt;  // comparisons and logic are generated as code
+      }
+      default:
+        return std::nullopt;
+    }
+  }
+
+  void requireNumber(const Expr& expr) {
+    if (generateExpression(expr) != ValueKind::number) {
+      throw CompileError{expr.line, "A number is expected here, not a string."};
+    }
+  }
+
+  // Generates code that leaves the value in eax.
+  ValueKind generateExpression(const Expr& expr) {
+    if (const std::optional<std::int64_t> value = fold(expr)) {
+      emit("MOV eax," + std::to_string(static_cast<std::int32_t>(*value)));
+      return ValueKind::number;
+    }
+    switch (expr.kind) {
+      case Expr::Kind::string:
+        emit("MOV eax," + stringLabel(expr.text));
+        return ValueKind::string;
+      case Expr::Kind::constant:
+        throw CompileError{expr.line, "The constant #" + expr.text + " is not declared."};
+      case Expr::Kind::name: {
+        const Variable& var = resolveVariable(expr);
+        const Variable copy = var;
+        load(copy.type, copy.memory());
+        return copy.type == Type::string ? ValueKind::string : ValueKind::number;
+      }
+      case Expr::Kind::call:
+        return generateCall(expr);
+      case Expr::Kind::apiCall:
+        return generateWindowsCall(expr);
+      case Expr::Kind::unary:
+        requireNumber(*expr.left);
+        if (expr.text == "-") {
+          emit("NEG eax");
+        } else if (expr.text == "~") {
+          emit("NOT eax");
+        } else {
+          emit("TEST eax,eax");
+          emit("SETZ al");
+          emit("MOVZX eax,al");
+        }
+        return ValueKind::number;
+      case Expr::Kind::binary:
+        generateBinary(expr);
+        return ValueKind::number;
+      case Expr::Kind::addressOf:
+        generateAddress(*expr.left);
+        return ValueKind::number;
+      case Expr::Kind::labelAddress:
+        emit("MOV eax," + dataLabel(expr.text, expr.line));
+        return ValueKind::number;
+      case Expr::Kind::number:
+        break;
+    }
+    return ValueKind::number;
+  }
+
+  void generateBinary(const Expr& expr) {
+    const std::string& op = expr.text;
+    const bool logical = op == "and" || op == "or" || op == "xor";
+    requireNumber(*expr.left);
+    if (logical) {
+      emit("TEST eax,eax");
+      emit("SETNZ al");
+      emit("MOVZX eax,al");
+    }
+    emit("PUSH eax");
+    requireNumber(*expr.right);
+    if (logical) {
+      emit("TEST eax,eax");
+      emit("SETNZ al");
+      emit("MOVZX eax,al");
+    }
+    emit("MOV ecx,eax");
+    emit("POP eax");
+    static const std::map<std::string, std::string> simple = {
+        {"+", "ADD eax,ecx"}, {"-", "SUB eax,ecx"},  {"*", "IMUL eax,ecx"}, {"&", "AND eax,ecx"},
+        {"|", "OR eax,ecx"},  {"<<", "SHL eax,cl"},  {">>", "SAR eax,cl"},  {"and", "AND eax,ecx"},
+        {"or", "OR eax,ecx"}, {"xor", "XOR eax,ecx"}};
+    static const std::map<std::string, std::string> comparisons = {
+        {"=", "SETE"}, {"<>", "SETNE"}, {"<", "SETL"},
+        {">", "SETG"}, {"<=", "SETLE"}, {">=", "SETGE"}};
+    if (auto found = simple.find(op); found != simple.end()) {
+      emit(found->second);
+    } else if (op == "/" || op == "%") {
+      emit("CDQ");
+      emit("IDIV ecx");
+      if (op == "%") emit("MOV eax,edx");
+    } else {
+      emit("CMP eax,ecx");
+      emit(comparisons.at(op) + " al");
+      emit("MOVZX eax,al");
+    }
+  }
+
+  void generateAddress(const Expr& target) {
+    if (target.kind == Expr::Kind::name) {
+      const Variable var = resolveVariable(target);
+      if (var.asmName.empty()) {
+        emit("LEA eax," + var.memory());
+      } else {
+        emit("MOV eax," + var.asmName);
+      }
+      return;
+    }
+    if (const Array* array = findArray(target.text)) {
+      elementIndex(target, *array);
+      emit("LEA eax," + elementMemory(*array));
+      return;
+    }
+    auto procedure = procedures_.find(lowerCase(target.text));
+    if (procedure != procedures_.end() && target.args.empty()) {
+      emit("MOV eax,_Procedure" + std::to_string(procedure->second.index));
+      return;
+    }
+    throw CompileError{target.line, "'@" + target.text + "()' has no address."};
+  }
+
+  // Pushes the arguments from the last to the first; 's' parameters take strings, 'n'
+  // numbers and 'L' a linked list, passed as the address of its header.
+  void pushArguments(const std::vector<const Expr*>& args, const std::string& kinds) {
+    for (std::size_t i = args.size(); i-- > 0;) {
+      const Expr& arg = *args[i];
+      if (kinds[i] == 'L') {
+        const List* list =
+            arg.kind == Expr::Kind::call && arg.args.empty() ? findList(arg.text) : nullptr;
+        if (list == nullptr) throw CompileError{arg.line, "A linked list is expected here."};
+        emit("PUSH dword " + list->asmName);
+        continue;
+      }
+      const ValueKind kind = generateExpression(arg);
+      if ((kind == ValueKind::string) != (kinds[i] == 's')) {
+        throw CompileError{arg.line, kinds[i] == 's' ? "Bad parameter type: a string is expected."
+                                                     : "Bad parameter type: a number is expected."};
+      }
+      emit("PUSH eax");
+    }
+  }
+
+  static std::vector<const Expr*> argumentList(const Expr& call) {
+    std::vector<const Expr*> args;
+    for (const ExprPtr& arg : call.args) args.push_back(arg.get());
+    return args;
+  }
+
+  ValueKind generateCall(const Expr& call) {
+    if (const Array* array = findArray(call.text)) {
+      elementIndex(call, *array);
+      load(array->type, elementMemory(*array));
+      return array->type == Type::string ? ValueKind::string : ValueKind::number;
+    }
+    if (const List* list = findList(call.text)) {
+      if (!call.args.empty()) syntaxErrorAt(call.line);
+      currentElement(*list);
+      load(list->type, "[edx]");
+      return list->type == Type::string ? ValueKind::string : ValueKind::number;
+    }
+    const std::string key = lowerCase(call.text);
+    if (auto found = procedures_.find(key); found != procedures_.end()) {
+      return callProcedure(call, found->second);
+    }
+    if (const LibraryFunction* function = findLibraryFunction(call.text)) {
+      for (const LibraryForm& form : function->forms) {
+        if (form.params.size() != call.args.size()) continue;
+        pushArguments(argumentList(call), form.params);
+        const std::string symbol =
+            librarySymbol(*function, form, options_.thread, options_.unicode);
+        addExtern(pbExterns_, symbol);
+        addUnique(pbLibraries_, function->library);
+        emit("CALL " + symbol);
+        return function->result == Type::string ? ValueKind::string : ValueKind::number;
+      }
+      throw CompileError{call.line, "Incorrect number of parameters for " + function->name + "()."};
+    }
+    if (auto found = imports_.find(key); found != imports_.end()) {
+      const ImportInfo& info = found->second;
+      const std::vector<Param>& params = info.function->params;
+      if (call.args.size() != params.size()) {
+        throw CompileError{call.line, "Incorrect number of parameters for " + call.text + "()."};
+      }
+      std::string kinds;
+      for (const Param& param : params) kinds += isString(param.name, param.type) ? 's' : 'n';
+      pushArguments(argumentList(call), kinds);
+      addExtern(importExterns_, info.symbol);
+      emit("CALL " + info.symbol);
+      if (info.cdecl && !params.empty()) emit("ADD esp," + std::to_string(4 * params.size()));
+      return info.returnsString ? ValueKind::string : ValueKind::number;
+    }
+    throw CompileError{call.line, call.text + "() is not a function, array, macro or linked list."};
+  }
+
+  ValueKind callProcedure(const Expr& call, const ProcedureInfo& info) {
+    const std::vector<Param>& params = info.decl->params;
+    std::size_t required = 0;  // up to the last parameter without a default value
+    for (std::size_t i = 0; i < params.size(); ++i) {
+      if (!params[i].defaultValue) required = i + 1;
+    }
+    if (call.args.size() < required || call.args.size() > params.size()) {
+      throw CompileError{call.line, "Incorrect number of parameters for " + call.text + "()."};
+    }
+    std::vector<const Expr*> args = argumentList(call);
+    for (std::size_t i = args.size(); i < params.size(); ++i) {
+      args.push_back(params[i].defaultValue.get());
+    }
+    std::string kinds;
+    for (bool isStringParam : info.stringParams) kinds += isStringParam ? 's' : 'n';
+    pushArguments(args, kinds);
+    emit("CALL _Procedure" + std::to_string(info.index));
+    if (info.decl->convention() == CallingConvention::cdecl && !params.empty()) {
+      emit("ADD esp," + std::to_string(4 * params.size()));
+    }
+    return info.returnsString ? ValueKind::string : ValueKind::number;
+  }
+
+  ValueKind generateWindowsCall(const Expr& call) {
+    const WindowsFunction* function = findWindowsFunction(call.text);
+    if (function == nullptr) {
+      throw CompileError{call.line,
+                         call.text + "_() is not a function, array, macro or linked list."};
+    }
+    if (static_cast<int>(call.args.size()) != function->paramCount) {
+      throw CompileError{call.line, "Incorrect number of parameters for " + call.text + "_()."};
+    }
+    // Windows functions take numbers and string pointers alike.
+    for (std::size_t i = call.args.size(); i-- > 0;) {
+      generateExpression(*call.args[i]);
+      emit("PUSH eax");
+    }
+    const std::string symbol = windowsSymbol(*function, options_.unicode);
+    addExtern(apiExterns_, symbol);
+    std::string library = function->library;
+    std::transform(library.begin(), library.end(), library.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+    addUnique(systemLibraries_, library);
+    emit("CALL " + symbol);
+    return ValueKind::number;
+  }
+
+  const std::vector<std::string>& lines_;
+  const CompileOptions& options_;
+  int nextLine_ = 1;
+  int labels_ = 0;
+  Type defaultType_ = Type::longInt;
+
+  std::vector<std::string> code_;  // the program part, between "; :" and the data section
+  std::vector<std::string> stringLines_;
+  std::vector<std::string> bssLines_;
+  std::vector<std::string> dataLines_;
+  std::map<std::string, std::string> stringLabels_;
+
+  std::vector<std::string> pbLibraries_;
+  std::vector<std::string> systemLibraries_;
+  std::vector<std::string> importLibraries_;
+  std::vector<std::string> pbExterns_;
+  std::vector<std::string> apiExterns_;
+  std::vector<std::string> importExterns_;
+  std::set<std::string> externSet_;
+
+  std::map<std::string, Variable> globals_;
+  std::map<std::string, Array> arrays_;
+  std::map<std::string, List> lists_;
+  std::map<std::string, ProcedureInfo> procedures_;
+  std::map<std::string, ImportInfo> imports_;
+  std::map<std::string, std::int64_t> constants_;
+  std::map<std::string, std::string> dataLabels_;
+  std::vector<int> procedureOrder_;
+
+  std::optional<ProcedureContext> procedure_;
+  std::vector<std::pair<std::string, std::string>> loops_;  // break and continue targets
+};
+
+}  // namespace
+
+std::string generateListing(const Program& program, const std::vector<std::string>& sourceLines,
+                            const CompileOptions& options) {
+  return Generator(sourceLines, options).run(program);
+}
+
+}  // namespace standin
