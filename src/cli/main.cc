@@ -18,6 +18,7 @@
 #include "ui/console_feedback.h"
 
 int main(int argc, char** argv) {
+  brisko::platform::initialiseConsole();
   const std::vector<std::string> arguments = brisko::platform::programArguments(argc, argv);
 
   auto files = brisko::platform::makeSystemFileSystem();

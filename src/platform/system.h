@@ -33,6 +33,7 @@ class Environment {
 // The user's temporary folder. On POSIX it is a folder private to this process (mode 0700),
 // created on first use and removed with everything in it when the object is destroyed; a
 // shared folder such as /tmp would let another user place links where the program writes.
+// On Windows it is the user's own temporary folder, neither created nor removed.
 class TempFolder {
  public:
   virtual ~TempFolder() = default;
@@ -40,7 +41,12 @@ class TempFolder {
   virtual std::string path() = 0;
 };
 
-// The program's arguments (after its name) as UTF-8 texts.
+// Prepares the console for the program's UTF-8 output (on Windows by switching its output
+// code page); nothing to do on POSIX. Call once before anything is written.
+void initialiseConsole();
+
+// The program's arguments (after its name) as UTF-8 texts. On Windows they are taken from
+// the process's wide command line, and argc and argv are not consulted.
 std::vector<std::string> programArguments(int argc, char** argv);
 
 std::unique_ptr<Clock> makeSystemClock();
