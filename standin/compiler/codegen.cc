@@ -415,21 +415,21 @@ class Generator {
 
   void generateIf(const Stmt& stmt) {
     const std::string endLabel = newLabel("EndIf");
+    std::string nextLabel;  // where a false condition of the previous branch goes
     for (std::size_t i = 0; i < stmt.branches.size(); ++i) {
       const IfBranch& branch = stmt.branches[i];
       if (i > 0) {
         emit("JMP " + endLabel);
         flushLinesThrough(branch.line);
+        placeLabel(nextLabel);
       }
-      const bool last = i + 1 == stmt.branches.size();
-      const std::string nextLabel = last ? endLabel : newLabel("Else");
+      nextLabel = i + 1 == stmt.branches.size() ? endLabel : newLabel("Else");
       if (branch.condition) {
         requireNumber(*branch.condition);
         emit("TEST eax,eax");
         emit("JZ " + nextLabel);
       }
       generateBlock(branch.body);
-      if (!last) placeLabel(nextLabel);
     }
     flushLinesThrough(stmt.endLine);
     placeLabel(endLabel);

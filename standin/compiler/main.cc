@@ -53,9 +53,7 @@ bool parseCommandLine(int argc, char** argv, CommandLine& line) {
       line.options.inlineAsm = true;
     } else if (option == "/commented") {
       line.commented = true;
-    } else if (!arg.empty() && arg[0] == '/') {
-      return false;
-    } else if (line.source.empty()) {
+    } else if (line.source.empty()) {  // the first other argument (may be a POSIX path)
       line.source = arg;
     } else {
       return false;

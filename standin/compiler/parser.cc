@@ -91,7 +91,8 @@ class Parser {
       while (peek().kind == TokenKind::endOfLine || isSymbol(":")) next();
       if (peek().kind == TokenKind::endOfFile) {
         if (closers.size() != 0) {
-          throw CompileError{peek().line, std::string("'") + *closers.begin() + "' is missing."};
+          throw CompileError{peek().line,
+                             "'" + keywordSpelling(*closers.begin()) + "' is missing."};
         }
         return block;
       }
@@ -108,6 +109,20 @@ class Parser {
       block.push_back(parseStatement());
       expectEndOfStatement();
     }
+  }
+
+  // The usual spelling of a closing keyword, for messages.
+  static std::string keywordSpelling(const std::string& word) {
+    static const std::pair<const char*, const char*> spellings[] = {
+        {"endif", "EndIf"},
+        {"wend", "Wend"},
+        {"until", "Until"},
+        {"next", "Next"},
+        {"endprocedure", "EndProcedure"}};
+    for (const auto& [lower, spelled] : spellings) {
+      if (word == lower) return spelled;
+    }
+    return word;
   }
 
   static bool isCloser(const std::string& word) {
@@ -238,7 +253,7 @@ class Parser {
     IfBranch branch;
     branch.line = stmt->line;
     branch.condition = parseExpression();
-    branch.body = parseBlock({"elseif", "else", "endif"});
+    branch.body = parseBlock({"endif", "elseif", "else"});
     stmt->branches.push_back(std::move(branch));
     for (;;) {
       const Token& closer = next();
@@ -251,7 +266,7 @@ class Parser {
       more.line = closer.line;
       if (word == "elseif") {
         more.condition = parseExpression();
-        more.body = parseBlock({"elseif", "else", "endif"});
+        more.body = parseBlock({"endif", "elseif", "else"});
       } else {
         more.body = parseBlock({"endif"});
       }

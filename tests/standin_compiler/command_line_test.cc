@@ -1,0 +1,82 @@
+// PBcompiler.exe as the conversion runs it: quoted source, /EXE, switches; listing in the
+// working folder; "Error: Line" on standard output with exit code 1.
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+
+#include "run_x86.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+namespace ts = brisko::testsupport;
+
+struct Invocation {
+  ts::CommandResult result;
+  fs::path folder;
+};
+
+Invocation compileInFolder(const std::string& source, const std::string& switches) {
+  Invocation run;
+  run.folder = ts::makeTempFolder("standin_cli");
+  {
+    std::ofstream out(run.folder / "program.pb", std::ios::binary);
+    out << source;
+  }
+  run.result = ts::runCommand("cd " + ts::shellQuote(run.folder.string()) + " && " +
+                              ts::shellQuote(STANDIN_PBCOMPILER) + " " +
+                              ts::shellQuote((run.folder / "program.pb").string()) + " /EXE " +
+                              ts::shellQuote((run.folder / "out.exe").string()) + switches);
+  return run;
+}
+
+std::string readFile(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+TEST(CompilerCommandLine, CommentedWritesTheListingAndAPlaceholderExecutable) {
+  const Invocation run =
+      compileInFolder("x = 1\r\nMessageRequester(\"a\", \"b\")\r\n", " /THREAD /COMMENTED");
+  EXPECT_EQ(run.result.exitCode, 0) << run.result.output;
+  EXPECT_EQ(run.result.output.find("Error: Line"), std::string::npos);
+  EXPECT_TRUE(fs::exists(run.folder / "out.exe"));
+  const std::string listing = readFile(run.folder / "PureBasic.asm");
+  EXPECT_NE(listing.find("extrn _PB_MessageRequester_THREAD@8\r\n"), std::string::npos);
+  EXPECT_NE(listing.find("; x = 1\r\n"), std::string::npos);
+  std::string log;
+  EXPECT_TRUE(ts::assembleFasm(run.folder / "PureBasic.asm", run.folder / "p.obj", &log)) << log;
+  fs::remove_all(run.folder);
+}
+
+TEST(CompilerCommandLine, WithoutCommentedNoListingIsWritten) {
+  const Invocation run = compileInFolder("x = 1\n", " /UNICODE /INLINEASM");
+  EXPECT_EQ(run.result.exitCode, 0) << run.result.output;
+  EXPECT_FALSE(fs::exists(run.folder / "PureBasic.asm"));
+  fs::remove_all(run.folder);
+}
+
+TEST(CompilerCommandLine, AnErrorPrintsItsLineAndExitsWithOne) {
+  const Invocation run = compileInFolder("x = 1\ny = 2\nz = Unknown(3)\n", " /COMMENTED");
+  EXPECT_EQ(run.result.exitCode, 1);
+  const std::size_t at = run.result.output.find("Error: Line 3 - ");
+  ASSERT_NE(at, std::string::npos) << run.result.output;
+  EXPECT_NE(run.result.output.find("Unknown() is not a function", at), std::string::npos);
+  // The caller cuts the message before the final line break: it must be CR LF.
+  EXPECT_EQ(run.result.output.substr(run.result.output.size() - 2), "\r\n");
+  EXPECT_FALSE(fs::exists(run.folder / "PureBasic.asm"));
+  fs::remove_all(run.folder);
+}
+
+TEST(CompilerCommandLine, AMissingSourceIsAnError) {
+  const ts::CommandResult result =
+      ts::runCommand(ts::shellQuote(STANDIN_PBCOMPILER) + " /nonexistent/file.pb /EXE x.exe");
+  EXPECT_EQ(result.exitCode, 1);
+  EXPECT_NE(result.output.find("cannot be opened"), std::string::npos);
+}
+
+}  // namespace

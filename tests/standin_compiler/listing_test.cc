@@ -1,0 +1,224 @@
+// The layout of the listing, checked the way the converter reads it: the header with its
+// marker lines and extrn block, procedures as comment + macro + entry label + body + "}",
+// the first data section with the string constants, the bss and the DataSection contents.
+
+#include <gtest/gtest.h>
+
+#include <set>
+#include <sstream>
+
+#include "compiler.h"
+
+namespace standin {
+namespace {
+
+std::vector<std::string> listingLines(const std::string& source, CompileOptions options = {}) {
+  const CompileResult result = compileProgram(source, options);
+  EXPECT_TRUE(result.ok) << "line " << result.errorLine << ": " << result.message;
+  std::vector<std::string> lines;
+  std::istringstream in(result.listing);
+  std::string line;
+  while (std::getline(in, line)) {
+    EXPECT_FALSE(line.empty() || line.back() != '\r') << "every line ends with CR LF";
+    if (!line.empty()) line.pop_back();
+    lines.push_back(line);
+  }
+  return lines;
+}
+
+// What a reader of the header learns, following its marker lines.
+struct Header {
+  std::vector<std::string> libraries;  // lines 8.. up to "; :System"
+  std::vector<std::string> systemLibraries;
+  std::vector<std::string> importLibraries;
+  std::vector<std::string> externals;
+  std::size_t programStart = 0;  // the line after "; :"
+};
+
+Header readHeader(const std::vector<std::string>& lines) {
+  Header header;
+  std::size_t i = 7;
+  for (; lines.at(i) != "; :System"; ++i) header.libraries.push_back(lines[i].substr(2));
+  for (++i; lines.at(i) != "; :Import"; ++i) header.systemLibraries.push_back(lines[i].substr(2));
+  for (++i; lines.at(i) != "; "; ++i) header.importLibraries.push_back(lines[i].substr(2));
+  EXPECT_EQ(lines.at(i + 1), "format MS COFF");
+  EXPECT_EQ(lines.at(i + 2), "; ");
+  for (i += 3; lines.at(i).rfind("public", 0) != 0; ++i) {
+    if (lines[i][0] == ';') continue;
+    EXPECT_EQ(lines[i].substr(0, 6), "extrn ");
+    header.externals.push_back(lines[i].substr(6));
+  }
+  while (lines.at(i) != "; :") ++i;
+  header.programStart = i + 1;
+  return header;
+}
+
+std::size_t indexOf(const std::vector<std::string>& lines, const std::string& wanted,
+                    std::size_t from = 0) {
+  for (std::size_t i = from; i < lines.size(); ++i) {
+    if (lines[i] == wanted) return i;
+  }
+  return std::string::npos;
+}
+
+TEST(Listing, HeaderNamesLibrariesAndExternalsInGroups) {
+  const std::vector<std::string> lines = listingLines(
+      "Import \"extra.lib\"\n  Helper(a)\nEndImport\n"
+      "x = Len(\"abc\") + PeekL(@x)\nMessageBox_(0, \"a\", \"b\", 0)\nHelper(1)\n");
+  for (std::size_t i = 0; i < 7; ++i) EXPECT_EQ(lines[i].substr(0, 1), ";");
+  EXPECT_NE(lines[1].find("PureBasic 4.20"), std::string::npos);
+  const Header header = readHeader(lines);
+  EXPECT_EQ(header.libraries, (std::vector<std::string>{"String", "Memory"}));
+  EXPECT_EQ(header.systemLibraries, (std::vector<std::string>{"KERNEL32", "USER32"}));
+  EXPECT_EQ(header.importLibraries, (std::vector<std::string>{"extra.lib"}));
+  EXPECT_EQ(header.externals,
+            (std::vector<std::string>{"_PB_Len@4", "_PB_PeekL@4", "_ExitProcess@4",
+                                      "_MessageBoxA@16", "_Helper@4"}));
+  // Groups are separated by "; " lines.
+  const std::size_t len = indexOf(lines, "extrn _PB_PeekL@4");
+  EXPECT_EQ(lines[len + 1], "; ");
+  EXPECT_EQ(lines[len + 2], "extrn _ExitProcess@4");
+  EXPECT_EQ(lines[header.programStart], "; Import \"extra.lib\"");
+}
+
+TEST(Listing, StringFunctionsAndWindowsFunctionsFollowTheSwitches) {
+  CompileOptions options;
+  options.thread = true;
+  options.unicode = true;
+  const Header header = readHeader(listingLines(
+      "MessageRequester(\"a\", \"b\", 0)\nx = Len(\"c\") + PeekL(0) + lstrlen_(\"d\") + "
+      "GetTickCount_()\n",
+      options));
+  const std::set<std::string> externals(header.externals.begin(), header.externals.end());
+  EXPECT_EQ(externals, (std::set<std::string>{"_PB_MessageRequester2_THREAD_UNICODE@12",
+                                              "_PB_Len_THREAD_UNICODE@4", "_PB_PeekL@4",
+                                              "_lstrlenW@4", "_GetTickCount@0", "_ExitProcess@4"}));
+  EXPECT_EQ(header.systemLibraries, (std::vector<std::string>{"KERNEL32"}));
+}
+
+TEST(Listing, UnicodeStringConstantsAreWords) {
+  CompileOptions options;
+  options.unicode = true;
+  const std::vector<std::string> lines = listingLines(
+      "a$ = \"it's \xC3\xA9\"\nDataSection\nt:\nData.s \"ok\"\nEndDataSection\n", options);
+  EXPECT_NE(indexOf(lines, "_S1: du 'it',39,'s ',233,0"), std::string::npos);
+  EXPECT_NE(indexOf(lines, "dw 'ok',0"), std::string::npos);
+}
+
+TEST(Listing, ProceduresAreCommentMacroLabelBodyAndBrace) {
+  const std::vector<std::string> lines = listingLines(
+      "; leading comment\n"
+      "ProcedureDLL.l Add(a, b)\n  ProcedureReturn a + b\nEndProcedure\n\n"
+      "Procedure Twice(x)\n  ProcedureReturn Add(x, x)\nEndProcedure\n"
+      "y = Twice(2)\n");
+  const std::size_t first = indexOf(lines, "; ProcedureDLL.l Add(a, b)");
+  ASSERT_NE(first, std::string::npos);
+  EXPECT_EQ(lines[first - 1], "; ; leading comment");
+  EXPECT_EQ(lines[first + 1], "macro MP0{");
+  EXPECT_EQ(lines[first + 2], "_Procedure0:");
+  const std::size_t close = indexOf(lines, "}", first);
+  EXPECT_EQ(lines[close - 1], "  RET 8");
+  EXPECT_NE(indexOf(lines, "; EndProcedure", first), std::string::npos);
+  EXPECT_EQ(lines[close + 1], "; Procedure Twice(x)");
+  EXPECT_EQ(lines[close + 2], "macro MP1{");
+  EXPECT_EQ(lines[close + 3], "_Procedure1:");
+  EXPECT_NE(indexOf(lines, "  CALL _Procedure0", close), std::string::npos);
+  // After the main code come the macro invocations, then the end code.
+  const std::size_t mp0 = indexOf(lines, "MP0");
+  ASSERT_NE(mp0, std::string::npos);
+  EXPECT_EQ(lines[mp0 + 1], "MP1");
+  EXPECT_LT(indexOf(lines, "; y = Twice(2)"), mp0);
+  EXPECT_LT(mp0, indexOf(lines, "section '.data' data readable writeable"));
+}
+
+TEST(Listing, CdeclProceduresLeaveTheStackToTheCaller) {
+  const std::vector<std::string> lines =
+      listingLines("ProcedureC C2(a, b)\n  ProcedureReturn a\nEndProcedure\nx = C2(1, 2)\n");
+  const std::size_t close = indexOf(lines, "}");
+  EXPECT_EQ(lines[close - 1], "  RET");
+  const std::size_t call = indexOf(lines, "  CALL _Procedure0", close);
+  ASSERT_NE(call, std::string::npos);
+  EXPECT_EQ(lines[call + 1], "  ADD esp,8");
+}
+
+TEST(Listing, DataAndBssSectionsInTheirOrder) {
+  const std::vector<std::string> lines = listingLines(
+      "Global count.l = 3, flag.b, Dim table.l(10), NewList items.l()\n"
+      "Dim bytes.b(4)\n"
+      "MessageRequester(\"Hello world\", \"Hello world\")\n"
+      "DataSection\n  first:\n  Data.l 1, 2, ?second\n  second:\n  Data.b 7, 8\n"
+      "  Data.w 9\n  Data.s \"a b\"\nEndDataSection\n");
+  const std::size_t data = indexOf(lines, "section '.data' data readable writeable");
+  ASSERT_NE(data, std::string::npos);
+  EXPECT_EQ(lines[data + 1], "_SYS_StaticStringStart:");
+  EXPECT_EQ(lines[data + 2], "_S1: db 'Hello world',0");  // one constant for both uses
+  EXPECT_EQ(lines[data + 3], "align 4");
+  EXPECT_EQ(lines[data + 4], "section '.bss' readable writeable");
+  const std::vector<std::string> bss(lines.begin() + static_cast<std::ptrdiff_t>(data) + 5,
+                                     lines.begin() + static_cast<std::ptrdiff_t>(data) + 14);
+  EXPECT_EQ(bss,
+            (std::vector<std::string>{"v_count rd 1", "v_flag rb 1", "a_table:", "rd  11",
+                                      "t_items rd 1", "a_bytes:", "rd  2", "PB_DataPointer rd 1",
+                                      "section '.data' data readable writeable"}));
+  const std::vector<std::string> tail(lines.begin() + static_cast<std::ptrdiff_t>(data) + 14,
+                                      lines.end());
+  EXPECT_EQ(tail, (std::vector<std::string>{"l_first:", "dd 1,2,l_second", "l_second:", "db 7,8",
+                                            "dw 9", "db 'a b',0"}));
+  // Initial values are assigned by the main code.
+  EXPECT_NE(indexOf(lines, "  MOV dword [v_count],eax"), std::string::npos);
+}
+
+TEST(Listing, NoSectionLineAppearsInTheProgramPart) {
+  const std::vector<std::string> lines =
+      listingLines("Procedure P()\n  ProcedureReturn 1\nEndProcedure\nx = P()\n");
+  const Header header = readHeader(lines);
+  const std::size_t data = indexOf(lines, "section '.data' data readable writeable");
+  for (std::size_t i = header.programStart; i < data; ++i) {
+    EXPECT_NE(lines[i].substr(0, 7), "section") << i;
+  }
+}
+
+TEST(Listing, InlineSectionLinesAreRefused) {
+  EXPECT_FALSE(compileProgram("!section '.x' code\n", {}).ok);
+}
+
+// A converted library runs no main code: a procedure body may name its own labels, entry
+// labels of procedures, data and bss labels and externals, never a label of the main code.
+TEST(Listing, ProcedureBodiesNameNoLabelOfTheMainCode) {
+  const std::vector<std::string> lines = listingLines(
+      "Global g\nDim local(3)\n"
+      "If g : g = 2 : EndIf\nWhile g < 3 : g = g + 1 : Wend\n"
+      "Procedure P(n)\n  If n > 0 : End n : EndIf\n  For i = 1 To n : g = g + i : Next\n"
+      "  Repeat : n = n - 1 : Until n < 0\n  ProcedureReturn P(n - 1)\nEndProcedure\n"
+      "For k = 1 To 2 : P(k) : Next\nEnd\n");
+  std::set<std::string> mainLabels;
+  std::set<std::string> bodyTokens;
+  bool inBody = false;
+  const Header header = readHeader(lines);
+  for (std::size_t i = header.programStart; i < lines.size(); ++i) {
+    const std::string& line = lines[i];
+    if (line.rfind("section", 0) == 0) break;
+    if (line.rfind("macro MP", 0) == 0) {
+      inBody = true;
+    } else if (line == "}") {
+      inBody = false;
+    } else if (!line.empty() && line.back() == ':' && !inBody) {
+      mainLabels.insert(line.substr(0, line.size() - 1));
+    } else if (inBody && line.rfind("  ", 0) == 0) {
+      std::string token;
+      for (char c : line + " ") {
+        if (c == ' ' || c == ',' || c == '[' || c == ']' || c == '+') {
+          if (!token.empty()) bodyTokens.insert(token);
+          token.clear();
+        } else {
+          token += c;
+        }
+      }
+    }
+  }
+  ASSERT_FALSE(mainLabels.empty());
+  for (const std::string& label : mainLabels) EXPECT_EQ(bodyTokens.count(label), 0u) << label;
+}
+
+}  // namespace
+}  // namespace standin

@@ -1,0 +1,60 @@
+// Compiles a program with the stand-in compiler, assembles its whole listing into one object
+// and runs it with a harness that calls the listing's entry point.
+#pragma once
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "compiler.h"
+#include "run_x86.h"
+
+namespace standin::testing {
+
+// A harness that runs the compiled main program; the program ends through ExitProcess, so the
+// exit code 99 means it returned from its entry point, which it never should.
+inline const char* const kMainHarness = R"(#include "x86_harness.h"
+void pb_main(void) __asm__("main");
+int harness_main(void) { pb_main(); return 99; }
+)";
+
+struct ProgramRun {
+  std::string error;  // a compile, assembly or link failure
+  std::string listing;
+  int exitCode = -1;
+  std::string output;
+};
+
+inline ProgramRun compileAndRun(const std::string& source, CompileOptions options = {},
+                                const std::string& harness = kMainHarness) {
+  namespace ts = brisko::testsupport;
+  ProgramRun run;
+  const CompileResult compiled = compileProgram(source, options);
+  if (!compiled.ok) {
+    run.error = "Line " + std::to_string(compiled.errorLine) + ": " + compiled.message;
+    return run;
+  }
+  run.listing = compiled.listing;
+  const std::filesystem::path folder = ts::makeTempFolder("standin_run");
+  const std::filesystem::path asmFile = folder / "PureBasic.asm";
+  {
+    std::ofstream out(asmFile, std::ios::binary);
+    out << compiled.listing;
+  }
+  std::string log;
+  if (!ts::assembleFasm(asmFile, folder / "PureBasic.obj", &log)) {
+    run.error = "fasm: " + log;
+    return run;
+  }
+  const ts::X86Run ran = ts::linkAndRun({folder / "PureBasic.obj"}, harness, folder);
+  if (!ran.linked) {
+    run.error = ran.log;
+    return run;
+  }
+  run.exitCode = ran.exitCode;
+  run.output = ran.output;
+  std::filesystem::remove_all(folder);
+  return run;
+}
+
+}  // namespace standin::testing

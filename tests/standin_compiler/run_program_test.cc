@@ -1,0 +1,342 @@
+// Programs compiled by the stand-in compiler, assembled by FASM as one object, linked with a
+// freestanding harness and run under qemu-i386: the exit code and the output of the stub
+// library functions show that the generated code computes what the source says.
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <vector>
+
+#include "program_runner.h"
+
+namespace standin::testing {
+namespace {
+
+// Exit codes are 8 bits wide: expected values stay below 256.
+void expectExit(const std::string& source, int expected, CompileOptions options = {}) {
+  const ProgramRun run = compileAndRun(source, options);
+  ASSERT_EQ(run.error, "") << run.listing;
+  EXPECT_EQ(run.exitCode, expected) << run.listing;
+}
+
+TEST(RunProgram, IntegerArithmeticAndPrecedence) {
+  expectExit("a = 7\nb = 3\nEnd a * b + 2 - a / b\n", 21);
+  expectExit("x = -5\nEnd 10 - x * 2 + (x % 3) + 20\n", 38);     // 10 + 10 - 2 + 20
+  expectExit("a = 100\nEnd (a >> 2) | ((1 << 6) & $F0)\n", 89);  // 25 | 64
+  expectExit("x = -(3 + 4) * -2\nEnd x + ~0 + 1\n", 14);
+  expectExit("#Base = 40\n#Offset = #Base / 4 + 2\nEnd #Offset + %101 + 'A' - 65\n", 17);
+}
+
+TEST(RunProgram, ComparisonsAndLogic) {
+  expectExit(
+      "a = 3 : b = 5\n"
+      "r = (a < b) + (a > b) * 2 + (a <= 3) * 4 + (b >= 6) * 8 + (a <> b) * 16 + (a = 3) * 32\n"
+      "End r\n",
+      1 + 4 + 16 + 32);
+  expectExit("a = 1 : b = 0\nEnd (a And b) + (a Or b) * 2 + (Not b) * 4 + (a Xor 1) * 8\n", 6);
+}
+
+TEST(RunProgram, ByteAndWordVariablesWrapAndSignExtend) {
+  expectExit("b.b = 127\nb = b + 1\nIf b = -128 : End 1 : EndIf\nEnd 2\n", 1);
+  expectExit("Define.w\nw = 32767\nw = w + 2\nEnd -w / 256\n", 127);
+}
+
+TEST(RunProgram, IfElseIfElseChains) {
+  const std::string program =
+      "Procedure Classify(n)\n"
+      "  If n < 0\n    ProcedureReturn 1\n"
+      "  ElseIf n = 0\n    ProcedureReturn 2\n"
+      "  ElseIf n < 10\n    ProcedureReturn 3\n"
+      "  Else\n    ProcedureReturn 4\n  EndIf\n"
+      "EndProcedure\n"
+      "End Classify(-3) * 64 + Classify(0) * 16 + Classify(5) * 4 + Classify(50)\n";
+  expectExit(program, 64 + 32 + 12 + 4);
+}
+
+TEST(RunProgram, LoopsForWhileRepeat) {
+  expectExit("s = 0\nFor i = 1 To 10\n  s = s + i\nNext i\nEnd s\n", 55);
+  expectExit("s = 0\nFor i = 10 To 1 Step -3\n  s = s + i\nNext\nEnd s\n", 22);  // 10+7+4+1
+  expectExit("n = 1 : c = 0\nWhile n < 1000\n  n = n * 2 : c = c + 1\nWend\nEnd c\n", 10);
+  expectExit("n = 0\nRepeat\n  n = n + 7\nUntil n > 30\nEnd n\n", 35);
+  expectExit(
+      "s = 0\nFor i = 1 To 100\n  If i % 2 = 0 : Continue : EndIf\n  If i > 9 : Break : EndIf\n"
+      "  s = s + i\nNext\nEnd s\n",
+      25);
+  expectExit("n = 0\nRepeat\n  n = n + 1\n  If n = 5 : Break : EndIf\nForEver\nEnd n\n", 5);
+}
+
+TEST(RunProgram, RecursionAndStdcallAndCdeclProcedures) {
+  expectExit(
+      "Procedure.l Fib(n.l)\n"
+      "  If n < 2 : ProcedureReturn n : EndIf\n"
+      "  ProcedureReturn Fib(n - 1) + Fib(n - 2)\n"
+      "EndProcedure\n"
+      "End Fib(12)\n",
+      144);
+  expectExit(
+      "ProcedureC Sub3(a, b, c)\n  ProcedureReturn a - b - c\nEndProcedure\n"
+      "ProcedureCDLL Twice(x)\n  ProcedureReturn x * 2\nEndProcedure\n"
+      "ProcedureDLL Both(a, b)\n  ProcedureReturn Sub3(a, b, 1) + Twice(b)\nEndProcedure\n"
+      "total = 0\n"
+      "For i = 1 To 3 : total = total + Both(20, i) : Next\n"  // stack stays balanced
+      "End total\n",
+      (19 - 1 + 2) + (19 - 2 + 4) + (19 - 3 + 6));
+}
+
+TEST(RunProgram, ProtectedLocalsStartAtZeroAndShadowGlobals) {
+  expectExit(
+      "Global x = 40\n"
+      "Procedure Count(n)\n"
+      "  Protected x, total\n"
+      "  For x = 1 To n : total = total + x : Next\n"
+      "  ProcedureReturn total\n"
+      "EndProcedure\n"
+      "a = Count(4)\nb = Count(4)\n"
+      "End a + b + x\n",
+      60);
+}
+
+TEST(RunProgram, GlobalsAreSharedWithProceduresButMainVariablesAreNot) {
+  expectExit(
+      "Global counter : Public total.l = 5\n"
+      "hidden = 7\n"
+      "Procedure Bump(n)\n"
+      "  counter = counter + n : total = total * 2\n"
+      "  hidden = 1000\n"  // a local of its own: the main variable stays 7
+      "EndProcedure\n"
+      "Bump(3) : Bump(4)\n"
+      "End counter + total + hidden\n",
+      7 + 20 + 7);
+}
+
+TEST(RunProgram, OptionalParametersTakeTheirDefaults) {
+  expectExit(
+      "Procedure Sum(a, b = 10, c = 100)\n  ProcedureReturn a + b + c\nEndProcedure\n"
+      "End Sum(1) + Sum(1, 2) + Sum(1, 2, 3) - 200\n",
+      111 + 103 + 6 - 200);
+}
+
+TEST(RunProgram, ArraysOfEachElementSize) {
+  expectExit(
+      "Global Dim squares.l(10)\n"
+      "Procedure Fill()\n  For i = 0 To 10 : squares(i) = i * i : Next\nEndProcedure\n"
+      "Fill()\nEnd squares(7) + squares(10)\n",
+      149);
+  expectExit(
+      "Dim bytes.b(3)\nDim words.w(3)\n"
+      "For i = 0 To 3 : bytes(i) = 100 * i : words(i) = 20000 * i : Next\n"
+      "If bytes(2) = -56 And words(2) = -25536 And bytes(1) = 100 : End 1 : EndIf\n"
+      "End 2\n",
+      1);
+}
+
+TEST(RunProgram, AddressesPeekAndPoke) {
+  expectExit("x = 5\nPokeL(@x, 77)\nEnd PeekL(@x) + x\n", 154);
+  expectExit(
+      "Dim t.l(4)\nPokeL(@t(2), 9)\nPokeW(@t(3), -2)\n"
+      "End t(2) * 10 + PeekW(@t(3)) + 2 + PeekB(@t(2))\n",
+      99);
+  expectExit(
+      "Procedure Local()\n  Protected v = 3\n  PokeL(@v, PeekL(@v) * 5)\n  ProcedureReturn v\n"
+      "EndProcedure\nEnd Local()\n",
+      15);
+}
+
+TEST(RunProgram, StringsArePassedAsPointersToTheLibrary) {
+  const ProgramRun run = compileAndRun(
+      "title$ = \"Greeting\"\n"
+      "Procedure.s Pick(n)\n"
+      "  If n = 1 : ProcedureReturn \"it's one\" : EndIf\n"
+      "  ProcedureReturn \"other\"\n"
+      "EndProcedure\n"
+      "Procedure Show(t$, text.s)\n  ProcedureReturn MessageRequester(t$, text)\nEndProcedure\n"
+      "Show(title$, Pick(1))\n"
+      "MessageRequester(\"Second\", Pick(2), 5)\n"
+      "End Len(title$) + Len(Pick(1)) + Len(\"\")\n");
+  ASSERT_EQ(run.error, "");
+  EXPECT_EQ(run.output, "Greeting: it's one\nSecond: other\n");
+  EXPECT_EQ(run.exitCode, 8 + 8);
+}
+
+TEST(RunProgram, UnicodeStringsReachTheUnicodeVariants) {
+  CompileOptions options;
+  options.unicode = true;
+  options.thread = true;
+  const ProgramRun run = compileAndRun(
+      "MessageRequester(\"Wide\", \"text\")\nMessageBox_(0, \"body\", \"cap\", 0)\n"
+      "End Len(\"abc\") + lstrlen_(\"hello\")\n",
+      options);
+  ASSERT_EQ(run.error, "");
+  EXPECT_EQ(run.output, "Wide: text\nMessageBox cap: body\n");
+  EXPECT_EQ(run.exitCode, 8);
+}
+
+TEST(RunProgram, WindowsFunctionsAreStdcall) {
+  const ProgramRun run = compileAndRun(
+      "SetLastError_(17)\nMessageBox_(0, \"Text\", \"Caption\", 0)\n"
+      "End GetLastError_() + GetCurrentProcessId_() + (GetTickCount_() = 123456)\n");
+  ASSERT_EQ(run.error, "");
+  EXPECT_EQ(run.output, "MessageBox Caption: Text\n");
+  EXPECT_EQ(run.exitCode, 17 + 42 + 1);
+}
+
+TEST(RunProgram, DataSectionsAreReadThroughPointersAndRead) {
+  expectExit(
+      "DataSection\n"
+      "  table:\n  Data.l 10, 20, 30, ?other\n"
+      "  other:\n  Data.w 1000, -1\n  Data.b 7\n"
+      "  text:\n  Data.s \"xyz\"\n"
+      "EndDataSection\n"
+      "Procedure Sum()\n"
+      "  Protected p = ?table\n"
+      "  ProcedureReturn PeekL(p) + PeekL(p + 4) + PeekL(p + 8)\n"
+      "EndProcedure\n"
+      "p = PeekL(?table + 12)\n"
+      "If p <> ?other : End 1 : EndIf\n"
+      "Restore other\nRead.w a\nRead.w b\nRead.b c\n"
+      "End Sum() + a / 100 + b + c + PeekB(?text) - 120\n",
+      60 + 10 - 1 + 7 + 0);
+}
+
+TEST(RunProgram, IncludeBinaryPlacesTheFileBytes) {
+  namespace fs = std::filesystem;
+  const fs::path folder = brisko::testsupport::makeTempFolder("standin_incbin");
+  {
+    std::ofstream out(folder / "blob.bin", std::ios::binary);
+    out << "\x05\x06\x07";
+  }
+  CompileOptions options;
+  options.sourceFolder = folder;
+  expectExit(
+      "DataSection\n  blob:\n  IncludeBinary \"blob.bin\"\n  after:\nEndDataSection\n"
+      "End PeekB(?blob) * 10 + PeekB(?blob + 2) + (?after - ?blob)\n",
+      50 + 7 + 3, options);
+  fs::remove_all(folder);
+}
+
+TEST(RunProgram, LinkedListsGoThroughTheLibrary) {
+  expectExit(
+      "Global NewList values.l()\n"
+      "Procedure Fill(n)\n"
+      "  For i = 1 To n\n    AddElement(values())\n    values() = i * 10\n  Next\n"
+      "EndProcedure\n"
+      "Fill(4)\n"
+      "s = 0\nResetList(values())\n"
+      "While NextElement(values())\n  s = s + values()\nWend\n"
+      "End s + ListSize(values())\n",
+      104);
+}
+
+TEST(RunProgram, ImportedFunctionsUseTheirDeclaredConvention) {
+  const std::string harness = std::string(kMainHarness) +
+                              "int HARNESS_STDCALL mul(int a, int b) __asm__(\"_Multiply@8\");\n"
+                              "int HARNESS_STDCALL mul(int a, int b) { return a * b; }\n"
+                              "int sub(int a, int b) __asm__(\"_Subtract\");\n"
+                              "int sub(int a, int b) { return a - b; }\n"
+                              "int named(int a) __asm__(\"custom_name\");\n"
+                              "int named(int a) { return a + 1; }\n";
+  const ProgramRun run = compileAndRun(
+      "Import \"maths.lib\"\n  Multiply(a, b)\nEndImport\n"
+      "ImportC \"maths.lib\"\n  Subtract(a, b)\n  Named(a) As \"custom_name\"\nEndImport\n"
+      "For i = 1 To 3 : s = s + Multiply(i, 2) + Subtract(10, i) : Next\n"
+      "End s + Named(1)\n",
+      {}, harness);
+  ASSERT_EQ(run.error, "");
+  EXPECT_EQ(run.exitCode, 12 + 24 + 2);
+}
+
+TEST(RunProgram, InlineAssemblyIsPassedThrough) {
+  expectExit("x = 20\n!MOV eax,dword [v_x]\n!ADD eax,22\n!MOV dword [v_x],eax\nEnd x\n", 42);
+}
+
+TEST(RunProgram, FallingOffTheEndExitsWithZero) {
+  const ProgramRun run = compileAndRun("x = 1\n");
+  ASSERT_EQ(run.error, "");
+  EXPECT_EQ(run.exitCode, 0);
+}
+
+// Procedure bodies are later rewritten by splitting each line at " ,+[]" and joining the
+// tokens with single spaces; the rewritten listing must still assemble and behave the same.
+std::string rewriteBodies(const std::string& listing) {
+  std::istringstream in(listing);
+  std::string line;
+  std::string out;
+  bool inBody = false;
+  while (std::getline(in, line)) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (line.rfind("macro MP", 0) == 0) {
+      inBody = true;
+    } else if (inBody && line == "}") {
+      inBody = false;
+    } else if (inBody && line.rfind("_Procedure", 0) != 0) {
+      std::vector<std::string> tokens;
+      std::string current;
+      for (char c : line) {
+        if (c == ' ' || c == ',' || c == '+' || c == '[' || c == ']') {
+          if (!current.empty()) tokens.push_back(current);
+          current.clear();
+          if (c != ' ') tokens.push_back(std::string(1, c));
+        } else {
+          current += c;
+        }
+      }
+      if (!current.empty()) tokens.push_back(current);
+      if (!tokens.empty() && tokens[0][0] == ';') continue;
+      line.clear();
+      for (std::size_t i = 0; i < tokens.size(); ++i)
+        line += (i == 0 ? "  " : "") + tokens[i] + " ";
+    }
+    out += line + "\r\n";
+  }
+  return out;
+}
+
+TEST(RunProgram, BodiesSurviveTheTokenRewrite) {
+  const std::string source =
+      "Global Dim cells.w(8), total\n"
+      "DataSection\n  numbers:\n  Data.l 3, 4, 5\nEndDataSection\n"
+      "Procedure.w Work(a.b, b$)\n"
+      "  Protected i\n"
+      "  For i = 0 To 2 : cells(i + 1) = PeekL(?numbers + i * 4) * a : Next\n"
+      "  total = cells(1) + cells(2) + cells(3) + Len(b$)\n"
+      "  ProcedureReturn total\n"
+      "EndProcedure\n"
+      "End Work(2, \"with spaces, and commas\")\n";
+  const CompileResult compiled = compileProgram(source, {});
+  ASSERT_TRUE(compiled.ok) << compiled.message;
+  namespace ts = brisko::testsupport;
+  const std::filesystem::path folder = ts::makeTempFolder("standin_rewrite");
+  {
+    std::ofstream out(folder / "rewritten.asm", std::ios::binary);
+    out << rewriteBodies(compiled.listing);
+  }
+  std::string log;
+  ASSERT_TRUE(ts::assembleFasm(folder / "rewritten.asm", folder / "rewritten.obj", &log)) << log;
+  const ts::X86Run run = ts::linkAndRun({folder / "rewritten.obj"}, kMainHarness, folder);
+  ASSERT_TRUE(run.linked) << run.log;
+  EXPECT_EQ(run.exitCode, 24 + 23);
+  std::filesystem::remove_all(folder);
+}
+
+TEST(RunProgram, TheObjectLinksAsAWindowsProgram) {
+  const CompileResult compiled = compileProgram(
+      "Global Dim t.l(3)\nProcedureDLL Add(a, b)\n  ProcedureReturn a + b\nEndProcedure\n"
+      "t(1) = Add(1, 2)\nMessageRequester(\"a\", \"b\")\nMessageBox_(0, \"x\", \"y\", 0)\nEnd "
+      "t(1)\n",
+      {});
+  ASSERT_TRUE(compiled.ok) << compiled.message;
+  namespace ts = brisko::testsupport;
+  const std::filesystem::path folder = ts::makeTempFolder("standin_winlink");
+  {
+    std::ofstream out(folder / "PureBasic.asm", std::ios::binary);
+    out << compiled.listing;
+  }
+  std::string log;
+  ASSERT_TRUE(ts::assembleFasm(folder / "PureBasic.asm", folder / "PureBasic.obj", &log)) << log;
+  const ts::LinkCheck check = ts::linkForWindows({folder / "PureBasic.obj"}, kMainHarness, folder);
+  EXPECT_TRUE(check.linked) << check.log;
+  std::filesystem::remove_all(folder);
+}
+
+}  // namespace
+}  // namespace standin::testing
