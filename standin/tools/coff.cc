@@ -41,7 +41,7 @@ void put32be(Bytes& out, std::uint32_t v) {
 }
 
 void putText(Bytes& out, std::string_view text) {
-  out.insert(out.end(), text.begin(), text.end());
+  for (char c : text) out.push_back(static_cast<std::uint8_t>(c));
 }
 
 std::string hex16(std::uint16_t v) {
@@ -256,7 +256,9 @@ Bytes writeArchive(const std::vector<ArchiveMember>& members) {
     if (m.name.size() <= 15) {
       headerNames.push_back(m.name + "/");
     } else {
-      headerNames.push_back("/" + std::to_string(longNames.size()));
+      std::string name = "/";
+      name += std::to_string(longNames.size());
+      headerNames.push_back(std::move(name));
       putText(longNames, m.name);
       longNames.push_back(0);
     }

@@ -142,7 +142,7 @@ CoffFunction parseCode(const std::vector<std::string>& words) {
 }
 
 void putText(Bytes& out, std::string_view text) {
-  out.insert(out.end(), text.begin(), text.end());
+  for (char c : text) out.push_back(static_cast<std::uint8_t>(c));
 }
 
 void putString(Bytes& out, std::string_view text) {
