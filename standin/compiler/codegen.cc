@@ -304,6 +304,15 @@ class Generator {
           }
           dataLabels_[key] = "l_" + item.text;
         }
+      } else if (stmt->kind == Stmt::Kind::declaration &&
+                 (stmt->keyword == "Global" || stmt->keyword == "Public")) {
+        // Names are case-insensitive; a shared variable keeps the spelling of its declaration
+        // even where it is used earlier, as readers of the listing take it from there.
+        for (const DeclItem& item : stmt->items) {
+          if (item.kind == DeclItem::Kind::variable) {
+            sharedSpellings_.try_emplace(lowerCase(item.name), item.name);
+          }
+        }
       } else {
         collect(stmt->body);
         for (const IfBranch& branch : stmt->branches) collect(branch.body);
@@ -612,7 +621,8 @@ class Generator {
 
   Variable& addGlobal(const std::string& name, Type type) {
     Variable var;
-    var.asmName = "v_" + name;
+    auto spelling = sharedSpellings_.find(lowerCase(name));
+    var.asmName = "v_" + (spelling != sharedSpellings_.end() ? spelling->second : name);
     var.type = type;
     const char* reserve = type == Type::byte ? " rb 1" : type == Type::word ? " rw 1" : " rd 1";
     bssLines_.push_back(var.asmName + reserve);
@@ -1179,6 +1189,7 @@ class Generator {
   std::map<std::string, ImportInfo> imports_;
   std::map<std::string, std::int64_t> constants_;
   std::map<std::string, std::string> dataLabels_;
+  std::map<std::string, std::string> sharedSpellings_;
   std::vector<int> procedureOrder_;
 
   std::optional<ProcedureContext> procedure_;

@@ -168,6 +168,15 @@ TEST(Listing, DataAndBssSectionsInTheirOrder) {
   EXPECT_NE(indexOf(lines, "  MOV dword [v_count],eax"), std::string::npos);
 }
 
+TEST(Listing, SharedVariablesKeepTheSpellingOfTheirDeclaration) {
+  const std::vector<std::string> lines =
+      listingLines("total = 1\nPublic Total\nTOTAL = TOTAL + 1\nGlobal Name$\n");
+  EXPECT_NE(indexOf(lines, "v_Total rd 1"), std::string::npos);
+  EXPECT_NE(indexOf(lines, "v_Name$ rd 1"), std::string::npos);
+  EXPECT_EQ(indexOf(lines, "v_total rd 1"), std::string::npos);
+  EXPECT_NE(indexOf(lines, "  MOV dword [v_Total],eax"), std::string::npos);
+}
+
 TEST(Listing, NoSectionLineAppearsInTheProgramPart) {
   const std::vector<std::string> lines =
       listingLines("Procedure P()\n  ProcedureReturn 1\nEndProcedure\nx = P()\n");
