@@ -1,0 +1,179 @@
+#!/usr/bin/env bash
+# Runs the Windows build under wine, in a wine prefix of its own: the platform tests, then
+# brisko.exe's start-up (command line, installation found through the registry, missing
+# tools) and a check run with the stand-in compiler. Builds nothing.
+#   tests/wine/smoke.sh BUILD_FOLDER     (e.g. build-mingw)
+# Exits 0 when every check passed; prints "N passed, M failed" at the end.
+set -u
+
+if [ $# -ne 1 ] || [ ! -d "$1" ]; then
+  echo "usage: $0 BUILD_FOLDER" >&2
+  exit 2
+fi
+build=$(cd "$1" && pwd)
+repo=$(cd "$(dirname "$0")/../.." && pwd)
+brisko="$build/bin/brisko.exe"
+platform_test="$build/bin/win32_platform_test.exe"
+
+find_program() {
+  local name
+  for name in "$@"; do
+    if command -v "$name" >/dev/null 2>&1; then
+      command -v "$name"
+      return 0
+    fi
+    if [ -x "/usr/lib/wine/$name" ]; then
+      echo "/usr/lib/wine/$name"
+      return 0
+    fi
+  done
+  return 1
+}
+wine=$(find_program wine64 wine) || {
+  echo "smoke: wine is not installed (Debian package wine64)" >&2
+  exit 2
+}
+wineserver=$(find_program wineserver64 wineserver) || wineserver=""
+if [ ! -f "$brisko" ]; then
+  echo "smoke: $brisko does not exist; build the mingw preset first" >&2
+  exit 2
+fi
+
+work=$(mktemp -d /tmp/brisko-wine-smoke-XXXXXX)
+export WINEPREFIX="$work/prefix"
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml="  # no Mono or Gecko installer prompts
+cleanup() {
+  [ -n "$wineserver" ] && "$wineserver" -k >/dev/null 2>&1
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+# The Windows form of a path: wine shows the Unix root as drive Z:.
+winpath() {
+  local path=$1
+  printf 'Z:%s' "${path//\//\\}"
+}
+
+passed=0
+failed=0
+pass() {
+  passed=$((passed + 1))
+  echo "ok   $1"
+}
+fail() {
+  failed=$((failed + 1))
+  echo "FAIL $1"
+  shift
+  local line
+  for line in "$@"; do echo "     $line"; done
+}
+
+# run PROGRAM ARGS...: sets status, out and err (line ends as on Unix).
+run() {
+  (cd "$work/cwd" && timeout 180 "$wine" "$@" >"$work/out" 2>"$work/err")
+  status=$?
+  out=$(tr -d '\r' <"$work/out")
+  err=$(tr -d '\r' <"$work/err")
+}
+
+# expect NAME STATUS STREAM MODE TEXT: MODE is "is" (whole stream) or "has" (contains).
+expect() {
+  local name=$1 want_status=$2 stream=$3 mode=$4 text=$5 actual
+  if [ "$stream" = out ]; then actual=$out; else actual=$err; fi
+  if [ "$status" -ne "$want_status" ]; then
+    fail "$name" "exit status $status, expected $want_status" "stdout: $out" "stderr: $err"
+  elif [ "$mode" = is ] && [ "$actual" != "$text" ]; then
+    fail "$name" "std$stream was:" "$actual" "expected:" "$text"
+  elif [ "$mode" = has ] && [[ "$actual" != *"$text"* ]]; then
+    fail "$name" "std$stream lacks: $text" "it was: $actual"
+  else
+    pass "$name"
+  fi
+}
+
+set_open_command() {  # ROOT\KEY FOLDER
+  "$wine" reg add "$1" /ve /d "\"$(winpath "$2")\\PureBasic.exe\" \"%1\"" /f >/dev/null 2>&1
+}
+
+mkdir -p "$work/cwd"
+echo "wine: $wine, prefix $WINEPREFIX"
+"$wine" wineboot --init >/dev/null 2>&1
+[ -n "$wineserver" ] && "$wineserver" -w
+
+# The platform layer on its own.
+if [ -f "$platform_test" ]; then
+  run "$platform_test"
+  summary=$(printf '%s\n' "$out" | tail -n 1)
+  if [ "$status" -eq 0 ] && [[ "$summary" == *" passed, 0 failed" ]]; then
+    pass "platform tests ($summary)"
+  else
+    fail "platform tests" "exit status $status" "$out" "$err"
+  fi
+else
+  fail "platform tests" "$platform_test does not exist"
+fi
+
+# The command line.
+run "$brisko" --version
+expect "--version" 0 out is "brisko version 2.0 Beta 1"
+run "$brisko" --help
+expect "--help" 0 out has "usage: brisko [GLOBAL] check SOURCE"
+run "$brisko" --bogus check x.pb
+expect "an unknown option is a usage error" 2 err has "brisko: unknown option --bogus"
+
+# Start-up without an installation: nothing in the registry yet.
+demo="$(winpath "$repo/examples/demo.pb")"
+run "$brisko" check "$demo"
+expect "no installation: the compiler is missing" 1 err is \
+  "$(printf 'Error!\nCannot locate the Purebasic compiler.\n\nTerminating brisko.')"
+
+# Fake installations: the tools only have to be non-empty files for start-up.
+make_fake() {  # FOLDER TOOL...
+  local folder=$1 tool
+  shift
+  mkdir -p "$folder/compilers"
+  for tool in "$@"; do echo "not a program" >"$folder/compilers/$tool"; done
+}
+make_fake "$work/no-fasm" PBcompiler.exe
+: >"$work/no-fasm/compilers/fasm.exe"
+run "$brisko" --pb-folder "$(winpath "$work/no-fasm")" check "$demo"
+expect "--pb-folder with an empty FASM" 1 err is \
+  "$(printf 'Error!\nCannot locate the FASM executable.\n\nTerminating brisko.')"
+
+# Discovery reads only the per-user key on NT 6 and later: a decoy under
+# HKEY_CLASSES_ROOT\Applications must not be consulted.
+make_fake "$work/Pure Basic" PBcompiler.exe fasm.exe
+mkdir -p "$work/decoy"
+set_open_command 'HKCR\Applications\PureBasic.exe\shell\open\command' "$work/decoy"
+set_open_command 'HKCU\Software\Classes\PureBasic.exe\shell\open\command' "$work/Pure Basic"
+run "$brisko" check "$demo"
+expect "registry: the per-user key names the installation" 1 err is \
+  "$(printf 'Error!\nCannot locate the Polib executable.\n\nTerminating brisko.')"
+
+# A complete fake installation whose compiler is no program.
+make_fake "$work/Pure Basic" PBcompiler.exe fasm.exe polib.exe
+run "$brisko" check "$demo"
+expect "a compiler that cannot be started" 1 err has "The PB compiler failed to start."
+missing="$(winpath "$work/cwd")\\Gr$(printf '\xc3\xbc\xc3\x9f')e \$x.pb"
+run "$brisko" check "$missing"
+expect "a missing source with a non-ASCII name" 1 err is \
+  "$(printf 'Error!\nFile not found.\n(%s)' "$missing")"
+
+# A check with the stand-in compiler, found through the registry.
+standin="$build/purebasic"
+if [ -f "$standin/compilers/PBcompiler.exe" ]; then
+  set_open_command 'HKCU\Software\Classes\PureBasic.exe\shell\open\command' "$standin"
+  run "$brisko" check "$demo"
+  expect "check of the example with the stand-in compiler" 0 out is \
+    "$(printf 'Status = compiling the selected source file.\nbrisko (PB --> .obj)\nThe compiler reported no errors.\nStatus = awaiting instructions')"
+  printf 'Procedure.l Twice(x.l)\r\n  ProcedureReturn x * \r\nEndProcedure\r\n' >"$work/cwd/bad.pb"
+  run "$brisko" --unicode check "$(winpath "$work/cwd/bad.pb")" --threadsafe
+  expect "check of a source with an error" 1 out has \
+    "$(printf 'The compiler reported an error.\n\nError: Line 2')"
+else
+  echo "skip check runs: no stand-in compiler in $standin/compilers"
+fi
+
+echo "$passed passed, $failed failed"
+[ "$failed" -eq 0 ]
