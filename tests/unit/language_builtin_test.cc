@@ -1,0 +1,82 @@
+// The built-in English file: its exact form and the table it loads into.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "language/builtin_english.h"
+#include "language/language_loader.h"
+#include "language/text_ids.h"
+#include "language/xml_document.h"
+#include "platform/memory_file_system.h"
+
+namespace brisko::language {
+namespace {
+
+TEST(LanguageBuiltinFile, IsOneLineOfXmlWithItsMark) {
+  const std::string_view file = builtinEnglishFile();
+  EXPECT_EQ(file.size(), 6076u);
+  const std::string_view head = "\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"UTF-8\"?>";
+  EXPECT_TRUE(file.starts_with(head));
+  EXPECT_TRUE(file.substr(head.size()).starts_with("<QuilletLanguageFile><Language>English"));
+  EXPECT_TRUE(file.ends_with("</QuilletLanguageFile>"));
+  EXPECT_EQ(file.find_first_of("\r\n\t"), std::string_view::npos);
+  EXPECT_EQ(file.find("> "), std::string_view::npos);
+  EXPECT_EQ(file.find(" <"), std::string_view::npos);
+  // Only the two escapes the texts need appear.
+  EXPECT_NE(file.find("&amp;Register"), std::string_view::npos);
+  EXPECT_NE(file.find("--&gt; .obj"), std::string_view::npos);
+  EXPECT_EQ(file.find("&lt;"), std::string_view::npos);
+}
+
+TEST(LanguageBuiltinFile, HoldsTheEightGroupsInOrder) {
+  const std::optional<XmlElement> root = parseXml(builtinEnglishFile());
+  ASSERT_TRUE(root);
+  EXPECT_EQ(root->name, "QuilletLanguageFile");
+  ASSERT_EQ(root->children.size(), 10u);
+  EXPECT_EQ(root->children[0].name, "Language");
+  EXPECT_EQ(root->children[0].text, "English");
+  EXPECT_EQ(root->children[1].name, "Date");
+  EXPECT_EQ(root->children[1].text, "04:03:2008");
+
+  const std::vector<std::pair<std::string, std::size_t>> expected = {
+      {"ERRORS", 23}, {"GUI", 22},      {"HELPABOUT", 1},  {"MENUS", 3},
+      {"OBJECT", 16}, {"PBWRAPPER", 3}, {"STATUSBAR", 10}, {"TOOLTIPS", 10}};
+  for (std::size_t i = 0; i < expected.size(); ++i) {
+    const XmlElement& group = root->children[i + 2];
+    EXPECT_EQ(group.name, "Group");
+    ASSERT_FALSE(group.children.empty());
+    EXPECT_EQ(group.children[0].name, "Name");
+    EXPECT_EQ(group.children[0].text, expected[i].first);
+    EXPECT_EQ(group.children.size() - 1, expected[i].second) << expected[i].first;
+  }
+  EXPECT_EQ(root->children[3].children[1].name, "title");
+  EXPECT_EQ(root->children[9].children.back().name, "destinationFolder");
+}
+
+TEST(LanguageBuiltinFile, LoadsIntoTheEnglishTable) {
+  platform::MemoryFileSystem files;
+  files.addFolder("/tmp");
+  LanguageTable table;
+  ASSERT_TRUE(loadLanguageTable(files, "/missing/languages/", "/tmp/", table));
+  ASSERT_EQ(table.size(), 88u);
+  EXPECT_EQ(table.text(kErrorsError), "Error!");
+  EXPECT_EQ(table.text(kErrorsNoASMFiles), "There are no ASM files to compile.");
+  EXPECT_EQ(table.text(23), "brisko (PB --> .obj)");
+  EXPECT_EQ(table.text(kGuiOkay), "Okay");
+  EXPECT_EQ(table.text(kHelpaboutTitle), "About...");
+  EXPECT_EQ(table.text(46), "&Register brisko as a PB IDE tool");
+  EXPECT_EQ(table.text(kObjectNoCompilerError), "The compiler reported no errors.");
+  EXPECT_EQ(table.text(kPbwrapperManualAdjustments),
+            ";This file may require some manual adjustments.");
+  EXPECT_EQ(table.text(kStatusbarAwaitingInstructions), "Status = awaiting instructions");
+  EXPECT_EQ(table.text(kTooltipsExportGlobals),
+            "Check this to create an object file which exports all global variables. (All "
+            "'public' variables are automatically exported.)");
+  EXPECT_EQ(table.text(87), "3 subfolders will be created by brisko; 'Bin', 'Logs' and 'Source'.");
+  EXPECT_EQ(table.text(88), "");
+  EXPECT_FALSE(files.exists("/tmp/English.lan"));
+}
+
+}  // namespace
+}  // namespace brisko::language
