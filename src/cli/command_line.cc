@@ -113,8 +113,13 @@ std::string usageText() {
          "              [--inline-asm] [--export-globals] [--log] [--wrapper] "
          "[--use-existing-asm]\n"
          "       brisko [GLOBAL] register-ide\n"
+#ifdef _WIN32
+         "GLOBAL: --pb-folder DIR   the PureBasic installation folder (instead of the one the "
+         "registry names)\n"
+#else
          "GLOBAL: --pb-folder DIR   the PureBasic installation folder (overrides "
          "BRISKO_PB_COMMAND)\n"
+#endif
          "        --tools-file FILE the PureBasic IDE's tools file\n"
          "        --help, --version\n";
 }

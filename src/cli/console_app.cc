@@ -18,8 +18,15 @@ std::string inputPath(const std::string& path) {
   return platform::nativeSeparators(path);
 }
 
-int runCheck(app::Services& services, const CommandLine& line) {
-  const std::string source = app::trimSpaces(inputPath(line.source));
+// The source as the window would take it (trimmed of spaces), made absolute: the compiler
+// runs in another folder.
+std::string sourcePath(const CommandLine& line, const platform::Environment& environment) {
+  const std::string trimmed = app::trimSpaces(inputPath(line.source));
+  if (trimmed.empty()) return trimmed;
+  return platform::absolutePath(trimmed, environment.currentFolder());
+}
+
+int runCheck(app::Services& services, const std::string& source, const CommandLine& line) {
   if (app::validateSourcePath(services.feedback, services.files, source) != 0) {
     return kExitFailure;
   }
@@ -48,6 +55,12 @@ int runConsole(const std::vector<std::string>& arguments, ConsolePlatform& platf
     return kExitUsage;
   }
   const CommandLine& line = parsed.commandLine;
+  const bool takesSource = line.command == Command::check || line.command == Command::convert;
+  const std::string source = sourcePath(line, platform.environment);
+  if (takesSource && source.empty()) {
+    std::fprintf(errorOut, "brisko: the source file name is empty\n%s", usageText().c_str());
+    return kExitUsage;
+  }
   if (line.command == Command::help) {
     std::fputs(usageText().c_str(), usageOut);
     return kExitSuccess;
@@ -70,7 +83,7 @@ int runConsole(const std::vector<std::string>& arguments, ConsolePlatform& platf
                          platform.feedback, noWindow,           state.paths};
   switch (line.command) {
     case Command::check:
-      return runCheck(services, line);
+      return runCheck(services, source, line);
     case Command::convert:
       return notAvailable(platform.feedback, "Converting");
     case Command::registerIde:

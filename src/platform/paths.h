@@ -24,6 +24,9 @@ std::string folderPart(std::string_view path);
 std::string filePart(std::string_view path);
 // A folder text with a separator at its end (unchanged when it already has one or is empty).
 std::string withTrailingSeparator(std::string_view folder);
+// A path made absolute against folder (which ends with a separator); an absolute path, on
+// POSIX one starting with "/", on Windows one with a drive or a leading separator, stays.
+std::string absolutePath(std::string_view path, std::string_view folder);
 // Replaces every "\" and "/" by the platform's separator.
 std::string nativeSeparators(std::string_view path);
 

@@ -28,6 +28,8 @@ class Environment {
   virtual std::optional<std::string> variable(const std::string& name) const = 0;
   // Full path of the running program's executable file.
   virtual std::string executablePath() const = 0;
+  // The process's current folder, with its trailing separator; empty when unknown.
+  virtual std::string currentFolder() const = 0;
 };
 
 // The user's temporary folder. On POSIX it is a folder private to this process (mode 0700),

@@ -53,7 +53,9 @@ class FakeEnvironment : public platform::Environment {
  public:
   std::string executable = "/opt/brisko/bin/brisko";
   std::optional<std::string> variable(const std::string&) const override { return std::nullopt; }
+  std::string current = "/work/";
   std::string executablePath() const override { return executable; }
+  std::string currentFolder() const override { return current; }
 };
 
 class FixedTempFolder : public platform::TempFolder {

@@ -22,7 +22,7 @@ TEST(WindowsCommandLine, SplitsTheToolCommandLinesTheProgramForms) {
 
 TEST(WindowsCommandLine, FollowsTheRuntimeRulesForQuotesAndBackslashes) {
   // The program name takes no escapes; later arguments do.
-  EXPECT_EQ(splitWindowsCommandLine(R"("C:\a b\"x y)"), (Args{"C:\\a bx", "y"}));
+  EXPECT_EQ(splitWindowsCommandLine(R"("C:\a b\"x y)"), (Args{"C:\\a b\\x", "y"}));
   EXPECT_EQ(splitWindowsCommandLine(R"(p a\\b "c\\" d\"e "f""g" \\\"h)"),
             (Args{"p", "a\\\\b", "c\\", "d\"e", "f\"g", "\\\"h"}));
   EXPECT_EQ(splitWindowsCommandLine("p \"\" \t x"), (Args{"p", "", "x"}));
@@ -69,6 +69,11 @@ TEST(Paths, FolderAndFileParts) {
   EXPECT_EQ(withTrailingSeparator("/a"), std::string("/a") + kPathSeparator);
   EXPECT_EQ(withTrailingSeparator("/a/"), "/a/");
   EXPECT_EQ(withTrailingSeparator(""), "");
+#ifndef _WIN32
+  EXPECT_EQ(absolutePath("src/a.pb", "/home/me/"), "/home/me/src/a.pb");
+  EXPECT_EQ(absolutePath("/src/a.pb", "/home/me/"), "/src/a.pb");
+  EXPECT_EQ(absolutePath("", "/home/me/"), "");
+#endif
 }
 
 }  // namespace

@@ -71,8 +71,9 @@ TEST_F(StartupTest, OnlyTheFirstMissingToolIsReported) {
   ASSERT_EQ(feedback.messages.size(), 1u);
   EXPECT_EQ(feedback.messages[0].text,
             "Cannot locate the Purebasic compiler.\n\nTerminating brisko.");
+}
 
-  feedback.messages.clear();
+TEST_F(StartupTest, ToolThatIsAFolderCountsAsMissing) {
   installTools("/pb/", true, true, false);
   files.addFolder("/pb/compilers/polib.exe");
   EXPECT_FALSE(run());

@@ -29,6 +29,14 @@ class SystemEnvironment : public Environment {
     if (value == nullptr) return std::nullopt;
     return std::string(value);
   }
+  std::string currentFolder() const override {
+    std::vector<char> buffer(PATH_MAX + 1);
+    if (::getcwd(buffer.data(), buffer.size()) == nullptr) return {};
+    std::string folder = buffer.data();
+    if (folder.back() != '/') folder += '/';
+    return folder;
+  }
+
   std::string executablePath() const override {
     std::vector<char> buffer(PATH_MAX + 1);
     const ssize_t n = ::readlink("/proc/self/exe", buffer.data(), buffer.size() - 1);

@@ -43,6 +43,17 @@ class SystemEnvironment : public Environment {
     }
   }
 
+  std::string currentFolder() const override {
+    const DWORD length = GetCurrentDirectoryW(0, nullptr);
+    if (length == 0) return {};
+    std::vector<wchar_t> buffer(length);
+    const DWORD written = GetCurrentDirectoryW(length, buffer.data());
+    if (written == 0 || written >= length) return {};
+    std::string folder = narrow(std::wstring_view(buffer.data(), written));
+    if (folder.back() != '\\') folder += '\\';
+    return folder;
+  }
+
   std::string executablePath() const override {
     std::vector<wchar_t> buffer(MAX_PATH);
     for (;;) {

@@ -1,0 +1,95 @@
+#include "cli/console_app.h"
+
+#include <gtest/gtest.h>
+
+#include "fakes.h"
+#include "platform/memory_file_system.h"
+
+namespace brisko::cli {
+namespace {
+
+class ConsoleAppTest : public ::testing::Test {
+ protected:
+  ConsoleAppTest() {
+    files.addFolder(temp.folder);
+    files.addFile("/pb/compilers/PBcompiler.exe", "MZ");
+    files.addFile("/pb/compilers/fasm.exe", "MZ");
+    files.addFile("/pb/compilers/polib.exe", "MZ");
+    files.addFile("/work/src/demo.pb", "x = 1\r\n");
+    command.command = R"("/pb/PureBasic.exe" "%1")";
+    usage = std::tmpfile();
+    errors = std::tmpfile();
+  }
+  ~ConsoleAppTest() override {
+    std::fclose(usage);
+    std::fclose(errors);
+  }
+
+  int run(const std::vector<std::string>& arguments) {
+    ConsolePlatform platform{files, launcher, clock, environment, temp, command, feedback};
+    return runConsole(arguments, platform, usage, errors);
+  }
+
+  static std::string contentOf(std::FILE* file) {
+    std::rewind(file);
+    std::string text;
+    for (int c; (c = std::fgetc(file)) != EOF;) text += static_cast<char>(c);
+    return text;
+  }
+
+  platform::MemoryFileSystem files;
+  testing::ScriptedLauncher launcher;
+  testing::FixedClock clock;
+  testing::FakeEnvironment environment;
+  testing::FixedTempFolder temp;
+  testing::FakeInstallationCommand command;
+  testing::RecordingFeedback feedback;
+  std::FILE* usage;
+  std::FILE* errors;
+};
+
+TEST_F(ConsoleAppTest, CheckRunsTheCompilerOnTheTrimmedAbsoluteSource) {
+  launcher.scripts.push_back({"", "", 0});
+  environment.current = "/work/";
+  EXPECT_EQ(run({"check", "  src/demo.pb ", "--threadsafe"}), kExitSuccess);
+  ASSERT_EQ(launcher.started.size(), 1u);
+  EXPECT_EQ(
+      launcher.started[0].commandLine,
+      R"("/pb/compilers/PBcompiler.exe" "/work/src/demo.pb" /EXE "/tmp/brisko-test/briskoSourceCompilation.exe" /THREAD)");
+  EXPECT_EQ(feedback.statuses.back(), "Status = awaiting instructions");
+}
+
+TEST_F(ConsoleAppTest, FailedCheckAndFailedStartUpExitWithOne) {
+  launcher.scripts.push_back({"Error: Line 1 - Syntax error.\r\n", "", 1});
+  EXPECT_EQ(run({"check", "/work/src/demo.pb"}), kExitFailure);
+  EXPECT_EQ(feedback.messages.back().text,
+            "The compiler reported an error.\n\nError: Line 1 - Syntax error.");
+
+  EXPECT_EQ(run({"check", "/work/src/missing.pb"}), kExitFailure);
+  EXPECT_EQ(feedback.messages.back().text, "File not found.\n(/work/src/missing.pb)");
+
+  EXPECT_EQ(run({"--pb-folder", "/nowhere", "check", "/work/src/demo.pb"}), kExitFailure);
+  EXPECT_EQ(feedback.messages.back().text,
+            "Cannot locate the Purebasic compiler.\n\nTerminating brisko.");
+  EXPECT_EQ(launcher.started.size(), 1u);
+}
+
+TEST_F(ConsoleAppTest, UsageErrorsExitWithTwoBeforeAnythingRuns) {
+  EXPECT_EQ(run({"check", "   "}), kExitUsage);
+  EXPECT_EQ(run({"frobnicate"}), kExitUsage);
+  EXPECT_NE(contentOf(errors).find("usage: brisko"), std::string::npos);
+  EXPECT_TRUE(feedback.messages.empty());
+  EXPECT_TRUE(launcher.started.empty());
+  EXPECT_EQ(run({"--help"}), kExitSuccess);
+  EXPECT_NE(contentOf(usage).find("register-ide"), std::string::npos);
+}
+
+TEST_F(ConsoleAppTest, ActionsNotBuiltYetSayGoAndFail) {
+  EXPECT_EQ(run({"convert", "/work/src/demo.pb", "--lib"}), kExitFailure);
+  EXPECT_EQ(run({"register-ide"}), kExitFailure);
+  ASSERT_EQ(feedback.messages.size(), 2u);
+  EXPECT_TRUE(launcher.started.empty());
+}
+
+}  // namespace
+}  // namespace brisko::cli
