@@ -8,6 +8,11 @@
 namespace brisko::e2e {
 namespace {
 
+using testsupport::ProgramResult;
+using testsupport::readFileText;
+using testsupport::runProgram;
+using testsupport::ScratchFolder;
+
 std::string installationCommand() {
   std::string command = readFileText(std::string(BRISKO_INSTALLATION) + "/brisko_pb_command.txt");
   while (!command.empty() && (command.back() == '\n' || command.back() == '\r')) command.pop_back();
@@ -29,7 +34,7 @@ class CheckTest : public ::testing::Test {
 
 TEST_F(CheckTest, BundledExampleCompiles) {
   const auto r = brisko({"check", std::string(BRISKO_EXAMPLES) + "/demo.pb"});
-  EXPECT_EQ(r.exitStatus, 0) << r.out << r.err;
+  EXPECT_EQ(r.exitCode, 0) << r.out << r.err;
   EXPECT_EQ(r.out,
             "Status = compiling the selected source file.\n"
             "brisko (PB --> .obj)\nThe compiler reported no errors.\n"
@@ -40,7 +45,7 @@ TEST_F(CheckTest, BundledExampleCompiles) {
 TEST_F(CheckTest, CompileErrorShowsTheCompilersLine) {
   work.write("bad.pb", "Procedure.l Twice(x.l)\r\n  ProcedureReturn x * \r\nEndProcedure\r\n");
   const auto r = brisko({"--unicode", "check", work.file("bad.pb"), "--threadsafe"});
-  EXPECT_EQ(r.exitStatus, 1);
+  EXPECT_EQ(r.exitCode, 1);
   EXPECT_NE(r.out.find("brisko (PB --> .obj)\nThe compiler reported an error.\n\nError: Line 2"),
             std::string::npos)
       << r.out;
@@ -48,37 +53,37 @@ TEST_F(CheckTest, CompileErrorShowsTheCompilersLine) {
 
 TEST_F(CheckTest, SourcesThatCannotBeCheckedAreRefused) {
   auto r = brisko({"check", work.file("missing.pb")});
-  EXPECT_EQ(r.exitStatus, 1);
+  EXPECT_EQ(r.exitCode, 1);
   EXPECT_EQ(r.err, "Error!\nFile not found.\n(" + work.file("missing.pb") + ")\n");
 
   r = brisko({"check", work.path()});
-  EXPECT_EQ(r.exitStatus, 1);
+  EXPECT_EQ(r.exitCode, 1);
   EXPECT_EQ(r.err, "Error!\nInvalid file.\n(" + work.path() + ")\n");
 
   // A double quote could not be carried by the compiler's command line.
   work.write("a\"b.pb", "x = 1\r\n");
   r = brisko({"check", work.file("a\"b.pb")});
-  EXPECT_EQ(r.exitStatus, 1);
+  EXPECT_EQ(r.exitCode, 1);
   EXPECT_EQ(r.err, "Error!\nInvalid file.\n(" + work.file("a\"b.pb") + ")\n");
 }
 
 TEST_F(CheckTest, MissingInstallationEndsTheProgram) {
-  auto r = brisko({"check", std::string(BRISKO_EXAMPLES) + "/demo.pb"},
-                  {{"BRISKO_PB_COMMAND", ""}});
-  EXPECT_EQ(r.exitStatus, 1);
+  auto r =
+      brisko({"check", std::string(BRISKO_EXAMPLES) + "/demo.pb"}, {{"BRISKO_PB_COMMAND", ""}});
+  EXPECT_EQ(r.exitCode, 1);
   EXPECT_EQ(r.err, "Error!\nCannot locate the Purebasic compiler.\n\nTerminating brisko.\n");
 
   // A folder given directly wins over the environment; a zero-byte FASM counts as missing.
   work.write("pb/compilers/PBcompiler.exe", "stand-in");
   work.write("pb/compilers/fasm.exe", "");
   r = brisko({"--pb-folder", work.file("pb"), "check", std::string(BRISKO_EXAMPLES) + "/demo.pb"});
-  EXPECT_EQ(r.exitStatus, 1);
+  EXPECT_EQ(r.exitCode, 1);
   EXPECT_EQ(r.err, "Error!\nCannot locate the FASM executable.\n\nTerminating brisko.\n");
 }
 
 TEST_F(CheckTest, UsageErrorsAndTheTemporaryFolder) {
   const auto r = brisko({"check"});
-  EXPECT_EQ(r.exitStatus, 2);
+  EXPECT_EQ(r.exitCode, 2);
   EXPECT_NE(r.err.find("usage: brisko"), std::string::npos);
 
   // Every run leaves the temporary folder as it found it.
