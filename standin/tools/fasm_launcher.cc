@@ -29,8 +29,8 @@ std::string findOnPath(const std::string& name) {
   while (start <= folders.size()) {
     std::size_t end = folders.find(':', start);
     if (end == std::string::npos) end = folders.size();
-    std::string folder = folders.substr(start, end - start);
-    if (folder.empty()) folder = ".";
+    // An empty entry means the current folder.
+    const std::string folder = end > start ? folders.substr(start, end - start) : std::string(".");
     const std::string candidate = folder + "/" + name;
     if (isExecutable(candidate)) return candidate;
     start = end + 1;
