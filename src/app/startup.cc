@@ -1,6 +1,7 @@
 #include "app/startup.h"
 
 #include "language/language_loader.h"
+#include "language/text_ids.h"
 #include "platform/paths.h"
 #include "toolchain/discovery.h"
 
@@ -13,9 +14,9 @@ bool toolFilePresent(const platform::FileSystem& files, const std::string& path)
 }
 
 int checkTools(const platform::FileSystem& files, const ToolchainPaths& paths) {
-  if (!toolFilePresent(files, paths.compilerPath)) return kNoCompiler;
-  if (!toolFilePresent(files, paths.fasmPath)) return kNoFasm;
-  if (!toolFilePresent(files, paths.polibPath)) return kNoPolib;
+  if (!toolFilePresent(files, paths.compilerPath)) return language::kErrorsNocompiler;
+  if (!toolFilePresent(files, paths.fasmPath)) return language::kErrorsNoFasm;
+  if (!toolFilePresent(files, paths.polibPath)) return language::kErrorsNoPolib;
   return 0;
 }
 

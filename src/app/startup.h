@@ -31,16 +31,11 @@ struct StartupState {
   language::LanguageTable texts;
 };
 
-// Start-up codes of the three tool checks, in the order they are made.
-inline constexpr int kNoCompiler = 3;
-inline constexpr int kNoFasm = 4;
-inline constexpr int kNoPolib = 5;
-
 // A tool passes when its file exists, is not a folder and is larger than zero bytes.
 bool toolFilePresent(const platform::FileSystem& files, const std::string& path);
 
-// Returns 0 when the first tool missing; otherwise the code (3, 4 or 5) of the first one that
-// is missing, in the order compiler, FASM, polib.
+// Returns 0 when all three tools are present; otherwise the text index (3, 4 or 5) of the
+// first one that is missing, in the order compiler, FASM, polib.
 int checkTools(const platform::FileSystem& files, const ToolchainPaths& paths);
 
 // Runs the start-up steps up to the tool checks. On success fills state, attaches its texts

@@ -11,10 +11,7 @@ void harness_exit(int code) {
 
 void harness_write(const char* text, int length) {
   int result;
-  __asm__ volatile("int $0x80"
-                   : "=a"(result)
-                   : "a"(4), "b"(1), "c"(text), "d"(length)
-                   : "memory");
+  __asm__ volatile("int $0x80" : "=a"(result) : "a"(4), "b"(1), "c"(text), "d"(length) : "memory");
   (void)result;
 }
 
@@ -24,7 +21,9 @@ int harness_strlen(const char* text) {
   return n;
 }
 
-void harness_print(const char* text) { harness_write(text, harness_strlen(text)); }
+void harness_print(const char* text) {
+  harness_write(text, harness_strlen(text));
+}
 
 void harness_print_int(int value) {
   char buffer[12];
@@ -38,7 +37,9 @@ void harness_print_int(int value) {
   harness_write(buffer + pos, 12 - pos);
 }
 
-void harness_entry(void) { harness_exit(harness_main()); }
+void harness_entry(void) {
+  harness_exit(harness_main());
+}
 
 /* UTF-16 text (ASCII only) printed as bytes. */
 static void print_wide(const unsigned short* text) {
@@ -55,22 +56,36 @@ static int wide_length(const unsigned short* text) {
   return n;
 }
 
-#define STUB(result, name, symbol, params) \
+#define STUB(result, name, symbol, params)            \
   result HARNESS_STDCALL name params __asm__(symbol); \
   result HARNESS_STDCALL name params
 
 /* Kernel32 */
-STUB(void, stub_ExitProcess, "_ExitProcess@4", (int code)) { harness_exit(code); }
-STUB(unsigned, stub_GetTickCount, "_GetTickCount@0", (void)) { return 123456u; }
-STUB(unsigned, stub_GetCurrentProcessId, "_GetCurrentProcessId@0", (void)) { return 42u; }
+STUB(void, stub_ExitProcess, "_ExitProcess@4", (int code)) {
+  harness_exit(code);
+}
+STUB(unsigned, stub_GetTickCount, "_GetTickCount@0", (void)) {
+  return 123456u;
+}
+STUB(unsigned, stub_GetCurrentProcessId, "_GetCurrentProcessId@0", (void)) {
+  return 42u;
+}
 static unsigned last_error;
-STUB(unsigned, stub_GetLastError, "_GetLastError@0", (void)) { return last_error; }
-STUB(void, stub_SetLastError, "_SetLastError@4", (unsigned code)) { last_error = code; }
-STUB(void, stub_Sleep, "_Sleep@4", (unsigned ms)) { (void)ms; }
+STUB(unsigned, stub_GetLastError, "_GetLastError@0", (void)) {
+  return last_error;
+}
+STUB(void, stub_SetLastError, "_SetLastError@4", (unsigned code)) {
+  last_error = code;
+}
+STUB(void, stub_Sleep, "_Sleep@4", (unsigned ms)) {
+  (void)ms;
+}
 STUB(int, stub_GetModuleHandleA, "_GetModuleHandleA@4", (const char* name)) {
   return name == 0 ? 0x400000 : 0;
 }
-STUB(int, stub_lstrlenA, "_lstrlenA@4", (const char* text)) { return harness_strlen(text); }
+STUB(int, stub_lstrlenA, "_lstrlenA@4", (const char* text)) {
+  return harness_strlen(text);
+}
 STUB(int, stub_lstrlenW, "_lstrlenW@4", (const unsigned short* text)) {
   return wide_length(text);
 }
@@ -136,8 +151,12 @@ STUB(int, stub_MessageRequester2, "_PB_MessageRequester2@12",
 }
 
 /* String */
-STUB(int, stub_Len, "_PB_Len@4", (const char* text)) { return harness_strlen(text); }
-STUB(int, stub_Len_THREAD, "_PB_Len_THREAD@4", (const char* text)) { return harness_strlen(text); }
+STUB(int, stub_Len, "_PB_Len@4", (const char* text)) {
+  return harness_strlen(text);
+}
+STUB(int, stub_Len_THREAD, "_PB_Len_THREAD@4", (const char* text)) {
+  return harness_strlen(text);
+}
 STUB(int, stub_Len_UNICODE, "_PB_Len_UNICODE@4", (const unsigned short* text)) {
   return wide_length(text);
 }
@@ -146,17 +165,23 @@ STUB(int, stub_Len_THREAD_UNICODE, "_PB_Len_THREAD_UNICODE@4", (const unsigned s
 }
 
 /* Memory */
-STUB(int, stub_PeekL, "_PB_PeekL@4", (const int* address)) { return *address; }
+STUB(int, stub_PeekL, "_PB_PeekL@4", (const int* address)) {
+  return *address;
+}
 STUB(int, stub_PokeL, "_PB_PokeL@8", (int* address, int value)) {
   *address = value;
   return value;
 }
-STUB(int, stub_PeekW, "_PB_PeekW@4", (const short* address)) { return *address; }
+STUB(int, stub_PeekW, "_PB_PeekW@4", (const short* address)) {
+  return *address;
+}
 STUB(int, stub_PokeW, "_PB_PokeW@8", (short* address, int value)) {
   *address = (short)value;
   return value;
 }
-STUB(int, stub_PeekB, "_PB_PeekB@4", (const signed char* address)) { return *address; }
+STUB(int, stub_PeekB, "_PB_PeekB@4", (const signed char* address)) {
+  return *address;
+}
 STUB(int, stub_PokeB, "_PB_PokeB@8", (signed char* address, int value)) {
   *address = (signed char)value;
   return value;
@@ -184,7 +209,7 @@ static struct list_header* header_of(struct list_header** list) {
   return *list;
 }
 
-STUB(int, stub_AddElement, "_PB_AddElement@4", (struct list_header** list)) {
+STUB(int, stub_AddElement, "_PB_AddElement@4", (struct list_header * *list)) {
   struct list_header* header = header_of(list);
   struct element* added;
   if (header == 0 || elements_used == 256) return 0;
@@ -205,28 +230,28 @@ STUB(int, stub_AddElement, "_PB_AddElement@4", (struct list_header** list)) {
   header->count++;
   return (int)added->data;
 }
-STUB(int, stub_FirstElement, "_PB_FirstElement@4", (struct list_header** list)) {
+STUB(int, stub_FirstElement, "_PB_FirstElement@4", (struct list_header * *list)) {
   struct list_header* header = header_of(list);
   header->current = header->first;
   return (int)header->current;
 }
-STUB(int, stub_NextElement, "_PB_NextElement@4", (struct list_header** list)) {
+STUB(int, stub_NextElement, "_PB_NextElement@4", (struct list_header * *list)) {
   struct list_header* header = header_of(list);
   struct element* next = header->current == 0 ? header->first : header->current->next;
   if (next == 0) return 0;
   header->current = next;
   return (int)next;
 }
-STUB(int, stub_ResetList, "_PB_ResetList@4", (struct list_header** list)) {
+STUB(int, stub_ResetList, "_PB_ResetList@4", (struct list_header * *list)) {
   header_of(list)->current = 0;
   return 0;
 }
-STUB(int, stub_ClearList, "_PB_ClearList@4", (struct list_header** list)) {
+STUB(int, stub_ClearList, "_PB_ClearList@4", (struct list_header * *list)) {
   struct list_header* header = header_of(list);
   header->current = header->first = header->last = 0;
   header->count = 0;
   return 0;
 }
-STUB(int, stub_ListSize, "_PB_ListSize@4", (struct list_header** list)) {
+STUB(int, stub_ListSize, "_PB_ListSize@4", (struct list_header * *list)) {
   return *list == 0 ? 0 : (*list)->count;
 }
