@@ -183,6 +183,25 @@ bool fixPcRelativeAddends(const fs::path& elfObject) {
   return writeText(elfObject, data);
 }
 
+// Compiles the harness source and the stubs with the compile command (which ends in "-c ")
+// into folder/harness<extension> and folder/stubs<extension>.
+static bool compileHarness(const std::string& compile, const std::string& harnessSource,
+                           const fs::path& folder, const std::string& extension, std::string& log) {
+  const fs::path harness = folder / "harness.c";
+  writeText(harness, harnessSource);
+  for (const auto& [source, object] :
+       {std::pair{harness, folder / ("harness" + extension)},
+        std::pair{fs::path(kSupportDir) / "x86_stubs.c", folder / ("stubs" + extension)}}) {
+    const CommandResult compiled =
+        runCommand(compile + shellQuote(source.string()) + " -o " + shellQuote(object.string()));
+    if (compiled.exitCode != 0) {
+      log = "clang failed for " + source.string() + ":\n" + compiled.output;
+      return false;
+    }
+  }
+  return true;
+}
+
 X86Run linkAndRun(const std::vector<fs::path>& inputs, const std::string& harnessSource,
                   const fs::path& workFolder) {
   X86Run run;
@@ -195,18 +214,7 @@ X86Run linkAndRun(const std::vector<fs::path>& inputs, const std::string& harnes
       "clang -m32 -ffreestanding -nostdlib -fno-pic -fno-stack-protector "
       "-fno-builtin -O1 -I" +
       shellQuote(kSupportDir) + " -c ";
-  const fs::path harness = folder / "harness.c";
-  writeText(harness, harnessSource);
-  for (const auto& [source, object] :
-       {std::pair{harness, folder / "harness.o"},
-        std::pair{fs::path(kSupportDir) / "x86_stubs.c", folder / "stubs.o"}}) {
-    const CommandResult compiled =
-        runCommand(compile + shellQuote(source.string()) + " -o " + shellQuote(object.string()));
-    if (compiled.exitCode != 0) {
-      run.log = "clang failed for " + source.string() + ":\n" + compiled.output;
-      return run;
-    }
-  }
+  if (!compileHarness(compile, harnessSource, folder, ".o", run.log)) return run;
   std::string link = "ld.lld -m elf_i386 -static -e harness_entry -o " +
                      shellQuote((folder / "program").string()) + " " +
                      shellQuote((folder / "harness.o").string());
@@ -237,18 +245,7 @@ LinkCheck linkForWindows(const std::vector<fs::path>& inputs, const std::string&
       "clang --target=i686-pc-windows-msvc -ffreestanding -fno-builtin "
       "-fno-stack-protector -O1 -I" +
       shellQuote(kSupportDir) + " -c ";
-  const fs::path harness = folder / "harness.c";
-  writeText(harness, harnessSource);
-  for (const auto& [source, object] :
-       {std::pair{harness, folder / "harness.obj"},
-        std::pair{fs::path(kSupportDir) / "x86_stubs.c", folder / "stubs.obj"}}) {
-    const CommandResult compiled =
-        runCommand(compile + shellQuote(source.string()) + " -o " + shellQuote(object.string()));
-    if (compiled.exitCode != 0) {
-      check.log = "clang failed for " + source.string() + ":\n" + compiled.output;
-      return check;
-    }
-  }
+  if (!compileHarness(compile, harnessSource, folder, ".obj", check.log)) return check;
   std::string link =
       "lld-link /nologo /machine:x86 /safeseh:no /entry:harness_entry "
       "/subsystem:console /nodefaultlib /out:" +
