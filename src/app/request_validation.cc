@@ -20,4 +20,16 @@ int validateSourcePath(Feedback& feedback, const platform::FileSystem& files,
   return 0;
 }
 
+int validateDestinationPath(Feedback& feedback, const std::string& path) {
+#ifndef _WIN32
+  if (path.find('"') != std::string::npos) {
+    return feedback.reportError(language::kErrorsInvalidFile, false, pathDetail(path));
+  }
+#else
+  (void)feedback;
+  (void)path;
+#endif
+  return 0;
+}
+
 }  // namespace brisko::app

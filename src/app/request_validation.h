@@ -15,4 +15,8 @@ namespace brisko::app {
 int validateSourcePath(Feedback& feedback, const platform::FileSystem& files,
                        const std::string& path);
 
+// Returns 0 for a destination folder text the tools' command lines can carry; on POSIX one
+// holding a double quote is refused (reported with the path) with 12 "Invalid file.".
+int validateDestinationPath(Feedback& feedback, const std::string& path);
+
 }  // namespace brisko::app

@@ -8,6 +8,7 @@
 #include "cli/command_line.h"
 #include "language/text_ids.h"
 #include "pipeline/compile_source.h"
+#include "pipeline/run_conversion.h"
 #include "platform/paths.h"
 
 namespace brisko::cli {
@@ -36,6 +37,28 @@ int runCheck(app::Services& services, const std::string& source, const CommandLi
   const int result = pipeline::compileSource(services, source, "", true, options);
   services.feedback.setStatus(language::kStatusbarAwaitingInstructions);
   return result == language::kObjectNoCompilerError ? kExitSuccess : kExitFailure;
+}
+
+// The destination as given (either separator, relative to the current folder), with its
+// trailing separator; empty when none was given, so the output goes below the source.
+std::string destinationFolder(const CommandLine& line, const platform::Environment& environment) {
+  if (!line.destination) return {};
+  const std::string trimmed = app::trimSpaces(inputPath(*line.destination));
+  if (trimmed.empty()) return {};
+  return platform::withTrailingSeparator(
+      platform::absolutePath(trimmed, environment.currentFolder()));
+}
+
+int runConvert(app::Services& services, const std::string& source, const CommandLine& line,
+               const platform::Environment& environment) {
+  if (app::validateSourcePath(services.feedback, services.files, source) != 0) {
+    return kExitFailure;
+  }
+  const std::string destination = destinationFolder(line, environment);
+  if (app::validateDestinationPath(services.feedback, destination) != 0) return kExitFailure;
+  const int result = pipeline::runConversion(services, source, destination, line.options);
+  services.feedback.setStatus(language::kStatusbarAwaitingInstructions);
+  return result == 0 ? kExitSuccess : kExitFailure;
 }
 
 int notAvailable(app::Feedback& feedback, const char* what) {
@@ -85,7 +108,10 @@ int runConsole(const std::vector<std::string>& arguments, ConsolePlatform& platf
     case Command::check:
       return runCheck(services, source, line);
     case Command::convert:
-      return notAvailable(platform.feedback, "Converting");
+      if (line.options.has(app::kPbWrapper)) {
+        return notAvailable(platform.feedback, "Writing the PureBasic wrapper");
+      }
+      return runConvert(services, source, line, platform.environment);
     case Command::registerIde:
       return notAvailable(platform.feedback, "Registering brisko as a PureBasic IDE tool");
     default:

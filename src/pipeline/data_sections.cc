@@ -1,0 +1,248 @@
+#include "pipeline/data_sections.h"
+
+#include <unordered_set>
+#include <vector>
+
+#include "language/text_ids.h"
+#include "pipeline/split_tokens.h"
+#include "pipeline/symbol_names.h"
+
+namespace brisko::pipeline {
+namespace {
+
+constexpr std::string_view kBssSection = "section '.bss' readable writeable";
+constexpr std::string_view kDataSection = "section '.data' data readable writeable";
+
+bool contains(std::string_view text, std::string_view part) {
+  return text.find(part) != std::string_view::npos;
+}
+
+struct ListingEndedEarly {};
+
+class DataSectionsWriter {
+ public:
+  DataSectionsWriter(Conversion& conversion, ListingCursor& cursor)
+      : conversion_(conversion),
+        cursor_(cursor),
+        library_(conversion.libraryOutput()),
+        base_(conversion.sourceBaseName) {}
+
+  void write(std::string_view sectionLine) {
+    writeHeaderBlock(out_, conversion_.services.clock);
+    if (library_) {
+      out_.line("format MS COFF");
+      out_.line("");
+    }
+    out_.line(sectionLine);
+    dataPass();
+    bssPass();
+    finalPass();
+    declarations();
+  }
+
+  const std::string& text() const { return out_.text(); }
+
+ private:
+  std::string_view read() {
+    std::string_view line;
+    if (!cursor_.next(line)) throw ListingEndedEarly{};
+    return line;
+  }
+
+  // Library output: records the label's file-unique name and returns it. String constants
+  // take the base name directly in front, other labels the base name and "_".
+  std::string uniqueName(std::string_view label, bool stringConstant) {
+    SymbolRecord record;
+    record.kind = kLocalData;
+    record.asmName = label;
+    record.outputName = base_ + (stringConstant ? "" : "_") + std::string(label);
+    return conversion_.symbols.append(std::move(record)).outputName;
+  }
+
+  // The line with the label that ends at labelEnd renamed (library output only).
+  std::string renamed(std::string_view line, std::size_t labelEnd, bool stringConstant = false) {
+    if (!library_) return std::string(line);
+    if (labelEnd == std::string_view::npos) labelEnd = line.size();
+    return uniqueName(line.substr(0, labelEnd), stringConstant) +
+           std::string(line.substr(labelEnd));
+  }
+
+  void dataPass() {
+    std::string_view line = read();
+    for (;;) {
+      if (line == "_SYS_StaticStringStart:") {
+        line = read();
+        while (startsWith(line, "_S") && contains(line, ":")) {
+          out_.line(renamed(line, line.find(':'), true));
+          line = read();
+        }
+        out_.line("align 4");
+      } else if ((startsWith(line, "F") || startsWith(line, "D")) && contains(line, ": dd ")) {
+        out_.line(renamed(line, line.find(':')));
+      } else if (startsWith(line, "s_") && !line.empty() && line.find(':') == line.size() - 1) {
+        out_.line("align 4");
+        while (line != "pb_align 4" && line != "align 4") {
+          out_.line(contains(line, "  dd ") ? std::string(line) : renamed(line, line.find(':')));
+          line = read();
+        }
+        out_.line("align 4");
+      } else if (startsWith(line, "s_") &&
+                 (contains(line, " db ") || contains(line, " dw ") || contains(line, " dd "))) {
+        out_.line(renamed(line, line.find(' ')));
+      }
+      if (line == kBssSection) break;
+      line = read();
+    }
+    out_.line("align 4");
+    out_.line("");
+    out_.line(kBssSection);
+  }
+
+  void bssPass() {
+    std::string_view line = trimSpaces(read());
+    while (line != kDataSection) {
+      conversion_.poll();
+      bool haveNext = false;
+      if (startsWith(line, ";")) {
+        // a comment
+      } else if (startsWith(line, "v_") || startsWith(line, "t_")) {
+        const std::size_t end = std::min(line.find(' '), line.size());
+        if (const SymbolRecord* record = conversion_.symbols.find(line.substr(0, end))) {
+          out_.line(symbolLabel(*record) + std::string(line.substr(end)));
+        } else {
+          out_.line(renamed(line, end));
+        }
+      } else if (startsWith(line, "s_") || startsWith(line, "p_")) {
+        if (contains(line, " rb ") || contains(line, " rw ") || contains(line, " rd ")) {
+          out_.line(renamed(line, line.find(' ')));
+        }
+      } else if (startsWith(line, "a_")) {
+        if (line.back() == ':') {
+          const std::string_view symbol = line.substr(0, line.size() - 1);
+          if (const SymbolRecord* record = conversion_.symbols.find(symbol)) {
+            out_.line(symbolLabel(*record) + ":");
+          } else {
+            out_.line(renamed(line, symbol.size()));
+          }
+          line = trimSpaces(read());
+          while (contains(line, "rd  ")) {
+            out_.line("  " + std::string(line));
+            line = trimSpaces(read());
+          }
+          haveNext = true;
+        }
+      } else if (startsWith(line, "PB_DataPointer")) {
+        out_.line(renamed(line, std::string_view("PB_DataPointer").size()));
+      }
+      if (!haveNext) line = trimSpaces(read());
+    }
+    out_.line("align 4");
+    out_.line("");
+    out_.line(kDataSection);
+  }
+
+  void finalPass() {
+    // The labels of this section get their names before any "dd" line is rewritten, so a
+    // line may name a label that stands further down.
+    const std::size_t start = cursor_.position();
+    if (library_) {
+      std::string_view line;
+      while (cursor_.next(line)) {
+        line = trimSpaces(line);
+        if (startsWith(line, "l_") && line.back() == ':') {
+          uniqueName(line.substr(0, line.size() - 1), false);
+        }
+      }
+    }
+    ListingCursor pass(cursor_.listing());
+    std::string_view line;
+    while (pass.position() < start && pass.next(line)) {
+    }
+    while (pass.next(line)) {
+      conversion_.poll();
+      line = trimSpaces(line);
+      if (startsWith(line, "l_") && line.back() == ':') {
+        out_.line(library_ ? base_ + "_" + std::string(line) : std::string(line));
+      } else if (startsWith(line, "db ") || startsWith(line, "dw ") || startsWith(line, "file ")) {
+        out_.line("  " + std::string(line));
+      } else if (startsWith(line, "dd ")) {
+        rewriteDataLine(line);
+      }
+    }
+  }
+
+  void rewriteDataLine(std::string_view line) {
+    splitTokens(line, kDataLineDelimiters, tokens_, QuoteRule::assembly);
+    out_.append("  ");
+    for (std::size_t i = 0; i < tokens_.size(); ++i) {
+      const std::string_view token = tokens_[i];
+      SymbolRecord* record = token == "," ? nullptr : conversion_.symbols.find(token);
+      if (record == nullptr) {
+        out_.append(token);
+      } else {
+        if (record->kind == kExternal) record->referenced = 1;
+        const std::string name = symbolLabel(*record);
+        out_.append(name);
+        if (externNames_.insert(name).second) externs_.push_back(record);
+      }
+      out_.append(" ");
+    }
+    out_.endLine();
+  }
+
+  void declarations() {
+    out_.line("");
+    for (const SymbolRecord& record : conversion_.symbols) {
+      if (record.kind >= kLocalData) out_.line(publicLine(record));
+    }
+    if (!library_) return;
+    out_.line("");
+    for (const SymbolRecord* record : externs_) {
+      // What this source defines itself cannot be declared external to it.
+      if (record->kind >= kLocalData) continue;
+      out_.line(externLine(*record));
+    }
+  }
+
+  Conversion& conversion_;
+  ListingCursor& cursor_;
+  const bool library_;
+  const std::string base_;
+  SourceText out_;
+  TokenArray tokens_;
+  std::vector<const SymbolRecord*> externs_;
+  std::unordered_set<std::string> externNames_;
+};
+
+}  // namespace
+
+int writeDataSections(Conversion& conversion, ListingCursor& cursor, std::string_view sectionLine) {
+  app::Feedback& feedback = conversion.services.feedback;
+  platform::FileSystem& files = conversion.services.files;
+  const std::string path =
+      conversion.sourceFolder() + conversion.sourceBaseName + "_briskoDataSections.asm";
+  auto file = files.createFile(path);
+  if (!file) {
+    conversion.logOutcome(false);
+    return feedback.reportError(language::kErrorsCreatingFileError, false, app::pathDetail(path));
+  }
+
+  DataSectionsWriter writer(conversion, cursor);
+  try {
+    writer.write(sectionLine);
+  } catch (const ListingEndedEarly&) {
+    file->close();
+    files.deleteFile(path);
+    conversion.logOutcome(false);
+    return feedback.reportError(language::kErrorsInvalidFile, false,
+                                app::pathDetail(conversion.asmListingPath));
+  }
+  if (!storeSource(*file, writer.text(), cursor.listing().encoding())) {
+    files.deleteFile(path);
+    conversion.logOutcome(false);
+    return feedback.reportError(language::kErrorsCreatingFileError, false, app::pathDetail(path));
+  }
+  return 0;
+}
+
+}  // namespace brisko::pipeline

@@ -1,0 +1,17 @@
+// The data-sections source: the converted program's constants, variables and labelled data,
+// copied from the listing's data and bss sections with the names they carry in the output.
+#pragma once
+
+#include "pipeline/conversion.h"
+#include "pipeline/listing_text.h"
+
+namespace brisko::pipeline {
+
+// Writes Source/<base>_briskoDataSections.asm. cursor stands after the listing's first
+// "section" line, which is sectionLine; the writer reads the listing to its end. Returns 0,
+// 14 when the file cannot be created or written, 12 when the listing lacks the bss or the
+// second data section line. Failures are reported (and the analysis' pending log line
+// completed) before returning.
+int writeDataSections(Conversion& conversion, ListingCursor& cursor, std::string_view sectionLine);
+
+}  // namespace brisko::pipeline

@@ -1,0 +1,16 @@
+// The words FASM reserves, for isFasmReservedWord (symbol_names.h).
+#pragma once
+
+#include <cstddef>
+#include <span>
+#include <string_view>
+
+namespace brisko::pipeline {
+
+// Length of the longest reserved word; no longer word is reserved.
+inline constexpr std::size_t kLongestFasmReservedWord = 17;
+
+// The reserved words, lowercase and sorted.
+std::span<const std::string_view> fasmReservedWords();
+
+}  // namespace brisko::pipeline

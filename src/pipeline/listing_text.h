@@ -1,0 +1,98 @@
+// Reading the compiler's listing and writing the assembly sources made from it.
+//
+// The listing is read once into memory and decoded into UTF-8 lines; the sources are built
+// in memory in UTF-8 and encoded as the listing was when they are stored, each with one
+// write.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/file_system.h"
+#include "platform/system.h"
+
+namespace brisko::pipeline {
+
+// The listing's text encoding, from its byte-order mark: FF FE is UTF-16 little endian,
+// EF BB BF is UTF-8, anything else is the system's ANSI code page.
+enum class TextEncoding { ansi, utf8, utf16le };
+
+TextEncoding detectEncoding(std::string_view bytes);
+
+class Listing {
+ public:
+  // Nothing when the file cannot be opened or read.
+  static std::optional<Listing> read(const platform::FileSystem& files, const std::string& path);
+  // Decodes listing bytes (with their byte-order mark, if any).
+  static Listing fromBytes(std::string_view bytes);
+
+  TextEncoding encoding() const { return encoding_; }
+  std::size_t lineCount() const { return lines_.size(); }
+  std::string_view line(std::size_t index) const { return lines_[index]; }
+
+ private:
+  TextEncoding encoding_ = TextEncoding::ansi;
+  std::string text_;                     // the whole listing in UTF-8
+  std::vector<std::string_view> lines_;  // views into text_, without line ends
+};
+
+// Reads a listing forward, one line at a time.
+class ListingCursor {
+ public:
+  explicit ListingCursor(const Listing& listing) : listing_(listing) {}
+  // The next line; false at the end of the listing.
+  bool next(std::string_view& line) {
+    if (position_ >= listing_.lineCount()) return false;
+    line = listing_.line(position_++);
+    return true;
+  }
+  bool atEnd() const { return position_ >= listing_.lineCount(); }
+  std::size_t position() const { return position_; }
+  const Listing& listing() const { return listing_; }
+
+ private:
+  const Listing& listing_;
+  std::size_t position_ = 0;
+};
+
+// An assembly source built in memory. Lines end with CR LF.
+class SourceText {
+ public:
+  void line(std::string_view text) {
+    text_.append(text);
+    text_.append("\r\n");
+  }
+  void append(std::string_view text) { text_.append(text); }
+  void endLine() { text_.append("\r\n"); }
+  const std::string& text() const { return text_; }
+
+ private:
+  std::string text_;
+};
+
+// The bytes of a generated source in the listing's encoding: UTF-16 sources start with the
+// FF FE mark; UTF-8 sources carry no mark, as FASM refuses a source that begins with one.
+std::string encodeSource(std::string_view utf8, TextEncoding encoding);
+
+// The block that opens every generated assembly source: the maker line, the maker's address,
+// the local date and time, a rule and an empty line.
+void writeHeaderBlock(SourceText& source, const platform::Clock& clock);
+
+// "dd:mm:yyyy" and "hh:mm" of a local time.
+std::string formatDate(const platform::LocalTime& time);
+std::string formatTime(const platform::LocalTime& time);
+
+// Stores a whole generated source with one write into a file already created. False when
+// the bytes could not all be stored.
+bool storeSource(platform::OutputFile& file, std::string_view utf8, TextEncoding encoding);
+
+// Drops the last character (a whole UTF-8 sequence) of a text.
+void dropLastCharacter(std::string& text);
+std::string_view withoutLastCharacter(std::string_view text);
+// Removes leading and trailing U+0020 characters only.
+std::string_view trimSpaces(std::string_view text);
+bool startsWith(std::string_view text, std::string_view prefix);
+
+}  // namespace brisko::pipeline

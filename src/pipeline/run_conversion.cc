@@ -1,0 +1,173 @@
+#include "pipeline/run_conversion.h"
+
+#include "language/text_ids.h"
+#include "pipeline/analyse_assembly.h"
+#include "pipeline/assemble_archive.h"
+#include "pipeline/compile_source.h"
+#include "pipeline/conversion.h"
+#include "pipeline/conversion_log.h"
+#include "pipeline/split_procedures.h"
+#include "platform/paths.h"
+
+namespace brisko::pipeline {
+namespace {
+
+constexpr char kSeparator = platform::kPathSeparator;
+
+std::string lowerCase(std::string text) {
+  for (char& c : text) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return text;
+}
+
+// The compiler writes "PureBasic.asm"; Windows finds it under any case. Elsewhere the file is
+// looked up in the folder without regard to case.
+std::string listingPath(const platform::FileSystem& files, const std::string& sourceFolder) {
+  const std::string name = "Purebasic.asm";
+#ifndef _WIN32
+  if (const auto entries = files.listFolder(sourceFolder)) {
+    std::string found;
+    for (const platform::FolderEntry& entry : *entries) {
+      if (entry.isFolder || lowerCase(entry.name) != "purebasic.asm") continue;
+      if (found.empty() || entry.name == "PureBasic.asm") found = entry.name;
+    }
+    if (!found.empty()) return sourceFolder + found;
+  }
+#else
+  (void)files;
+#endif
+  return sourceFolder + name;
+}
+
+std::string baseNameOf(const std::string& sourcePath) {
+  std::string name = platform::filePart(sourcePath);
+  const auto dot = name.rfind('.');
+  if (dot != std::string::npos) name.erase(dot);
+  return name;
+}
+
+// Creates one folder level, the path stripped of trailing spaces and separators first.
+void makeFolder(platform::FileSystem& files, std::string path) {
+  while (!path.empty() && (path.back() == ' ' || platform::isPathSeparator(path.back()))) {
+    path.pop_back();
+  }
+  files.makeFolder(path);
+}
+
+void writeClosingSection(Conversion& conversion, int result) {
+  if (conversion.log() == nullptr) return;
+  if (result != 0) {
+    conversion.logLine(conversion.text(language::kObjectOutputFileNotCreated));
+    return;
+  }
+  if (conversion.has(app::kUseExistingAsmFiles)) return;
+  conversion.logLine("");
+  conversion.logLine("\"" + conversion.sourceBaseName +
+                     (conversion.libraryOutput() ? ".lib" : ".obj") + "\" " +
+                     conversion.text(language::kObjectExternalSymbols));
+  conversion.logLine("==========");
+  int number = 0;
+  for (const SymbolRecord& record : conversion.symbols) {
+    if (record.kind != kExternal || !record.referenced) continue;
+    conversion.logLine(std::to_string(++number) + ") " + record.asmName);
+  }
+}
+
+int runStages(Conversion& conversion) {
+  app::Services& services = conversion.services;
+  const bool reuse = conversion.has(app::kUseExistingAsmFiles);
+  const bool wrapper = conversion.has(app::kPbWrapper);
+  const std::string sourceFolder = conversion.sourceFolder();
+
+  int result = language::kObjectNoCompilerError;
+  if (!reuse || wrapper) {
+    conversion.logProgress(language::kObjectCompiling, conversion.sourcePath);
+    result = compileSource(services, conversion.sourcePath, sourceFolder, false,
+                           conversion.options.with(app::kCommented));
+    if (result == language::kObjectNoCompilerError) conversion.logOutcome(true);
+  }
+  if (result != language::kObjectNoCompilerError) return result;
+
+  conversion.asmListingPath = listingPath(services.files, sourceFolder);
+  conversion.importLibraries.clear();
+  conversion.exportCount = 0;
+  conversion.symbols.clear();
+  result = 0;
+  if (!reuse || wrapper) result = analyseAssembly(conversion);
+  if (result == 0 && !reuse) result = splitProcedures(conversion);
+  if (result == 0) result = assembleAndArchive(conversion);
+  services.files.deleteFile(conversion.asmListingPath);
+  conversion.asmListingPath.clear();
+  return result;
+}
+
+}  // namespace
+
+int prepareOutputFolders(app::Services& services, const std::string& destination,
+                         const app::ConversionOptions& options) {
+  platform::FileSystem& files = services.files;
+  const std::string source = destination + "Source" + kSeparator;
+  if (options.outputFormat == app::OutputFormat::staticLibrary) {
+    if (const auto entries = files.listFolder(source)) {
+      for (const platform::FolderEntry& entry : *entries) {
+        if (!entry.isFolder) files.deleteFile(source + entry.name);
+      }
+    }
+  }
+  const std::string bin = destination + "Bin" + kSeparator;
+  const std::string logs = destination + "Logs" + kSeparator;
+  makeFolder(files, bin);
+  makeFolder(files, source);
+  makeFolder(files, logs);
+  if (!files.isFolder(destination) || !files.isFolder(bin) || !files.isFolder(source) ||
+      !files.isFolder(logs)) {
+    return services.feedback.reportError(language::kErrorsOutputDirectories, false,
+                                         "\n" + app::pathDetail(destination));
+  }
+  return 0;
+}
+
+int runConversion(app::Services& services, const std::string& sourcePath,
+                  const std::string& destination, const app::ConversionOptions& options) {
+  app::WindowServices& window = services.window;
+  window.lockWindow();
+  window.repaintWindow();
+
+  const bool reuse = options.has(app::kUseExistingAsmFiles);
+  std::string folder = destination;
+  if (reuse || !services.files.isFolder(folder)) folder = platform::folderPart(sourcePath);
+  folder = platform::withTrailingSeparator(folder);
+
+  Conversion conversion(services, sourcePath, folder, options);
+  conversion.sourceBaseName = baseNameOf(sourcePath);
+  if (reuse) {
+    const std::string linkSource =
+        conversion.sourceFolder() + conversion.sourceBaseName + "_briskoLinkFile.asm";
+    const bool objectSources =
+        services.files.exists(linkSource) && !services.files.isFolder(linkSource);
+    conversion.options.outputFormat =
+        objectSources ? app::OutputFormat::objectFile : app::OutputFormat::staticLibrary;
+  } else if (const int result = prepareOutputFolders(services, folder, options)) {
+    window.unlockWindow();
+    return result;
+  }
+
+  std::unique_ptr<ConversionLog> log;
+  if (options.has(app::kLogFile)) {
+    log = ConversionLog::create(services.files, folder + "Logs" + kSeparator + "briskoLog.txt",
+                                services.clock);
+  }
+  services.feedback.setActiveLog(log.get());
+
+  const int result = runStages(conversion);
+
+  writeClosingSection(conversion, result);
+  services.feedback.setActiveLog(nullptr);
+  if (log) log->close();
+  window.refreshDestinationView();
+  window.unlockWindow();
+  return result;
+}
+
+}  // namespace brisko::pipeline

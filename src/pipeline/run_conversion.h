@@ -1,0 +1,21 @@
+// The conversion driver: output folders, the log, and the stages in their order.
+#pragma once
+
+#include <string>
+
+#include "app/configuration.h"
+#include "app/services.h"
+
+namespace brisko::pipeline {
+
+// Creates Bin/, Source/ and Logs/ below destination (clearing Source/ first for library
+// output). Returns 0, or 16 after reporting that the folders could not be made.
+int prepareOutputFolders(app::Services& services, const std::string& destination,
+                         const app::ConversionOptions& options);
+
+// Converts sourcePath into destination/Bin/<base>.obj or .lib (destination falls back to the
+// source file's folder). Returns 0 or the text index of the failure, already reported.
+int runConversion(app::Services& services, const std::string& sourcePath,
+                  const std::string& destination, const app::ConversionOptions& options);
+
+}  // namespace brisko::pipeline

@@ -1,0 +1,214 @@
+#include "pipeline/split_procedures.h"
+
+#include <optional>
+#include <unordered_set>
+#include <vector>
+
+#include "language/text_ids.h"
+#include "pipeline/listing_text.h"
+#include "pipeline/split_tokens.h"
+#include "pipeline/symbol_names.h"
+#include "platform/paths.h"
+
+namespace brisko::pipeline {
+namespace {
+
+bool isBodyDelimiter(std::string_view token) {
+  return token.size() == 1 && kBodyLineDelimiters.find(token[0]) != std::string_view::npos;
+}
+
+class Splitter {
+ public:
+  Splitter(Conversion& conversion, const Listing& listing)
+      : conversion_(conversion),
+        feedback_(conversion.services.feedback),
+        files_(conversion.services.files),
+        listing_(listing),
+        cursor_(listing),
+        library_(conversion.libraryOutput()) {}
+
+  int run() {
+    for (std::size_t i = 0; i < conversion_.symbols.size(); ++i) {
+      conversion_.poll();
+      const SymbolRecord& record = conversion_.symbols[i];
+      if (!isProcedureKind(record.kind)) continue;
+      if (const int result = writeProcedure(record)) return result;
+    }
+    if (!library_) return writeLinkSource();
+    return 0;
+  }
+
+ private:
+  enum class Outcome { written, listingEnded };
+
+  // Creates the file, fills it with build(), stores it; reports and returns the code of a
+  // failure. The pending log line is ended either way.
+  template <typename Build>
+  int writeSource(const std::string& name, Build build) {
+    const std::string path = conversion_.sourceFolder() + name;
+    feedback_.setStatusDetail(std::string("Source") + platform::kPathSeparator + name);
+    auto file = files_.createFile(path);
+    if (!file) return failed(language::kErrorsCreatingFileError, path);
+    SourceText out;
+    writeHeaderBlock(out, conversion_.services.clock);
+    if (build(out) == Outcome::listingEnded) {
+      file->close();
+      files_.deleteFile(path);
+      return failed(language::kErrorsInvalidFile, conversion_.asmListingPath);
+    }
+    if (!storeSource(*file, out.text(), listing_.encoding())) {
+      files_.deleteFile(path);
+      return failed(language::kErrorsCreatingFileError, path);
+    }
+    conversion_.logOutcome(true);
+    return 0;
+  }
+
+  int failed(int code, const std::string& path) {
+    conversion_.logOutcome(false);
+    return feedback_.reportError(code, false, app::pathDetail(path));
+  }
+
+  int writeProcedure(const SymbolRecord& procedure) {
+    const std::string name = procedure.outputName + ".asm";
+    if (app::LogSink* log = conversion_.log()) log->write("   ");
+    conversion_.logProgress(language::kObjectCreatingSourceFile, name);
+    return writeSource(name, [&](SourceText& out) {
+      const std::string label = procedure.asmName + ":";
+      std::string_view line;
+      do {
+        if (!cursor_.next(line)) return Outcome::listingEnded;
+      } while (line != label);
+
+      if (library_) {
+        out.line("format MS COFF");
+        out.line("");
+        out.line("section '.code' code readable executable");
+        out.line("");
+      }
+      if (procedure.kind != kProcedure || library_) {
+        out.line(publicLine(procedure));
+        out.line("");
+      }
+      out.line(symbolLabel(procedure) + ":");
+
+      externs_.clear();
+      externNames_.clear();
+      for (;;) {
+        if (!cursor_.next(line)) return Outcome::listingEnded;
+        conversion_.poll();
+        const std::string_view stripped = trimSpaces(line);
+        if (stripped == "}") break;
+        if (startsWith(stripped, ";")) continue;
+        if (stripped.empty()) {
+          out.line("");
+          continue;
+        }
+        rewriteBodyLine(stripped, out);
+      }
+
+      if (library_) {
+        out.line("");
+        for (const SymbolRecord* record : externs_) {
+          // A procedure that calls itself defines what it refers to.
+          if (record == &procedure) continue;
+          out.line(externLine(*record));
+        }
+      }
+      return Outcome::written;
+    });
+  }
+
+  void rewriteBodyLine(std::string_view line, SourceText& out) {
+    splitTokens(line, kBodyLineDelimiters, tokens_, QuoteRule::assembly);
+    out.append("  ");
+    for (std::size_t i = 0; i < tokens_.size(); ++i) {
+      const std::string_view token = tokens_[i];
+      SymbolRecord* record = isBodyDelimiter(token) ? nullptr : conversion_.symbols.find(token);
+      if (record == nullptr) {
+        out.append(token);
+      } else {
+        std::string name;
+        if (record->kind == kExternal) {
+          record->referenced = 1;
+          out.append(token);
+          name = record->asmName;
+        } else {
+          name = symbolLabel(*record);
+          out.append(name);
+        }
+        if (library_ && externNames_.insert(name).second) externs_.push_back(record);
+      }
+      out.append(" ");
+    }
+    out.endLine();
+  }
+
+  int writeLinkSource() {
+    feedback_.setStatus(language::kStatusbarCreatingMainASMFile);
+    const std::string& base = conversion_.sourceBaseName;
+    const std::string name = base + "_briskoLinkFile.asm";
+    conversion_.logProgress(language::kObjectCreatingMainASMFile, name);
+    return writeSource(name, [&](SourceText& out) {
+      out.line("format MS COFF");
+      out.line("");
+      int pendingExterns = 0;
+      bool dataIncluded = false;
+      for (const SymbolRecord& record : conversion_.symbols) {
+        conversion_.poll();
+        if (record.kind == kExternal) {
+          if (record.referenced) {
+            out.line(externLine(record));
+            ++pendingExterns;
+          }
+          continue;
+        }
+        if (pendingExterns > 0) {
+          out.line("");
+          pendingExterns = 0;
+        }
+        if (!dataIncluded) {
+          out.line("include \"" + base + "_briskoDataSections.asm\"");
+          out.line("");
+          out.line("section '.code' code readable executable");
+          out.line("");
+          dataIncluded = true;
+        }
+        if (isProcedureKind(record.kind)) out.line("include \"" + record.outputName + ".asm\"");
+      }
+      return Outcome::written;
+    });
+  }
+
+  Conversion& conversion_;
+  app::Feedback& feedback_;
+  platform::FileSystem& files_;
+  const Listing& listing_;
+  ListingCursor cursor_;
+  const bool library_;
+  TokenArray tokens_;
+  std::vector<const SymbolRecord*> externs_;
+  std::unordered_set<std::string> externNames_;
+};
+
+}  // namespace
+
+int splitProcedures(Conversion& conversion) {
+  app::Feedback& feedback = conversion.services.feedback;
+  if (conversion.exportCount == 0) {
+    return feedback.reportError(language::kErrorsNoExports, false,
+                                app::pathDetail(conversion.sourcePath));
+  }
+  feedback.setStatus(language::kStatusbarSplittingASMFunctions);
+  conversion.logLine(conversion.text(language::kObjectSplittingASMFunctions));
+
+  const std::optional<Listing> listing =
+      Listing::read(conversion.services.files, conversion.asmListingPath);
+  if (!listing) {
+    return feedback.reportError(language::kErrorsOpeningFileError, false,
+                                app::pathDetail(conversion.asmListingPath));
+  }
+  return Splitter(conversion, *listing).run();
+}
+
+}  // namespace brisko::pipeline

@@ -1,0 +1,50 @@
+#include "pipeline/symbol_names.h"
+
+#include <algorithm>
+#include <array>
+
+#include "pipeline/fasm_reserved_words.h"
+
+namespace brisko::pipeline {
+namespace {
+
+// Prefix of the internal label of a record whose name FASM reserves. FASM accepts '?' in a
+// name; PureBasic names and listing labels never contain it, so no other symbol can clash.
+constexpr std::string_view kInternalPrefix = "brisko?";
+
+bool hasInternalLabel(const SymbolRecord& record) {
+  return record.kind != kExternal && isFasmReservedWord(record.outputName);
+}
+
+}  // namespace
+
+bool isFasmReservedWord(std::string_view word) {
+  if (word.empty() || word.size() > kLongestFasmReservedWord) return false;
+  std::array<char, kLongestFasmReservedWord> lower{};
+  std::ranges::transform(word, lower.begin(), [](char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+  });
+  return std::ranges::binary_search(fasmReservedWords(),
+                                    std::string_view(lower.data(), word.size()));
+}
+
+std::string symbolLabel(const SymbolRecord& record) {
+  if (record.kind == kExternal) return record.asmName;
+  if (hasInternalLabel(record)) return std::string(kInternalPrefix) + record.outputName;
+  return record.outputName;
+}
+
+std::string publicLine(const SymbolRecord& record) {
+  std::string line = "public " + symbolLabel(record);
+  if (hasInternalLabel(record)) line += " as '" + record.outputName + "'";
+  return line;
+}
+
+std::string externLine(const SymbolRecord& record) {
+  if (hasInternalLabel(record)) {
+    return "extrn '" + record.outputName + "' as " + symbolLabel(record);
+  }
+  return "extrn " + symbolLabel(record);
+}
+
+}  // namespace brisko::pipeline

@@ -1,0 +1,27 @@
+// Names the generated sources give to symbols.
+//
+// FASM refuses a symbol that is one of its reserved words (instructions, registers, size
+// operators, directives), whatever the case. A procedure or variable that carries such a name
+// (ProcedureDLL Add) is written under an internal label that no PureBasic name or listing
+// label can produce, and exported or imported under its real name with FASM's own forms.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "pipeline/conversion.h"
+
+namespace brisko::pipeline {
+
+// True when FASM reserves the word (compared without regard to case).
+bool isFasmReservedWord(std::string_view word);
+
+// The label a source uses for a record: its outputName, or the internal label for a reserved
+// one. Externals keep their asmName.
+std::string symbolLabel(const SymbolRecord& record);
+// "public <label>", or "public <label> as '<outputName>'" for an internal label.
+std::string publicLine(const SymbolRecord& record);
+// "extrn <label>", or "extrn '<outputName>' as <label>" for an internal label.
+std::string externLine(const SymbolRecord& record);
+
+}  // namespace brisko::pipeline
