@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds brisko with the stand-in PureBasic installation and runs
-# brisko on the bundled example.
+# Installs what is missing, builds brisko with the stand-in PureBasic installation and converts
+# the bundled example into a static library, then lists what it wrote.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh --build-only
@@ -8,4 +8,11 @@ cmake --preset default >/dev/null
 cmake --build --preset default
 export BRISKO_PB_COMMAND="$(cat build/purebasic/brisko_pb_command.txt)"
 echo "BRISKO_PB_COMMAND=$BRISKO_PB_COMMAND"
-build/bin/brisko check examples/demo.pb
+out=build/demo-output
+rm -rf "$out"
+mkdir -p "$out"
+build/bin/brisko convert examples/demo.pb --dest "$out" --lib
+echo "== written below $out"
+(cd "$out" && find . -type f | sort)
+echo "== members of $out/Bin/demo.lib"
+llvm-ar t "$out/Bin/demo.lib"
