@@ -28,7 +28,7 @@ class DataSectionsWriter {
         base_(conversion.sourceBaseName) {}
 
   void write(std::string_view sectionLine) {
-    writeHeaderBlock(out_, conversion_.services.clock);
+    writeHeaderBlock(out_, conversion_.services.clock.now());
     if (library_) {
       out_.line("format MS COFF");
       out_.line("");

@@ -306,9 +306,12 @@ constexpr std::string_view kWords[] = {
 // clang-format on
 
 static_assert(std::ranges::is_sorted(kWords));
-static_assert(std::ranges::max(kWords, {}, [](std::string_view word) {
-                return word.size();
-              }).size() == kLongestFasmReservedWord);
+constexpr std::size_t longestWord() {
+  std::size_t longest = 0;
+  for (std::string_view word : kWords) longest = std::max(longest, word.size());
+  return longest;
+}
+static_assert(longestWord() == kLongestFasmReservedWord);
 
 }  // namespace
 

@@ -101,8 +101,7 @@ std::string formatTime(const platform::LocalTime& time) {
   return twoDigits(time.hour) + ":" + twoDigits(time.minute);
 }
 
-void writeHeaderBlock(SourceText& source, const platform::Clock& clock) {
-  const platform::LocalTime now = clock.now();
+void writeHeaderBlock(SourceText& source, const platform::LocalTime& now) {
   source.line(";Brisko generated asm file.");
   source.line(";(https://brisko.example.org)");
   source.line(";Date is " + formatDate(now));

@@ -78,7 +78,7 @@ std::string encodeSource(std::string_view utf8, TextEncoding encoding);
 
 // The block that opens every generated assembly source: the maker line, the maker's address,
 // the local date and time, a rule and an empty line.
-void writeHeaderBlock(SourceText& source, const platform::Clock& clock);
+void writeHeaderBlock(SourceText& source, const platform::LocalTime& now);
 
 // "dd:mm:yyyy" and "hh:mm" of a local time.
 std::string formatDate(const platform::LocalTime& time);

@@ -25,7 +25,8 @@ class Splitter {
         files_(conversion.services.files),
         listing_(listing),
         cursor_(listing),
-        library_(conversion.libraryOutput()) {}
+        library_(conversion.libraryOutput()),
+        now_(conversion.services.clock.now()) {}
 
   int run() {
     for (std::size_t i = 0; i < conversion_.symbols.size(); ++i) {
@@ -50,7 +51,7 @@ class Splitter {
     auto file = files_.createFile(path);
     if (!file) return failed(language::kErrorsCreatingFileError, path);
     SourceText out;
-    writeHeaderBlock(out, conversion_.services.clock);
+    writeHeaderBlock(out, now_);
     if (build(out) == Outcome::listingEnded) {
       file->close();
       files_.deleteFile(path);
@@ -186,6 +187,8 @@ class Splitter {
   const Listing& listing_;
   ListingCursor cursor_;
   const bool library_;
+  // One reading of the clock dates every source of the run.
+  const platform::LocalTime now_;
   TokenArray tokens_;
   std::vector<const SymbolRecord*> externs_;
   std::unordered_set<std::string> externNames_;
