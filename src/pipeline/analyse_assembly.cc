@@ -23,6 +23,13 @@ bool endsWith(std::string_view text, char c) {
 }
 
 // The text after its first n characters (whole UTF-8 sequences).
+// "." followed by a type name.
+std::string typeSuffix(std::string_view type) {
+  std::string suffix(".");
+  suffix += type;
+  return suffix;
+}
+
 std::string_view dropCharacters(std::string_view text, std::size_t n) {
   std::size_t pos = 0;
   for (std::size_t dropped = 0; dropped < n && pos < text.size(); ++dropped) {
@@ -108,7 +115,7 @@ class Analysis {
       const std::string token = lowerCase(tokens_[i]);
       if (token == ";") return;
       if (token == "define") {
-        if (count == 3 && tokens_[1] == ".") defaultTypeSuffix_ = "." + std::string(tokens_[2]);
+        if (count == 3 && tokens_[1] == ".") defaultTypeSuffix_ = typeSuffix(tokens_[2]);
         return;
       }
       if (i == 0 && (token == "procedure" || token == "procedurec" || token == "proceduredll" ||
@@ -149,7 +156,7 @@ class Analysis {
     std::size_t j = 1;
     std::string returnSuffix;
     if (j < count && tokens_[j] == ".") {
-      if (j + 1 < count) returnSuffix = "." + std::string(tokens_[j + 1]);
+      if (j + 1 < count) returnSuffix = typeSuffix(tokens_[j + 1]);
       j += 2;
     }
     const std::string name = j < count ? std::string(tokens_[j]) : std::string();
@@ -209,7 +216,7 @@ class Analysis {
         std::string suffix;
         if (!endsWith(name, '$')) {
           if (j + 1 < count && tokens_[j + 1] == ".") {
-            suffix = "." + (j + 2 < count ? std::string(tokens_[j + 2]) : std::string());
+            suffix = typeSuffix(j + 2 < count ? tokens_[j + 2] : std::string_view());
             j += 2;
           } else {
             suffix = defaultTypeSuffix_;

@@ -13,6 +13,12 @@ namespace {
 constexpr std::string_view kBssSection = "section '.bss' readable writeable";
 constexpr std::string_view kDataSection = "section '.data' data readable writeable";
 
+std::string indented(std::string_view line) {
+  std::string text("  ");
+  text += line;
+  return text;
+}
+
 bool contains(std::string_view text, std::string_view part) {
   return text.find(part) != std::string_view::npos;
 }
@@ -126,7 +132,7 @@ class DataSectionsWriter {
           }
           line = trimSpaces(read());
           while (contains(line, "rd  ")) {
-            out_.line("  " + std::string(line));
+            out_.line(indented(line));
             line = trimSpaces(read());
           }
           haveNext = true;
@@ -164,7 +170,7 @@ class DataSectionsWriter {
       if (startsWith(line, "l_") && line.back() == ':') {
         out_.line(library_ ? base_ + "_" + std::string(line) : std::string(line));
       } else if (startsWith(line, "db ") || startsWith(line, "dw ") || startsWith(line, "file ")) {
-        out_.line("  " + std::string(line));
+        out_.line(indented(line));
       } else if (startsWith(line, "dd ")) {
         rewriteDataLine(line);
       }

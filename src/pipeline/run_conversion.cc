@@ -14,7 +14,7 @@ namespace {
 
 constexpr char kSeparator = platform::kPathSeparator;
 
-std::string lowerCase(std::string text) {
+[[maybe_unused]] std::string lowerCase(std::string text) {
   for (char& c : text) {
     if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
   }
@@ -123,7 +123,7 @@ int prepareOutputFolders(app::Services& services, const std::string& destination
   if (!files.isFolder(destination) || !files.isFolder(bin) || !files.isFolder(source) ||
       !files.isFolder(logs)) {
     return services.feedback.reportError(language::kErrorsOutputDirectories, false,
-                                         "\n" + app::pathDetail(destination));
+                                         std::string("\n").append(app::pathDetail(destination)));
   }
   return 0;
 }
