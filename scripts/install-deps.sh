@@ -5,7 +5,7 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++ libexpat1-dev libgtest-dev libgmock-dev googletest
   clang lld llvm fasm qemu-user binutils-multiarch
-  g++-mingw-w64-x86-64 mingw-w64-x86-64-dev dpkg-dev
+  g++-mingw-w64-x86-64 mingw-w64-x86-64-dev gcc-mingw-w64-i686 binutils-mingw-w64-i686 dpkg-dev
   wine64 xvfb xauth
 )
 if [ "${1:-}" = "--build-only" ]; then

@@ -30,7 +30,12 @@ ConversionLog::~ConversionLog() {
 
 void ConversionLog::write(std::string_view text) {
   if (!file_) return;
-  buffer_.append(text);
+  // Tools' texts may break lines with a bare line feed; the log's lines all end with CR LF.
+  for (char c : text) {
+    if (c == '\n' && !afterCarriageReturn_) buffer_ += '\r';
+    buffer_ += c;
+    afterCarriageReturn_ = c == '\r';
+  }
   if (buffer_.size() >= kFlushSize) flush();
 }
 

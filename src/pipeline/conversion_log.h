@@ -1,4 +1,5 @@
-// Logs/briskoLog.txt: UTF-8 with its mark, lines ended by CR LF, written through a buffer.
+// Logs/briskoLog.txt: UTF-8 with its mark, lines ended by CR LF (a bare line feed written to it
+// becomes CR LF), written through a buffer.
 #pragma once
 
 #include <memory>
@@ -27,6 +28,7 @@ class ConversionLog : public app::LogSink {
 
   std::unique_ptr<platform::OutputFile> file_;
   std::string buffer_;
+  bool afterCarriageReturn_ = false;
 };
 
 }  // namespace brisko::pipeline

@@ -24,7 +24,7 @@ class MemoryOutputFile : public OutputFile {
   MemoryOutputFile(MemoryFileSystem& files, std::string key)
       : files_(files), key_(std::move(key)) {}
   bool write(std::string_view bytes) override {
-    if (closed_) return false;
+    if (closed_ || files_.failingWrites_.count(key_)) return false;
     auto it = files_.nodes_.find(key_);
     if (it == files_.nodes_.end() || it->second.isFolder) return false;
     it->second.content.append(bytes);
@@ -32,7 +32,7 @@ class MemoryOutputFile : public OutputFile {
   }
   bool close() override {
     closed_ = true;
-    return true;
+    return files_.failingWrites_.count(key_) == 0;
   }
 
  private:
@@ -176,6 +176,10 @@ void MemoryFileSystem::addFile(const std::string& path, std::string content) {
 
 void MemoryFileSystem::makeInaccessible(const std::string& path) {
   inaccessible_.insert(canonical(path));
+}
+
+void MemoryFileSystem::failWrites(const std::string& path) {
+  failingWrites_.insert(canonical(path));
 }
 
 std::vector<std::string> MemoryFileSystem::allFiles() const {

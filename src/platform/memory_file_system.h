@@ -33,6 +33,9 @@ class MemoryFileSystem : public FileSystem {
   void addFolder(const std::string& path);
   // Makes opening, reading or creating this path fail.
   void makeInaccessible(const std::string& path);
+  // Lets this path be created, but makes every write to it and its close fail, as on a full
+  // disk; the bytes are not stored.
+  void failWrites(const std::string& path);
   // Paths of all files, sorted.
   std::vector<std::string> allFiles() const;
 
@@ -52,6 +55,7 @@ class MemoryFileSystem : public FileSystem {
 
   std::map<std::string, Node> nodes_;
   std::set<std::string> inaccessible_;
+  std::set<std::string> failingWrites_;
 };
 
 }  // namespace brisko::platform

@@ -3,34 +3,12 @@
 
 #include <filesystem>
 
-#include "run_program.h"
+#include "brisko_fixture.h"
 
 namespace brisko::e2e {
 namespace {
 
-using testsupport::ProgramResult;
-using testsupport::readFileText;
-using testsupport::runProgram;
-using testsupport::ScratchFolder;
-
-std::string installationCommand() {
-  std::string command = readFileText(std::string(BRISKO_INSTALLATION) + "/brisko_pb_command.txt");
-  while (!command.empty() && (command.back() == '\n' || command.back() == '\r')) command.pop_back();
-  return command;
-}
-
-class CheckTest : public ::testing::Test {
- protected:
-  ProgramResult brisko(const std::vector<std::string>& arguments,
-                       std::map<std::string, std::string> environment = {}) {
-    environment.emplace("BRISKO_PB_COMMAND", installationCommand());
-    environment.emplace("TMPDIR", temp.path());
-    return runProgram(BRISKO_EXE, arguments, work.path(), environment);
-  }
-
-  ScratchFolder work;
-  ScratchFolder temp;
-};
+using CheckTest = BriskoTest;
 
 TEST_F(CheckTest, BundledExampleCompiles) {
   const auto r = brisko({"check", std::string(BRISKO_EXAMPLES) + "/demo.pb"});

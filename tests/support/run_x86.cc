@@ -195,7 +195,7 @@ static bool compileHarness(const std::string& compile, const std::string& harnes
     const CommandResult compiled =
         runCommand(compile + shellQuote(source.string()) + " -o " + shellQuote(object.string()));
     if (compiled.exitCode != 0) {
-      log = "clang failed for " + source.string() + ":\n" + compiled.output;
+      log = "compiling failed for " + source.string() + ":\n" + compiled.output;
       return false;
     }
   }
@@ -256,6 +256,28 @@ LinkCheck linkForWindows(const std::vector<fs::path>& inputs, const std::string&
   const CommandResult linked = runCommand(link);
   check.log = linked.output;
   check.linked = linked.exitCode == 0 && fs::exists(folder / "program.exe");
+  return check;
+}
+
+LinkCheck linkWithMinGW(const std::vector<fs::path>& inputs, const std::string& harnessSource,
+                        const fs::path& workFolder) {
+  LinkCheck check;
+  const fs::path folder = workFolder / "mingw";
+  fs::create_directories(folder);
+  const std::string compile =
+      "i686-w64-mingw32-gcc -ffreestanding -fno-builtin -fno-stack-protector -O1 -I" +
+      shellQuote(kSupportDir) + " -c ";
+  if (!compileHarness(compile, harnessSource, folder, ".o", check.log)) return check;
+  // C names carry a leading underscore on 32-bit Windows, the entry point's too.
+  std::string link = "i686-w64-mingw32-ld -nostdlib --subsystem console -e _harness_entry -o " +
+                     shellQuote((folder / "program.exe").string()) + " " +
+                     shellQuote((folder / "harness.o").string());
+  for (const fs::path& input : inputs) link += " " + shellQuote(input.string());
+  link += " " + shellQuote((folder / "stubs.o").string());
+  const CommandResult linked = runCommand(link);
+  check.log = linked.output;
+  check.linked =
+      linked.exitCode == 0 && linked.output.empty() && fs::exists(folder / "program.exe");
   return check;
 }
 

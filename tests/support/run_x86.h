@@ -2,8 +2,9 @@
 //
 // Running: the MS-COFF objects (or the members of a .lib) are converted to ELF with objcopy,
 // linked with a freestanding harness (x86_harness.h, x86_stubs.c) by ld.lld and run under
-// qemu-i386. The Windows link check links the same inputs with lld-link, as a Windows
-// program would be linked, without running it.
+// qemu-i386. The Windows link checks link the same inputs, without running them, as a Windows
+// program would be linked: with lld-link, or with MinGW's GNU linker and a harness compiled by
+// MinGW's GCC.
 #pragma once
 
 #include <filesystem>
@@ -52,6 +53,11 @@ struct LinkCheck {
 // Links the inputs with the harness as a 32-bit Windows console program (lld-link).
 LinkCheck linkForWindows(const std::vector<std::filesystem::path>& inputs,
                          const std::string& harnessSource, const std::filesystem::path& workFolder);
+
+// The same with i686-w64-mingw32-gcc and i686-w64-mingw32-ld. The link fails on any warning too
+// (a missing entry point is only a warning to ld).
+LinkCheck linkWithMinGW(const std::vector<std::filesystem::path>& inputs,
+                        const std::string& harnessSource, const std::filesystem::path& workFolder);
 
 // objcopy leaves the addend of converted PC-relative relocations as COFF stores it (relative
 // to the end of the field); ELF counts from the start of the field. Subtracts 4 from every

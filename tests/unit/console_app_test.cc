@@ -84,11 +84,28 @@ TEST_F(ConsoleAppTest, UsageErrorsExitWithTwoBeforeAnythingRuns) {
   EXPECT_NE(contentOf(usage).find("register-ide"), std::string::npos);
 }
 
-TEST_F(ConsoleAppTest, ActionsNotBuiltYetSayGoAndFail) {
-  EXPECT_EQ(run({"convert", "/work/src/demo.pb", "--lib"}), kExitFailure);
+TEST_F(ConsoleAppTest, ConvertTakesTheDestinationRelativeToTheCurrentFolder) {
+  files.addFolder("/work/out");
+  launcher.scripts.push_back({"", "", 0});  // the compiler writes no listing
+  EXPECT_EQ(run({"convert", "src/demo.pb", "--dest", "out", "--lib"}), kExitFailure);
+  ASSERT_EQ(launcher.started.size(), 1u);
+  EXPECT_EQ(launcher.started[0].workingFolder, "/work/out/Source/");
+  EXPECT_EQ(feedback.messages.back().text,
+            "There was an unexpected problem whilst trying to open the file.\n"
+            "(/work/out/Source/Purebasic.asm)");
+  EXPECT_TRUE(files.isFolder("/work/out/Logs"));
+  EXPECT_EQ(feedback.statuses.back(), "Status = awaiting instructions");
+}
+
+TEST_F(ConsoleAppTest, RefusedOrMissingActionsRunNothing) {
+  // A destination the tools' command lines could not carry.
+  EXPECT_EQ(run({"convert", "/work/src/demo.pb", "--dest", "/work/o\"ut"}), kExitFailure);
+  EXPECT_EQ(feedback.messages.back().text, "Invalid file.\n(/work/o\"ut/)");
+  EXPECT_EQ(run({"convert", "/work/src/demo.pb", "--wrapper"}), kExitFailure);
   EXPECT_EQ(run({"register-ide"}), kExitFailure);
-  ASSERT_EQ(feedback.messages.size(), 2u);
+  EXPECT_EQ(feedback.messages.size(), 3u);
   EXPECT_TRUE(launcher.started.empty());
+  EXPECT_FALSE(files.exists("/work/src/Bin"));
 }
 
 }  // namespace

@@ -1,0 +1,538 @@
+// "brisko convert" on real sources with the stand-in installation and the real FASM: the
+// produced object or library is linked with C harnesses (run under qemu-i386, and linked as a
+// Windows program by lld-link and by MinGW's ld) to show that exports, internal procedures,
+// globals, data and the calls out of the converted code all work.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <set>
+#include <sstream>
+
+#include "brisko_fixture.h"
+#include "run_x86.h"
+
+namespace brisko::e2e {
+namespace {
+
+namespace fs = std::filesystem;
+namespace ts = testsupport;
+
+enum class Format { object, library };
+
+// Procedures of every kind calling each other, recursion, exported and internal globals, an
+// array, string constants (one holding ", ", which must survive the splitting of code lines at
+// commas), data read through label addresses, library and Windows functions, and a procedure
+// named like an x86 instruction.
+const char* const kMathsSource =
+    R"(; Exports, internal procedures, globals, arrays, strings and data
+Public counter.l
+Global hidden.l
+Public Dim table.l(9)
+
+DataSection
+  primes:
+  Data.l 2, 3, 5, 7, ?words
+  words:
+  Data.s "one, two"
+EndDataSection
+
+Procedure.l Factorial(n.l)
+  If n < 2 : ProcedureReturn 1 : EndIf
+  ProcedureReturn n * Factorial(n - 1)
+EndProcedure
+
+Procedure Square(x)
+  ProcedureReturn x * x
+EndProcedure
+
+ProcedureDLL.l Compute(a.l, b.l)
+  counter = counter + 1
+  hidden = hidden + a
+  ProcedureReturn Factorial(a) + Square(b)
+EndProcedure
+
+ProcedureCDLL.l Subtract(a, b, c)
+  ProcedureReturn a - b - c
+EndProcedure
+
+ProcedureDLL Add(a, b)
+  ProcedureReturn a + b
+EndProcedure
+
+ProcedureDLL Hidden()
+  ProcedureReturn hidden
+EndProcedure
+
+ProcedureDLL FillTable(stride)
+  For i = 0 To 9 : table(i) = i * stride : Next
+EndProcedure
+
+ProcedureDLL.s Separator()
+  ProcedureReturn ", "
+EndProcedure
+
+ProcedureDLL Show(text$)
+  ProcedureReturn MessageRequester("Shown", text$) + Len(text$)
+EndProcedure
+
+ProcedureDLL Ticks()
+  ProcedureReturn GetTickCount_() + GetCurrentProcessId_() + MessageBox_(0, "body", "caption", 0)
+EndProcedure
+
+ProcedureDLL SumPrimes()
+  Protected p = ?primes
+  ProcedureReturn PeekL(p) + PeekL(p + 4) + PeekL(p + 8) + PeekL(p + 12)
+EndProcedure
+
+ProcedureDLL Words()
+  ProcedureReturn PeekL(?primes + 16)
+EndProcedure
+
+counter = Compute(1, 1)
+)";
+
+const std::vector<std::string> kMathsExports = {"Compute",   "Subtract",  "Add",  "Hidden",
+                                                "FillTable", "Separator", "Show", "Ticks",
+                                                "SumPrimes", "Words"};
+const std::vector<std::string> kMathsInternals = {"Factorial", "Square"};
+
+// Calls every export by its undecorated name, as a C program would through a header.
+const char* const kMathsHarness = R"(#include "x86_harness.h"
+extern int counter __asm__("counter");
+extern int table[10] __asm__("table");
+int HARNESS_STDCALL Compute(int a, int b) __asm__("Compute");
+int HARNESS_CDECL Subtract(int a, int b, int c) __asm__("Subtract");
+int HARNESS_STDCALL Add(int a, int b) __asm__("Add");
+int HARNESS_STDCALL Hidden(void) __asm__("Hidden");
+void HARNESS_STDCALL FillTable(int stride) __asm__("FillTable");
+const char* HARNESS_STDCALL Separator(void) __asm__("Separator");
+int HARNESS_STDCALL Show(const char* text) __asm__("Show");
+int HARNESS_STDCALL Ticks(void) __asm__("Ticks");
+int HARNESS_STDCALL SumPrimes(void) __asm__("SumPrimes");
+const char* HARNESS_STDCALL Words(void) __asm__("Words");
+
+static void show(const char* name, int value) {
+  harness_print(name);
+  harness_print(" ");
+  harness_print_int(value);
+  harness_print("\n");
+}
+
+int harness_main(void) {
+  int i, difference = 0;
+  counter = 40;
+  show("compute", Compute(5, 3));
+  show("compute", Compute(3, 4));
+  show("counter", counter);
+  show("hidden", Hidden());
+  for (i = 0; i < 100; i++) difference += Subtract(50, 8, i % 2);
+  show("subtract", difference);
+  show("add", Add(20, 22));
+  FillTable(3);
+  show("table", table[9] + table[1]);
+  harness_print(Words());
+  harness_print(Separator());
+  harness_print("three\n");
+  show("show", Show("hello"));
+  show("ticks", Ticks());
+  show("primes", SumPrimes());
+  return 0;
+}
+)";
+
+const char* const kMathsOutput =
+    "compute 129\n"    // 5! + 3 * 3
+    "compute 22\n"     // 3! + 4 * 4
+    "counter 42\n"     // set by the harness, counted up by Compute
+    "hidden 8\n"       // the internal global, 5 + 3
+    "subtract 4150\n"  // 50 * 42 + 50 * 41: cdecl, the stack stays balanced
+    "add 42\n"
+    "table 30\n"  // 9 * 3 + 1 * 3
+    "one, two, three\n"
+    "Shown: hello\n"
+    "show 6\n"  // the requester's 1 + Len("hello")
+    "MessageBox caption: body\n"
+    "ticks 123499\n"  // 123456 + 42 + 1 from the stubs
+    "primes 17\n";
+
+// A conversion's log: UTF-8 with its mark, every line ended by CR LF.
+struct LogFile {
+  bool found = false;
+  bool marked = false;
+  bool crLf = false;
+  std::vector<std::string> lines;
+};
+
+LogFile readLog(const fs::path& path) {
+  LogFile log;
+  if (!fs::exists(path)) return log;
+  log.found = true;
+  std::string text = ts::readFileText(path.string());
+  log.marked = text.rfind("\xEF\xBB\xBF", 0) == 0;
+  if (log.marked) text.erase(0, 3);
+  log.crLf =
+      text.size() >= 2 && text.compare(text.size() - 2, 2, "\r\n") == 0 &&
+      std::count(text.begin(), text.end(), '\n') == std::count(text.begin(), text.end(), '\r');
+  std::size_t start = 0;
+  while (start < text.size()) {
+    std::size_t end = text.find("\r\n", start);
+    if (end == std::string::npos) end = text.size();
+    log.lines.push_back(text.substr(start, end - start));
+    start = end + 2;
+  }
+  return log;
+}
+
+bool endsWith(const std::string& text, const std::string& tail) {
+  return text.size() >= tail.size() &&
+         text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
+}
+
+// Checks the form of a log and returns the index of its first line after the header.
+std::size_t expectLogHeader(const LogFile& log) {
+  EXPECT_TRUE(log.marked);
+  EXPECT_TRUE(log.crLf);
+  if (log.lines.size() < 5) {
+    ADD_FAILURE() << "log too short: " << log.lines.size() << " lines";
+    return log.lines.size();
+  }
+  EXPECT_EQ(log.lines[0], "Brisko generated log file.");
+  EXPECT_TRUE(std::regex_match(log.lines[1], std::regex(R"(Date is \d\d:\d\d:\d{4})")))
+      << log.lines[1];
+  EXPECT_TRUE(std::regex_match(log.lines[2], std::regex(R"(Time is \d\d:\d\d)"))) << log.lines[2];
+  EXPECT_EQ(log.lines[3], std::string(10, '\\'));
+  return 4;
+}
+
+// The log of a failed conversion: a line that tells the step that failed, then the verdict.
+void expectFailureLog(const fs::path& path, const std::string& failedStep) {
+  SCOPED_TRACE(path.string());
+  const LogFile log = readLog(path);
+  ASSERT_TRUE(log.found) << path;
+  const std::size_t first = expectLogHeader(log);
+  ASSERT_LT(first, log.lines.size());
+  EXPECT_EQ(log.lines.back(), "Output file not created.");
+  const std::regex pattern(failedStep);
+  EXPECT_TRUE(std::any_of(log.lines.begin() + static_cast<std::ptrdiff_t>(first), log.lines.end(),
+                          [&](const std::string& line) { return std::regex_match(line, pattern); }))
+      << "no line matches " << failedStep;
+}
+
+// The symbols an object or library defines and makes visible to other objects.
+std::set<std::string> definedSymbols(const fs::path& file) {
+  const ts::CommandResult listed = ts::runCommand(
+      "llvm-nm --defined-only --extern-only --just-symbol-name " + ts::shellQuote(file.string()));
+  EXPECT_EQ(listed.exitCode, 0) << listed.output;
+  std::set<std::string> symbols;
+  std::istringstream lines(listed.output);
+  for (std::string line; std::getline(lines, line);) {
+    if (!line.empty() && line.back() != ':') symbols.insert(line);  // skip member headings
+  }
+  return symbols;
+}
+
+std::vector<std::string> archiveMembers(const fs::path& library) {
+  const ts::CommandResult listed = ts::runCommand("llvm-ar t " + ts::shellQuote(library.string()));
+  EXPECT_EQ(listed.exitCode, 0) << listed.output;
+  std::vector<std::string> members;
+  std::istringstream lines(listed.output);
+  for (std::string line; std::getline(lines, line);) {
+    if (!line.empty()) members.push_back(line);
+  }
+  std::sort(members.begin(), members.end());
+  return members;
+}
+
+std::vector<std::string> folderEntries(const fs::path& folder) {
+  std::vector<std::string> names;
+  if (!fs::is_directory(folder)) return names;
+  for (const fs::directory_entry& entry : fs::directory_iterator(folder)) {
+    names.push_back(entry.path().filename().string());
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+// Replaces the first occurrence of from in the file; false when there is none.
+bool editFile(const fs::path& path, const std::string& from, const std::string& to) {
+  std::string text = ts::readFileText(path.string());
+  const std::size_t at = text.find(from);
+  if (at == std::string::npos) return false;
+  std::ofstream(path, std::ios::binary | std::ios::trunc) << text.replace(at, from.size(), to);
+  return true;
+}
+
+std::string outputName(const std::string& base, Format format) {
+  return base + (format == Format::library ? ".lib" : ".obj");
+}
+
+class ConvertTest : public BriskoTest {
+ protected:
+  // A copy of the stand-in installation, its files linked rather than copied, in which the
+  // program compilers/<program> is replaced by a shell script.
+  std::string installationWith(const std::string& program, const std::string& script) {
+    const fs::path original(BRISKO_INSTALLATION);
+    const fs::path copy = work.file("pb-" + program);
+    for (const fs::directory_entry& entry : fs::recursive_directory_iterator(original)) {
+      const fs::path target = copy / fs::relative(entry.path(), original);
+      if (entry.is_directory()) {
+        fs::create_directories(target);
+      } else {
+        fs::create_symlink(entry.path(), target);
+      }
+    }
+    const fs::path replaced = copy / "compilers" / program;
+    fs::remove(replaced);
+    std::ofstream(replaced, std::ios::binary) << "#!/bin/sh\n" << script << "\n";
+    fs::permissions(replaced, fs::perms::owner_all, fs::perm_options::add);
+    return copy.string();
+  }
+};
+
+class ConvertFormatTest : public ConvertTest, public ::testing::WithParamInterface<Format> {
+ protected:
+  // "convert" with the format option of the parameter.
+  ts::ProgramResult convert(std::vector<std::string> arguments,
+                            std::map<std::string, std::string> environment = {}) {
+    arguments.insert(arguments.begin(), "convert");
+    if (GetParam() == Format::library) arguments.push_back("--lib");
+    return brisko(arguments, std::move(environment));
+  }
+};
+
+TEST_P(ConvertFormatTest, ExportsRunAndLinkWithCPrograms) {
+  const Format format = GetParam();
+  work.write("maths.pb", kMathsSource);
+  fs::create_directories(work.file("out"));
+  const ts::ProgramResult r = convert({work.file("maths.pb"), "--dest", work.file("out")});
+  ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
+  EXPECT_EQ(r.err, "");
+
+  const fs::path out = work.file("out");
+  const fs::path output = out / "Bin" / outputName("maths", format);
+  // Only the result stays in Bin/; the intermediate objects of a library are removed.
+  EXPECT_EQ(folderEntries(out / "Bin"), std::vector<std::string>{outputName("maths", format)});
+  EXPECT_FALSE(fs::exists(out / "Logs" / "briskoLog.txt"));
+  std::vector<std::string> sources = {"maths_briskoDataSections.asm"};
+  for (const std::string& name : kMathsExports) sources.push_back(name + ".asm");
+  for (const std::string& name : kMathsInternals) sources.push_back("maths_" + name + ".asm");
+  for (const std::string& name : sources) EXPECT_TRUE(fs::exists(out / "Source" / name)) << name;
+  EXPECT_EQ(fs::exists(out / "Source" / "maths_briskoLinkFile.asm"), format == Format::object);
+
+  // Exports keep their names; internal procedures are visible only in a library, where other
+  // members call them; an internal global never is.
+  const std::set<std::string> symbols = definedSymbols(output);
+  for (const std::string& name : kMathsExports) EXPECT_EQ(symbols.count(name), 1u) << name;
+  EXPECT_EQ(symbols.count("counter"), 1u);
+  EXPECT_EQ(symbols.count("table"), 1u);
+  EXPECT_EQ(symbols.count("hidden"), 0u);
+  for (const std::string& name : kMathsInternals) {
+    EXPECT_EQ(symbols.count("maths_" + name), format == Format::library ? 1u : 0u) << name;
+  }
+  if (format == Format::library) {
+    std::vector<std::string> members = {"maths_briskoDataSections.obj"};
+    for (const std::string& name : kMathsExports) members.push_back(name + ".obj");
+    for (const std::string& name : kMathsInternals) members.push_back("maths_" + name + ".obj");
+    std::sort(members.begin(), members.end());
+    EXPECT_EQ(archiveMembers(output), members);
+  }
+
+  const ts::X86Run run = ts::linkAndRun({output}, kMathsHarness, work.path());
+  ASSERT_TRUE(run.linked) << run.log;
+  EXPECT_EQ(run.exitCode, 0) << run.log;
+  EXPECT_EQ(run.output, kMathsOutput);
+
+  const ts::LinkCheck lld = ts::linkForWindows({output}, kMathsHarness, work.path());
+  EXPECT_TRUE(lld.linked) << lld.log;
+  const ts::LinkCheck mingw = ts::linkWithMinGW({output}, kMathsHarness, work.path());
+  EXPECT_TRUE(mingw.linked) << mingw.log;
+}
+
+const char* const kAnswerSource = R"(Procedure Base()
+  ProcedureReturn 7000
+EndProcedure
+
+ProcedureDLL Answer()
+  ProcedureReturn Base() + 331
+EndProcedure
+)";
+
+const char* const kAnswerHarness = R"(#include "x86_harness.h"
+int HARNESS_STDCALL Answer(void) __asm__("Answer");
+int harness_main(void) {
+  harness_print_int(Answer());
+  harness_print("\n");
+  return 0;
+}
+)";
+
+// Edited sources are assembled again in the format they were made for, without the compiler:
+// the installation's compiler is replaced by one that leaves a mark and fails.
+TEST_P(ConvertFormatTest, ExistingSourcesAreAssembledAgainWithoutTheCompiler) {
+  const Format format = GetParam();
+  work.write("project/answer.pb", kAnswerSource);
+  const fs::path project = work.file("project");
+  ts::ProgramResult r = convert({work.file("project/answer.pb")});
+  ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
+  const fs::path output = project / "Bin" / outputName("answer", format);
+  ASSERT_TRUE(fs::exists(output));
+
+  ASSERT_TRUE(editFile(project / "Source" / "Answer.asm", "331", "500"));
+  fs::remove(output);
+  fs::remove(project / "Source" / "PureBasic.asm");
+  const std::string marker = work.file("compiler-ran");
+  const std::string installation =
+      installationWith("PBcompiler.exe", "touch " + ts::shellQuote(marker) + "\nexit 1");
+  // No format option: the sources decide it.
+  r = brisko({"--pb-folder", installation, "convert", work.file("project/answer.pb"),
+              "--use-existing-asm"});
+  ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
+  EXPECT_FALSE(fs::exists(marker));
+  EXPECT_FALSE(fs::exists(project / "Source" / "PureBasic.asm"));
+  ASSERT_TRUE(fs::exists(output));
+  if (format == Format::library) {
+    EXPECT_EQ(archiveMembers(output), (std::vector<std::string>{"Answer.obj", "answer_Base.obj",
+                                                                "answer_briskoDataSections.obj"}));
+  }
+
+  const ts::X86Run run = ts::linkAndRun({output}, kAnswerHarness, work.path());
+  ASSERT_TRUE(run.linked) << run.log;
+  EXPECT_EQ(run.output, "7500\n");
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, ConvertFormatTest,
+                         ::testing::Values(Format::object, Format::library));
+
+// The log lists the external symbols the code uses under their decorated names, which follow
+// the compiler options; with --export-globals a Global is exported as well.
+TEST_F(ConvertTest, LogListsTheExternalsOfTheCompiledOptions) {
+  work.write("wide.pb",
+             "Global total.l\r\n"
+             "ProcedureDLL Greet(name$)\r\n"
+             "  total = total + Len(name$)\r\n"
+             "  ProcedureReturn MessageRequester(\"Hello\", name$)\r\n"
+             "EndProcedure\r\n");
+  fs::create_directories(work.file("out"));
+  const ts::ProgramResult r = brisko({"convert", work.file("wide.pb"), "--dest", work.file("out"),
+                                      "--log", "--unicode", "--threadsafe", "--export-globals"});
+  ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
+
+  const LogFile log = readLog(work.file("out/Logs/briskoLog.txt"));
+  ASSERT_TRUE(log.found);
+  std::size_t line = expectLogHeader(log);
+  const std::size_t progressStart = line;
+  // Steps end in their outcome; a step made of parts ends in "......" and its parts follow.
+  while (line < log.lines.size() && !log.lines[line].empty()) {
+    EXPECT_TRUE(endsWith(log.lines[line], "......no errors!") ||
+                endsWith(log.lines[line], "......"))
+        << log.lines[line];
+    ++line;
+  }
+  EXPECT_GT(line, progressStart);
+  ASSERT_LT(line + 2, log.lines.size());
+  EXPECT_EQ(log.lines[line + 1], "\"wide.obj\" uses the following external functions / symbols :");
+  EXPECT_EQ(log.lines[line + 2], "==========");
+  std::set<std::string> externals;
+  for (std::size_t i = line + 3; i < log.lines.size(); ++i) {
+    const std::string number = std::to_string(i - line - 2) + ") ";
+    ASSERT_EQ(log.lines[i].rfind(number, 0), 0u) << log.lines[i];
+    externals.insert(log.lines[i].substr(number.size()));
+  }
+  EXPECT_EQ(externals, (std::set<std::string>{"_PB_Len_THREAD_UNICODE@4",
+                                              "_PB_MessageRequester_THREAD_UNICODE@8"}));
+
+  const ts::X86Run run = ts::linkAndRun({work.file("out/Bin/wide.obj")}, R"(#include "x86_harness.h"
+extern int total __asm__("total");
+int HARNESS_STDCALL Greet(const unsigned short* name) __asm__("Greet");
+int harness_main(void) {
+  int shown = Greet((const unsigned short*)u"World");
+  harness_print_int(total);
+  harness_print("\n");
+  return shown;
+}
+)",
+                                        work.path());
+  ASSERT_TRUE(run.linked) << run.log;
+  EXPECT_EQ(run.output, "Hello: World\n5\n");
+  EXPECT_EQ(run.exitCode, 1);
+}
+
+// Each failure ends the conversion with its text, exit status 1 and a log that says so.
+TEST_F(ConvertTest, FailuresAreReportedAndLogged) {
+  work.write("bad/bad.pb", "Procedure.l Twice(x.l)\r\n  ProcedureReturn x * \r\nEndProcedure\r\n");
+  ts::ProgramResult r = brisko({"convert", work.file("bad/bad.pb"), "--log"});
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_NE(r.out.find("The compiler reported an error.\n\nError: Line 2"), std::string::npos)
+      << r.out;
+  EXPECT_FALSE(fs::exists(work.file("bad/Bin/bad.obj")));
+  expectFailureLog(work.file("bad/Logs/briskoLog.txt"),
+                   R"(Compiling ".*bad\.pb" \.+Error: Line 2 .*)");
+
+  // An edited source that FASM rejects.
+  work.write("asm/answer.pb", kAnswerSource);
+  r = brisko({"convert", work.file("asm/answer.pb")});
+  ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
+  fs::remove(work.file("asm/Bin/answer.obj"));
+  std::ofstream(work.file("asm/Source/Answer.asm"), std::ios::binary | std::ios::app)
+      << "  BOGUS eax,1\r\n";
+  r = brisko({"convert", work.file("asm/answer.pb"), "--use-existing-asm", "--log"});
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_NE(r.out.find("Fasm reported an error.\n"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("error: illegal instruction."), std::string::npos) << r.out;
+  EXPECT_FALSE(fs::exists(work.file("asm/Bin/answer.obj")));
+  expectFailureLog(work.file("asm/Logs/briskoLog.txt"),
+                   R"(Creating COFF file ".*answer\.obj" \.+Error!)");
+
+  // A librarian that fails.
+  const std::string installation =
+      installationWith("polib.exe", "printf 'POLIB: fatal error: cannot write\\r\\n'\nexit 1");
+  work.write("lib/answer.pb", kAnswerSource);
+  r = brisko(
+      {"--pb-folder", installation, "convert", work.file("lib/answer.pb"), "--lib", "--log"});
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_NE(r.out.find("Polib reported an error.\n\nPOLIB: fatal error: cannot write"),
+            std::string::npos)
+      << r.out;
+  EXPECT_FALSE(fs::exists(work.file("lib/Bin/answer.lib")));
+  expectFailureLog(work.file("lib/Logs/briskoLog.txt"),
+                   R"(Creating COFF file ".*answer\.lib" \.+Error!)");
+
+  // A source without exports.
+  work.write("plain/plain.pb",
+             "Procedure Helper(x)\r\n  ProcedureReturn x + 1\r\nEndProcedure\r\n"
+             "Global g = Helper(1)\r\n");
+  r = brisko({"convert", work.file("plain/plain.pb"), "--log"});
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_NE(r.err.find("Error!\nThere are no exports within this file.\n(" +
+                       work.file("plain/plain.pb") + ")\n"),
+            std::string::npos)
+      << r.err;
+  EXPECT_FALSE(fs::exists(work.file("plain/Bin/plain.obj")));
+  expectFailureLog(work.file("plain/Logs/briskoLog.txt"),
+                   "There are no exports within this file\\..*");
+}
+
+// Output goes below an existing destination folder, else below the source file's folder; when
+// the output folders cannot be made there, nothing is converted.
+TEST_F(ConvertTest, DestinationFoldersAreUsedOrRefused) {
+  work.write("project/answer.pb", kAnswerSource);
+  ts::ProgramResult r =
+      brisko({"convert", work.file("project/answer.pb"), "--dest", work.file("missing"), "--lib"});
+  EXPECT_EQ(r.exitCode, 0) << r.out << r.err;
+  EXPECT_TRUE(fs::exists(work.file("project/Bin/answer.lib")));
+  EXPECT_FALSE(fs::exists(work.file("missing")));
+
+  work.write("blocked/Bin", "a file where the Bin folder belongs");
+  r = brisko({"convert", work.file("project/answer.pb"), "--dest", work.file("blocked"), "--log"});
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_NE(r.err.find("Error!\nUnable to create the output directories.\n"), std::string::npos)
+      << r.err;
+  EXPECT_FALSE(fs::exists(work.file("blocked/Source/answer_briskoLinkFile.asm")));
+  EXPECT_TRUE(fs::is_regular_file(work.file("blocked/Bin")));
+}
+
+}  // namespace
+}  // namespace brisko::e2e

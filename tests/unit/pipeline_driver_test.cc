@@ -1,0 +1,402 @@
+// The conversion driver, its output folders and log, and the assembling with FASM and polib.
+#include <gtest/gtest.h>
+
+#include "pipeline/assemble_archive.h"
+#include "pipeline/run_conversion.h"
+#include "pipeline_fixture.h"
+
+namespace brisko::pipeline {
+namespace {
+
+using testing::Lines;
+using testing::ListingText;
+
+constexpr auto kObject = app::OutputFormat::objectFile;
+constexpr auto kLibrary = app::OutputFormat::staticLibrary;
+
+const std::string kLogHeader =
+    "\xEF\xBB\xBF"
+    "Brisko generated log file.\r\nDate is 04:03:2026\r\nTime is 09:05\r\n"
+    "\\\\\\\\\\\\\\\\\\\\\r\n";
+
+// The text between the last two double quotes of a command line: the output file of FASM
+// and polib.
+std::string lastQuoted(const std::string& commandLine) {
+  const auto close = commandLine.rfind('"');
+  const auto open = commandLine.rfind('"', close - 1);
+  return commandLine.substr(open + 1, close - open - 1);
+}
+
+bool mentions(const std::string& text, std::string_view part) {
+  return text.find(part) != std::string::npos;
+}
+
+// The tools play their part on the in-memory disk: the compiler writes the listing into its
+// working folder, FASM and polib write the file their command line names when they succeed.
+class PipelineDriver : public testing::PipelineFixture {
+ protected:
+  PipelineDriver() {
+    launcher.onStart = [this](const testing::StartedProcess& p) {
+      const bool succeeds = launcher.scripts.front().exitCode == 0;
+      if (mentions(p.commandLine, "PBcompiler.exe")) {
+        files.addFile(p.workingFolder + "PureBasic.asm", listing);
+      } else if (mentions(p.commandLine, "fasm.exe")) {
+        if (succeeds) files.addFile(lastQuoted(p.commandLine), "COFF");
+      } else if (mentions(p.commandLine, "polib.exe")) {
+        binWhenArchiving = names(p.workingFolder);
+        if (succeeds && polibWritesLibrary) files.addFile(lastQuoted(p.commandLine), "LIB");
+      }
+    };
+  }
+
+  // Queues n tool runs that succeed.
+  void succeed(int n) {
+    for (int i = 0; i < n; ++i) launcher.scripts.push_back({});
+  }
+
+  int run(std::uint32_t flags, app::OutputFormat format, const std::string& source = "/src/demo.pb",
+          const std::string& destination = "/dest/") {
+    app::ConversionOptions options;
+    options.flags = flags;
+    options.outputFormat = format;
+    return runConversion(services, source, destination, options);
+  }
+
+  Lines names(const std::string& folder) const {
+    Lines result;
+    for (const auto& entry :
+         files.listFolder(folder).value_or(std::vector<platform::FolderEntry>{})) {
+      result.push_back(entry.name + (entry.isFolder ? "/" : ""));
+    }
+    return result;
+  }
+
+  Lines commandLines() const {
+    Lines result;
+    for (const auto& started : launcher.started) result.push_back(started.commandLine);
+    return result;
+  }
+
+  std::string logFile(const std::string& folder = "/dest/") const {
+    return read(folder + "Logs/briskoLog.txt");
+  }
+
+  // The last characters of the log, as many as expected has.
+  std::string logEnd(const std::string& expected) const {
+    const std::string text = logFile();
+    return text.size() < expected.size() ? text : text.substr(text.size() - expected.size());
+  }
+
+  std::string listing = testing::sampleListing().text();
+  bool polibWritesLibrary = true;
+  Lines binWhenArchiving;
+};
+
+ListingText exportOnly() {
+  ListingText listing;
+  testing::append(listing.program, testing::procedure("ProcedureDLL Only()", 0, {"  RET"}));
+  return listing;
+}
+
+TEST_F(PipelineDriver, ObjectRunProducesTheObjectAndACompleteLog) {
+  succeed(2);
+  EXPECT_EQ(run(app::kLogFile, kObject), 0);
+  EXPECT_EQ(
+      commandLines(),
+      (Lines{
+          R"("/pb/compilers/PBcompiler.exe" "/src/demo.pb" /EXE "/dest/Source/briskoSourceCompilation.exe" /COMMENTED)",
+          R"("/pb/compilers/fasm.exe" "/dest/Source/demo_briskoLinkFile.asm" "/dest/Bin/demo.obj")"}));
+  EXPECT_EQ(launcher.started[0].workingFolder, "/dest/Source/");
+  EXPECT_EQ(launcher.started[1].workingFolder, "/dest/Bin/");
+  EXPECT_EQ(launcher.started[1].captured, platform::CapturedStream::standardError);
+  EXPECT_EQ(names("/dest/Bin"), (Lines{"demo.obj"}));
+  EXPECT_FALSE(files.exists(kListingPath));
+  EXPECT_EQ(logFile(), kLogHeader +
+                           "Compiling \"/src/demo.pb\" ......no errors!\r\n"
+                           "Scanning assembly code / creating data sections (if appropriate) "
+                           "\"/dest/Source/PureBasic.asm\" ......no errors!\r\n"
+                           "Splitting assembly code functions ......\r\n"
+                           "   ...creating source file \"Get.asm\" ......no errors!\r\n"
+                           "   ...creating source file \"demo_Helper.asm\" ......no errors!\r\n"
+                           "Creating main ASM file \"demo_briskoLinkFile.asm\" ......no errors!\r\n"
+                           "Creating COFF file \"../Bin/demo.obj\" ......no errors!\r\n"
+                           "\r\n"
+                           "\"demo.obj\" uses the following external functions / symbols :\r\n"
+                           "==========\r\n"
+                           "1) _PB_Len@4\r\n"
+                           "2) _PB_Table@0\r\n");
+  EXPECT_EQ(window.locks, 1);
+  EXPECT_EQ(window.repaints, 1);
+  EXPECT_EQ(window.refreshes, 1);
+  EXPECT_EQ(window.unlocks, 1);
+  EXPECT_EQ(feedback.activeLog(), nullptr);
+}
+
+TEST_F(PipelineDriver, LibraryRunAssemblesEverySourceAndKeepsOnlyTheLibrary) {
+  files.addFile("/dest/Source/old.asm", "stale");
+  files.addFolder("/dest/Source/keep");
+  files.addFile("/dest/Bin/stale.obj", "old");
+  files.addFile("/dest/Bin/notes.txt", "mine");
+  succeed(5);
+  EXPECT_EQ(run(app::kLogFile, kLibrary), 0);
+  const Lines commands = commandLines();
+  ASSERT_EQ(commands.size(), 5u);
+  EXPECT_EQ(
+      commands[1],
+      R"("/pb/compilers/fasm.exe" "/dest/Source/demo_briskoDataSections.asm" "/dest/Bin/demo_briskoDataSections.obj")");
+  EXPECT_EQ(lastQuoted(commands[2]), "/dest/Bin/Get.obj");
+  EXPECT_EQ(lastQuoted(commands[3]), "/dest/Bin/demo_Helper.obj");
+  EXPECT_EQ(commands[4], R"("/pb/compilers/polib.exe" *.obj /out:"/dest/Source/demo.lib")");
+  EXPECT_EQ(launcher.started[4].workingFolder, "/dest/Bin");
+  EXPECT_EQ(launcher.started[4].captured, platform::CapturedStream::standardOutput);
+  EXPECT_EQ(binWhenArchiving,
+            (Lines{"notes.txt", "demo_briskoDataSections.obj", "Get.obj", "demo_Helper.obj"}));
+  EXPECT_EQ(names("/dest/Bin"), (Lines{"notes.txt", "demo.lib"}));
+  EXPECT_EQ(names("/dest/Source"),
+            (Lines{"keep/", "demo_briskoDataSections.asm", "Get.asm", "demo_Helper.asm"}));
+  const std::string tail =
+      "Creating COFF file \"../Bin/demo_Helper.obj\" ......no errors!\r\n"
+      "Creating COFF file \"../Bin/demo.lib\" ......no errors!\r\n"
+      "\r\n"
+      "\"demo.lib\" uses the following external functions / symbols :\r\n"
+      "==========\r\n"
+      "1) _PB_Len@4\r\n"
+      "2) _PB_Table@0\r\n";
+  EXPECT_EQ(logEnd(tail), tail);
+}
+
+TEST_F(PipelineDriver, LibraryThatCannotBeMovedIntoBinGives14) {
+  polibWritesLibrary = false;
+  succeed(5);
+  EXPECT_EQ(run(app::kLogFile, kLibrary), 14);
+  EXPECT_EQ(onlyError(), "Unable to create file.\n(/dest/Bin/demo.lib)");
+  const std::string tail =
+      "Creating COFF file \"../Bin/demo.lib\" ......Error!\r\n"
+      "Unable to create file. (/dest/Bin/demo.lib)\r\n"
+      "Output file not created.\r\n";
+  EXPECT_EQ(logEnd(tail), tail);
+}
+
+TEST_F(PipelineDriver, FailuresOfEarlierStagesEndTheRun) {
+  // The compiler reports an error: its listing stays, nothing else runs.
+  launcher.scripts.push_back({"Error: Line 3 - Syntax error\r\n", "", 1});
+  EXPECT_EQ(run(app::kLogFile, kObject), 49);
+  EXPECT_EQ(logFile(), kLogHeader +
+                           "Compiling \"/src/demo.pb\" ......Error: Line 3 - Syntax error\r\n"
+                           "Output file not created.\r\n");
+  EXPECT_TRUE(files.exists(kListingPath));
+  EXPECT_EQ(launcher.started.size(), 1u);
+
+  // Nothing exported: the splitting fails, the listing is deleted.
+  ListingText inner;
+  testing::append(inner.program, testing::procedure("Procedure Inner()", 0, {"  RET"}));
+  listing = inner.text();
+  feedback.messages.clear();
+  succeed(1);
+  EXPECT_EQ(run(app::kLogFile, kObject), 17);
+  const std::string tail =
+      "......no errors!\r\n"
+      "There are no exports within this file. (/src/demo.pb)\r\n"
+      "Output file not created.\r\n";
+  EXPECT_EQ(logEnd(tail), tail);
+  EXPECT_FALSE(files.exists(kListingPath));
+  EXPECT_EQ(launcher.started.size(), 2u);
+  EXPECT_EQ(window.unlocks, 2);
+  EXPECT_EQ(window.refreshes, 2);
+}
+
+TEST_F(PipelineDriver, RunWithoutExternalsStillWritesTheSummaryHead) {
+  listing = exportOnly().text();
+  succeed(2);
+  EXPECT_EQ(run(app::kLogFile, kObject), 0);
+  const std::string tail =
+      "......no errors!\r\n\r\n"
+      "\"demo.obj\" uses the following external functions / symbols :\r\n"
+      "==========\r\n";
+  EXPECT_EQ(logEnd(tail), tail);
+}
+
+TEST_F(PipelineDriver, BaseNameDropsOnlyTheLastExtension) {
+  listing = exportOnly().text();
+  files.addFile("/src/my.test.pb", "");
+  files.addFile("/src/makefile", "");
+  succeed(4);
+  EXPECT_EQ(run(0, kObject, "/src/my.test.pb"), 0);
+  EXPECT_EQ(run(0, kObject, "/src/makefile"), 0);
+  ASSERT_EQ(launcher.started.size(), 4u);
+  EXPECT_EQ(
+      launcher.started[1].commandLine,
+      R"("/pb/compilers/fasm.exe" "/dest/Source/my.test_briskoLinkFile.asm" "/dest/Bin/my.test.obj")");
+  EXPECT_EQ(lastQuoted(launcher.started[3].commandLine), "/dest/Bin/makefile.obj");
+  // Without a log nothing is written into Logs/.
+  EXPECT_EQ(names("/dest/Logs"), Lines{});
+}
+
+TEST_F(PipelineDriver, DestinationThatIsNoFolderFallsBackToTheSourceFolder) {
+  listing = exportOnly().text();
+  succeed(4);
+  EXPECT_EQ(run(app::kLogFile, kObject, "/src/demo.pb", "/missing/"), 0);
+  EXPECT_TRUE(files.exists("/src/Bin/demo.obj"));
+  EXPECT_TRUE(files.exists("/src/Logs/briskoLog.txt"));
+  files.deleteFile("/src/Bin/demo.obj");
+  EXPECT_EQ(run(0, kObject, "/src/demo.pb", "/src/demo.pb"), 0);
+  EXPECT_TRUE(files.exists("/src/Bin/demo.obj"));
+  EXPECT_EQ(names("/dest/Bin"), Lines{});
+}
+
+TEST_F(PipelineDriver, OutputFoldersThatCannotBeMadeGive16) {
+  files.addFolder("/out");
+  files.makeInaccessible("/out/Logs");
+  EXPECT_EQ(run(app::kLogFile, kObject, "/src/demo.pb", "/out/"), 16);
+  EXPECT_EQ(onlyError(), "Unable to create the output directories.\n\n(/out/)");
+  EXPECT_EQ(names("/out"), (Lines{"Bin/", "Source/"}));
+  EXPECT_TRUE(launcher.started.empty());
+  EXPECT_EQ(window.refreshes, 0);
+  EXPECT_EQ(window.unlocks, 1);
+}
+
+TEST_F(PipelineDriver, PrepareOutputFoldersClearsSourceOnlyForLibraries) {
+  files.addFolder("/out/Source/sub");
+  files.addFile("/out/Source/a.asm", "a");
+  app::ConversionOptions options;
+  EXPECT_EQ(prepareOutputFolders(services, "/out/", options), 0);
+  EXPECT_EQ(names("/out"), (Lines{"Source/", "Bin/", "Logs/"}));
+  EXPECT_EQ(names("/out/Source"), (Lines{"sub/", "a.asm"}));
+  options.outputFormat = kLibrary;
+  EXPECT_EQ(prepareOutputFolders(services, "/out/", options), 0);
+  EXPECT_EQ(names("/out/Source"), (Lines{"sub/"}));
+  EXPECT_EQ(prepareOutputFolders(services, "/nowhere/", options), 16);
+  EXPECT_EQ(onlyError(), "Unable to create the output directories.\n\n(/nowhere/)");
+}
+
+TEST_F(PipelineDriver, ReusedSourcesDecideTheFormatAndSkipTheirMaking) {
+  // The link source marks object sources; the requested destination is ignored.
+  files.addFile("/src/Source/demo_briskoLinkFile.asm", "edited");
+  files.addFile("/src/Source/Get.asm", "edited");
+  files.addFolder("/src/Bin");
+  files.addFolder("/src/Logs");
+  succeed(1);
+  EXPECT_EQ(run(app::kLogFile | app::kUseExistingAsmFiles, kLibrary), 0);
+  EXPECT_EQ(
+      commandLines(),
+      (Lines{
+          R"("/pb/compilers/fasm.exe" "/src/Source/demo_briskoLinkFile.asm" "/src/Bin/demo.obj")"}));
+  EXPECT_EQ(logFile("/src/"),
+            kLogHeader + "Creating COFF file \"../Bin/demo.obj\" ......no errors!\r\n");
+
+  // With the wrapper the compiler and the analysis run, the edited sources stay.
+  launcher.started.clear();
+  succeed(2);
+  EXPECT_EQ(run(app::kUseExistingAsmFiles | app::kPbWrapper, kLibrary), 0);
+  EXPECT_EQ(launcher.started.size(), 2u);
+  EXPECT_EQ(read("/src/Source/Get.asm"), "edited");
+  EXPECT_FALSE(files.exists("/src/Source/PureBasic.asm"));
+  EXPECT_FALSE(files.exists("/src/Source/demo_briskoDataSections.asm"));
+
+  // Without the link source the sources are taken for a library.
+  files.deleteFile("/src/Source/demo_briskoLinkFile.asm");
+  launcher.started.clear();
+  succeed(2);
+  EXPECT_EQ(run(app::kUseExistingAsmFiles, kObject), 0);
+  EXPECT_EQ(lastQuoted(launcher.started[0].commandLine), "/src/Bin/Get.obj");
+  // The object of the earlier run went with the stale objects.
+  EXPECT_EQ(names("/src/Bin"), (Lines{"demo.lib"}));
+}
+
+TEST_F(PipelineDriver, ReusedSourcesWithoutSourceFolderFailToAssemble) {
+  files.addFile("/bare/demo.pb", "");
+  EXPECT_EQ(run(app::kLogFile | app::kUseExistingAsmFiles, kObject, "/bare/demo.pb"), 21);
+  EXPECT_EQ(onlyError(), "There was an unexpected problem whilst trying to compile the ASM files.");
+  EXPECT_EQ(names("/bare"), (Lines{"demo.pb"}));
+}
+
+class PipelineAssemble : public PipelineDriver {
+ protected:
+  int assemble(app::OutputFormat format) {
+    useLog();
+    return assembleAndArchive(conversion(0, format));
+  }
+};
+
+TEST_F(PipelineAssemble, FasmFailureStopsTheLibraryAndKeepsEarlierObjects) {
+  for (const char* name :
+       {"a.asm", "PureBasic.asm", "x.ASM", "notes.txt", "b.asm", "my.test_Proc.asm", "c.asm"}) {
+    files.addFile(std::string("/dest/Source/") + name, "");
+  }
+  files.addFolder("/dest/Source/dir.asm");
+  files.addFile("/dest/Bin/old.obj", "");
+  succeed(2);
+  launcher.scripts.push_back({"", "demo.asm [3]: error: illegal instruction.", 2});
+  EXPECT_EQ(assemble(kLibrary), 61);
+  Lines objects;
+  for (const auto& started : launcher.started) objects.push_back(lastQuoted(started.commandLine));
+  EXPECT_EQ(objects, (Lines{"/dest/Bin/a.obj", "/dest/Bin/b.obj", "/dest/Bin/my.test_Proc.obj"}));
+  EXPECT_EQ(names("/dest/Bin"), (Lines{"a.obj", "b.obj"}));
+  EXPECT_EQ(log.content,
+            "Creating COFF file \"../Bin/a.obj\" ......no errors!\r\n"
+            "Creating COFF file \"../Bin/b.obj\" ......no errors!\r\n"
+            "Creating COFF file \"../Bin/my.test_Proc.obj\" ......Error!\r\n"
+            "demo.asm [3]: error: illegal instruction.\r\n");
+  ASSERT_EQ(feedback.messages.size(), 1u);
+  EXPECT_EQ(feedback.messages[0].title, "brisko (PB --> .obj)");
+  EXPECT_EQ(feedback.messages[0].text,
+            "Fasm reported an error.\n\ndemo.asm [3]: error: illegal instruction.");
+  EXPECT_EQ(feedback.messages[0].icon, app::MessageIcon::information);
+  EXPECT_EQ(feedback.statuses, (Lines{"Status = creating individual .obj files."}));
+}
+
+TEST_F(PipelineAssemble, SourceFolderWithoutSourcesGives22) {
+  files.addFile("/dest/Source/PureBasic.asm", "");
+  files.addFile("/dest/Source/x.ASM", "");
+  EXPECT_EQ(assemble(kLibrary), 22);
+  EXPECT_EQ(onlyError(), "There are no ASM files to compile.");
+  EXPECT_EQ(log.content, "There are no ASM files to compile.\r\n");
+  EXPECT_TRUE(launcher.started.empty());
+
+  files.makeInaccessible("/dest/Source");
+  feedback.messages.clear();
+  EXPECT_EQ(assemble(kLibrary), 21);
+}
+
+TEST_F(PipelineAssemble, ToolsThatFailOrDoNotStart) {
+  // FASM ends with an error and says nothing.
+  launcher.scripts.push_back({"", "", 1});
+  EXPECT_EQ(assemble(kObject), 61);
+  EXPECT_EQ(feedback.messages.back().text, "Fasm reported an unknown error.");
+  EXPECT_EQ(log.content,
+            "Creating COFF file \"../Bin/demo.obj\" ......Error!\r\n"
+            "Fasm reported an unknown error.\r\n");
+
+  // FASM does not start.
+  log.content.clear();
+  EXPECT_EQ(assemble(kObject), 7);
+  EXPECT_EQ(feedback.messages.back().text, "Fasm failed to start.");
+  EXPECT_EQ(log.content,
+            "Creating COFF file \"../Bin/demo.obj\" ......Error!\r\nFasm failed to start.\r\n");
+
+  // polib reports an error: the objects are removed all the same.
+  files.addFile("/dest/Source/a.asm", "");
+  succeed(1);
+  launcher.scripts.push_back({"POLIB: fatal error: x", "", 1});
+  EXPECT_EQ(assemble(kLibrary), 63);
+  EXPECT_EQ(feedback.messages.back().text, "Polib reported an error.\n\nPOLIB: fatal error: x");
+  EXPECT_EQ(feedback.messages.back().icon, app::MessageIcon::information);
+  EXPECT_EQ(names("/dest/Bin"), Lines{});
+
+  succeed(1);
+  launcher.scripts.push_back({"", "", 1});
+  EXPECT_EQ(assemble(kLibrary), 63);
+  EXPECT_EQ(feedback.messages.back().text, "Polib reported an unknown error.");
+
+  // polib does not start.
+  log.content.clear();
+  succeed(1);
+  EXPECT_EQ(assemble(kLibrary), 8);
+  EXPECT_EQ(feedback.messages.back().text, "Polib failed to start.");
+  EXPECT_EQ(log.content,
+            "Creating COFF file \"../Bin/a.obj\" ......no errors!\r\n"
+            "Creating COFF file \"../Bin/demo.lib\" ......Error!\r\nPolib failed to start.\r\n");
+}
+
+}  // namespace
+}  // namespace brisko::pipeline
