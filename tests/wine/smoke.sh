@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs the Windows build under wine, in a wine prefix of its own: the platform tests, then
 # brisko.exe's start-up (command line, installation found through the registry, missing
-# tools) and a check run with the stand-in compiler. Builds nothing.
+# tools), a check run with the stand-in compiler and conversions in both formats. Builds
+# nothing.
 #   tests/wine/smoke.sh BUILD_FOLDER     (e.g. build-mingw)
 # Exits 0 when every check passed; prints "N passed, M failed" at the end.
 set -u
@@ -171,6 +172,29 @@ if [ -f "$standin/compilers/PBcompiler.exe" ]; then
   run "$brisko" --unicode check "$(winpath "$work/cwd/bad.pb")" --threadsafe
   expect "check of a source with an error" 1 out has \
     "$(printf 'The compiler reported an error.\n\nError: Line 2')"
+
+  # Conversions: the stand-in's FASM runs the real assembler (a Linux program) through wine.
+  cp "$repo/examples/demo.pb" "$work/cwd/demo.pb"
+  mkdir -p "$work/dest"
+  run "$brisko" convert "$(winpath "$work/cwd/demo.pb")" --dest "$(winpath "$work/dest")" --log
+  expect "conversion into an object file" 0 out has "Status = creating main ASM file."
+  if [ -s "$work/dest/Bin/demo.obj" ] && grep -q '1) _PB_MessageRequester@8' "$work/dest/Logs/briskoLog.txt"; then
+    pass "the object file and the log's list of externals"
+  else
+    fail "the object file and the log's list of externals" "$(ls -R "$work/dest")"
+  fi
+  run "$brisko" convert "$(winpath "$work/cwd/demo.pb")" --dest "$(winpath "$work/dest")" --lib
+  expect "conversion into a library" 0 out has "Status = creating individual .obj files."
+  members=$(llvm-ar t "$work/dest/Bin/demo.lib" 2>&1 | sort | tr '\n' ' ')
+  if [ "$members" = "Greet.obj SumOfSquares.obj demo_Square.obj demo_briskoDataSections.obj " ]; then
+    pass "the library's members"
+  else
+    fail "the library's members" "$members"
+  fi
+  printf '  BOGUS eax\r\n' >>"$work/dest/Source/Greet.asm"
+  cp "$work/cwd/demo.pb" "$work/dest/demo.pb"
+  run "$brisko" convert "$(winpath "$work/dest/demo.pb")" --use-existing-asm
+  expect "FASM's complaint about an edited source" 1 out has "error: illegal instruction."
 else
   echo "skip check runs: no stand-in compiler in $standin/compilers"
 fi
