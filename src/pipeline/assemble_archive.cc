@@ -99,6 +99,9 @@ int assembleLibrary(Conversion& conversion) {
     const auto dot = entry.name.rfind('.');
     if (dot == std::string::npos || entry.name.substr(dot + 1) != "asm") continue;
     services.window.pollEvents();
+    // Long library builds show which source is being assembled.
+    services.feedback.setStatusDetail(std::string("Source") + platform::kPathSeparator +
+                                      entry.name);
     const std::string object = entry.name.substr(0, dot) + ".obj";
     if (const int result = assembleFile(conversion, sourceFolder + entry.name, object)) {
       return result;
