@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, then builds and runs every test: the native build, the build with
-# AddressSanitizer and UndefinedBehaviorSanitizer, and the Windows cross build under wine.
+# AddressSanitizer and UndefinedBehaviorSanitizer, a short run of the fuzz targets, and the
+# Windows cross build under wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs="${BRISKO_JOBS:-2}"
@@ -16,6 +17,9 @@ echo "== sanitizer build and tests"
 cmake --preset debug >/dev/null
 cmake --build --preset debug -j "$jobs"
 ctest --preset debug -j "$jobs"
+
+echo "== fuzzing"
+scripts/fuzz.sh 5
 
 echo "== Windows cross build and wine smoke test"
 scripts/prepare-mingw-expat.sh

@@ -58,10 +58,10 @@ Listing Listing::fromBytes(std::string_view bytes) {
   while (start < text.size()) {
     const std::size_t end = text.find_first_of("\r\n", start);
     if (end == std::string_view::npos) {
-      listing.lines_.push_back(text.substr(start));
+      listing.lines_.push_back({start, text.size() - start});
       break;
     }
-    listing.lines_.push_back(text.substr(start, end - start));
+    listing.lines_.push_back({start, end - start});
     start = end + 1;
     if (text[end] == '\r' && start < text.size() && text[start] == '\n') ++start;
   }

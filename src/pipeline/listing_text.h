@@ -30,12 +30,20 @@ class Listing {
 
   TextEncoding encoding() const { return encoding_; }
   std::size_t lineCount() const { return lines_.size(); }
-  std::string_view line(std::size_t index) const { return lines_[index]; }
+  std::string_view line(std::size_t index) const {
+    return std::string_view(text_).substr(lines_[index].start, lines_[index].length);
+  }
 
  private:
+  // Positions rather than views, so that moving a Listing (whose short text may live inside
+  // the string object itself) keeps its lines valid.
+  struct LineSpan {
+    std::size_t start;
+    std::size_t length;
+  };
   TextEncoding encoding_ = TextEncoding::ansi;
-  std::string text_;                     // the whole listing in UTF-8
-  std::vector<std::string_view> lines_;  // views into text_, without line ends
+  std::string text_;             // the whole listing in UTF-8
+  std::vector<LineSpan> lines_;  // each line without its line end
 };
 
 // Reads a listing forward, one line at a time.
