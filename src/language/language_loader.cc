@@ -21,8 +21,10 @@ FileForm formOf(std::string_view bytes) {
     return FileForm::kUnsupported;
   }
   if (bytes.starts_with("\xEF\xBB\xBF"sv)) {
-    // The mark followed by "<?xml": the four bytes after the "<" decide.
-    return bytes.substr(4, 4) == "?xml" ? FileForm::kXml : FileForm::kPreferences;
+    // The mark followed by "<?xml": the four bytes after the "<" decide. A file that is
+    // only the mark has none of them.
+    return bytes.size() >= 8 && bytes.substr(4, 4) == "?xml" ? FileForm::kXml
+                                                             : FileForm::kPreferences;
   }
   if (bytes.starts_with("\xFF\xFE"sv)) return FileForm::kXml;
   if (bytes.starts_with("\xFE\xFF"sv)) return FileForm::kUnsupported;

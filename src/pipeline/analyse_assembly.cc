@@ -269,8 +269,7 @@ int analyseAssembly(Conversion& conversion) {
   feedback.setStatus(language::kStatusbarParsingAssemblyCode);
   conversion.logProgress(language::kObjectFirstPass, conversion.asmListingPath);
 
-  const std::optional<Listing> listing =
-      Listing::read(conversion.services.files, conversion.asmListingPath);
+  const Listing* listing = conversion.readListing();
   if (!listing) {
     conversion.logOutcome(false);
     return feedback.reportError(language::kErrorsOpeningFileError, false,

@@ -1,40 +1,99 @@
 #include "pipeline/conversion.h"
 
+#include <utility>
+
 #include "language/text_ids.h"
 #include "platform/paths.h"
 
 namespace brisko::pipeline {
 
+namespace {
+
+constexpr std::size_t kLengthBits = 64;
+
+std::size_t lengthBit(std::string_view name) {
+  return name.size() < kLengthBits ? name.size() : kLengthBits - 1;
+}
+
+std::size_t hashOf(std::string_view name) {
+  return std::hash<std::string_view>{}(name);
+}
+
+// Bits of the hash that the slot index does not use, compared before the names are.
+std::uint32_t tagOf(std::size_t hash) {
+  return static_cast<std::uint32_t>(static_cast<std::uint64_t>(hash) >> 32) | 1u;
+}
+
+}  // namespace
+
 void SymbolList::clear() {
   records_.clear();
-  firstIndex_.clear();
+  slots_.clear();
+  indexed_ = 0;
+  for (std::uint64_t& bits : lengths_) bits = 0;
+}
+
+bool SymbolList::mayHold(std::string_view name) const {
+  if (name.empty()) return !records_.empty();
+  return (lengths_[static_cast<unsigned char>(name[0])] >> lengthBit(name)) & 1u;
+}
+
+void SymbolList::note(std::string_view name) {
+  if (name.empty()) return;
+  lengths_[static_cast<unsigned char>(name[0])] |= std::uint64_t{1} << lengthBit(name);
+}
+
+// The slot that holds name, or the free slot where it would go.
+std::size_t SymbolList::findSlot(std::string_view name, std::size_t hash) const {
+  const std::size_t mask = slots_.size() - 1;
+  const std::uint32_t tag = tagOf(hash);
+  for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
+    const Slot& slot = slots_[i];
+    if (slot.position == 0) return i;
+    if (slot.tag == tag && records_[slot.position - 1].asmName == name) return i;
+  }
+}
+
+void SymbolList::grow() {
+  std::vector<Slot> old = std::move(slots_);
+  slots_.assign(old.empty() ? 64 : old.size() * 2, Slot{});
+  for (const Slot& slot : old) {
+    if (slot.position == 0) continue;
+    const std::size_t hash = hashOf(records_[slot.position - 1].asmName);
+    slots_[findSlot(records_[slot.position - 1].asmName, hash)] = slot;
+  }
 }
 
 SymbolRecord& SymbolList::append(SymbolRecord record) {
-  // Only the first record of a name is ever found by a lookup.
-  firstIndex_.try_emplace(record.asmName, records_.size());
+  note(record.asmName);
+  if ((indexed_ + 1) * 2 > slots_.size()) grow();
+  const std::size_t hash = hashOf(record.asmName);
+  Slot& slot = slots_[findSlot(record.asmName, hash)];
   records_.push_back(std::move(record));
+  // Only the first record of a name is ever found by a lookup.
+  if (slot.position == 0) {
+    slot = Slot{tagOf(hash), static_cast<std::uint32_t>(records_.size())};
+    ++indexed_;
+  }
   return records_.back();
 }
 
 SymbolRecord* SymbolList::find(std::string_view asmName) {
-  auto it = firstIndex_.find(asmName);
-  return it == firstIndex_.end() ? nullptr : &records_[it->second];
+  return const_cast<SymbolRecord*>(std::as_const(*this).find(asmName));
 }
 
 const SymbolRecord* SymbolList::find(std::string_view asmName) const {
-  auto it = firstIndex_.find(asmName);
-  return it == firstIndex_.end() ? nullptr : &records_[it->second];
+  if (slots_.empty() || !mayHold(asmName)) return nullptr;
+  const Slot& slot = slots_[findSlot(asmName, hashOf(asmName))];
+  return slot.position == 0 ? nullptr : &records_[slot.position - 1];
 }
 
-std::size_t SymbolList::indexOf(const SymbolRecord& record) const {
-  // The first record of a name is indexed; other records are found by their position.
-  auto it = firstIndex_.find(record.asmName);
-  if (it != firstIndex_.end() && &records_[it->second] == &record) return it->second;
-  for (std::size_t i = 0; i < records_.size(); ++i) {
-    if (&records_[i] == &record) return i;
+const Listing* Conversion::readListing() {
+  if (!listing_ || listingPath_ != asmListingPath) {
+    listing_ = Listing::read(services.files, asmListingPath);
+    listingPath_ = asmListingPath;
   }
-  return records_.size();
+  return listing_ ? &*listing_ : nullptr;
 }
 
 std::string Conversion::sourceFolder() const {

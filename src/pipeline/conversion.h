@@ -4,12 +4,14 @@
 
 #include <cstdint>
 #include <deque>
+#include <optional>
 #include <string>
 #include <string_view>
-#include <unordered_map>
+#include <vector>
 
 #include "app/configuration.h"
 #include "app/services.h"
+#include "pipeline/listing_text.h"
 
 namespace brisko::pipeline {
 
@@ -46,8 +48,6 @@ class SymbolList {
   SymbolRecord& append(SymbolRecord record);
   SymbolRecord* find(std::string_view asmName);
   const SymbolRecord* find(std::string_view asmName) const;
-  // Position of a record of this list (its index in list order).
-  std::size_t indexOf(const SymbolRecord& record) const;
 
   std::size_t size() const { return records_.size(); }
   bool empty() const { return records_.empty(); }
@@ -59,14 +59,25 @@ class SymbolList {
   auto end() const { return records_.end(); }
 
  private:
-  struct Hash {
-    using is_transparent = void;
-    std::size_t operator()(std::string_view text) const {
-      return std::hash<std::string_view>{}(text);
-    }
+  // Most tokens looked up are no symbol at all (mnemonics, registers, numbers). A bit per
+  // first byte and length (up to 63) of the names held turns most of them away before hashing.
+  bool mayHold(std::string_view name) const;
+  void note(std::string_view name);
+
+  // The index: open addressing over slots that hold part of a name's hash and the position
+  // of the first record with that name (plus one; 0 marks a free slot), kept at most half
+  // full.
+  struct Slot {
+    std::uint32_t tag = 0;
+    std::uint32_t position = 0;
   };
+  std::size_t findSlot(std::string_view name, std::size_t hash) const;
+  void grow();
+
   std::deque<SymbolRecord> records_;
-  std::unordered_map<std::string, std::size_t, Hash, std::equal_to<>> firstIndex_;
+  std::vector<Slot> slots_;
+  std::size_t indexed_ = 0;
+  std::uint64_t lengths_[256] = {};
 };
 
 // One conversion. The driver fills the request part and the names; the stages read them and
@@ -90,6 +101,10 @@ struct Conversion {
   int exportCount = 0;
   SymbolList symbols;
 
+  // The listing as read by the first stage that needed it; later stages reuse it instead of
+  // reading and decoding the same file again.
+  const Listing* readListing();
+
   bool libraryOutput() const { return options.outputFormat == app::OutputFormat::staticLibrary; }
   bool has(app::OptionBit bit) const { return options.has(bit); }
   // destination + "Source" / "Bin" + separator.
@@ -106,6 +121,10 @@ struct Conversion {
   // Ends the pending progress line with "no errors!" or "Error!".
   void logOutcome(bool ok);
   void logLine(std::string_view line);
+
+ private:
+  std::optional<Listing> listing_;
+  std::string listingPath_;
 };
 
 }  // namespace brisko::pipeline

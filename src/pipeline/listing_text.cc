@@ -1,6 +1,7 @@
 #include "pipeline/listing_text.h"
 
 #include <cstdio>
+#include <cstring>
 
 #include "platform/code_pages.h"
 
@@ -31,39 +32,52 @@ TextEncoding detectEncoding(std::string_view bytes) {
 std::optional<Listing> Listing::read(const platform::FileSystem& files, const std::string& path) {
   auto bytes = files.readFile(path);
   if (!bytes) return std::nullopt;
-  return fromBytes(*bytes);
+  return fromBytes(std::move(*bytes));
 }
 
-Listing Listing::fromBytes(std::string_view bytes) {
+Listing Listing::fromBytes(std::string bytes) {
   Listing listing;
   listing.encoding_ = detectEncoding(bytes);
   switch (listing.encoding_) {
     case TextEncoding::utf16le:
-      listing.text_ = platform::utf16leToUtf8(bytes.substr(2));
+      listing.text_ = platform::utf16leToUtf8(std::string_view(bytes).substr(2));
       break;
     case TextEncoding::utf8:
-      listing.text_.assign(bytes.substr(3));
+      listing.text_ = std::move(bytes);
+      listing.text_.erase(0, 3);
       break;
     case TextEncoding::ansi:
       if (isAscii(bytes)) {
-        listing.text_.assign(bytes);
+        listing.text_ = std::move(bytes);
       } else {
         listing.text_ = platform::ansiToUtf8(bytes);
       }
       break;
   }
-  // Lines end with CR LF, LF or a lone CR; a last line without an end still counts.
-  const std::string_view text = listing.text_;
+  // Lines end with CR LF, LF or a lone CR; a last line without an end still counts. Each
+  // line feed is found with memchr, and a carriage return is looked for only within the line
+  // it ends.
+  const char* const text = listing.text_.data();
+  const std::size_t size = listing.text_.size();
+  listing.lines_.reserve(size / 24 + 1);
   std::size_t start = 0;
-  while (start < text.size()) {
-    const std::size_t end = text.find_first_of("\r\n", start);
-    if (end == std::string_view::npos) {
-      listing.lines_.push_back({start, text.size() - start});
-      break;
+  std::size_t feedAt = 0;  // the next line feed at or after start (size when none)
+  bool feedKnown = false;
+  while (start < size) {
+    if (!feedKnown || feedAt < start) {
+      const void* feed = std::memchr(text + start, '\n', size - start);
+      feedAt = feed ? static_cast<std::size_t>(static_cast<const char*>(feed) - text) : size;
+      feedKnown = true;
+    }
+    std::size_t end = feedAt;
+    std::size_t next = feedAt + 1;
+    if (const void* cr = std::memchr(text + start, '\r', feedAt - start)) {
+      end = static_cast<std::size_t>(static_cast<const char*>(cr) - text);
+      // CR LF ends the line at the CR; a lone CR ends a line of its own.
+      next = end + 1 == feedAt ? feedAt + 1 : end + 1;
     }
     listing.lines_.push_back({start, end - start});
-    start = end + 1;
-    if (text[end] == '\r' && start < text.size() && text[start] == '\n') ++start;
+    start = next;
   }
   return listing;
 }
@@ -101,37 +115,21 @@ std::string formatTime(const platform::LocalTime& time) {
   return twoDigits(time.hour) + ":" + twoDigits(time.minute);
 }
 
-void writeHeaderBlock(SourceText& source, const platform::LocalTime& now) {
+std::string headerBlock(const platform::LocalTime& now) {
+  SourceText source;
   source.line(";Brisko generated asm file.");
   source.line(";(https://brisko.example.org)");
   source.line(";Date is " + formatDate(now));
   source.line(";Time is " + formatTime(now));
   source.line(";\\\\\\\\\\\\\\\\\\\\");
   source.line("");
-}
-
-void dropLastCharacter(std::string& text) {
-  while (text.size() > 1 && (static_cast<unsigned char>(text.back()) & 0xC0) == 0x80) {
-    text.pop_back();
-  }
-  if (!text.empty()) text.pop_back();
+  return source.text();
 }
 
 std::string_view withoutLastCharacter(std::string_view text) {
   std::size_t size = text.size();
   while (size > 1 && (static_cast<unsigned char>(text[size - 1]) & 0xC0) == 0x80) --size;
   return text.substr(0, size == 0 ? 0 : size - 1);
-}
-
-std::string_view trimSpaces(std::string_view text) {
-  const auto first = text.find_first_not_of(' ');
-  if (first == std::string_view::npos) return {};
-  const auto last = text.find_last_not_of(' ');
-  return text.substr(first, last - first + 1);
-}
-
-bool startsWith(std::string_view text, std::string_view prefix) {
-  return text.substr(0, prefix.size()) == prefix;
 }
 
 }  // namespace brisko::pipeline

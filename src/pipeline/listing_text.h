@@ -26,7 +26,7 @@ class Listing {
   // Nothing when the file cannot be opened or read.
   static std::optional<Listing> read(const platform::FileSystem& files, const std::string& path);
   // Decodes listing bytes (with their byte-order mark, if any).
-  static Listing fromBytes(std::string_view bytes);
+  static Listing fromBytes(std::string bytes);
 
   TextEncoding encoding() const { return encoding_; }
   std::size_t lineCount() const { return lines_.size(); }
@@ -86,7 +86,10 @@ std::string encodeSource(std::string_view utf8, TextEncoding encoding);
 
 // The block that opens every generated assembly source: the maker line, the maker's address,
 // the local date and time, a rule and an empty line.
-void writeHeaderBlock(SourceText& source, const platform::LocalTime& now);
+std::string headerBlock(const platform::LocalTime& now);
+inline void writeHeaderBlock(SourceText& source, const platform::LocalTime& now) {
+  source.append(headerBlock(now));
+}
 
 // "dd:mm:yyyy" and "hh:mm" of a local time.
 std::string formatDate(const platform::LocalTime& time);
@@ -97,10 +100,17 @@ std::string formatTime(const platform::LocalTime& time);
 bool storeSource(platform::OutputFile& file, std::string_view utf8, TextEncoding encoding);
 
 // Drops the last character (a whole UTF-8 sequence) of a text.
-void dropLastCharacter(std::string& text);
 std::string_view withoutLastCharacter(std::string_view text);
 // Removes leading and trailing U+0020 characters only.
-std::string_view trimSpaces(std::string_view text);
-bool startsWith(std::string_view text, std::string_view prefix);
+inline std::string_view trimSpaces(std::string_view text) {
+  std::size_t first = 0;
+  std::size_t last = text.size();
+  while (first < last && text[first] == ' ') ++first;
+  while (last > first && text[last - 1] == ' ') --last;
+  return text.substr(first, last - first);
+}
+inline bool startsWith(std::string_view text, std::string_view prefix) {
+  return text.starts_with(prefix);
+}
 
 }  // namespace brisko::pipeline

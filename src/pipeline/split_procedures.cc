@@ -26,7 +26,7 @@ class Splitter {
         listing_(listing),
         cursor_(listing),
         library_(conversion.libraryOutput()),
-        now_(conversion.services.clock.now()) {}
+        header_(headerBlock(conversion.services.clock.now())) {}
 
   int run() {
     for (std::size_t i = 0; i < conversion_.symbols.size(); ++i) {
@@ -51,7 +51,7 @@ class Splitter {
     auto file = files_.createFile(path);
     if (!file) return failed(language::kErrorsCreatingFileError, path);
     SourceText out;
-    writeHeaderBlock(out, now_);
+    out.append(header_);
     if (build(out) == Outcome::listingEnded) {
       file->close();
       files_.deleteFile(path);
@@ -188,7 +188,7 @@ class Splitter {
   ListingCursor cursor_;
   const bool library_;
   // One reading of the clock dates every source of the run.
-  const platform::LocalTime now_;
+  const std::string header_;
   TokenArray tokens_;
   std::vector<const SymbolRecord*> externs_;
   std::unordered_set<std::string> externNames_;
@@ -205,8 +205,7 @@ int splitProcedures(Conversion& conversion) {
   feedback.setStatus(language::kStatusbarSplittingASMFunctions);
   conversion.logLine(conversion.text(language::kObjectSplittingASMFunctions));
 
-  const std::optional<Listing> listing =
-      Listing::read(conversion.services.files, conversion.asmListingPath);
+  const Listing* listing = conversion.readListing();
   if (!listing) {
     return feedback.reportError(language::kErrorsOpeningFileError, false,
                                 app::pathDetail(conversion.asmListingPath));

@@ -3,11 +3,35 @@
 namespace brisko::pipeline {
 namespace {
 
+// Which bytes are delimiters, as a table: a line's every character is tested.
+class DelimiterTable {
+ public:
+  explicit DelimiterTable(std::string_view delimiters) {
+    for (char c : delimiters) table_[static_cast<unsigned char>(c)] = true;
+  }
+  bool operator()(char c) const { return table_[static_cast<unsigned char>(c)]; }
+
+ private:
+  bool table_[256] = {};
+};
+
+// The tables of the three delimiter sets the stages use are built once.
+const DelimiterTable& tableFor(std::string_view delimiters, DelimiterTable& scratch) {
+  static const DelimiterTable source(kSourceLineDelimiters);
+  static const DelimiterTable data(kDataLineDelimiters);
+  static const DelimiterTable body(kBodyLineDelimiters);
+  if (delimiters == kBodyLineDelimiters) return body;
+  if (delimiters == kDataLineDelimiters) return data;
+  if (delimiters == kSourceLineDelimiters) return source;
+  scratch = DelimiterTable(delimiters);
+  return scratch;
+}
+
 // The end of a quoted assembly token that starts at begin: quotes toggle, and the token ends
 // at the first delimiter met outside quotes (FASM writes a quote inside a string doubled, so
 // 'it''s' stays one token).
 std::size_t assemblyQuotedEnd(std::string_view line, std::size_t begin,
-                              std::string_view delimiters) {
+                              const DelimiterTable& isDelimiter) {
   char open = 0;
   std::size_t pos = begin;
   for (; pos < line.size(); ++pos) {
@@ -16,7 +40,7 @@ std::size_t assemblyQuotedEnd(std::string_view line, std::size_t begin,
       if (c == open) open = 0;
     } else if (c == '\'' || c == '"') {
       open = c;
-    } else if (delimiters.find(c) != std::string_view::npos) {
+    } else if (isDelimiter(c)) {
       break;
     }
   }
@@ -30,11 +54,14 @@ bool splitTokens(std::string_view line, std::string_view delimiters, TokenArray&
   if (line.empty()) return true;
   auto& tokens = target.tokens;
   tokens.clear();
-  const bool quoteIsDelimiter = delimiters.find('"') != std::string_view::npos;
+  DelimiterTable scratch("");
+  const DelimiterTable& isDelimiter = tableFor(delimiters, scratch);
+  const bool spaceIsDelimiter = isDelimiter(' ');
+  const bool quoteIsDelimiter = isDelimiter('"');
   std::size_t pos = 0;
   while (pos < line.size()) {
     const char c = line[pos];
-    if (c == ' ' && delimiters.find(' ') != std::string_view::npos) {
+    if (c == ' ' && spaceIsDelimiter) {
       ++pos;
       continue;
     }
@@ -46,18 +73,18 @@ bool splitTokens(std::string_view line, std::string_view delimiters, TokenArray&
       continue;
     }
     if (quotes == QuoteRule::assembly && (c == '\'' || c == '"')) {
-      const std::size_t end = assemblyQuotedEnd(line, pos, delimiters);
+      const std::size_t end = assemblyQuotedEnd(line, pos, isDelimiter);
       tokens.push_back(line.substr(pos, end - pos));
       pos = end;
       continue;
     }
-    if (delimiters.find(c) != std::string_view::npos) {
+    if (isDelimiter(c)) {
       tokens.push_back(line.substr(pos, 1));
       ++pos;
       continue;
     }
     std::size_t end = pos + 1;
-    while (end < line.size() && delimiters.find(line[end]) == std::string_view::npos) ++end;
+    while (end < line.size() && !isDelimiter(line[end])) ++end;
     tokens.push_back(line.substr(pos, end - pos));
     pos = end;
   }

@@ -85,18 +85,22 @@ class PosixFileSystem : public FileSystem {
       ::close(fd);
       return std::nullopt;
     }
+    // Read straight into a string of the file's size (it may still grow or shrink meanwhile).
     std::string content;
-    char buffer[65536];
+    content.resize(static_cast<std::size_t>(st.st_size) + 1);
+    std::size_t used = 0;
     for (;;) {
-      const ssize_t n = ::read(fd, buffer, sizeof buffer);
+      if (used == content.size()) content.resize(content.size() * 2 + 65536);
+      const ssize_t n = ::read(fd, content.data() + used, content.size() - used);
       if (n < 0) {
         if (errno == EINTR) continue;
         ::close(fd);
         return std::nullopt;
       }
       if (n == 0) break;
-      content.append(buffer, static_cast<std::size_t>(n));
+      used += static_cast<std::size_t>(n);
     }
+    content.resize(used);
     ::close(fd);
     return content;
   }
