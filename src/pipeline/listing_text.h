@@ -73,7 +73,10 @@ class SourceText {
     text_.append("\r\n");
   }
   void append(std::string_view text) { text_.append(text); }
+  void append(char c) { text_ += c; }
   void endLine() { text_.append("\r\n"); }
+  // Empties the text but keeps its memory for the next source.
+  void clear() { text_.clear(); }
   const std::string& text() const { return text_; }
 
  private:

@@ -50,7 +50,8 @@ class Splitter {
     feedback_.setStatusDetail(std::string("Source") + platform::kPathSeparator + name);
     auto file = files_.createFile(path);
     if (!file) return failed(language::kErrorsCreatingFileError, path);
-    SourceText out;
+    SourceText& out = out_;
+    out.clear();
     out.append(header_);
     if (build(out) == Outcome::listingEnded) {
       file->close();
@@ -120,27 +121,25 @@ class Splitter {
     });
   }
 
+  // Writes the line's tokens, each followed by one space, the first after two spaces, with
+  // the names of symbols replaced.
   void rewriteBodyLine(std::string_view line, SourceText& out) {
     splitTokens(line, kBodyLineDelimiters, tokens_, QuoteRule::assembly);
     out.append("  ");
-    for (std::size_t i = 0; i < tokens_.size(); ++i) {
-      const std::string_view token = tokens_[i];
+    for (const std::string_view token : tokens_.tokens) {
       SymbolRecord* record = isBodyDelimiter(token) ? nullptr : conversion_.symbols.find(token);
       if (record == nullptr) {
         out.append(token);
+      } else if (record->kind == kExternal) {
+        record->referenced = 1;
+        out.append(token);
+        if (library_ && externNames_.insert(record->asmName).second) externs_.push_back(record);
       } else {
-        std::string name;
-        if (record->kind == kExternal) {
-          record->referenced = 1;
-          out.append(token);
-          name = record->asmName;
-        } else {
-          name = symbolLabel(*record);
-          out.append(name);
-        }
+        const std::string name = symbolLabel(*record);
+        out.append(name);
         if (library_ && externNames_.insert(name).second) externs_.push_back(record);
       }
-      out.append(" ");
+      out.append(' ');
     }
     out.endLine();
   }
@@ -189,6 +188,7 @@ class Splitter {
   const bool library_;
   // One reading of the clock dates every source of the run.
   const std::string header_;
+  SourceText out_;  // the source being built; its memory serves every source of the run
   TokenArray tokens_;
   std::vector<const SymbolRecord*> externs_;
   std::unordered_set<std::string> externNames_;
