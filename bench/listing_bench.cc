@@ -1,0 +1,668 @@
+// Measures the listing stages (analysis with the data-sections source, then the split into one
+// source per procedure) on generated listings of 1,000, 10,000 and 50,000 procedures, and sets
+// each time against the I/O floor: the time the same file-system calls take to store the same
+// output files with nothing computed. Prints a table and always exits with 0.
+//
+//   brisko_bench [--folder FOLDER]    runs the measurement in the temporary folder or FOLDER
+//   brisko_bench --sample N FOLDER    writes the listing of N procedures and the PureBasic
+//                                     source it stands for (to compare with the stand-in)
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <limits>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "app/configuration.h"
+#include "app/feedback.h"
+#include "app/services.h"
+#include "language/language_loader.h"
+#include "language/language_table.h"
+#include "pipeline/analyse_assembly.h"
+#include "pipeline/conversion.h"
+#include "pipeline/split_procedures.h"
+#include "platform/file_system.h"
+#include "platform/memory_file_system.h"
+#include "platform/process.h"
+#include "platform/system.h"
+#include "platform/system_file_system.h"
+
+namespace {
+
+using namespace brisko;
+using Clock = std::chrono::steady_clock;
+
+// ---------------------------------------------------------------------------------------------
+// The generated program.
+//
+// A listing as the stand-in compiler writes it for a source of `procedures` procedures that
+// call earlier procedures and library and Windows functions, and use Public variables and
+// arrays, Global variables, a Global list, string constants and DataSection labels. The
+// source lines go into the listing as its comment lines and are kept so that the source can
+// be written out and compiled with the stand-in for comparison.
+
+struct GeneratedProgram {
+  std::string listing;
+  std::string source;
+};
+
+const char* const kProcedureKinds[] = {"Procedure", "ProcedureDLL", "ProcedureC", "ProcedureCDLL"};
+
+bool isCdecl(int procedure) {
+  return procedure % 4 >= 2;
+}
+
+// Externals and libraries in order of first use, as the listing's header names them.
+class FirstUse {
+ public:
+  void add(const std::string& name) {
+    if (std::find(names_.begin(), names_.end(), name) == names_.end()) names_.push_back(name);
+  }
+  const std::vector<std::string>& names() const { return names_; }
+
+ private:
+  std::vector<std::string> names_;
+};
+
+class ProgramWriter {
+ public:
+  explicit ProgramWriter(int procedures)
+      : procedures_(procedures), blocks_(std::max(1, procedures / 10)) {}
+
+  GeneratedProgram write() {
+    sourceLine("; Generated source of " + std::to_string(procedures_) + " procedures");
+    declarations();
+    for (int i = 0; i < procedures_; ++i) procedure(i);
+    dataSection();
+    GeneratedProgram program;
+    program.listing = header() + code_ + tail();
+    for (std::string& line : source_) {
+      program.source += line;
+      program.source += "\r\n";
+    }
+    return program;
+  }
+
+ private:
+  // Per block of ten procedures: one Public array, four Public variables, two Global
+  // variables and one DataSection label.
+  int publicVariables() const { return 4 * blocks_; }
+  int globalVariables() const { return 2 * blocks_; }
+
+  void sourceLine(std::string text) {
+    code_ += "; " + text + "\r\n";
+    source_.push_back(std::move(text));
+  }
+  void code(std::string_view line) {
+    code_ += "  ";
+    code_ += line;
+    code_ += "\r\n";
+  }
+  void label(std::string_view name) {
+    code_ += name;
+    code_ += ":\r\n";
+  }
+  std::string stringConstant(std::string text) {
+    strings_.push_back(std::move(text));
+    return "_S" + std::to_string(strings_.size());
+  }
+
+  void declarations() {
+    for (int b = 0; b < blocks_; ++b) {
+      const std::string n = std::to_string(b);
+      std::string line = "Public Dim pa" + n + ".l(9)";
+      bss_ += "a_pa" + n + ":\r\nrd  10\r\n";
+      for (int k = 4 * b; k < 4 * b + 4; ++k) {
+        line += ", pv" + std::to_string(k) + ".l";
+        bss_ += "v_pv" + std::to_string(k) + " rd 1\r\n";
+      }
+      sourceLine(line);
+      const std::string g0 = std::to_string(2 * b), g1 = std::to_string(2 * b + 1);
+      sourceLine("Global gv" + g0 + ".l, gv" + g1 + ".l");
+      bss_ += "v_gv" + g0 + " rd 1\r\nv_gv" + g1 + " rd 1\r\n";
+    }
+    sourceLine("Global NewList items.l()");
+    bss_ += "t_items rd 1\r\n";
+  }
+
+  // t = t + <value in eax>, with the value's code between the two halves.
+  template <typename Value>
+  void addToT(Value value) {
+    code("MOV eax,dword [ebp-4]");
+    code("PUSH eax");
+    value();
+    code("MOV ecx,eax");
+    code("POP eax");
+    code("ADD eax,ecx");
+    code("MOV dword [ebp-4],eax");
+  }
+
+  void libraryCall(const std::string& library, const std::string& symbol) {
+    libraries_.add(library);
+    libraryExterns_.add(symbol);
+    code("CALL " + symbol);
+  }
+
+  void procedure(int i) {
+    const std::string n = std::to_string(i);
+    sourceLine(std::string(kProcedureKinds[i % 4]) + ".l Proc" + n + "(a.l, b.l)");
+    code_ += "macro MP" + n + "{\r\n";
+    label("_Procedure" + n);
+    code("PUSH ebp");
+    code("MOV ebp,esp");
+    if (i == 0) {
+      sourceLine("ProcedureReturn a + b");
+      code("MOV eax,dword [ebp+8]");
+      code("PUSH eax");
+      code("MOV eax,dword [ebp+12]");
+      code("MOV ecx,eax");
+      code("POP eax");
+      code("ADD eax,ecx");
+    } else {
+      procedureBody(i);
+      sourceLine("ProcedureReturn t");
+      code("MOV eax,dword [ebp-4]");
+    }
+    code("JMP _EndProcedure" + n);
+    sourceLine("EndProcedure");
+    code("XOR eax,eax");
+    label("_EndProcedure" + n);
+    code("MOV esp,ebp");
+    code("POP ebp");
+    code(isCdecl(i) ? "RET" : "RET 8");
+    code_ += "}\r\n";
+  }
+
+  void procedureBody(int i) {
+    const std::string n = std::to_string(i);
+    const int callee = static_cast<int>((static_cast<long long>(i) * 7919) % i);
+    const std::string pv = std::to_string(i % publicVariables());
+    const std::string gv = std::to_string(i % globalVariables());
+    const std::string pa = std::to_string(i % blocks_);
+    const std::string d = std::to_string(i % blocks_);
+
+    code("SUB esp,4");
+    code("MOV dword [ebp-4],0");
+    sourceLine("Protected t.l");
+
+    sourceLine("t = a + pv" + pv);
+    code("MOV eax,dword [ebp+8]");
+    code("PUSH eax");
+    code("MOV eax,dword [v_pv" + pv + "]");
+    code("MOV ecx,eax");
+    code("POP eax");
+    code("ADD eax,ecx");
+    code("MOV dword [ebp-4],eax");
+
+    const std::string endIf = "_EndIf" + std::to_string(labelCounter_++);
+    sourceLine("If t > b");
+    code("MOV eax,dword [ebp-4]");
+    code("PUSH eax");
+    code("MOV eax,dword [ebp+12]");
+    code("MOV ecx,eax");
+    code("POP eax");
+    code("CMP eax,ecx");
+    code("SETG al");
+    code("MOVZX eax,al");
+    code("TEST eax,eax");
+    code("JZ " + endIf);
+    const bool withString = i % 2 == 1;
+    const std::string literal = "text " + n;
+    sourceLine("t = t + Proc" + std::to_string(callee) + "(t, " +
+               (withString ? "Len(\"" + literal + "\")" : std::string("b")) + ")");
+    addToT([&] {
+      if (withString) {
+        code("MOV eax," + stringConstant(literal));
+        code("PUSH eax");
+        libraryCall("String", "_PB_Len@4");
+      } else {
+        code("MOV eax,dword [ebp+12]");
+      }
+      code("PUSH eax");
+      code("MOV eax,dword [ebp-4]");
+      code("PUSH eax");
+      code("CALL _Procedure" + std::to_string(callee));
+      if (isCdecl(callee)) code("ADD esp,8");
+    });
+    sourceLine("EndIf");
+    label(endIf);
+
+    const std::string index = std::to_string(i % 10);
+    sourceLine("pa" + pa + "(" + index + ") = PeekL(?d" + d + ")");
+    code("MOV eax," + index);
+    code("MOV ecx,eax");
+    code("PUSH ecx");
+    code("MOV eax,l_d" + d);
+    code("PUSH eax");
+    libraryCall("Memory", "_PB_PeekL@4");
+    code("POP ecx");
+    code("MOV dword [a_pa" + pa + "+ecx*4],eax");
+
+    sourceLine("gv" + gv + " = gv" + gv + " + t");
+    code("MOV eax,dword [v_gv" + gv + "]");
+    code("PUSH eax");
+    code("MOV eax,dword [ebp-4]");
+    code("MOV ecx,eax");
+    code("POP eax");
+    code("ADD eax,ecx");
+    code("MOV dword [v_gv" + gv + "],eax");
+
+    if (i % 50 == 7) {
+      const std::string title = "Proc" + n, message = "message " + n;
+      sourceLine("MessageRequester(\"" + title + "\", \"" + message + "\")");
+      code("MOV eax," + stringConstant(message));
+      code("PUSH eax");
+      code("MOV eax," + stringConstant(title));
+      code("PUSH eax");
+      libraryCall("Requester", "_PB_MessageRequester@8");
+    }
+    if (i % 25 == 3) {
+      sourceLine("AddElement(items())");
+      code("PUSH dword t_items");
+      libraryCall("LinkedList", "_PB_AddElement@4");
+    }
+    if (i % 40 == 11) {
+      sourceLine("t = t + GetTickCount_()");
+      addToT([&] {
+        windowsExterns_.add("_GetTickCount@0");
+        code("CALL _GetTickCount@0");
+      });
+    }
+    if (i % 40 == 31) {
+      sourceLine("MessageBeep_(0)");
+      code("MOV eax,0");
+      code("PUSH eax");
+      windowsExterns_.add("_MessageBeep@4");
+      usesUser32_ = true;
+      code("CALL _MessageBeep@4");
+    }
+  }
+
+  // One label per block: three numbers, a text, and the addresses of itself and the label
+  // before it.
+  void dataSection() {
+    sourceLine("DataSection");
+    for (int b = 0; b < blocks_; ++b) {
+      const std::string n = std::to_string(b);
+      const std::string previous = std::to_string(b == 0 ? 0 : b - 1);
+      sourceLine("d" + n + ":");
+      sourceLine("Data.l " + n + ", " + std::to_string(b + 1) + ", " + std::to_string(b + 2));
+      sourceLine("Data.s \"row " + n + "\"");
+      sourceLine("Data.l ?d" + n + ", ?d" + previous);
+      data_ += "l_d" + n + ":\r\ndd " + n + "," + std::to_string(b + 1) + "," +
+               std::to_string(b + 2) + "\r\ndb 'row " + n + "',0\r\ndd l_d" + n + ",l_d" +
+               previous + "\r\n";
+    }
+    sourceLine("EndDataSection");
+  }
+
+  std::string header() const {
+    std::string text =
+        "; \r\n"
+        "; PureBasic 4.20 (Windows - x86) generated code - brisko stand-in compiler\r\n"
+        "; \r\n"
+        "; (c) the brisko project\r\n"
+        "; \r\n"
+        "; The header must stay intact for re-assembly.\r\n"
+        "; \r\n";
+    for (const std::string& library : libraries_.names()) text += "; " + library + "\r\n";
+    text += "; :System\r\n; KERNEL32\r\n";
+    if (usesUser32_) text += "; USER32\r\n";
+    text += "; :Import\r\n; \r\nformat MS COFF\r\n; \r\n";
+    for (const std::string& symbol : libraryExterns_.names()) text += "extrn " + symbol + "\r\n";
+    text += "; \r\nextrn _ExitProcess@4\r\n";
+    for (const std::string& symbol : windowsExterns_.names()) text += "extrn " + symbol + "\r\n";
+    text +=
+        "; \r\npublic main\r\n; \r\nsection '.code' code readable executable\r\n; \r\n"
+        "main:\r\n  CLD\r\n  MOV dword [PB_DataPointer],0\r\n; :\r\n";
+    return text;
+  }
+
+  std::string tail() const {
+    std::string text = "  PUSH dword 0\r\n  JMP _PB_EOP\r\n";
+    for (int i = 0; i < procedures_; ++i) text += "MP" + std::to_string(i) + "\r\n";
+    text +=
+        "_PB_EOP:\r\n  CALL _ExitProcess@4\r\nsection '.data' data readable writeable\r\n"
+        "_SYS_StaticStringStart:\r\n";
+    for (std::size_t s = 0; s < strings_.size(); ++s) {
+      text += "_S" + std::to_string(s + 1) + ": db '" + strings_[s] + "',0\r\n";
+    }
+    text += "align 4\r\nsection '.bss' readable writeable\r\n" + bss_ +
+            "PB_DataPointer rd 1\r\nsection '.data' data readable writeable\r\n" + data_;
+    return text;
+  }
+
+  int procedures_;
+  int blocks_;
+  int labelCounter_ = 1;
+  bool usesUser32_ = false;
+  std::string code_;
+  std::string bss_;
+  std::string data_;
+  std::vector<std::string> source_;
+  std::vector<std::string> strings_;
+  FirstUse libraries_;
+  FirstUse libraryExterns_;
+  FirstUse windowsExterns_;
+};
+
+// ---------------------------------------------------------------------------------------------
+// The services the stages receive: the real file system, no window, no messages shown (the
+// last error is kept to explain a failed run).
+
+class SilentFeedback : public app::Feedback {
+ public:
+  std::string lastMessage;
+
+ protected:
+  void showStatus(std::string_view) override {}
+  void showStatusDetail(std::string_view) override {}
+  void showMessage(std::string_view, std::string_view message, app::MessageIcon) override {
+    lastMessage = message;
+  }
+};
+
+struct BenchServices {
+  std::unique_ptr<platform::FileSystem> files = platform::makeSystemFileSystem();
+  std::unique_ptr<platform::ProcessLauncher> processes = platform::makeProcessLauncher();
+  std::unique_ptr<platform::Clock> clock = platform::makeSystemClock();
+  language::LanguageTable texts;
+  SilentFeedback feedback;
+  app::WindowServices window;
+  app::ToolchainPaths paths;
+  app::Services services{*files, *processes, *clock, feedback, window, paths};
+
+  BenchServices() {
+    // The built-in English texts, loaded through an in-memory tree so that nothing is written.
+    platform::MemoryFileSystem memory;
+    memory.addFolder("/temp/");
+    if (language::loadLanguageTable(memory, "/languages/", "/temp/", texts)) {
+      feedback.attachTexts(&texts);
+    }
+  }
+};
+
+// ---------------------------------------------------------------------------------------------
+// Measurement.
+
+double secondsSince(Clock::time_point start) {
+  return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+struct Measurement {
+  int procedures = 0;
+  app::OutputFormat format = app::OutputFormat::objectFile;
+  std::uint64_t listingBytes = 0;
+  std::size_t files = 0;
+  std::uint64_t outputBytes = 0;
+  double stages = std::numeric_limits<double>::infinity();  // best of the runs, seconds
+  double floor = std::numeric_limits<double>::infinity();
+  std::string failure;
+  bool ok() const { return failure.empty(); }
+  double ratio() const { return stages / floor; }
+};
+
+constexpr int kRuns = 3;
+
+// Measures one listing and output format. Every timed step writes into folders of its own, and
+// nothing is deleted until all sizes are measured: how fast a file system creates files can
+// depend on what was deleted shortly before (ext4 without a journal, for one, steps over
+// every inode freed in the last minute, but not over those freed in the current second), and
+// that would weigh on brisko and the floor unequally. The floor's first run follows brisko's
+// first; later runs alternate which goes first.
+class FormatMeasurement {
+ public:
+  FormatMeasurement(BenchServices& bench, const std::string& folder, const std::string& listingPath,
+                    app::OutputFormat format)
+      : bench_(bench),
+        files_(*bench.files),
+        folder_(folder),
+        listingPath_(listingPath),
+        format_(format) {}
+
+  void run(Measurement& m) {
+    for (int r = 0; r < kRuns && m.ok(); ++r) {
+      const bool floorFirst = r % 2 == 1;
+      if (floorFirst) storeOutputs(r, m);
+      if (m.ok()) convert(r, m);
+      if (m.ok() && r == 0) takeOutputs(m);
+      if (m.ok() && !floorFirst) storeOutputs(r, m);
+    }
+  }
+
+ private:
+  std::string destination(const char* kind, int r) const {
+    return folder_ + kind + std::to_string(r) + "/";
+  }
+
+  // A destination with its Source folder, as the driver prepares it.
+  bool makeDestination(const std::string& destination, Measurement& m) {
+    if (files_.makeFolder(destination) && files_.makeFolder(destination + "Source/")) return true;
+    m.failure = "cannot create " + destination + "Source/";
+    return false;
+  }
+
+  // The listing stages as the driver runs them.
+  void convert(int r, Measurement& m) {
+    const std::string destination = this->destination("brisko", r);
+    if (!makeDestination(destination, m)) return;
+    app::ConversionOptions options;
+    options.outputFormat = format_;
+    pipeline::Conversion conversion(bench_.services, destination + "bench.pb", destination,
+                                    options);
+    conversion.sourceBaseName = "bench";
+    conversion.asmListingPath = listingPath_;
+    const Clock::time_point start = Clock::now();
+    int code = pipeline::analyseAssembly(conversion);
+    if (code == 0) code = pipeline::splitProcedures(conversion);
+    const double seconds = secondsSince(start);
+    if (code != 0) {
+      m.failure = "stages returned " + std::to_string(code) + ": " + bench_.feedback.lastMessage;
+      return;
+    }
+    m.stages = std::min(m.stages, seconds);
+  }
+
+  // Reads what the first conversion wrote into memory: the names and bytes the floor stores.
+  void takeOutputs(Measurement& m) {
+    const std::string sourceFolder = destination("brisko", 0) + "Source/";
+    const auto entries = files_.listFolder(sourceFolder);
+    if (!entries) {
+      m.failure = "cannot list " + sourceFolder;
+      return;
+    }
+    for (const platform::FolderEntry& entry : *entries) {
+      std::optional<std::string> bytes = files_.readFile(sourceFolder + entry.name);
+      if (!bytes) {
+        m.failure = "cannot read back " + sourceFolder + entry.name;
+        return;
+      }
+      m.outputBytes += bytes->size();
+      outputs_.emplace_back(entry.name, std::move(*bytes));
+    }
+    m.files = outputs_.size();
+  }
+
+  // The floor: the same files with the same bytes, each created, written once and closed.
+  void storeOutputs(int r, Measurement& m) {
+    const std::string destination = this->destination("floor", r);
+    if (!makeDestination(destination, m)) return;
+    const std::string sourceFolder = destination + "Source/";
+    const Clock::time_point start = Clock::now();
+    for (const auto& [name, bytes] : outputs_) {
+      std::unique_ptr<platform::OutputFile> file = files_.createFile(sourceFolder + name);
+      if (!file || !file->write(bytes) || !file->close()) {
+        m.failure = "cannot store " + sourceFolder + name;
+        return;
+      }
+    }
+    m.floor = std::min(m.floor, secondsSince(start));
+  }
+
+  BenchServices& bench_;
+  platform::FileSystem& files_;
+  std::string folder_;
+  std::string listingPath_;
+  app::OutputFormat format_;
+  std::vector<std::pair<std::string, std::string>> outputs_;  // file name, bytes
+};
+
+std::string measurementFolderOf(const std::string& folder, int procedures,
+                                app::OutputFormat format) {
+  return folder + std::to_string(procedures) +
+         (format == app::OutputFormat::objectFile ? "-object/" : "-library/");
+}
+
+std::string listingPathOf(const std::string& folder, int procedures) {
+  return folder + "listing-" + std::to_string(procedures) + ".asm";
+}
+
+Measurement measure(BenchServices& bench, const std::string& folder, int procedures,
+                    const std::string& listingPath, std::uint64_t listingBytes,
+                    app::OutputFormat format) {
+  Measurement m;
+  m.procedures = procedures;
+  m.format = format;
+  m.listingBytes = listingBytes;
+  const std::string measurementFolder = measurementFolderOf(folder, procedures, format);
+  if (!bench.files->makeFolder(measurementFolder)) {
+    m.failure = "cannot create " + measurementFolder;
+    return m;
+  }
+  FormatMeasurement(bench, measurementFolder, listingPath, format).run(m);
+  return m;
+}
+
+std::string withThousands(std::uint64_t value) {
+  std::string digits = std::to_string(value);
+  for (int at = static_cast<int>(digits.size()) - 3; at > 0; at -= 3) {
+    digits.insert(static_cast<std::size_t>(at), ",");
+  }
+  return digits;
+}
+
+double megabytes(std::uint64_t bytes) {
+  return static_cast<double>(bytes) / (1024.0 * 1024.0);
+}
+
+const Measurement* find(const std::vector<Measurement>& all, int procedures,
+                        app::OutputFormat format) {
+  for (const Measurement& m : all) {
+    if (m.procedures == procedures && m.format == format && m.ok()) return &m;
+  }
+  return nullptr;
+}
+
+int writeSample(int procedures, const std::string& folder) {
+  const GeneratedProgram program = ProgramWriter(procedures).write();
+  auto files = platform::makeSystemFileSystem();
+  const std::string base = folder.empty() || folder.back() == '/' ? folder : folder + "/";
+  if (!files->writeFile(base + "PureBasic.asm", program.listing) ||
+      !files->writeFile(base + "bench.pb", program.source)) {
+    std::fprintf(stderr, "cannot write into %s\n", base.c_str());
+    return 1;
+  }
+  return 0;
+}
+
+// Runs in the private temporary folder, or in the given existing folder.
+int runBenchmark(std::string folder) {
+  BenchServices bench;
+  std::unique_ptr<platform::TempFolder> temp = platform::makeSystemTempFolder();
+  if (folder.empty()) folder = temp->path();
+  if (folder.empty()) {
+    std::fprintf(stderr, "no temporary folder\n");
+    return 0;
+  }
+  if (folder.back() != '/') folder += '/';
+
+  const int sizes[] = {1000, 10000, 50000};
+  std::vector<Measurement> all;
+  std::printf("Listing stages (analysis, data sections, split) against the I/O floor,\n");
+  std::printf("best of %d runs each; times in milliseconds.\n\n", kRuns);
+  std::printf("%11s  %-7s  %10s  %7s  %10s  %10s  %10s  %6s\n", "procedures", "output",
+              "listing MB", "files", "output MB", "brisko ms", "floor ms", "ratio");
+  for (int procedures : sizes) {
+    const GeneratedProgram program = ProgramWriter(procedures).write();
+    const std::string listingPath = listingPathOf(folder, procedures);
+    if (!bench.files->writeFile(listingPath, program.listing)) {
+      std::fprintf(stderr, "cannot write %s\n", listingPath.c_str());
+      return 0;
+    }
+    for (app::OutputFormat format :
+         {app::OutputFormat::objectFile, app::OutputFormat::staticLibrary}) {
+      const Measurement m =
+          measure(bench, folder, procedures, listingPath, program.listing.size(), format);
+      const char* formatName = format == app::OutputFormat::objectFile ? "object" : "library";
+      if (!m.ok()) {
+        std::printf("%11s  %-7s  failed: %s\n", withThousands(procedures).c_str(), formatName,
+                    m.failure.c_str());
+      } else {
+        std::printf("%11s  %-7s  %10.1f  %7s  %10.1f  %10.1f  %10.1f  %6.2f\n",
+                    withThousands(procedures).c_str(), formatName, megabytes(m.listingBytes),
+                    withThousands(m.files).c_str(), megabytes(m.outputBytes), m.stages * 1000,
+                    m.floor * 1000, m.ratio());
+      }
+      std::fflush(stdout);
+      all.push_back(m);
+    }
+  }
+
+  // Nothing is deleted while measuring (see FormatMeasurement).
+  for (int procedures : sizes) {
+    std::error_code ignored;
+    std::filesystem::remove(listingPathOf(folder, procedures), ignored);
+    for (app::OutputFormat format :
+         {app::OutputFormat::objectFile, app::OutputFormat::staticLibrary}) {
+      std::filesystem::remove_all(measurementFolderOf(folder, procedures, format), ignored);
+    }
+  }
+
+  std::printf(
+      "\nTargets: at most 2x the floor at every size; 10x the input in at most 11x the "
+      "time.\n");
+  for (app::OutputFormat format :
+       {app::OutputFormat::objectFile, app::OutputFormat::staticLibrary}) {
+    const char* formatName = format == app::OutputFormat::objectFile ? "object" : "library";
+    const Measurement* small = find(all, 1000, format);
+    const Measurement* medium = find(all, 10000, format);
+    const Measurement* large = find(all, 50000, format);
+    if (!small || !medium || !large) {
+      std::printf("%-8s incomplete\n", formatName);
+      continue;
+    }
+    const double worst = std::max({small->ratio(), medium->ratio(), large->ratio()});
+    // Growth allowed: 1.1 times the growth of the input.
+    const double tenfold = medium->stages / small->stages;
+    const double fivefold = large->stages / medium->stages;
+    std::printf(
+        "%-8s worst ratio %.2f (%s); 10x input: %.1fx time (%s); 5x input (10,000 to "
+        "50,000): %.1fx time (%s)\n",
+        formatName, worst, worst <= 2.0 ? "met" : "MISSED", tenfold,
+        tenfold <= 11.0 ? "met" : "MISSED", fivefold, fivefold <= 5.5 ? "met" : "MISSED");
+  }
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const std::vector<std::string> args = platform::programArguments(argc, argv);
+  if (args.size() == 3 && args[0] == "--sample" && std::atoi(args[1].c_str()) > 0) {
+    return writeSample(std::atoi(args[1].c_str()), args[2]);
+  }
+  if (args.size() == 2 && args[0] == "--folder") return runBenchmark(args[1]);
+  if (!args.empty()) {
+    std::fprintf(stderr,
+                 "usage: brisko_bench [--folder FOLDER]\n"
+                 "       brisko_bench --sample PROCEDURES FOLDER\n");
+    return 2;
+  }
+  return runBenchmark({});
+}
