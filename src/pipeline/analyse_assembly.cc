@@ -10,12 +10,16 @@
 namespace brisko::pipeline {
 namespace {
 
-std::string lowerCase(std::string_view text) {
-  std::string lower(text);
-  for (char& c : lower) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+// The lower-case form of a token that may be a keyword (at most 13 characters, the length of
+// "procedurecdll"); longer tokens are never keywords and give an empty text, so no token
+// costs an allocation.
+std::string_view keywordOf(std::string_view token, char (&buffer)[16]) {
+  if (token.size() > 13) return {};
+  for (std::size_t i = 0; i < token.size(); ++i) {
+    const char c = token[i];
+    buffer[i] = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
   }
-  return lower;
+  return std::string_view(buffer, token.size());
 }
 
 bool endsWith(std::string_view text, char c) {
@@ -112,7 +116,8 @@ class Analysis {
     const std::size_t count = tokens_.size();
     std::size_t i = 0;
     while (i < count) {
-      const std::string token = lowerCase(tokens_[i]);
+      char buffer[16];
+      const std::string_view token = keywordOf(tokens_[i], buffer);
       if (token == ";") return;
       if (token == "define") {
         if (count == 3 && tokens_[1] == ".") defaultTypeSuffix_ = typeSuffix(tokens_[2]);
@@ -136,7 +141,7 @@ class Analysis {
 
   // Returns true when the line is done; false when the line after the procedure's source
   // line does not open its code, so nothing was recorded and the walk goes on.
-  bool declareProcedure(const std::string& keyword) {
+  bool declareProcedure(std::string_view keyword) {
     read();
     if (!startsWith(current_, "macro MP")) {
       readNext_ = false;
@@ -195,13 +200,14 @@ class Analysis {
       const std::string_view first = tokens_[j];
       // A comment right after the keyword ends the statement.
       if (first == ";") return std::nullopt;
-      const std::string keyword = lowerCase(first);
+      char buffer[16];
+      const std::string_view keyword = keywordOf(first, buffer);
       SymbolRecord record;
       if (keyword == "dim" || keyword == "newlist") {
         ++j;
         const std::string name = j < count ? std::string(tokens_[j]) : std::string();
         record.kind = keyword == "dim" ? kArray : kList;
-        record.asmName = (keyword == "dim" ? "a_" : "t_") + name;
+        record.asmName = std::string(keyword == "dim" ? "a_" : "t_") + name;
         record.outputName = name;
         if (!endsWith(name, '$')) {
           ++j;
