@@ -54,31 +54,25 @@ Listing Listing::fromBytes(std::string bytes) {
       }
       break;
   }
-  // Lines end with CR LF, LF or a lone CR; a last line without an end still counts. Each
-  // line feed is found with memchr, and a carriage return is looked for only within the line
-  // it ends.
+  // Lines end with CR LF, LF or a lone CR; a last line without an end still counts.
   const char* const text = listing.text_.data();
   const std::size_t size = listing.text_.size();
   listing.lines_.reserve(size / 24 + 1);
   std::size_t start = 0;
-  std::size_t feedAt = 0;  // the next line feed at or after start (size when none)
-  bool feedKnown = false;
-  while (start < size) {
-    if (!feedKnown || feedAt < start) {
-      const void* feed = std::memchr(text + start, '\n', size - start);
-      feedAt = feed ? static_cast<std::size_t>(static_cast<const char*>(feed) - text) : size;
-      feedKnown = true;
+  std::size_t pos = 0;
+  while (pos < size) {
+    const char c = text[pos];
+    // Both line-end characters are below the first printable one, so most characters are
+    // passed with one comparison.
+    if (c > '\r' || (c != '\n' && c != '\r')) {
+      ++pos;
+      continue;
     }
-    std::size_t end = feedAt;
-    std::size_t next = feedAt + 1;
-    if (const void* cr = std::memchr(text + start, '\r', feedAt - start)) {
-      end = static_cast<std::size_t>(static_cast<const char*>(cr) - text);
-      // CR LF ends the line at the CR; a lone CR ends a line of its own.
-      next = end + 1 == feedAt ? feedAt + 1 : end + 1;
-    }
-    listing.lines_.push_back({start, end - start});
-    start = next;
+    listing.lines_.push_back({start, pos - start});
+    pos += (c == '\r' && pos + 1 < size && text[pos + 1] == '\n') ? 2 : 1;
+    start = pos;
   }
+  if (start < size) listing.lines_.push_back({start, size - start});
   return listing;
 }
 
