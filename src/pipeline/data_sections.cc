@@ -243,7 +243,7 @@ int writeDataSections(Conversion& conversion, ListingCursor& cursor, std::string
     return feedback.reportError(language::kErrorsInvalidFile, false,
                                 app::pathDetail(conversion.asmListingPath));
   }
-  if (!storeSource(*file, writer.text(), cursor.listing().encoding())) {
+  if (!storeSource(*file, writer.text(), cursor.listing())) {
     files.deleteFile(path);
     conversion.logOutcome(false);
     return feedback.reportError(language::kErrorsCreatingFileError, false, app::pathDetail(path));

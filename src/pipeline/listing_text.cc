@@ -48,6 +48,7 @@ Listing Listing::fromBytes(std::string bytes) {
       break;
     case TextEncoding::ansi:
       if (isAscii(bytes)) {
+        listing.asciiOnly_ = true;
         listing.text_ = std::move(bytes);
       } else {
         listing.text_ = platform::ansiToUtf8(bytes);
@@ -89,12 +90,13 @@ std::string encodeSource(std::string_view utf8, TextEncoding encoding) {
   return platform::utf8ToAnsi(utf8);
 }
 
-bool storeSource(platform::OutputFile& file, std::string_view utf8, TextEncoding encoding) {
+bool storeSource(platform::OutputFile& file, std::string_view utf8, const Listing& listing) {
+  // Sources are made of the listing's text and ASCII lines of their own.
   bool ok;
-  if (encoding == TextEncoding::ansi && isAscii(utf8)) {
+  if (listing.encoding() == TextEncoding::ansi && listing.asciiOnly()) {
     ok = file.write(utf8);
   } else {
-    ok = file.write(encodeSource(utf8, encoding));
+    ok = file.write(encodeSource(utf8, listing.encoding()));
   }
   return file.close() && ok;
 }

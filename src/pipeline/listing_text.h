@@ -29,6 +29,9 @@ class Listing {
   static Listing fromBytes(std::string bytes);
 
   TextEncoding encoding() const { return encoding_; }
+  // True when the listing holds ASCII text only, so that sources made from it need no
+  // conversion to the code page.
+  bool asciiOnly() const { return asciiOnly_; }
   std::size_t lineCount() const { return lines_.size(); }
   std::string_view line(std::size_t index) const {
     return std::string_view(text_).substr(lines_[index].start, lines_[index].length);
@@ -42,6 +45,7 @@ class Listing {
     std::size_t length;
   };
   TextEncoding encoding_ = TextEncoding::ansi;
+  bool asciiOnly_ = false;
   std::string text_;             // the whole listing in UTF-8
   std::vector<LineSpan> lines_;  // each line without its line end
 };
@@ -100,7 +104,7 @@ std::string formatTime(const platform::LocalTime& time);
 
 // Stores a whole generated source with one write into a file already created. False when
 // the bytes could not all be stored.
-bool storeSource(platform::OutputFile& file, std::string_view utf8, TextEncoding encoding);
+bool storeSource(platform::OutputFile& file, std::string_view utf8, const Listing& listing);
 
 // Drops the last character (a whole UTF-8 sequence) of a text.
 std::string_view withoutLastCharacter(std::string_view text);

@@ -14,7 +14,9 @@ namespace brisko::pipeline {
 namespace {
 
 bool isBodyDelimiter(std::string_view token) {
-  return token.size() == 1 && kBodyLineDelimiters.find(token[0]) != std::string_view::npos;
+  if (token.size() != 1) return false;
+  const char c = token[0];
+  return c == ',' || c == '+' || c == '[' || c == ']';
 }
 
 class Splitter {
@@ -58,7 +60,7 @@ class Splitter {
       files_.deleteFile(path);
       return failed(language::kErrorsInvalidFile, conversion_.asmListingPath);
     }
-    if (!storeSource(*file, out.text(), listing_.encoding())) {
+    if (!storeSource(*file, out.text(), listing_)) {
       files_.deleteFile(path);
       return failed(language::kErrorsCreatingFileError, path);
     }
