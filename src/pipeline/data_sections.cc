@@ -160,11 +160,9 @@ class DataSectionsWriter {
         }
       }
     }
-    ListingCursor pass(cursor_.listing());
+    cursor_.seek(start);
     std::string_view line;
-    while (pass.position() < start && pass.next(line)) {
-    }
-    while (pass.next(line)) {
+    while (cursor_.next(line)) {
       conversion_.poll();
       line = trimSpaces(line);
       if (startsWith(line, "l_") && line.back() == ':') {

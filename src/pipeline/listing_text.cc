@@ -55,26 +55,28 @@ Listing Listing::fromBytes(std::string bytes) {
       }
       break;
   }
-  // Lines end with CR LF, LF or a lone CR; a last line without an end still counts.
-  const char* const text = listing.text_.data();
-  const std::size_t size = listing.text_.size();
-  listing.lines_.reserve(size / 24 + 1);
-  std::size_t start = 0;
-  std::size_t pos = 0;
-  while (pos < size) {
-    const char c = text[pos];
-    // Both line-end characters are below the first printable one, so most characters are
-    // passed with one comparison.
-    if (c > '\r' || (c != '\n' && c != '\r')) {
-      ++pos;
-      continue;
-    }
-    listing.lines_.push_back({start, pos - start});
-    pos += (c == '\r' && pos + 1 < size && text[pos + 1] == '\n') ? 2 : 1;
-    start = pos;
-  }
-  if (start < size) listing.lines_.push_back({start, size - start});
   return listing;
+}
+
+bool ListingCursor::next(std::string_view& line) {
+  const std::size_t size = text_.size();
+  if (position_ >= size) return false;
+  const char* const text = text_.data();
+  if (feedFrom_ > position_ || feed_ < position_) {
+    const void* found = std::memchr(text + position_, '\n', size - position_);
+    feed_ = found ? static_cast<std::size_t>(static_cast<const char*>(found) - text) : size;
+    feedFrom_ = position_;
+  }
+  std::size_t end = feed_;
+  std::size_t next = feed_ + 1;
+  if (const void* cr = std::memchr(text + position_, '\r', feed_ - position_)) {
+    end = static_cast<std::size_t>(static_cast<const char*>(cr) - text);
+    // CR LF ends the line at the CR; a lone CR ends a line of its own.
+    next = end + 1 == feed_ ? feed_ + 1 : end + 1;
+  }
+  line = text_.substr(position_, end - position_);
+  position_ = next;
+  return true;
 }
 
 std::string encodeSource(std::string_view utf8, TextEncoding encoding) {

@@ -32,41 +32,37 @@ class Listing {
   // True when the listing holds ASCII text only, so that sources made from it need no
   // conversion to the code page.
   bool asciiOnly() const { return asciiOnly_; }
-  std::size_t lineCount() const { return lines_.size(); }
-  std::string_view line(std::size_t index) const {
-    return std::string_view(text_).substr(lines_[index].start, lines_[index].length);
-  }
+  // The whole listing in UTF-8, without its byte-order mark.
+  std::string_view text() const { return text_; }
 
  private:
-  // Positions rather than views, so that moving a Listing (whose short text may live inside
-  // the string object itself) keeps its lines valid.
-  struct LineSpan {
-    std::size_t start;
-    std::size_t length;
-  };
   TextEncoding encoding_ = TextEncoding::ansi;
   bool asciiOnly_ = false;
-  std::string text_;             // the whole listing in UTF-8
-  std::vector<LineSpan> lines_;  // each line without its line end
+  std::string text_;
 };
 
-// Reads a listing forward, one line at a time.
+// Reads a listing forward, one line at a time: lines end with CR LF, LF or a lone CR, and a
+// last line without an end still counts. Lines are found as they are read, so no table of
+// lines is built.
 class ListingCursor {
  public:
-  explicit ListingCursor(const Listing& listing) : listing_(listing) {}
-  // The next line; false at the end of the listing.
-  bool next(std::string_view& line) {
-    if (position_ >= listing_.lineCount()) return false;
-    line = listing_.line(position_++);
-    return true;
-  }
-  bool atEnd() const { return position_ >= listing_.lineCount(); }
+  explicit ListingCursor(const Listing& listing) : listing_(listing), text_(listing.text()) {}
+  // The next line, without its end; false at the end of the listing.
+  bool next(std::string_view& line);
+  bool atEnd() const { return position_ >= text_.size(); }
+  // Where the next line starts; seek() returns there.
   std::size_t position() const { return position_; }
+  void seek(std::size_t position) { position_ = position; }
   const Listing& listing() const { return listing_; }
 
  private:
   const Listing& listing_;
+  std::string_view text_;
   std::size_t position_ = 0;
+  // The first line feed at or after feedFrom_ (the text's size when there is none), kept so
+  // that a run of lone carriage returns does not search the same stretch again and again.
+  std::size_t feedFrom_ = 1;
+  std::size_t feed_ = 0;
 };
 
 // An assembly source built in memory. Lines end with CR LF.
