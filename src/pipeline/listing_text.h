@@ -59,10 +59,6 @@ class ListingCursor {
   const Listing& listing_;
   std::string_view text_;
   std::size_t position_ = 0;
-  // The first line feed at or after feedFrom_ (the text's size when there is none), kept so
-  // that a run of lone carriage returns does not search the same stretch again and again.
-  std::size_t feedFrom_ = 1;
-  std::size_t feed_ = 0;
 };
 
 // An assembly source built in memory. Lines end with CR LF.

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "pipeline/analyse_assembly.h"
+#include "pipeline/listing_text.h"
 #include "pipeline/split_tokens.h"
 #include "pipeline_fixture.h"
 
@@ -16,6 +17,30 @@ Lines tokensOf(std::string_view line, std::string_view delimiters,
   TokenArray target;
   EXPECT_TRUE(splitTokens(line, delimiters, target, quotes)) << line;
   return Lines(target.tokens.begin(), target.tokens.end());
+}
+
+// Lines end at CR LF, LF or a lone CR, wherever they fall within the eight-byte steps of the
+// search; non-ASCII bytes are no line ends.
+TEST(PipelineListingLines, EveryLineEndSplitsAndNothingElse) {
+  const std::string longLine(37, 'x');
+  const Listing listing =
+      Listing::fromBytes("a\r\nbc\n\rd\re\xE9\x0D\x0A" + longLine + "\x0B\x0C\r\r\n\nlast");
+  ListingCursor cursor(listing);
+  Lines lines;
+  for (std::string_view line; cursor.next(line);) lines.emplace_back(line);
+  EXPECT_EQ(lines, (Lines{"a", "bc", "", "d", "e\xC3\xA9", longLine + "\x0B\x0C", "", "", "last"}));
+
+  ListingCursor fromThird(listing);
+  std::string_view line;
+  fromThird.next(line);
+  fromThird.next(line);
+  const std::size_t third = fromThird.position();
+  while (fromThird.next(line)) {
+  }
+  fromThird.seek(third);
+  ASSERT_TRUE(fromThird.next(line));
+  EXPECT_EQ(line, "");
+  EXPECT_TRUE(Listing::fromBytes("").text().empty());
 }
 
 TEST(PipelineSplitTokens, SourceLinesKeepDoubleQuotedTextAndDropSpaces) {
