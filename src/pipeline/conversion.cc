@@ -1,7 +1,5 @@
 #include "pipeline/conversion.h"
 
-#include <utility>
-
 #include "language/text_ids.h"
 #include "platform/paths.h"
 
@@ -9,10 +7,8 @@ namespace brisko::pipeline {
 
 namespace {
 
-constexpr std::size_t kLengthBits = 64;
-
 std::size_t lengthBit(std::string_view name) {
-  return name.size() < kLengthBits ? name.size() : kLengthBits - 1;
+  return name.size() < 64 ? name.size() : 63;
 }
 
 std::size_t hashOf(std::string_view name) {
@@ -31,11 +27,6 @@ void SymbolList::clear() {
   slots_.clear();
   indexed_ = 0;
   for (std::uint64_t& bits : lengths_) bits = 0;
-}
-
-bool SymbolList::mayHold(std::string_view name) const {
-  if (name.empty()) return !records_.empty();
-  return (lengths_[static_cast<unsigned char>(name[0])] >> lengthBit(name)) & 1u;
 }
 
 void SymbolList::note(std::string_view name) {
@@ -78,14 +69,10 @@ SymbolRecord& SymbolList::append(SymbolRecord record) {
   return records_.back();
 }
 
-SymbolRecord* SymbolList::find(std::string_view asmName) {
-  return const_cast<SymbolRecord*>(std::as_const(*this).find(asmName));
-}
-
-const SymbolRecord* SymbolList::find(std::string_view asmName) const {
-  if (slots_.empty() || !mayHold(asmName)) return nullptr;
-  const Slot& slot = slots_[findSlot(asmName, hashOf(asmName))];
-  return slot.position == 0 ? nullptr : &records_[slot.position - 1];
+std::size_t SymbolList::positionOf(std::string_view name) const {
+  if (slots_.empty()) return kNone;
+  const Slot& slot = slots_[findSlot(name, hashOf(name))];
+  return slot.position == 0 ? kNone : slot.position - 1;
 }
 
 const Listing* Conversion::readListing() {

@@ -46,8 +46,14 @@ class SymbolList {
  public:
   void clear();
   SymbolRecord& append(SymbolRecord record);
-  SymbolRecord* find(std::string_view asmName);
-  const SymbolRecord* find(std::string_view asmName) const;
+  SymbolRecord* find(std::string_view asmName) {
+    const std::size_t i = mayHold(asmName) ? positionOf(asmName) : kNone;
+    return i == kNone ? nullptr : &records_[i];
+  }
+  const SymbolRecord* find(std::string_view asmName) const {
+    const std::size_t i = mayHold(asmName) ? positionOf(asmName) : kNone;
+    return i == kNone ? nullptr : &records_[i];
+  }
 
   std::size_t size() const { return records_.size(); }
   bool empty() const { return records_.empty(); }
@@ -61,7 +67,14 @@ class SymbolList {
  private:
   // Most tokens looked up are no symbol at all (mnemonics, registers, numbers). A bit per
   // first byte and length (up to 63) of the names held turns most of them away before hashing.
-  bool mayHold(std::string_view name) const;
+  bool mayHold(std::string_view name) const {
+    if (name.empty()) return !records_.empty();
+    const std::size_t bit = name.size() < 64 ? name.size() : 63;
+    return (lengths_[static_cast<unsigned char>(name[0])] >> bit) & 1u;
+  }
+  static constexpr std::size_t kNone = ~std::size_t{0};
+  // The position of the first record with the name, or kNone.
+  std::size_t positionOf(std::string_view name) const;
   void note(std::string_view name);
 
   // The index: open addressing over slots that hold part of a name's hash and the position

@@ -10,14 +10,8 @@
 namespace brisko::pipeline {
 namespace {
 
-constexpr std::uint64_t kOnes = 0x0101010101010101u;
-constexpr std::uint64_t kHighBits = 0x8080808080808080u;
-
-std::uint64_t wordAt(const char* bytes) {
-  std::uint64_t word;
-  std::memcpy(&word, bytes, sizeof word);
-  return word;
-}
+using detail::kHighBits;
+using detail::wordAt;
 
 // Eight bytes at a time: a byte of 0x80 or above sets its high bit.
 bool isAscii(std::string_view bytes) {
@@ -26,24 +20,6 @@ bool isAscii(std::string_view bytes) {
   for (; i + 8 <= bytes.size(); i += 8) high |= wordAt(bytes.data() + i);
   for (; i < bytes.size(); ++i) high |= static_cast<unsigned char>(bytes[i]);
   return (high & kHighBits) == 0;
-}
-
-// The first CR or LF at or after pos, or size. Both are below 0x0E, and a word holds a byte
-// below 0x0E only when mayHoldLineEnd says so (it may say so for other words too, whose bytes
-// the byte loop then passes over).
-bool mayHoldLineEnd(std::uint64_t word) {
-  return ((word - kOnes * 0x0E) & ~word & kHighBits) != 0;
-}
-
-std::size_t findLineEnd(const char* text, std::size_t pos, std::size_t size) {
-  for (;;) {
-    while (pos + 8 <= size && !mayHoldLineEnd(wordAt(text + pos))) pos += 8;
-    const std::size_t stop = std::min(pos + 8, size);
-    for (; pos < stop; ++pos) {
-      if (text[pos] == '\n' || text[pos] == '\r') return pos;
-    }
-    if (pos >= size) return size;
-  }
 }
 
 std::string twoDigits(int value) {
@@ -87,16 +63,6 @@ Listing Listing::fromBytes(std::string bytes) {
       break;
   }
   return listing;
-}
-
-bool ListingCursor::next(std::string_view& line) {
-  const std::size_t size = text_.size();
-  if (position_ >= size) return false;
-  const char* const text = text_.data();
-  const std::size_t end = findLineEnd(text, position_, size);
-  line = text_.substr(position_, end - position_);
-  position_ = end + ((end + 1 < size && text[end] == '\r' && text[end + 1] == '\n') ? 2 : 1);
-  return true;
 }
 
 std::string encodeSource(std::string_view utf8, TextEncoding encoding) {

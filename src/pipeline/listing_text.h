@@ -5,6 +5,8 @@
 // write.
 #pragma once
 
+#include <cstdint>
+#include <cstring>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -41,6 +43,37 @@ class Listing {
   std::string text_;
 };
 
+namespace detail {
+
+inline constexpr std::uint64_t kOnes = 0x0101010101010101u;
+inline constexpr std::uint64_t kHighBits = 0x8080808080808080u;
+
+inline std::uint64_t wordAt(const char* bytes) {
+  std::uint64_t word;
+  std::memcpy(&word, bytes, sizeof word);
+  return word;
+}
+
+// The first CR or LF at or after pos, or size. Both are below 0x0E, and a word holds a byte
+// below 0x0E only when the test below says so (it may say so for other words too, whose bytes
+// the byte loop then passes over).
+inline std::size_t findLineEnd(const char* text, std::size_t pos, std::size_t size) {
+  for (;;) {
+    while (pos + 8 <= size) {
+      const std::uint64_t word = wordAt(text + pos);
+      if (((word - kOnes * 0x0E) & ~word & kHighBits) != 0) break;
+      pos += 8;
+    }
+    const std::size_t stop = pos + 8 < size ? pos + 8 : size;
+    for (; pos < stop; ++pos) {
+      if (text[pos] == '\n' || text[pos] == '\r') return pos;
+    }
+    if (pos >= size) return size;
+  }
+}
+
+}  // namespace detail
+
 // Reads a listing forward, one line at a time: lines end with CR LF, LF or a lone CR, and a
 // last line without an end still counts. Lines are found as they are read, so no table of
 // lines is built.
@@ -48,7 +81,16 @@ class ListingCursor {
  public:
   explicit ListingCursor(const Listing& listing) : listing_(listing), text_(listing.text()) {}
   // The next line, without its end; false at the end of the listing.
-  bool next(std::string_view& line);
+  bool next(std::string_view& line) {
+    const std::size_t size = text_.size();
+    if (position_ >= size) return false;
+    const char* const text = text_.data();
+    const std::size_t end = detail::findLineEnd(text, position_, size);
+    line = text_.substr(position_, end - position_);
+    const bool crLf = end + 1 < size && text[end] == '\r' && text[end + 1] == '\n';
+    position_ = end + (crLf ? 2 : 1);
+    return true;
+  }
   bool atEnd() const { return position_ >= text_.size(); }
   // Where the next line starts; seek() returns there.
   std::size_t position() const { return position_; }
