@@ -126,9 +126,8 @@ class Splitter {
   // Writes the line's tokens, each followed by one space, the first after two spaces, with
   // the names of symbols replaced.
   void rewriteBodyLine(std::string_view line, SourceText& out) {
-    splitTokens(line, kBodyLineDelimiters, tokens_, QuoteRule::assembly);
     out.append("  ");
-    for (const std::string_view token : tokens_.tokens) {
+    forEachToken(line, bodyLineDelimiters(), QuoteRule::assembly, [&](std::string_view token) {
       SymbolRecord* record = isBodyDelimiter(token) ? nullptr : conversion_.symbols.find(token);
       if (record == nullptr) {
         out.append(token);
@@ -142,7 +141,7 @@ class Splitter {
         if (library_ && externNames_.insert(name).second) externs_.push_back(record);
       }
       out.append(' ');
-    }
+    });
     out.endLine();
   }
 
@@ -191,7 +190,6 @@ class Splitter {
   // One reading of the clock dates every source of the run.
   const std::string header_;
   SourceText out_;  // the source being built; its memory serves every source of the run
-  TokenArray tokens_;
   std::vector<const SymbolRecord*> externs_;
   std::unordered_set<std::string> externNames_;
 };
