@@ -47,7 +47,7 @@ std::size_t SymbolList::findSlot(std::string_view name, std::size_t hash) const 
 
 void SymbolList::grow() {
   std::vector<Slot> old = std::move(slots_);
-  slots_.assign(old.empty() ? 64 : old.size() * 2, Slot{});
+  slots_.assign(old.empty() ? 1024 : old.size() * 4, Slot{});
   for (const Slot& slot : old) {
     if (slot.position == 0) continue;
     const std::size_t hash = hashOf(records_[slot.position - 1].asmName);

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <vector>
 
 #include "platform/file_system.h"
 #include "platform/system_file_system.h"
@@ -85,22 +86,21 @@ class PosixFileSystem : public FileSystem {
       ::close(fd);
       return std::nullopt;
     }
-    // Read straight into a string of the file's size (it may still grow or shrink meanwhile).
+    // Reserved at the file's size (it may still grow or shrink meanwhile) and filled through a
+    // buffer that stays in the cache, so the content is written once.
     std::string content;
-    content.resize(static_cast<std::size_t>(st.st_size) + 1);
-    std::size_t used = 0;
+    content.reserve(static_cast<std::size_t>(st.st_size));
+    std::vector<char> buffer(256 * 1024);
     for (;;) {
-      if (used == content.size()) content.resize(content.size() * 2 + 65536);
-      const ssize_t n = ::read(fd, content.data() + used, content.size() - used);
+      const ssize_t n = ::read(fd, buffer.data(), buffer.size());
       if (n < 0) {
         if (errno == EINTR) continue;
         ::close(fd);
         return std::nullopt;
       }
       if (n == 0) break;
-      used += static_cast<std::size_t>(n);
+      content.append(buffer.data(), static_cast<std::size_t>(n));
     }
-    content.resize(used);
     ::close(fd);
     return content;
   }
