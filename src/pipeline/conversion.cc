@@ -69,7 +69,7 @@ SymbolRecord& SymbolList::append(SymbolRecord record) {
   return records_.back();
 }
 
-std::size_t SymbolList::positionOf(std::string_view name) const {
+std::size_t SymbolList::indexedPosition(std::string_view name) const {
   if (slots_.empty()) return kNone;
   const Slot& slot = slots_[findSlot(name, hashOf(name))];
   return slot.position == 0 ? kNone : slot.position - 1;

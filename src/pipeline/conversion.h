@@ -47,12 +47,18 @@ class SymbolList {
   void clear();
   SymbolRecord& append(SymbolRecord record);
   SymbolRecord* find(std::string_view asmName) {
-    const std::size_t i = mayHold(asmName) ? positionOf(asmName) : kNone;
+    const std::size_t i = positionOf(asmName);
     return i == kNone ? nullptr : &records_[i];
   }
   const SymbolRecord* find(std::string_view asmName) const {
-    const std::size_t i = mayHold(asmName) ? positionOf(asmName) : kNone;
+    const std::size_t i = positionOf(asmName);
     return i == kNone ? nullptr : &records_[i];
+  }
+
+  static constexpr std::size_t kNone = ~std::size_t{0};
+  // The position of the first record with the name, or kNone.
+  std::size_t positionOf(std::string_view asmName) const {
+    return mayHold(asmName) ? indexedPosition(asmName) : kNone;
   }
 
   std::size_t size() const { return records_.size(); }
@@ -72,9 +78,7 @@ class SymbolList {
     const std::size_t bit = name.size() < 64 ? name.size() : 63;
     return (lengths_[static_cast<unsigned char>(name[0])] >> bit) & 1u;
   }
-  static constexpr std::size_t kNone = ~std::size_t{0};
-  // The position of the first record with the name, or kNone.
-  std::size_t positionOf(std::string_view name) const;
+  std::size_t indexedPosition(std::string_view name) const;
   void note(std::string_view name);
 
   // The index: open addressing over slots that hold part of a name's hash and the position

@@ -113,6 +113,7 @@ class SourceText {
   void append(std::string_view text) { text_.append(text); }
   void append(char c) { text_ += c; }
   void endLine() { text_.append("\r\n"); }
+  std::string& raw() { return text_; }
   // Empties the text but keeps its memory for the next source.
   void clear() { text_.clear(); }
   const std::string& text() const { return text_; }

@@ -1,7 +1,7 @@
 #include "pipeline/split_procedures.h"
 
+#include <cstdint>
 #include <optional>
-#include <unordered_set>
 #include <vector>
 
 #include "language/text_ids.h"
@@ -28,7 +28,8 @@ class Splitter {
         listing_(listing),
         cursor_(listing),
         library_(conversion.libraryOutput()),
-        header_(headerBlock(conversion.services.clock.now())) {}
+        header_(headerBlock(conversion.services.clock.now())),
+        usedIn_(library_ ? conversion.symbols.size() : 0, 0) {}
 
   int run() {
     for (std::size_t i = 0; i < conversion_.symbols.size(); ++i) {
@@ -97,7 +98,7 @@ class Splitter {
       out.line(symbolLabel(procedure) + ":");
 
       externs_.clear();
-      externNames_.clear();
+      ++procedureStamp_;
       for (;;) {
         if (!cursor_.next(line)) return Outcome::listingEnded;
         conversion_.poll();
@@ -128,17 +129,23 @@ class Splitter {
   void rewriteBodyLine(std::string_view line, SourceText& out) {
     out.append("  ");
     forEachToken(line, bodyLineDelimiters(), QuoteRule::assembly, [&](std::string_view token) {
-      SymbolRecord* record = isBodyDelimiter(token) ? nullptr : conversion_.symbols.find(token);
-      if (record == nullptr) {
+      const std::size_t position =
+          isBodyDelimiter(token) ? SymbolList::kNone : conversion_.symbols.positionOf(token);
+      if (position == SymbolList::kNone) {
         out.append(token);
-      } else if (record->kind == kExternal) {
-        record->referenced = 1;
-        out.append(token);
-        if (library_ && externNames_.insert(record->asmName).second) externs_.push_back(record);
       } else {
-        const std::string name = symbolLabel(*record);
-        out.append(name);
-        if (library_ && externNames_.insert(name).second) externs_.push_back(record);
+        SymbolRecord& record = conversion_.symbols[position];
+        if (record.kind == kExternal) {
+          record.referenced = 1;
+          out.append(token);
+        } else {
+          appendSymbolLabel(out.raw(), record);
+        }
+        // Each symbol joins the extern list once, at its first use in the procedure.
+        if (library_ && usedIn_[position] != procedureStamp_) {
+          usedIn_[position] = procedureStamp_;
+          externs_.push_back(&record);
+        }
       }
       out.append(' ');
     });
@@ -191,7 +198,9 @@ class Splitter {
   const std::string header_;
   SourceText out_;  // the source being built; its memory serves every source of the run
   std::vector<const SymbolRecord*> externs_;
-  std::unordered_set<std::string> externNames_;
+  // Per record, the last procedure (by number) whose extern list took it.
+  std::vector<std::uint32_t> usedIn_;
+  std::uint32_t procedureStamp_ = 0;
 };
 
 }  // namespace

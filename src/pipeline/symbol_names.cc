@@ -34,6 +34,15 @@ std::string symbolLabel(const SymbolRecord& record) {
   return record.outputName;
 }
 
+void appendSymbolLabel(std::string& text, const SymbolRecord& record) {
+  if (record.kind == kExternal) {
+    text += record.asmName;
+    return;
+  }
+  if (hasInternalLabel(record)) text += kInternalPrefix;
+  text += record.outputName;
+}
+
 std::string publicLine(const SymbolRecord& record) {
   std::string line = "public " + symbolLabel(record);
   if (hasInternalLabel(record)) line += " as '" + record.outputName + "'";

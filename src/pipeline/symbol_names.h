@@ -19,6 +19,8 @@ bool isFasmReservedWord(std::string_view word);
 // The label a source uses for a record: its outputName, or the internal label for a reserved
 // one. Externals keep their asmName.
 std::string symbolLabel(const SymbolRecord& record);
+// Appends symbolLabel(record) to text without building a string of its own.
+void appendSymbolLabel(std::string& text, const SymbolRecord& record);
 // "public <label>", or "public <label> as '<outputName>'" for an internal label.
 std::string publicLine(const SymbolRecord& record);
 // "extrn <label>", or "extrn '<outputName>' as <label>" for an internal label.
