@@ -47,7 +47,7 @@ std::size_t SymbolList::findSlot(std::string_view name, std::size_t hash) const 
 
 void SymbolList::grow() {
   std::vector<Slot> old = std::move(slots_);
-  slots_.assign(old.empty() ? 1024 : old.size() * 4, Slot{});
+  slots_.assign(old.empty() ? 1024 : old.size() * 2, Slot{});
   for (const Slot& slot : old) {
     if (slot.position == 0) continue;
     const std::size_t hash = hashOf(records_[slot.position - 1].asmName);
@@ -57,7 +57,7 @@ void SymbolList::grow() {
 
 SymbolRecord& SymbolList::append(SymbolRecord record) {
   note(record.asmName);
-  if ((indexed_ + 1) * 2 > slots_.size()) grow();
+  if ((indexed_ + 1) * 4 > slots_.size() * 3) grow();
   const std::size_t hash = hashOf(record.asmName);
   Slot& slot = slots_[findSlot(record.asmName, hash)];
   records_.push_back(std::move(record));

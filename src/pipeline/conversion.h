@@ -82,8 +82,8 @@ class SymbolList {
   void note(std::string_view name);
 
   // The index: open addressing over slots that hold part of a name's hash and the position
-  // of the first record with that name (plus one; 0 marks a free slot), kept at most half
-  // full.
+  // of the first record with that name (plus one; 0 marks a free slot), kept at most three
+  // quarters full.
   struct Slot {
     std::uint32_t tag = 0;
     std::uint32_t position = 0;

@@ -101,7 +101,6 @@ class Splitter {
       ++procedureStamp_;
       for (;;) {
         if (!cursor_.next(line)) return Outcome::listingEnded;
-        conversion_.poll();
         const std::string_view stripped = trimSpaces(line);
         if (stripped == "}") break;
         if (startsWith(stripped, ";")) continue;
