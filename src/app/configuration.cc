@@ -15,11 +15,4 @@ ToolchainPaths toolchainPathsFor(const std::string& pbFolder, const std::string&
   return paths;
 }
 
-std::string trimSpaces(const std::string& text) {
-  const auto first = text.find_first_not_of(' ');
-  if (first == std::string::npos) return {};
-  const auto last = text.find_last_not_of(' ');
-  return text.substr(first, last - first + 1);
-}
-
 }  // namespace brisko::app

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace brisko::app {
 
@@ -56,6 +57,12 @@ struct ConversionRequest {
 };
 
 // Removes leading and trailing U+0020 characters (tabs and other blanks stay).
-std::string trimSpaces(const std::string& text);
+inline std::string_view trimSpaces(std::string_view text) {
+  std::size_t first = 0;
+  std::size_t last = text.size();
+  while (first < last && text[first] == ' ') ++first;
+  while (last > first && text[last - 1] == ' ') --last;
+  return text.substr(first, last - first);
+}
 
 }  // namespace brisko::app

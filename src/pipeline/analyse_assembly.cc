@@ -57,9 +57,7 @@ class Analysis {
       scanHeader();
       scanSourceLines();
     } catch (const ListingEndedEarly&) {
-      conversion_.logOutcome(false);
-      return conversion_.services.feedback.reportError(language::kErrorsInvalidFile, false,
-                                                       app::pathDetail(conversion_.asmListingPath));
+      return conversion_.failWith(language::kErrorsInvalidFile, conversion_.asmListingPath);
     }
     if (conversion_.has(app::kUseExistingAsmFiles)) return 0;
     return writeDataSections(conversion_, cursor_, current_);
@@ -89,7 +87,7 @@ class Analysis {
     while (!startsWith(current_, "public")) {
       if (!startsWith(current_, ";")) {
         SymbolRecord record;
-        record.asmName = trimSpaces(dropCharacters(current_, 6));
+        record.asmName = app::trimSpaces(dropCharacters(current_, 6));
         conversion_.symbols.append(std::move(record));
       }
       read();
@@ -109,7 +107,7 @@ class Analysis {
 
   void examine(std::string_view line) {
     if (!startsWith(line, "; ")) return;
-    const std::string_view source = trimSpaces(line.substr(2));
+    const std::string_view source = app::trimSpaces(line.substr(2));
     if (source.empty() || source.front() == '*') return;
     if (!splitTokens(source, kSourceLineDelimiters, tokens_, QuoteRule::sourceLine)) return;
 
@@ -277,9 +275,7 @@ int analyseAssembly(Conversion& conversion) {
 
   const Listing* listing = conversion.readListing();
   if (!listing) {
-    conversion.logOutcome(false);
-    return feedback.reportError(language::kErrorsOpeningFileError, false,
-                                app::pathDetail(conversion.asmListingPath));
+    return conversion.failWith(language::kErrorsOpeningFileError, conversion.asmListingPath);
   }
   const int result = Analysis(conversion, *listing).run();
   if (result == 0) conversion.logOutcome(true);

@@ -4,7 +4,6 @@
 
 #include "language/text_ids.h"
 #include "pipeline/program_runner.h"
-#include "platform/code_pages.h"
 #include "platform/paths.h"
 
 namespace brisko::pipeline {
@@ -57,12 +56,8 @@ int archive(Conversion& conversion) {
     conversion.logOutcome(false);
     return services.feedback.reportError(language::kErrorsPolibProblem, false);
   }
-  std::string output;
   std::vector<char> buffer(kReadBufferSize);
-  while (polib->isRunning()) {
-    const std::size_t n = polib->readOutput(buffer.data(), buffer.size());
-    if (n > 0) output += platform::ansiToUtf8(std::string_view(buffer.data(), n));
-  }
+  const std::string output = polib->collectOutput(buffer);
   const int exitCode = polib->exitCode();
   polib->close();
   deleteObjects(services.files, bin);

@@ -4,8 +4,8 @@
 #include <vector>
 
 #include "language/text_ids.h"
+#include "pipeline/listing_text.h"
 #include "pipeline/program_runner.h"
-#include "platform/code_pages.h"
 
 namespace brisko::pipeline {
 namespace {
@@ -49,11 +49,7 @@ int compileSource(app::Services& services, const std::string& sourcePath,
     if (!compiler) {
       result = language::kErrorsCompilerProblem;
     } else {
-      std::string output;
-      while (compiler->isRunning()) {
-        const std::size_t n = compiler->readOutput(buffer.data(), buffer.size());
-        if (n > 0) output += platform::ansiToUtf8(std::string_view(buffer.data(), n));
-      }
+      const std::string output = compiler->collectOutput(buffer);
       const int exitCode = compiler->exitCode();
       services.files.deleteFile(executable);
       compiler->close();
@@ -62,16 +58,9 @@ int compileSource(app::Services& services, const std::string& sourcePath,
       const std::string& title = feedback.text(language::kGuiTitle);
       if (position != std::string::npos) {
         result = language::kObjectCompilerError;
-        // Everything from "Error: Line" on, less the final line break.
-        std::string errorText = output.substr(position);
-        for (int dropped = 0; dropped < 2 && !errorText.empty(); ++dropped) {
-          // Drop one whole character, not one byte of it.
-          while (errorText.size() > 1 &&
-                 (static_cast<unsigned char>(errorText.back()) & 0xC0) == 0x80) {
-            errorText.pop_back();
-          }
-          errorText.pop_back();
-        }
+        // Everything from "Error: Line" on, less the final line break (two whole characters).
+        const std::string errorText(
+            withoutLastCharacter(withoutLastCharacter(std::string_view(output).substr(position))));
         feedback.messageBox(title,
                             feedback.text(language::kObjectCompilerError) + "\n\n" + errorText,
                             app::MessageIcon::information);

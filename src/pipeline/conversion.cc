@@ -107,6 +107,11 @@ void Conversion::logOutcome(bool ok) {
   }
 }
 
+int Conversion::failWith(int code, std::string_view path) {
+  logOutcome(false);
+  return services.feedback.reportError(code, false, app::pathDetail(path));
+}
+
 void Conversion::logLine(std::string_view line) {
   if (app::LogSink* sink = log()) sink->writeLine(line);
 }

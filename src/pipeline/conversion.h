@@ -138,6 +138,9 @@ struct Conversion {
   // Ends the pending progress line with "no errors!" or "Error!".
   void logOutcome(bool ok);
   void logLine(std::string_view line);
+  // Ends the pending progress line with "Error!", reports code with the path as detail and
+  // returns code.
+  int failWith(int code, std::string_view path);
 
  private:
   std::optional<Listing> listing_;

@@ -105,7 +105,7 @@ class DataSectionsWriter {
   }
 
   void bssPass() {
-    std::string_view line = trimSpaces(read());
+    std::string_view line = app::trimSpaces(read());
     while (line != kDataSection) {
       conversion_.poll();
       bool haveNext = false;
@@ -130,17 +130,17 @@ class DataSectionsWriter {
           } else {
             out_.line(renamed(line, symbol.size()));
           }
-          line = trimSpaces(read());
+          line = app::trimSpaces(read());
           while (contains(line, "rd  ")) {
             out_.line(indented(line));
-            line = trimSpaces(read());
+            line = app::trimSpaces(read());
           }
           haveNext = true;
         }
       } else if (startsWith(line, "PB_DataPointer")) {
         out_.line(renamed(line, std::string_view("PB_DataPointer").size()));
       }
-      if (!haveNext) line = trimSpaces(read());
+      if (!haveNext) line = app::trimSpaces(read());
     }
     out_.line("align 4");
     out_.line("");
@@ -154,7 +154,7 @@ class DataSectionsWriter {
     if (library_) {
       std::string_view line;
       while (cursor_.next(line)) {
-        line = trimSpaces(line);
+        line = app::trimSpaces(line);
         if (startsWith(line, "l_") && line.back() == ':') {
           uniqueName(line.substr(0, line.size() - 1), false);
         }
@@ -164,7 +164,7 @@ class DataSectionsWriter {
     std::string_view line;
     while (cursor_.next(line)) {
       conversion_.poll();
-      line = trimSpaces(line);
+      line = app::trimSpaces(line);
       if (startsWith(line, "l_") && line.back() == ':') {
         out_.line(library_ ? base_ + "_" + std::string(line) : std::string(line));
       } else if (startsWith(line, "db ") || startsWith(line, "dw ") || startsWith(line, "file ")) {
@@ -221,15 +221,11 @@ class DataSectionsWriter {
 }  // namespace
 
 int writeDataSections(Conversion& conversion, ListingCursor& cursor, std::string_view sectionLine) {
-  app::Feedback& feedback = conversion.services.feedback;
   platform::FileSystem& files = conversion.services.files;
   const std::string path =
       conversion.sourceFolder() + conversion.sourceBaseName + "_briskoDataSections.asm";
   auto file = files.createFile(path);
-  if (!file) {
-    conversion.logOutcome(false);
-    return feedback.reportError(language::kErrorsCreatingFileError, false, app::pathDetail(path));
-  }
+  if (!file) return conversion.failWith(language::kErrorsCreatingFileError, path);
 
   DataSectionsWriter writer(conversion, cursor);
   try {
@@ -237,14 +233,11 @@ int writeDataSections(Conversion& conversion, ListingCursor& cursor, std::string
   } catch (const ListingEndedEarly&) {
     file->close();
     files.deleteFile(path);
-    conversion.logOutcome(false);
-    return feedback.reportError(language::kErrorsInvalidFile, false,
-                                app::pathDetail(conversion.asmListingPath));
+    return conversion.failWith(language::kErrorsInvalidFile, conversion.asmListingPath);
   }
   if (!storeSource(*file, writer.text(), cursor.listing())) {
     files.deleteFile(path);
-    conversion.logOutcome(false);
-    return feedback.reportError(language::kErrorsCreatingFileError, false, app::pathDetail(path));
+    return conversion.failWith(language::kErrorsCreatingFileError, path);
   }
   return 0;
 }

@@ -91,7 +91,6 @@ class ListingCursor {
     position_ = end + (crLf ? 2 : 1);
     return true;
   }
-  bool atEnd() const { return position_ >= text_.size(); }
   // Where the next line starts; seek() returns there.
   std::size_t position() const { return position_; }
   void seek(std::size_t position) { position_ = position; }
@@ -144,13 +143,6 @@ bool storeSource(platform::OutputFile& file, std::string_view utf8, const Listin
 // Drops the last character (a whole UTF-8 sequence) of a text.
 std::string_view withoutLastCharacter(std::string_view text);
 // Removes leading and trailing U+0020 characters only.
-inline std::string_view trimSpaces(std::string_view text) {
-  std::size_t first = 0;
-  std::size_t last = text.size();
-  while (first < last && text[first] == ' ') ++first;
-  while (last > first && text[last - 1] == ' ') --last;
-  return text.substr(first, last - first);
-}
 inline bool startsWith(std::string_view text, std::string_view prefix) {
   return text.starts_with(prefix);
 }

@@ -19,6 +19,15 @@ std::string RunningProgram::readErrorText() {
   return process_ ? platform::ansiToUtf8(process_->errorBytes()) : std::string();
 }
 
+std::string RunningProgram::collectOutput(std::vector<char>& buffer) {
+  std::string output;
+  while (isRunning()) {
+    const std::size_t n = readOutput(buffer.data(), buffer.size());
+    if (n > 0) output += platform::ansiToUtf8(std::string_view(buffer.data(), n));
+  }
+  return output;
+}
+
 int RunningProgram::exitCode() {
   return process_ ? process_->exitCode() : -1;
 }

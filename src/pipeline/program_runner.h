@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/process.h"
 
@@ -17,6 +18,9 @@ class RunningProgram {
   std::size_t readOutput(char* buffer, std::size_t size);
   // Everything written to standard error, decoded with the ANSI code page.
   std::string readErrorText();
+  // Everything written to standard output, read while the program runs in pieces of the
+  // buffer's size, each piece decoded with the ANSI code page on its own.
+  std::string collectOutput(std::vector<char>& buffer);
   int exitCode();
   void close();
 

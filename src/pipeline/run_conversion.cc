@@ -14,18 +14,17 @@ namespace {
 
 constexpr char kSeparator = platform::kPathSeparator;
 
-[[maybe_unused]] std::string lowerCase(std::string text) {
-  for (char& c : text) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return text;
-}
-
 // The compiler writes "PureBasic.asm"; Windows finds it under any case. Elsewhere the file is
 // looked up in the folder without regard to case.
 std::string listingPath(const platform::FileSystem& files, const std::string& sourceFolder) {
   const std::string name = "Purebasic.asm";
 #ifndef _WIN32
+  const auto lowerCase = [](std::string text) {
+    for (char& c : text) {
+      if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    }
+    return text;
+  };
   if (const auto entries = files.listFolder(sourceFolder)) {
     std::string found;
     for (const platform::FolderEntry& entry : *entries) {

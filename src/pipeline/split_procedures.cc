@@ -52,26 +52,21 @@ class Splitter {
     const std::string path = conversion_.sourceFolder() + name;
     feedback_.setStatusDetail(std::string("Source") + platform::kPathSeparator + name);
     auto file = files_.createFile(path);
-    if (!file) return failed(language::kErrorsCreatingFileError, path);
+    if (!file) return conversion_.failWith(language::kErrorsCreatingFileError, path);
     SourceText& out = out_;
     out.clear();
     out.append(header_);
     if (build(out) == Outcome::listingEnded) {
       file->close();
       files_.deleteFile(path);
-      return failed(language::kErrorsInvalidFile, conversion_.asmListingPath);
+      return conversion_.failWith(language::kErrorsInvalidFile, conversion_.asmListingPath);
     }
     if (!storeSource(*file, out.text(), listing_)) {
       files_.deleteFile(path);
-      return failed(language::kErrorsCreatingFileError, path);
+      return conversion_.failWith(language::kErrorsCreatingFileError, path);
     }
     conversion_.logOutcome(true);
     return 0;
-  }
-
-  int failed(int code, const std::string& path) {
-    conversion_.logOutcome(false);
-    return feedback_.reportError(code, false, app::pathDetail(path));
   }
 
   int writeProcedure(const SymbolRecord& procedure) {
@@ -101,7 +96,7 @@ class Splitter {
       ++procedureStamp_;
       for (;;) {
         if (!cursor_.next(line)) return Outcome::listingEnded;
-        const std::string_view stripped = trimSpaces(line);
+        const std::string_view stripped = app::trimSpaces(line);
         if (stripped == "}") break;
         if (startsWith(stripped, ";")) continue;
         if (stripped.empty()) {
