@@ -14,7 +14,11 @@ if ! [[ "$seconds" =~ ^[0-9]+$ ]] || [ "$seconds" -eq 0 ]; then
   exit 2
 fi
 jobs="${BRISKO_JOBS:-2}"
-targets=(listing_stages split_tokens language_files)
+targets=()
+for source in tests/fuzz/*_fuzzer.cc; do
+  name="$(basename "$source" _fuzzer.cc)"
+  targets+=("$name")
+done
 
 cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \

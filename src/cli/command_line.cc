@@ -78,25 +78,31 @@ ParseResult parseCommandLine(const std::vector<std::string>& arguments) {
     result.error = "no command given";
     return result;
   }
-  const std::string& name = positional[0];
+  const std::string name = positional[0];
+  std::size_t commandWords = 1;
   if (name == "check") {
     line.command = Command::check;
   } else if (name == "convert") {
     line.command = Command::convert;
   } else if (name == "register-ide") {
     line.command = Command::registerIde;
+  } else if (positional.size() == 1) {
+    // The IDE starts a registered tool with the source path as its only argument: that
+    // converts the source as "convert" would.
+    line.command = Command::convert;
+    commandWords = 0;
   } else {
     result.error = "unknown command " + name;
     return result;
   }
 
-  const std::size_t sources = positional.size() - 1;
+  const std::size_t sources = positional.size() - commandWords;
   if (line.command == Command::registerIde) {
     if (sources != 0) result.error = "register-ide takes no source file";
   } else if (sources != 1) {
     result.error = name + " takes exactly one source file";
   } else {
-    line.source = positional[1];
+    line.source = positional[commandWords];
   }
   if (result.error.empty() && line.command == Command::registerIde && !actionOptions.empty()) {
     result.error = "register-ide takes no option " + actionOptions.front();
@@ -113,6 +119,7 @@ std::string usageText() {
          "              [--inline-asm] [--export-globals] [--log] [--wrapper] "
          "[--use-existing-asm]\n"
          "       brisko [GLOBAL] register-ide\n"
+         "       brisko [GLOBAL] SOURCE [convert options]   (as convert)\n"
 #ifdef _WIN32
          "GLOBAL: --pb-folder DIR   the PureBasic installation folder (instead of the one the "
          "registry names)\n"

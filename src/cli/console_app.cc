@@ -10,6 +10,8 @@
 #include "pipeline/compile_source.h"
 #include "pipeline/run_conversion.h"
 #include "platform/paths.h"
+#include "toolchain/ide_registration.h"
+#include "toolchain/library_catalogue.h"
 
 namespace brisko::cli {
 namespace {
@@ -50,22 +52,30 @@ std::string destinationFolder(const CommandLine& line, const platform::Environme
 }
 
 int runConvert(app::Services& services, const std::string& source, const CommandLine& line,
-               const platform::Environment& environment) {
+               const platform::Environment& environment,
+               const toolchain::LibraryCatalogue& catalogue) {
   if (app::validateSourcePath(services.feedback, services.files, source) != 0) {
     return kExitFailure;
   }
   const std::string destination = destinationFolder(line, environment);
   if (app::validateDestinationPath(services.feedback, destination) != 0) return kExitFailure;
-  const int result = pipeline::runConversion(services, source, destination, line.options);
+  const int result =
+      pipeline::runConversion(services, source, destination, line.options, &catalogue);
   services.feedback.setStatus(language::kStatusbarAwaitingInstructions);
   return result == 0 ? kExitSuccess : kExitFailure;
 }
 
-int notAvailable(app::Feedback& feedback, const char* what) {
-  feedback.messageBox(feedback.text(language::kGuiTitle),
-                      std::string(what) + " is not available in this version of brisko yet.",
-                      app::MessageIcon::error);
-  return kExitFailure;
+// The IDE's tools file comes from its open command unless --tools-file names one (either
+// separator, relative to the current folder). The tool registered is this program's file.
+int runRegisterIde(ConsolePlatform& console, const CommandLine& line) {
+  toolchain::IdeLocation ide = toolchain::discoverIde(console.installationCommand);
+  if (line.toolsFile) {
+    ide.toolsFile =
+        platform::absolutePath(inputPath(*line.toolsFile), console.environment.currentFolder());
+  }
+  const int result = toolchain::registerIdeTool(console.files, console.feedback, console.ideProbe,
+                                                ide, console.environment.executablePath());
+  return result == 0 ? kExitSuccess : kExitFailure;
 }
 
 }  // namespace
@@ -101,19 +111,27 @@ int runConsole(const std::vector<std::string>& arguments, ConsolePlatform& platf
   app::StartupState state;
   if (!app::startUp(inputs, state)) return kExitFailure;
 
+  // The installation's library functions, read once as the window does before it takes
+  // input; a library file that cannot be read ends the program.
   app::WindowServices noWindow;
+  platform.feedback.setStatus(language::kStatusbarCompilerEnvironment);
+  toolchain::LibraryCatalogue catalogue;
+  const int scanned = toolchain::buildLibraryCatalogue(
+      {platform.files, platform.feedback, noWindow}, state.paths.pbFolder, catalogue);
+  if (scanned != 0) {
+    platform.feedback.reportError(scanned, true);
+    return kExitFailure;
+  }
+
   app::Services services{platform.files,    platform.processes, platform.clock,
                          platform.feedback, noWindow,           state.paths};
   switch (line.command) {
     case Command::check:
       return runCheck(services, source, line);
     case Command::convert:
-      if (line.options.has(app::kPbWrapper)) {
-        return notAvailable(platform.feedback, "Writing the PureBasic wrapper");
-      }
-      return runConvert(services, source, line, platform.environment);
+      return runConvert(services, source, line, platform.environment, catalogue);
     case Command::registerIde:
-      return notAvailable(platform.feedback, "Registering brisko as a PureBasic IDE tool");
+      return runRegisterIde(platform, line);
     default:
       return kExitUsage;
   }

@@ -6,6 +6,7 @@
 
 #include "app/feedback.h"
 #include "platform/file_system.h"
+#include "platform/ide_probe.h"
 #include "platform/installation_command.h"
 #include "platform/process.h"
 #include "platform/system.h"
@@ -26,6 +27,7 @@ struct ConsolePlatform {
   platform::TempFolder& tempFolder;
   const platform::InstallationCommandSource& installationCommand;
   app::Feedback& feedback;
+  const platform::IdeProbe& ideProbe;
 };
 
 // Runs the program for the arguments after its name and returns the exit status. Usage

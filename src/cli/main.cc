@@ -27,9 +27,10 @@ int main(int argc, char** argv) {
   auto environment = brisko::platform::makeSystemEnvironment();
   auto tempFolder = brisko::platform::makeSystemTempFolder();
   auto installationCommand = brisko::platform::makeSystemInstallationCommandSource();
+  auto ideProbe = brisko::platform::makeSystemIdeProbe();
   brisko::ui::ConsoleFeedback feedback(stdout, stderr, BRISKO_ISATTY(BRISKO_FILENO(stdout)) != 0);
 
-  brisko::cli::ConsolePlatform platform{*files,      *processes,           *clock,  *environment,
-                                        *tempFolder, *installationCommand, feedback};
+  brisko::cli::ConsolePlatform platform{*files,      *processes,           *clock,   *environment,
+                                        *tempFolder, *installationCommand, feedback, *ideProbe};
   return brisko::cli::runConsole(arguments, platform, stdout, stderr);
 }

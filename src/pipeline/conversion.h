@@ -12,6 +12,7 @@
 #include "app/configuration.h"
 #include "app/services.h"
 #include "pipeline/listing_text.h"
+#include "toolchain/library_catalogue.h"
 
 namespace brisko::pipeline {
 
@@ -111,6 +112,8 @@ struct Conversion {
   std::string sourcePath;
   std::string destination;  // with its trailing separator
   app::ConversionOptions options;
+  // The installation's library functions, for the wrapper's dummy calls; none means empty.
+  const toolchain::LibraryCatalogue* catalogue = nullptr;
 
   std::string sourceBaseName;
   std::string asmListingPath;

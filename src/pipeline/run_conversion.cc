@@ -7,6 +7,7 @@
 #include "pipeline/conversion.h"
 #include "pipeline/conversion_log.h"
 #include "pipeline/split_procedures.h"
+#include "pipeline/write_wrapper.h"
 #include "platform/paths.h"
 
 namespace brisko::pipeline {
@@ -96,6 +97,7 @@ int runStages(Conversion& conversion) {
   if (!reuse || wrapper) result = analyseAssembly(conversion);
   if (result == 0 && !reuse) result = splitProcedures(conversion);
   if (result == 0) result = assembleAndArchive(conversion);
+  if (result == 0 && wrapper) result = writeWrapper(conversion);
   services.files.deleteFile(conversion.asmListingPath);
   conversion.asmListingPath.clear();
   return result;
@@ -128,7 +130,8 @@ int prepareOutputFolders(app::Services& services, const std::string& destination
 }
 
 int runConversion(app::Services& services, const std::string& sourcePath,
-                  const std::string& destination, const app::ConversionOptions& options) {
+                  const std::string& destination, const app::ConversionOptions& options,
+                  const toolchain::LibraryCatalogue* catalogue) {
   app::WindowServices& window = services.window;
   window.lockWindow();
   window.repaintWindow();
@@ -139,6 +142,7 @@ int runConversion(app::Services& services, const std::string& sourcePath,
   folder = platform::withTrailingSeparator(folder);
 
   Conversion conversion(services, sourcePath, folder, options);
+  conversion.catalogue = catalogue;
   conversion.sourceBaseName = baseNameOf(sourcePath);
   if (reuse) {
     const std::string linkSource =

@@ -5,6 +5,7 @@
 
 #include "app/configuration.h"
 #include "app/services.h"
+#include "toolchain/library_catalogue.h"
 
 namespace brisko::pipeline {
 
@@ -14,8 +15,11 @@ int prepareOutputFolders(app::Services& services, const std::string& destination
                          const app::ConversionOptions& options);
 
 // Converts sourcePath into destination/Bin/<base>.obj or .lib (destination falls back to the
-// source file's folder). Returns 0 or the text index of the failure, already reported.
+// source file's folder), and writes the wrapper when asked, with the dummy calls the
+// catalogue knows (none without one). Returns 0 or the text index of the failure, already
+// reported.
 int runConversion(app::Services& services, const std::string& sourcePath,
-                  const std::string& destination, const app::ConversionOptions& options);
+                  const std::string& destination, const app::ConversionOptions& options,
+                  const toolchain::LibraryCatalogue* catalogue = nullptr);
 
 }  // namespace brisko::pipeline

@@ -69,11 +69,13 @@ void MemoryFileSystem::unlink(const std::string& key) {
   siblings.erase(std::remove(siblings.begin(), siblings.end(), nameOf(key)), siblings.end());
 }
 
+// An empty path names nothing, as on a real disk.
 bool MemoryFileSystem::exists(const std::string& path) const {
-  return nodes_.count(canonical(path)) != 0;
+  return !path.empty() && nodes_.count(canonical(path)) != 0;
 }
 
 bool MemoryFileSystem::isFolder(const std::string& path) const {
+  if (path.empty()) return false;
   auto it = nodes_.find(canonical(path));
   return it != nodes_.end() && it->second.isFolder;
 }

@@ -14,6 +14,7 @@ TEST_F(CheckTest, BundledExampleCompiles) {
   const auto r = brisko({"check", std::string(BRISKO_EXAMPLES) + "/demo.pb"});
   EXPECT_EQ(r.exitCode, 0) << r.out << r.err;
   EXPECT_EQ(r.out,
+            "Status = initialising compiler environment.\n"
             "Status = compiling the selected source file.\n"
             "brisko (PB --> .obj)\nThe compiler reported no errors.\n"
             "Status = awaiting instructions\n");

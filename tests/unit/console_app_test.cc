@@ -26,7 +26,7 @@ class ConsoleAppTest : public ::testing::Test {
   }
 
   int run(const std::vector<std::string>& arguments) {
-    ConsolePlatform platform{files, launcher, clock, environment, temp, command, feedback};
+    ConsolePlatform platform{files, launcher, clock, environment, temp, command, feedback, ide};
     return runConsole(arguments, platform, usage, errors);
   }
 
@@ -44,6 +44,7 @@ class ConsoleAppTest : public ::testing::Test {
   testing::FixedTempFolder temp;
   testing::FakeInstallationCommand command;
   testing::RecordingFeedback feedback;
+  testing::FakeIdeProbe ide;
   std::FILE* usage;
   std::FILE* errors;
 };
@@ -76,7 +77,7 @@ TEST_F(ConsoleAppTest, FailedCheckAndFailedStartUpExitWithOne) {
 
 TEST_F(ConsoleAppTest, UsageErrorsExitWithTwoBeforeAnythingRuns) {
   EXPECT_EQ(run({"check", "   "}), kExitUsage);
-  EXPECT_EQ(run({"frobnicate"}), kExitUsage);
+  EXPECT_EQ(run({"frobnicate", "x.pb"}), kExitUsage);
   EXPECT_NE(contentOf(errors).find("usage: brisko"), std::string::npos);
   EXPECT_TRUE(feedback.messages.empty());
   EXPECT_TRUE(launcher.started.empty());
@@ -101,11 +102,39 @@ TEST_F(ConsoleAppTest, RefusedOrMissingActionsRunNothing) {
   // A destination the tools' command lines could not carry.
   EXPECT_EQ(run({"convert", "/work/src/demo.pb", "--dest", "/work/o\"ut"}), kExitFailure);
   EXPECT_EQ(feedback.messages.back().text, "Invalid file.\n(/work/o\"ut/)");
-  EXPECT_EQ(run({"convert", "/work/src/demo.pb", "--wrapper"}), kExitFailure);
-  EXPECT_EQ(run({"register-ide"}), kExitFailure);
-  EXPECT_EQ(feedback.messages.size(), 3u);
+  EXPECT_EQ(run({"register-ide"}), kExitFailure);  // the open command names no tools file
+  EXPECT_EQ(feedback.messages.size(), 2u);
   EXPECT_TRUE(launcher.started.empty());
   EXPECT_FALSE(files.exists("/work/src/Bin"));
+}
+
+TEST_F(ConsoleAppTest, RegisterIdeTakesTheToolsFileRelativeToTheCurrentFolder) {
+  command.command = R"("/pb/PureBasic.exe" "%1" "" "" "/pb/Tools.prefs")";
+  files.addFolder("/work/prefs");
+  EXPECT_EQ(run({"register-ide", "--tools-file", "prefs\\Tools.prefs"}), kExitSuccess);
+  EXPECT_FALSE(files.exists("/pb/Tools.prefs"));
+  EXPECT_NE(files.readFile("/work/prefs/Tools.prefs")->find("Command = /opt/brisko/bin/brisko\r\n"),
+            std::string::npos);
+  EXPECT_EQ(ide.asked, std::vector<std::string>{"/pb/PureBasic.exe"});
+  EXPECT_EQ(run({"--tools-file", "/work/prefs/Tools.prefs", "register-ide"}), kExitFailure);
+  EXPECT_EQ(feedback.messages.back().text, "brisko is already registered.");
+}
+
+TEST_F(ConsoleAppTest, LibraryCatalogueIsBuiltAtStartUp) {
+  // A source path alone converts it below its own folder, as the IDE's tool entry asks.
+  launcher.scripts.push_back({"", "", 0});  // the compiler writes no listing
+  EXPECT_EQ(run({"src/demo.pb"}), kExitFailure);
+  ASSERT_EQ(launcher.started.size(), 1u);
+  EXPECT_EQ(launcher.started[0].workingFolder, "/work/src/Source/");
+  EXPECT_EQ(feedback.statuses.front(), "Status = initialising compiler environment.");
+
+  // A file in the Windows descriptor folder that is none ends start-up.
+  files.addFile("/pb/PureLibraries/Windows/readme.txt", "not a descriptor");
+  EXPECT_EQ(run({"check", "/work/src/demo.pb"}), kExitFailure);
+  EXPECT_EQ(feedback.messages.back().text,
+            "Unable to build the PB function lists.\n\nTerminating brisko.");
+  EXPECT_EQ(feedback.details.back(), "Scanning readme.txt");
+  EXPECT_EQ(launcher.started.size(), 1u);
 }
 
 }  // namespace

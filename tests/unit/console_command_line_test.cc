@@ -46,6 +46,18 @@ TEST(ConsoleCommandLine, UsageErrors) {
   EXPECT_EQ(parse({"check", "-"}).commandLine.source, "-");
 }
 
+TEST(ConsoleCommandLine, SourceAloneConvertsIt) {
+  // How the IDE starts a registered tool: the source path as the only argument.
+  auto r = parse({"C:\\My Code\\demo.pb"});
+  ASSERT_EQ(r.error, "");
+  EXPECT_EQ(r.commandLine.command, Command::convert);
+  EXPECT_EQ(r.commandLine.source, "C:\\My Code\\demo.pb");
+  EXPECT_EQ(r.commandLine.options.flags, 0u);
+  EXPECT_FALSE(r.commandLine.destination);
+  EXPECT_EQ(parse({"demo.pb", "--lib"}).commandLine.options.outputFormat,
+            app::OutputFormat::staticLibrary);
+}
+
 TEST(ConsoleCommandLine, HelpAndVersionWinOverEverythingElse) {
   EXPECT_EQ(parse({"check", "--help"}).commandLine.command, Command::help);
   EXPECT_EQ(parse({"--version", "bogus"}).commandLine.command, Command::version);

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "app/feedback.h"
+#include "platform/ide_probe.h"
 #include "platform/installation_command.h"
 #include "platform/process.h"
 #include "platform/system.h"
@@ -71,6 +72,17 @@ class FakeInstallationCommand : public platform::InstallationCommandSource {
   std::optional<std::string> readCommand(platform::RegistryRoot,
                                          const std::string&) const override {
     return command;
+  }
+};
+
+// Answers the IDE-running check as told and records the IDE programs it was asked about.
+class FakeIdeProbe : public platform::IdeProbe {
+ public:
+  bool running = false;
+  mutable std::vector<std::string> asked;
+  bool ideRunning(const std::string& ideProgram) const override {
+    asked.push_back(ideProgram);
+    return running;
   }
 };
 

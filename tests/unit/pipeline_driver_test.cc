@@ -1,4 +1,5 @@
 // The conversion driver, its output folders and log, and the assembling with FASM and polib.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include "pipeline/assemble_archive.h"
@@ -193,7 +194,8 @@ TEST_F(PipelineDriver, FailuresOfEarlierStagesEndTheRun) {
   listing = inner.text();
   feedback.messages.clear();
   succeed(1);
-  EXPECT_EQ(run(app::kLogFile, kObject), 17);
+  EXPECT_EQ(run(app::kLogFile | app::kPbWrapper, kObject), 17);
+  EXPECT_FALSE(files.exists("/dest/Bin/demo.pbi"));
   const std::string tail =
       "......no errors!\r\n"
       "There are no exports within this file. (/src/demo.pb)\r\n"
@@ -292,6 +294,9 @@ TEST_F(PipelineDriver, ReusedSourcesDecideTheFormatAndSkipTheirMaking) {
   EXPECT_EQ(read("/src/Source/Get.asm"), "edited");
   EXPECT_FALSE(files.exists("/src/Source/PureBasic.asm"));
   EXPECT_FALSE(files.exists("/src/Source/demo_briskoDataSections.asm"));
+  // The wrapper comes last, for the format the reused sources have.
+  EXPECT_THAT(read("/src/Bin/demo.pbi"),
+              ::testing::HasSubstr("\r\nImport \"demo.obj\"\r\n  table_arrayPTR"));
 
   // Without the link source the sources are taken for a library.
   files.deleteFile("/src/Source/demo_briskoLinkFile.asm");
@@ -299,8 +304,8 @@ TEST_F(PipelineDriver, ReusedSourcesDecideTheFormatAndSkipTheirMaking) {
   succeed(2);
   EXPECT_EQ(run(app::kUseExistingAsmFiles, kObject), 0);
   EXPECT_EQ(lastQuoted(launcher.started[0].commandLine), "/src/Bin/Get.obj");
-  // The object of the earlier run went with the stale objects.
-  EXPECT_EQ(names("/src/Bin"), (Lines{"demo.lib"}));
+  // The object of the earlier run went with the stale objects; the wrapper stays.
+  EXPECT_EQ(names("/src/Bin"), (Lines{"demo.pbi", "demo.lib"}));
 }
 
 TEST_F(PipelineDriver, ReusedSourcesWithoutSourceFolderFailToAssemble) {

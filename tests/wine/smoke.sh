@@ -167,7 +167,7 @@ if [ -f "$standin/compilers/PBcompiler.exe" ]; then
   set_open_command 'HKCU\Software\Classes\PureBasic.exe\shell\open\command' "$standin"
   run "$brisko" check "$demo"
   expect "check of the example with the stand-in compiler" 0 out is \
-    "$(printf 'Status = compiling the selected source file.\nbrisko (PB --> .obj)\nThe compiler reported no errors.\nStatus = awaiting instructions')"
+    "$(printf 'Status = initialising compiler environment.\nStatus = compiling the selected source file.\nbrisko (PB --> .obj)\nThe compiler reported no errors.\nStatus = awaiting instructions')"
   printf 'Procedure.l Twice(x.l)\r\n  ProcedureReturn x * \r\nEndProcedure\r\n' >"$work/cwd/bad.pb"
   run "$brisko" --unicode check "$(winpath "$work/cwd/bad.pb")" --threadsafe
   expect "check of a source with an error" 1 out has \
@@ -191,6 +191,23 @@ if [ -f "$standin/compilers/PBcompiler.exe" ]; then
   else
     fail "the library's members" "$members"
   fi
+  # The wrapper, with the dummy calls the library catalogue of the installation gives.
+  run "$brisko" convert "$(winpath "$work/cwd/demo.pb")" --dest "$(winpath "$work/dest")" --lib --wrapper
+  expect "conversion with the wrapper" 0 out has "Status = creating Purebasic wrapper."
+  if grep -q '^Import "demo.lib"' "$work/dest/Bin/demo.pbi" &&
+    grep -q '^  Import "PureBasicRuntime.lib"' "$work/dest/Bin/demo.pbi" &&
+    grep -q '^      MessageRequester(a\$, a\$)' "$work/dest/Bin/demo.pbi"; then
+    pass "the wrapper's blocks and dummy calls"
+  else
+    fail "the wrapper's blocks and dummy calls" "$(cat "$work/dest/Bin/demo.pbi" 2>&1)"
+  fi
+
+  # Registration in the IDE's tools file, once.
+  run "$brisko" register-ide --tools-file "$(winpath "$work/Tools.prefs")"
+  expect "registration as an IDE tool" 0 err is ""
+  run "$brisko" register-ide --tools-file "$(winpath "$work/Tools.prefs")"
+  expect "a second registration is refused" 1 err has "brisko is already registered."
+
   printf '  BOGUS eax\r\n' >>"$work/dest/Source/Greet.asm"
   cp "$work/cwd/demo.pb" "$work/dest/demo.pb"
   run "$brisko" convert "$(winpath "$work/dest/demo.pb")" --use-existing-asm

@@ -1,0 +1,170 @@
+#include "pipeline/write_wrapper.h"
+
+#include <cstdio>
+
+#include "language/text_ids.h"
+#include "platform/paths.h"
+
+namespace brisko::pipeline {
+namespace {
+
+// Cuts text before the first occurrence of marker, if any.
+void cutAt(std::string_view& text, std::string_view marker) {
+  const auto at = text.find(marker);
+  if (at != std::string_view::npos) text = text.substr(0, at);
+}
+
+std::string_view withoutTrailingDigits(std::string_view text) {
+  while (!text.empty() && text.back() >= '0' && text.back() <= '9') text.remove_suffix(1);
+  return text;
+}
+
+std::string twoDigits(int value) {
+  char buffer[16];
+  std::snprintf(buffer, sizeof buffer, "%02d", value);
+  return buffer;
+}
+
+// A library function of PureBasic: PB_ or _PB_ prefix, the thread and Unicode variants and the
+// stdcall size cut off. The look-up keeps trailing digits (numbered calling forms are
+// catalogued under their number); the call is written without them.
+std::string pureLibraryCall(std::string_view name, const toolchain::LibraryCatalogue& catalogue) {
+  const std::size_t pb = name.find("PB");
+  name.remove_prefix(pb + 3);
+  cutAt(name, "_THREAD");
+  cutAt(name, "_UNICODE");
+  cutAt(name, "@");
+  const toolchain::LibraryFunction* found = catalogue.findLibraryFunction(name, true);
+  if (found == nullptr) return {};
+  return "      " + std::string(withoutTrailingDigits(name)) + found->parameterTemplate;
+}
+
+// A Windows function: the leading "_" and the stdcall size cut off; a name catalogued without
+// its "A" or "W" variant letter is found on a second try.
+std::string windowsCall(std::string_view name, const toolchain::LibraryCatalogue& catalogue) {
+  if (startsWith(name, "_")) name.remove_prefix(1);
+  cutAt(name, "@");
+  const toolchain::LibraryFunction* found = catalogue.findLibraryFunction(name, false);
+  if (found == nullptr && !name.empty()) {
+    const char last = name.back();
+    if (last == 'A' || last == 'a' || last == 'W' || last == 'w') {
+      name.remove_suffix(1);
+      found = catalogue.findLibraryFunction(name, false);
+    }
+  }
+  if (found == nullptr) return {};
+  std::string line = "      " + std::string(name) + "_(";
+  for (int i = 0; i < found->parameterCount; ++i) line += i == 0 ? "a" : ", a";
+  line += ") ;";
+  const std::string& path = found->library->path;
+  const auto separator = path.find_last_of("\\/");
+  line += separator == std::string::npos ? path : path.substr(separator + 1);
+  return line;
+}
+
+// Texts of names each followed by "," give one Import block each, the names trimmed.
+void appendImportBlocks(std::string& out, std::string_view names) {
+  if (names.find(',') == std::string_view::npos) return;
+  std::size_t start = 0;
+  for (std::size_t comma = names.find(','); comma != std::string_view::npos;
+       comma = names.find(',', start)) {
+    out += "  Import \"";
+    out += app::trimSpaces(names.substr(start, comma - start));
+    out += "\"\r\n  EndImport\r\n";
+    start = comma + 1;
+  }
+  out += "\r\n";
+}
+
+void appendLine(std::string& out, std::string_view line) {
+  out += line;
+  out += "\r\n";
+}
+
+std::string wrapperText(Conversion& conversion) {
+  const std::string& base = conversion.sourceBaseName;
+  const std::string blockFile = base + (conversion.libraryOutput() ? ".lib" : ".obj");
+  const platform::LocalTime now = conversion.services.clock.now();
+
+  std::string out = "\xEF\xBB\xBF";
+  appendLine(out, ";Brisko generated wrapper for " + base + ".obj");
+  appendLine(out, ";(https://brisko.example.org)");
+  appendLine(out, ";Date is " + twoDigits(now.day) + ":" + twoDigits(now.month) + ":" +
+                      std::to_string(now.year));
+  appendLine(out, ";Time is " + twoDigits(now.hour) + ":" + twoDigits(now.minute));
+  appendLine(out, ";");
+  appendLine(out, conversion.text(language::kPbwrapperManualAdjustments));
+  appendLine(out, ";" + std::string(48, '\\'));
+  appendLine(out, "");
+
+  const auto appendBlock = [&](const char* keyword, auto belongs) {
+    bool opened = false;
+    for (const SymbolRecord& record : conversion.symbols) {
+      if (!belongs(record.kind)) continue;
+      if (!opened) appendLine(out, std::string(keyword) + " \"" + blockFile + "\"");
+      opened = true;
+      appendLine(out, "  " + record.declaration);
+    }
+    if (opened) {
+      appendLine(out, "EndImport");
+      appendLine(out, "");
+    }
+  };
+  appendBlock("Import", [](std::uint8_t kind) {
+    return kind == kProcedureDll || kind == kArray || kind == kVariable;
+  });
+  appendBlock("ImportC", [](std::uint8_t kind) { return kind == kProcedureCDll; });
+
+  appendLine(out, conversion.text(language::kPbwrapperPurebasicLink));
+  static const toolchain::LibraryCatalogue kNoCatalogue;
+  const toolchain::LibraryCatalogue& catalogue =
+      conversion.catalogue != nullptr ? *conversion.catalogue : kNoCatalogue;
+  appendImportBlocks(out, catalogue.compilerLibraryNames());
+  appendImportBlocks(out, conversion.importLibraries);
+  appendLine(out, "  " + conversion.text(language::kPbwrapperDoNotCall));
+  appendLine(out, "    Procedure _LinkLibs_" + base + "()");
+  appendLine(out, "      Protected a, a$, NewList a(), Dim b(0)");
+  const bool everyExternal = conversion.has(app::kUseExistingAsmFiles);
+  for (const SymbolRecord& record : conversion.symbols) {
+    if (record.kind != kExternal || !(record.referenced || everyExternal)) continue;
+    const std::string line = dummyCallFor(record.asmName, catalogue);
+    if (!line.empty()) appendLine(out, line);
+  }
+  appendLine(out, "    EndProcedure");
+  return out;
+}
+
+}  // namespace
+
+std::string dummyCallFor(std::string_view asmName, const toolchain::LibraryCatalogue& catalogue) {
+  if (startsWith(asmName, "SYS_")) return {};
+  if (startsWith(asmName, "PB_") || startsWith(asmName, "_PB_")) {
+    return pureLibraryCall(asmName, catalogue);
+  }
+  return windowsCall(asmName, catalogue);
+}
+
+int writeWrapper(Conversion& conversion) {
+  constexpr char kSeparator = platform::kPathSeparator;
+  const std::string fileName = conversion.sourceBaseName + ".pbi";
+  const std::string path = conversion.binFolder() + fileName;
+  conversion.services.feedback.setStatus(language::kStatusbarCreatingPBWrapper);
+  conversion.logProgress(language::kObjectCreatingPBWrapper,
+                         std::string("..") + kSeparator + "Bin" + kSeparator + fileName);
+
+  const std::string text = wrapperText(conversion);
+  std::unique_ptr<platform::OutputFile> file = conversion.services.files.createFile(path);
+  if (!file) {
+    conversion.failWith(language::kErrorsCreatingFileError, path);
+    return 0;
+  }
+  const bool written = file->write(text);
+  if (!file->close() || !written) {
+    conversion.failWith(language::kErrorsCreatingFileError, path);
+    return 0;
+  }
+  conversion.logOutcome(true);
+  return 0;
+}
+
+}  // namespace brisko::pipeline

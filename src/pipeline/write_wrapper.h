@@ -1,0 +1,21 @@
+// The PureBasic include file through which other PureBasic programs use the converted code.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "pipeline/conversion.h"
+
+namespace brisko::pipeline {
+
+// Writes Bin/<base>.pbi: the Import/ImportC blocks of the exported procedures, arrays and
+// variables, Import blocks naming the compiler's libraries and the listing's import
+// libraries, and the never-called _LinkLibs_<base> procedure with one dummy call per library
+// or Windows function the converted code uses. Always returns 0: a wrapper that cannot be
+// created is reported, and the conversion still counts as done.
+int writeWrapper(Conversion& conversion);
+
+// The dummy call line for one external symbol, or an empty text when it gets none.
+std::string dummyCallFor(std::string_view asmName, const toolchain::LibraryCatalogue& catalogue);
+
+}  // namespace brisko::pipeline

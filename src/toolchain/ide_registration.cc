@@ -1,0 +1,126 @@
+#include "toolchain/ide_registration.h"
+
+#include <string_view>
+
+#include "language/preferences.h"
+#include "language/text_ids.h"
+#include "platform/code_pages.h"
+#include "platform/paths.h"
+#include "toolchain/discovery.h"
+
+namespace brisko::toolchain {
+namespace {
+
+using language::TextEncoding;
+
+// Any selector outside 0 to 3 gives the whole command.
+constexpr int kWholeCommand = -1;
+
+// What a tools file holds when registration has to create it: ANSI, no byte-order mark.
+constexpr std::string_view kNewToolsFile =
+    ";  PureBasic IDE ToolsMenu Configuration\r\n"
+    "; \r\n"
+    "[ToolsInfo]\r\n"
+    "ToolCount = 0\r\n";
+
+std::string toolBlock(int toolNumber, const std::string& programPath) {
+  return ";\r\n"
+         ";\r\n"
+         "[Tool_" +
+         std::to_string(toolNumber) +
+         "]\r\n"
+         "Command = " +
+         programPath +
+         "\r\n"
+         "Arguments = \"%FILE\"\r\n"
+         "WorkingDir = \r\n"
+         "MenuItemName = brisko\r\n"
+         "Shortcut = 0\r\n"
+         "ConfigLine = \r\n"
+         "Trigger = 0\r\n"
+         "Flags = 0\r\n"
+         "ReloadSource = 0\r\n"
+         "HideEditor = 0\r\n"
+         "HideFromMenu = 0\r\n"
+         "SourceSpecific = 0\r\n"
+         "Deactivate = 0\r\n";
+}
+
+// The encoding named by a file's byte-order mark, decided as the preferences reader does.
+TextEncoding encodingFromMark(std::string_view bytes) {
+  if (bytes.starts_with("\xFF\xFE")) return TextEncoding::kUtf16Le;
+  if (bytes.starts_with("\xEF\xBB\xBF")) return TextEncoding::kUtf8;
+  return TextEncoding::kAnsi;
+}
+
+std::string encoded(const std::string& text, TextEncoding encoding) {
+  switch (encoding) {
+    case TextEncoding::kUtf16Le:
+      return platform::utf8ToUtf16le(text);
+    case TextEncoding::kUtf8:
+      return text;
+    case TextEncoding::kAnsi:
+      break;
+  }
+  return platform::utf8ToAnsi(text);
+}
+
+bool writeAll(std::unique_ptr<platform::OutputFile> file, std::string_view bytes) {
+  if (!file) return false;
+  const bool written = file->write(bytes);
+  return file->close() && written;
+}
+
+}  // namespace
+
+IdeLocation discoverIde(const platform::InstallationCommandSource& source) {
+  const std::string command = discoverInstallation(source, kWholeCommand);
+  IdeLocation ide;
+  ide.toolsFile = platform::nativeSeparators(selectFromCommand(command, 3));
+  ide.program = platform::nativeSeparators(quoteField(command, 2));
+  return ide;
+}
+
+int registerIdeTool(platform::FileSystem& files, app::Feedback& feedback,
+                    const platform::IdeProbe& ideProbe, const IdeLocation& ide,
+                    const std::string& programPath) {
+  const std::string& toolsFile = ide.toolsFile;
+  const auto fail = [&feedback](int code) { return feedback.reportError(code, false); };
+  // Without a tools file there is nothing to open; without the program's path there would be
+  // nothing to register.
+  if (toolsFile.empty() || programPath.empty()) return fail(language::kErrorsUnablePBIDETool);
+
+  // A missing file is started with the four lines the IDE expects; when that fails (always
+  // for a folder) the read below reports it.
+  if (!files.exists(toolsFile) || files.isFolder(toolsFile)) {
+    writeAll(files.createFile(toolsFile), kNewToolsFile);
+  }
+  const auto bytes = files.readFile(toolsFile);
+  if (!bytes) return fail(language::kErrorsUnablePBIDETool);
+  language::Preferences tools = language::Preferences::parse(*bytes);
+
+  int toolCount = 0;
+  for (const language::PreferenceGroup* group : tools.namedGroups()) {
+    if (group->name.find("Tool_") == std::string::npos) continue;
+    ++toolCount;
+    // Exact comparison: a copy of the program elsewhere, or a path differing in letter case,
+    // is another tool.
+    if (group->find("Command").value_or("") == programPath) {
+      return fail(language::kErrorsAlreadyRegistered);
+    }
+  }
+  if (ideProbe.ideRunning(ide.program)) return fail(language::kErrorsPBIDERunning);
+
+  // Raise the count, write the file back (groups, keys and comments in their order), then
+  // append the new tool in the encoding the written file's mark names.
+  tools.group("ToolsInfo").set("ToolCount", std::to_string(toolCount + 1));
+  const std::string rewritten = tools.write();
+  if (!writeAll(files.createFile(toolsFile), rewritten)) {
+    return fail(language::kErrorsUnablePBIDETool);
+  }
+  const std::string block = encoded(toolBlock(toolCount, programPath), encodingFromMark(rewritten));
+  if (!writeAll(files.appendFile(toolsFile), block)) return fail(language::kErrorsUnablePBIDETool);
+  return 0;
+}
+
+}  // namespace brisko::toolchain
