@@ -74,11 +74,13 @@ struct ProcedureDecl {
   }
 };
 
-// A function declared in an Import/ImportC block.
+// An entry of an Import/ImportC block: a function "Name.t(params)", or, written without a
+// parameter list, a variable "name.t" whose storage is the symbol.
 struct ImportedFunction {
   std::string name;
-  std::optional<Type> returnType;
+  std::optional<Type> returnType;  // a variable's type
   std::vector<Param> params;
+  bool variable = false;
   std::string symbol;  // from "As"; empty for the default decoration
   int line = 0;
 };

@@ -1,9 +1,11 @@
 #include "codegen.h"
 
 #include <algorithm>
+#include <cctype>
 #include <map>
 #include <optional>
 #include <set>
+#include <string_view>
 
 #include "functions.h"
 #include "lexer.h"
@@ -14,6 +16,11 @@ namespace {
 
 const char* const kEndOfProgramLabel = "_PB_EOP";
 const char* const kExitProcess = "_ExitProcess@4";
+// Frames of up to this many dwords are cleared by one instruction per dword, larger ones by a
+// loop.
+constexpr int kUnrolledClearing = 8;
+// A procedure's arrays live on the stack, which is 1 MB for a Windows program's main thread.
+constexpr std::int64_t kLargestLocalArray = 65536;
 
 int sizeOf(Type type) {
   switch (type) {
@@ -111,30 +118,65 @@ std::vector<unsigned> byteUnits(const std::string& text) {
   return units;
 }
 
-// A variable: in the bss ("v_" label) or on the stack of the running procedure.
-struct Variable {
-  std::string asmName;  // bss label; empty for stack variables
-  Type type = Type::longInt;
-  bool global = false;  // declared with Global/Public: visible inside procedures
-  int offset = 0;       // frame offset from ebp for stack variables
-  std::string memory() const {
-    if (!asmName.empty()) return "[" + asmName + "]";
-    return offset < 0 ? "[ebp" + std::to_string(offset) + "]"
-                      : "[ebp+" + std::to_string(offset) + "]";
+// Where a variable, an array or a list pointer lives: at a label (in the bss, or an imported
+// symbol) or in the frame of the running procedure.
+struct Storage {
+  std::string asmName;  // the label; empty for frame storage
+  int offset = 0;       // frame offset from ebp
+  std::string base() const {
+    if (!asmName.empty()) return asmName;
+    return offset < 0 ? "ebp" + std::to_string(offset) : "ebp+" + std::to_string(offset);
   }
+  std::string memory() const { return "[" + base() + "]"; }
 };
 
-struct Array {
-  std::string asmName;
+struct Variable : Storage {
+  Type type = Type::longInt;
+  bool global = false;     // declared with Global/Public or imported: visible inside procedures
+  std::string importedAs;  // for an imported variable: its extrn declaration
+};
+
+struct Array : Storage {
   Type type = Type::longInt;
   bool global = false;
 };
 
-struct List {
-  std::string asmName;
+struct List : Storage {
   Type type = Type::longInt;
   bool global = false;
 };
+
+// How the listing names an imported symbol: by the symbol itself when FASM surely takes it as
+// a name of its own (it begins with "_", as no reserved word of FASM does apart from __file__
+// and __line__, holds only name characters and has none of the forms of the listing's own
+// labels); otherwise through a label of its own, declared as "extrn 'symbol' as label" ("add",
+// for one, is an instruction).
+struct ExternalName {
+  std::string label;        // what the code refers to
+  std::string declaration;  // what follows "extrn "
+};
+
+// "_S1", "_EndIf3", "_Procedure0", "_PB_...", "_SYS_...": labels the listing makes itself.
+bool hasListingLabelForm(const std::string& symbol) {
+  if (symbol.rfind("_PB_", 0) == 0 || symbol.rfind("_SYS_", 0) == 0) return true;
+  std::size_t i = 1;
+  while (i < symbol.size() && std::isalpha(static_cast<unsigned char>(symbol[i])) != 0) ++i;
+  if (i == 1 || i == symbol.size()) return false;
+  while (i < symbol.size() && std::isdigit(static_cast<unsigned char>(symbol[i])) != 0) ++i;
+  return i == symbol.size();
+}
+
+ExternalName externalName(const std::string& symbol, const std::string& label) {
+  bool plain = !symbol.empty() && symbol[0] == '_' && lowerCase(symbol) != "__file__" &&
+               lowerCase(symbol) != "__line__" && !hasListingLabelForm(symbol);
+  for (char c : symbol) {
+    plain = plain && (std::isalnum(static_cast<unsigned char>(c)) != 0 ||
+                      std::string_view("_@$?").find(c) != std::string_view::npos);
+  }
+  if (plain) return {symbol, symbol};
+  const char quote = symbol.find('\'') == std::string::npos ? '\'' : '"';
+  return {label, quote + symbol + quote + " as " + label};
+}
 
 struct ProcedureInfo {
   const ProcedureDecl* decl = nullptr;
@@ -145,7 +187,7 @@ struct ProcedureInfo {
 
 struct ImportInfo {
   const ImportedFunction* function = nullptr;
-  std::string symbol;
+  ExternalName external;
   bool cdecl = false;
   bool returnsString = false;
 };
@@ -156,6 +198,8 @@ enum class ValueKind { number, string };
 struct ProcedureContext {
   const ProcedureInfo* info = nullptr;
   std::map<std::string, Variable> locals;
+  std::map<std::string, Array> arrays;
+  std::map<std::string, List> lists;
   int frameSize = 0;
   Type returnType = Type::longInt;
   std::string endLabel;
@@ -285,14 +329,16 @@ class Generator {
         collect(decl.body);
       } else if (stmt->kind == Stmt::Kind::importBlock) {
         for (const ImportedFunction& function : stmt->imports) {
+          if (function.variable) continue;  // declared where the block stands
           ImportInfo info;
           info.function = &function;
           info.cdecl = stmt->cdecl;
           info.returnsString = isString(function.name, function.returnType);
-          info.symbol = !function.symbol.empty() ? function.symbol
-                        : stmt->cdecl            ? "_" + function.name
-                                                 : "_" + function.name + "@" +
-                                            std::to_string(4 * function.params.size());
+          const std::string symbol = !function.symbol.empty() ? function.symbol
+                                     : stmt->cdecl            ? "_" + function.name
+                                                              : "_" + function.name + "@" +
+                                                         std::to_string(4 * function.params.size());
+          info.external = externalName(symbol, "ip_" + function.name);
           imports_[lowerCase(function.name)] = info;
         }
       } else if (stmt->kind == Stmt::Kind::dataSection) {
@@ -366,6 +412,9 @@ class Generator {
         break;
       case Stmt::Kind::importBlock:
         addUnique(importLibraries_, stmt.text);
+        for (const ImportedFunction& entry : stmt.imports) {
+          if (entry.variable) declareImportedVariable(entry);
+        }
         flushLinesThrough(stmt.endLine);
         break;
       case Stmt::Kind::dataSection:
@@ -545,7 +594,7 @@ class Generator {
       defaultType_ = *stmt.defaultType;
       return;
     }
-    if (inProcedure && (keyword == "Global" || keyword == "Public" || keyword == "Dim")) {
+    if (inProcedure && (keyword == "Global" || keyword == "Public")) {
       throw CompileError{stmt.line, keyword + " is only allowed outside procedures."};
     }
     if (!inProcedure && keyword == "Protected") {
@@ -556,14 +605,10 @@ class Generator {
       const Type type = resolveType(item.name, item.type, stmt.defaultType);
       const std::string key = lowerCase(item.name);
       if (item.kind == DeclItem::Kind::array) {
-        if (inProcedure) throw CompileError{item.line, "Dim is only allowed outside procedures."};
         declareArray(item, type, global);
         continue;
       }
       if (item.kind == DeclItem::Kind::list) {
-        if (inProcedure) {
-          throw CompileError{item.line, "NewList is only allowed outside procedures."};
-        }
         declareList(item, type, global);
         continue;
       }
@@ -593,30 +638,69 @@ class Generator {
     }
   }
 
+  // Arrays of the main program are reserved in the bss; those of a procedure in its frame,
+  // cleared on entry like its other locals.
   void declareArray(const DeclItem& item, Type type, bool global) {
     const std::string key = lowerCase(item.name);
-    if (arrays_.count(key) != 0) {
+    auto& arrays = procedure_ ? procedure_->arrays : arrays_;
+    if (arrays.count(key) != 0) {
       throw CompileError{item.line, "The array '" + item.name + "' is already declared."};
     }
     const std::optional<std::int64_t> highest = fold(*item.init);
     if (!highest || *highest < 0 || *highest > 0xFFFFFF) {
       throw CompileError{item.line, "The size of an array must be a constant from 0 up."};
     }
-    Array array{"a_" + item.name, type, global};
-    arrays_[key] = array;
-    const std::int64_t bytes = (*highest + 1) * sizeOf(type);
-    bssLines_.push_back(array.asmName + ":");
-    bssLines_.push_back("rd  " + std::to_string((bytes + 3) / 4));
+    const std::int64_t dwords = ((*highest + 1) * sizeOf(type) + 3) / 4;
+    Array array;
+    array.type = type;
+    array.global = global;
+    if (procedure_) {
+      if (dwords > kLargestLocalArray / 4) {
+        throw CompileError{item.line, "A procedure's array may take at most " +
+                                          std::to_string(kLargestLocalArray) + " bytes."};
+      }
+      array.offset = reserveFrame(static_cast<int>(dwords));
+    } else {
+      array.asmName = "a_" + item.name;
+      bssLines_.push_back(array.asmName + ":");
+      bssLines_.push_back("rd  " + std::to_string(dwords));
+    }
+    arrays[key] = array;
   }
 
+  // A list variable holds the pointer to the list's header, 0 until the library creates it.
   void declareList(const DeclItem& item, Type type, bool global) {
     const std::string key = lowerCase(item.name);
-    if (lists_.count(key) != 0) {
+    auto& lists = procedure_ ? procedure_->lists : lists_;
+    if (lists.count(key) != 0) {
       throw CompileError{item.line, "The list '" + item.name + "' is already declared."};
     }
-    List list{"t_" + item.name, type, global};
-    lists_[key] = list;
-    bssLines_.push_back(list.asmName + " rd 1");
+    List list;
+    list.type = type;
+    list.global = global;
+    if (procedure_) {
+      list.offset = reserveFrame(1);
+    } else {
+      list.asmName = "t_" + item.name;
+      bssLines_.push_back(list.asmName + " rd 1");
+    }
+    lists[key] = list;
+  }
+
+  // An imported variable has no storage of its own: it is the symbol's.
+  void declareImportedVariable(const ImportedFunction& entry) {
+    const std::string key = lowerCase(entry.name);
+    if (globals_.count(key) != 0) {
+      throw CompileError{entry.line, "The variable '" + entry.name + "' is already declared."};
+    }
+    const ExternalName external =
+        externalName(entry.symbol.empty() ? "_" + entry.name : entry.symbol, "iv_" + entry.name);
+    Variable var;
+    var.asmName = external.label;
+    var.type = resolveType(entry.name, entry.returnType, std::nullopt);
+    var.global = true;
+    var.importedAs = external.declaration;
+    globals_[key] = var;
   }
 
   Variable& addGlobal(const std::string& name, Type type) {
@@ -629,11 +713,16 @@ class Generator {
     return globals_[lowerCase(name)] = var;
   }
 
+  // Reserves dwords in the running procedure's frame; returns the offset of the lowest.
+  int reserveFrame(int dwords) {
+    procedure_->frameSize += 4 * dwords;
+    return -procedure_->frameSize;
+  }
+
   Variable& addLocal(const std::string& key, Type type) {
-    procedure_->frameSize += 4;
     Variable var;
     var.type = type;
-    var.offset = -procedure_->frameSize;
+    var.offset = reserveFrame(1);
     return procedure_->locals[key] = var;
   }
 
@@ -684,11 +773,22 @@ class Generator {
     code_.push_back("}");
 
     // The frame is known only now: reserve it and clear the locals, as the language promises.
+    // Clearing runs from the top down, so a large frame meets the stack's guard page in order.
     std::vector<std::string> frame;
-    if (procedure_->frameSize > 0) {
-      frame.push_back("  SUB esp," + std::to_string(procedure_->frameSize));
-      for (int offset = 4; offset <= procedure_->frameSize; offset += 4) {
-        frame.push_back("  MOV dword [ebp-" + std::to_string(offset) + "],0");
+    const int frameSize = procedure_->frameSize;
+    if (frameSize > 0) {
+      frame.push_back("  SUB esp," + std::to_string(frameSize));
+      if (frameSize <= 4 * kUnrolledClearing) {
+        for (int offset = 4; offset <= frameSize; offset += 4) {
+          frame.push_back("  MOV dword [ebp-" + std::to_string(offset) + "],0");
+        }
+      } else {
+        const std::string loop = newLabel("ClearFrame");
+        frame.push_back("  MOV ecx," + std::to_string(frameSize / 4));
+        frame.push_back(loop + ":");
+        frame.push_back("  MOV dword [esp+ecx*4-4],0");
+        frame.push_back("  DEC ecx");
+        frame.push_back("  JNZ " + loop);
       }
     }
     code_.insert(code_.begin() + static_cast<std::ptrdiff_t>(framePosition), frame.begin(),
@@ -800,18 +900,28 @@ class Generator {
     if (name.type && var->type != wanted) {
       throw CompileError{name.line, "The variable '" + name.text + "' already has another type."};
     }
+    if (!var->importedAs.empty()) addExtern(importExterns_, var->importedAs);
     return *var;
   }
 
-  const Array* findArray(const std::string& name) const {
-    auto found = arrays_.find(lowerCase(name));
-    if (found == arrays_.end() || (procedure_ && !found->second.global)) return nullptr;
+  // A procedure sees its own arrays and lists, then the global ones.
+  template <typename T>
+  const T* findVisible(const std::map<std::string, T>& globals,
+                       const std::map<std::string, T>* locals, const std::string& name) const {
+    const std::string key = lowerCase(name);
+    if (locals != nullptr) {
+      auto local = locals->find(key);
+      if (local != locals->end()) return &local->second;
+    }
+    auto found = globals.find(key);
+    if (found == globals.end() || (procedure_ && !found->second.global)) return nullptr;
     return &found->second;
   }
+  const Array* findArray(const std::string& name) const {
+    return findVisible(arrays_, procedure_ ? &procedure_->arrays : nullptr, name);
+  }
   const List* findList(const std::string& name) const {
-    auto found = lists_.find(lowerCase(name));
-    if (found == lists_.end() || (procedure_ && !found->second.global)) return nullptr;
-    return &found->second;
+    return findVisible(lists_, procedure_ ? &procedure_->lists : nullptr, name);
   }
 
   void load(Type type, const std::string& memory) {
@@ -828,7 +938,7 @@ class Generator {
 
   static std::string elementMemory(const Array& array) {
     const int size = sizeOf(array.type);
-    return "[" + array.asmName + "+ecx" + (size == 1 ? "" : "*" + std::to_string(size)) + "]";
+    return "[" + array.base() + "+ecx" + (size == 1 ? "" : "*" + std::to_string(size)) + "]";
   }
 
   // Leaves the index of an array element in ecx (and checks it is one number).
@@ -843,7 +953,7 @@ class Generator {
 
   // Leaves the address of the current element of a list in edx.
   void currentElement(const List& list) {
-    emit("MOV edx,dword [" + list.asmName + "]");
+    emit("MOV edx,dword " + list.memory());
     emit("MOV edx,dword [edx]");
   }
 
@@ -1042,16 +1152,34 @@ class Generator {
     throw CompileError{target.line, "'@" + target.text + "()' has no address."};
   }
 
+  // Pushes the address of a list pointer or of an array's first element.
+  void pushAddress(const Storage& storage) {
+    if (!storage.asmName.empty()) {
+      emit("PUSH dword " + storage.asmName);
+    } else {
+      emit("LEA eax," + storage.memory());
+      emit("PUSH eax");
+    }
+  }
+
   // Pushes the arguments from the last to the first; 's' parameters take strings, 'n'
-  // numbers and 'L' a linked list, passed as the address of its header.
+  // numbers, 'L' a linked list (the address of its list pointer) and 'A' an array (the address
+  // of its first element), both written as "name()".
   void pushArguments(const std::vector<const Expr*>& args, const std::string& kinds) {
     for (std::size_t i = args.size(); i-- > 0;) {
       const Expr& arg = *args[i];
-      if (kinds[i] == 'L') {
-        const List* list =
-            arg.kind == Expr::Kind::call && arg.args.empty() ? findList(arg.text) : nullptr;
-        if (list == nullptr) throw CompileError{arg.line, "A linked list is expected here."};
-        emit("PUSH dword " + list->asmName);
+      if (kinds[i] == 'L' || kinds[i] == 'A') {
+        const bool bare = arg.kind == Expr::Kind::call && arg.args.empty();
+        const Storage* storage = nullptr;
+        if (bare) {
+          storage = kinds[i] == 'L' ? static_cast<const Storage*>(findList(arg.text))
+                                    : static_cast<const Storage*>(findArray(arg.text));
+        }
+        if (storage == nullptr) {
+          throw CompileError{arg.line, kinds[i] == 'L' ? "A linked list is expected here."
+                                                       : "An array is expected here."};
+        }
+        pushAddress(*storage);
         continue;
       }
       const ValueKind kind = generateExpression(arg);
@@ -1107,8 +1235,8 @@ class Generator {
       std::string kinds;
       for (const Param& param : params) kinds += isString(param.name, param.type) ? 's' : 'n';
       pushArguments(argumentList(call), kinds);
-      addExtern(importExterns_, info.symbol);
-      emit("CALL " + info.symbol);
+      addExtern(importExterns_, info.external.declaration);
+      emit("CALL " + info.external.label);
       if (info.cdecl && !params.empty()) emit("ADD esp," + std::to_string(4 * params.size()));
       return info.returnsString ? ValueKind::string : ValueKind::number;
     }

@@ -10,7 +10,8 @@ struct CompileOptions {
   bool thread = false;   // /THREAD: thread-safe variants of the string functions
   bool unicode = false;  // /UNICODE: UTF-16 strings and the W forms of Windows functions
   bool inlineAsm = false;
-  std::filesystem::path sourceFolder;  // where IncludeBinary looks for relative paths
+  std::filesystem::path
+      sourceFolder;  // where IncludeBinary and IncludeFile look for relative paths
 };
 
 struct CompileResult {

@@ -26,6 +26,9 @@ const std::vector<LibraryFunction>& libraryFunctions() {
       {"ResetList", "LinkedList", Type::integer, {{"ResetList", "L"}}},
       {"ClearList", "LinkedList", Type::integer, {{"ClearList", "L"}}},
       {"ListSize", "LinkedList", Type::integer, {{"ListSize", "L"}}},
+      {"SortArray", "Sort", Type::integer, {{"SortArray", "An"}}},
+      {"SortList", "Sort", Type::integer, {{"SortList", "Ln"}}},
+      {"RandomizeArray", "Sort", Type::integer, {{"RandomizeArray", "A"}}},
   };
   return functions;
 }

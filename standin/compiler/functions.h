@@ -11,7 +11,8 @@
 namespace standin {
 
 // One calling form of a library function. Parameter kinds: 'n' number, 's' string,
-// 'L' linked list (passed as the address of its header).
+// 'L' linked list (passed as the address of its list pointer), 'A' array (passed as the address
+// of its first element).
 struct LibraryForm {
   std::string symbolName;  // the name between "_PB_" and the variant suffix, e.g. "Len"
   std::string params;

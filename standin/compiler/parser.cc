@@ -402,11 +402,18 @@ class Parser {
       function.line = peek().line;
       function.name = expectName();
       function.returnType = parseTypeSuffix();
-      function.params = parseParams();
+      if (isSymbol("(")) {
+        function.params = parseParams();
+      } else {
+        function.variable = true;
+      }
       if (isKeyword("as")) {
         next();
         if (peek().kind != TokenKind::string) syntaxError();
         function.symbol = next().text;
+        if (function.symbol.empty()) {
+          throw CompileError{function.line, "The imported symbol name is empty."};
+        }
       }
       expectEndOfStatement();
       stmt->imports.push_back(std::move(function));

@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+
 #include "compiler.h"
 #include "lexer.h"
 #include "parser.h"
@@ -95,6 +99,54 @@ TEST(Parser, DeclarationItemsOfEveryKind) {
   EXPECT_EQ(stmt.items[3].name, "s$");
 }
 
+// Included lines are listed after their include statement; XIncludeFile takes a file once.
+// An error in an included file is reported on the main source's include line, with the file
+// and its own line.
+TEST(Includes, LinesAppearInPlaceAndErrorsNameTheFile) {
+  namespace fs = std::filesystem;
+  const fs::path folder =
+      fs::temp_directory_path() /
+      ("standin_includes_" +
+       std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()));
+  fs::create_directories(folder / "sub");
+  const auto write = [&](const char* name, const char* text) {
+    std::ofstream(folder / name, std::ios::binary) << text;
+  };
+  write("sub/inner.pbi", "\xEF\xBB\xBF  y = 2\r\n\r\n");
+  write("outer.pbi", "x = 1 ; outer\r\nincludefile \"sub/inner.pbi\"\r\n");
+  write("bad.pbi", "; one\nIncludeFile \"sub/../outer.pbi\"\nb = Missing(a)\n");
+  write("self.pbi", "IncludeFile \"self.pbi\"\n");
+  CompileOptions options;
+  options.sourceFolder = folder;
+  const CompileResult result = compileProgram(
+      "XIncludeFile \"outer.pbi\"\nXIncludeFile \"sub/../outer.pbi\"\n"
+      "IncludeFile \"sub/inner.pbi\"\n",
+      options);
+  ASSERT_TRUE(result.ok) << result.message;
+  EXPECT_NE(result.listing.find("; XIncludeFile \"outer.pbi\"\r\n; x = 1 ; outer\r\n  MOV eax,1\r\n"
+                                "  MOV dword [v_x],eax\r\n; includefile \"sub/inner.pbi\"\r\n"
+                                "; y = 2\r\n  MOV eax,2\r\n  MOV dword [v_y],eax\r\n"
+                                "; XIncludeFile \"sub/../outer.pbi\"\r\n"
+                                "; IncludeFile \"sub/inner.pbi\"\r\n; y = 2\r\n"),
+            std::string::npos)
+      << result.listing;
+  const std::pair<const char*, const char*> errors[] = {
+      {"x = 1\nXIncludeFile \"bad.pbi\"\n",
+       "Missing() is not a function, array, macro or "
+       "linked list. (bad.pbi, line 3)"},
+      {"x = 1\nIncludeFile \"none.pbi\"\n", "The file cannot be opened (none.pbi)."},
+      {"x = 1\nIncludeFile none.pbi\n", "IncludeFile needs a file name in double quotes"},
+      {"x = 1\nIncludeFile \"self.pbi\"\n", "nested too deeply. (self.pbi, line 1)"},
+      {"XIncludeFile \"outer.pbi\"\ny = Missing(1)\n", "Missing() is not"},
+  };
+  for (const auto& [source, message] : errors) {
+    const CompileResult failed = compileProgram(source, options);
+    EXPECT_EQ(failed.errorLine, 2) << source;
+    EXPECT_NE(failed.message.find(message), std::string::npos) << failed.message;
+  }
+  fs::remove_all(folder);
+}
+
 struct ErrorCase {
   const char* source;
   int line;
@@ -133,7 +185,12 @@ INSTANTIATE_TEST_SUITE_P(
         ErrorCase{"DataSection\n  IncludeBinary \"/no/such/file\"\nEndDataSection\n", 2,
                   "not found"},
         ErrorCase{"For i = 1 To 3 Step n\nNext\n", 1, "Step"},
-        ErrorCase{"x = #Undefined\n", 1, "#Undefined"}));
+        ErrorCase{"x = #Undefined\n", 1, "#Undefined"},
+        ErrorCase{"Procedure P()\n  Protected a, Dim big.l(20000)\nEndProcedure\n", 2, "at most"},
+        ErrorCase{"Dim t(2)\nSortList(t(), 0)\n", 2, "A linked list is expected"},
+        ErrorCase{"NewList l()\nSortArray(l(), 0)\n", 2, "An array is expected"},
+        ErrorCase{"Import \"m.obj\"\n  v As \"\"\nEndImport\n", 2, "symbol name is empty"},
+        ErrorCase{"v = 1\nImport \"m.obj\"\n  v\nEndImport\n", 3, "already declared"}));
 
 }  // namespace
 }  // namespace standin

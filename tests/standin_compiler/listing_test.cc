@@ -81,6 +81,27 @@ TEST(Listing, HeaderNamesLibrariesAndExternalsInGroups) {
   EXPECT_EQ(lines[header.programStart], "; Import \"extra.lib\"");
 }
 
+// Imported symbols that FASM might not take as names ("add" is an instruction) or that look
+// like the listing's own labels get labels of their own; only the imports a program uses are
+// declared.
+TEST(Listing, ImportedSymbolsAreDeclaredUnderNamesFasmTakes) {
+  const std::vector<std::string> lines = listingLines(
+      "Import \"m.obj\"\n  Add(a.i,b.i) As \"Add\"\n  Plain(a) As \"_plain@4\"\n"
+      "  Unused(a)\n  small.w AS \"it's$\"\n  implicit.b\nEndImport\n"
+      "ImportC \"m.obj\"\n  text$\n  Sub(a)\n  S1\nEndImport\n"
+      "x = Add(1, 2) + Plain(3) + small + implicit + Sub(4)\ns$ = text$\nPokeL(@small, S1)\n");
+  EXPECT_EQ(readHeader(lines).externals,
+            (std::vector<std::string>{"_PB_PokeL@8", "_ExitProcess@4", "'Add' as ip_Add",
+                                      "_plain@4", "\"it's$\" as iv_small", "_implicit", "_Sub",
+                                      "_text$", "'_S1' as iv_S1"}));
+  for (const char* code :
+       {"  CALL ip_Add", "  CALL _plain@4", "  MOVSX eax,word [iv_small]",
+        "  MOVSX eax,byte [_implicit]", "  MOV eax,dword [_text$]", "  MOV eax,iv_small"}) {
+    EXPECT_NE(indexOf(lines, code), std::string::npos) << code;
+  }
+  EXPECT_EQ(indexOf(lines, "iv_small rw 1"), std::string::npos);  // no storage of its own
+}
+
 TEST(Listing, StringFunctionsAndWindowsFunctionsFollowTheSwitches) {
   CompileOptions options;
   options.thread = true;

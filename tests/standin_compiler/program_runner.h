@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <vector>
 
 #include "compiler.h"
 #include "run_x86.h"
@@ -25,8 +26,10 @@ struct ProgramRun {
   std::string output;
 };
 
+// Other objects the program needs (e.g. what it imports) are linked with it.
 inline ProgramRun compileAndRun(const std::string& source, CompileOptions options = {},
-                                const std::string& harness = kMainHarness) {
+                                const std::string& harness = kMainHarness,
+                                const std::vector<std::filesystem::path>& objects = {}) {
   namespace ts = brisko::testsupport;
   ProgramRun run;
   const CompileResult compiled = compileProgram(source, options);
@@ -46,7 +49,9 @@ inline ProgramRun compileAndRun(const std::string& source, CompileOptions option
     run.error = "fasm: " + log;
     return run;
   }
-  const ts::X86Run ran = ts::linkAndRun({folder / "PureBasic.obj"}, harness, folder);
+  std::vector<std::filesystem::path> inputs = {folder / "PureBasic.obj"};
+  inputs.insert(inputs.end(), objects.begin(), objects.end());
+  const ts::X86Run ran = ts::linkAndRun(inputs, harness, folder);
   if (!ran.linked) {
     run.error = ran.log;
     return run;

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <sstream>
 #include <vector>
 
@@ -243,6 +244,125 @@ TEST(RunProgram, ImportedFunctionsUseTheirDeclaredConvention) {
       {}, harness);
   ASSERT_EQ(run.error, "");
   EXPECT_EQ(run.exitCode, 12 + 24 + 2);
+}
+
+// A wrapper include as the converter writes it for an object: byte-order mark, CR LF line
+// ends, imported procedures and variables, and a procedure that is never called but makes the
+// libraries its dummy calls use part of the link.
+const char* const kWrapper =
+    "\xEF\xBB\xBF;Brisko generated wrapper for maths.obj\r\n"
+    "Import \"maths.obj\"\r\n"
+    "  Compute.l(a.l,b.l) As \"Compute\"\r\n"
+    "  Add(a.i,b.i) As \"Add\"\r\n"
+    "  Greet.s(name$) As \"Greet\"\r\n"
+    "  table_arrayPTR As \"table\"\r\n"
+    "  names_stringarrayPTR As \"names$\"\r\n"
+    "  counter.l AS \"counter\"\r\n"
+    "  label$ AS \"label$\"\r\n"
+    "EndImport\r\n"
+    "ImportC \"maths.obj\"\r\n"
+    "  Subtract.l(a.l,b.l,c.l) As \"Subtract\"\r\n"
+    "EndImport\r\n"
+    "  Import \"PureBasicRuntime.lib\"\r\n"
+    "  EndImport\r\n"
+    "  ;Under no circumstances call the following procedure!\r\n"
+    "    Procedure _LinkLibs_maths()\r\n"
+    "      Protected a, a$, NewList a(), Dim b(0)\r\n"
+    "      MessageRequester(a$, a$)\r\n"
+    "      Len(a$)\r\n"
+    "      PeekL(a)\r\n"
+    "      SortList(a(), a)\r\n"
+    "      SortArray(b(), a)\r\n"
+    "      GetTickCount_() ;Kernel32\r\n"
+    "      MessageBox_(a, a, a, a) ;User32\r\n"
+    "      lstrlen_(a) ;Kernel32\r\n"
+    "    EndProcedure\r\n";
+
+// The object the wrapper describes; its symbols are exactly the names the wrapper gives.
+const char* const kMathsObject = R"(format MS COFF
+public Compute
+public add_numbers as 'Add'
+public Greet
+public Subtract
+public table
+public names as 'names$'
+public counter
+public label_text as 'label$'
+section '.code' code readable executable
+Compute:               ; stdcall: a * b + counter
+  mov eax,[esp+4]
+  imul eax,[esp+8]
+  add eax,[counter]
+  ret 8
+add_numbers:
+  mov eax,[esp+4]
+  add eax,[esp+8]
+  ret 8
+Greet:
+  mov eax,hello
+  ret 4
+Subtract:              ; cdecl: a - b - c
+  mov eax,[esp+4]
+  sub eax,[esp+8]
+  sub eax,[esp+12]
+  ret
+section '.data' data readable writeable
+counter dd 5
+table dd 11,22,33
+names dd first,second
+label_text dd start
+first db 'first',0
+second db 'second',0
+start db 'start',0
+hello db 'Hello',0
+)";
+
+TEST(RunProgram, AWrapperIncludeImportsVariablesAndProceduresOfAnObject) {
+  namespace ts = brisko::testsupport;
+  const std::filesystem::path folder = ts::makeTempFolder("standin_wrapper");
+  const auto write = [&](const char* name, const std::string& text) {
+    std::ofstream out(folder / name, std::ios::binary);
+    out << text;
+  };
+  write("maths.pbi", kWrapper);
+  write("maths.asm", kMathsObject);
+  std::string log;
+  ASSERT_TRUE(ts::assembleFasm(folder / "maths.asm", folder / "maths.obj", &log)) << log;
+  CompileOptions options;
+  options.sourceFolder = folder;
+  const ProgramRun run = compileAndRun(
+      "XIncludeFile \"maths.pbi\"\n"
+      "counter = counter + 1\n"
+      "r = Compute(3, 4) + Add(1, 2) + Subtract(10, 3, 2)\n"   // 18 + 3 + 5
+      "r = r + table_arrayPTR + PeekL(@table_arrayPTR + 8)\n"  // 11 + 33
+      "r = r + lstrlen_(names_stringarrayPTR) + lstrlen_(PeekL(@names_stringarrayPTR + 4))\n"
+      "MessageRequester(label$, Greet(\"Ann\"))\n"
+      "label$ = \"changed\"\n"
+      "End r + lstrlen_(PeekL(@label$))\n",
+      options, kMainHarness, {folder / "maths.obj"});
+  ASSERT_EQ(run.error, "") << run.listing;
+  EXPECT_EQ(run.output, "start: Hello\n");
+  EXPECT_EQ(run.exitCode, 26 + 44 + 11 + 7) << run.listing;
+  std::filesystem::remove_all(folder);
+}
+
+TEST(RunProgram, ProceduresHaveTheirOwnListsAndArrays) {
+  expectExit(
+      "Global NewList values()\n"
+      "Procedure Work(n)\n"
+      "  Protected values, NewList values(), Dim squares.w(20)\n"  // a frame cleared by a loop
+      "  For i = 1 To n\n"
+      "    AddElement(values()) : values() = i * 5 % 7\n"  // 5 3 1 6
+      "    squares(i) = squares(i) + i * i\n"
+      "  Next\n"
+      "  SortList(values(), 0)\n"
+      "  FirstElement(values()) : values = values() * 10\n"
+      "  NextElement(values())\n"
+      "  ProcedureReturn values + values() + squares(n) + ListSize(values()) * 100\n"
+      "EndProcedure\n"
+      "a = Work(4)\nIf a <> Work(4) : End 1 : EndIf\n"
+      "End a - 400 + ListSize(values())\n",
+      10 + 3 + 16);
 }
 
 TEST(RunProgram, InlineAssemblyIsPassedThrough) {

@@ -65,11 +65,11 @@ TEST(LibraryDescriptionTest, HeaderListsAreSkippedToTheFunctionTable) {
       version 7
       needs Memory String Requester
       imports kernel32.lib user32.lib
-      function ListSize 0x20
+      function ListSize 8
     )d");
   const standin::Bytes bytes = standin::encodePureLibrary(d.pureLibraries[0]);
   EXPECT_EQ(std::string(bytes.begin() + 20, bytes.begin() + 28), std::string("PB Lists", 8));
-  EXPECT_THAT(readPureLibraryFile(bytes, "Lists").functions, ElementsAre(pb("ListSize", "(b())")));
+  EXPECT_THAT(readPureLibraryFile(bytes, "Lists").functions, ElementsAre(pb("ListSize", "(a())")));
 }
 
 TEST(LibraryDescriptionTest, ParameterlessEntriesAreCataloguedOnlyWhenMarked) {
@@ -228,19 +228,23 @@ TEST(InstalledLibraryFilesTest, EveryPureLibraryHasSignaturesSizesAndAnEndMarker
 }
 
 TEST(InstalledLibraryFilesTest, StandInFunctionsAreCataloguedWithTheirTemplates) {
-  EXPECT_THAT(readLaidOut("PureLibraries/Requester").functions,
-              IsSupersetOf({pb("MessageRequester", "(a$, a$)")}));
+  EXPECT_THAT(
+      readLaidOut("PureLibraries/Requester").functions,
+      IsSupersetOf({pb("MessageRequester", "(a$, a$)"), pb("MessageRequester2", "(a$, a$, a)")}));
   EXPECT_THAT(readLaidOut("PureLibraries/Memory").functions,
               ElementsAre(pb("AllocateMemory", "(a)"), pb("FreeMemory", "(a)"),
                           pb("CopyMemory", "(a, a, a)"), pb("PeekL", "(a)"), pb("PokeL", "(a, a)"),
-                          pb("MemorySize", "(a)")));
+                          pb("PeekW", "(a)"), pb("PokeW", "(a, a)"), pb("PeekB", "(a)"),
+                          pb("PokeB", "(a, a)"), pb("MemorySize", "(a)")));
   EXPECT_THAT(readLaidOut("PureLibraries/String").functions,
               ElementsAre(pb("Len", "(a$)"), pb("Str", "(a)"), pb("Mid", "(a$, a, a)"),
                           pb("Trim", "(a$, a$)"), pb("FindString", "(a$, a$, a)"), pb("Chr", "(a)"),
                           pb("Space", "(a)"), pb("StringField", "(a$, a, a$)")));
   EXPECT_THAT(readLaidOut("PureLibraries/Sort").functions,
-              ElementsAre(pb("SortArray", "(a(), a)"), pb("SortList", "(b(), a)"),
-                          pb("RandomizeArray", "(a())")));
+              ElementsAre(pb("SortArray", "(b(), a)"), pb("SortList", "(a(), a)"),
+                          pb("RandomizeArray", "(b())")));
+  EXPECT_THAT(readLaidOut("PureLibraries/LinkedList").functions,
+              IsSupersetOf({pb("AddElement", "(a())"), pb("ListSize", "(a())")}));
   EXPECT_THAT(readLaidOut("PureLibraries/Misc").functions,
               ElementsAre(pb("ElapsedMilliseconds", "()"), pb("ProgramParameter", "()"),
                           pb("Delay", "(a)")));
@@ -293,8 +297,9 @@ TEST(InstalledLibraryFilesTest, CompilerLibrariesAreArchivesOfTheRuntimeSymbols)
       runTool(nm, {"--defined-only", "--extern-only", "Compilers/PureBasicRuntime.lib"},
               installationPath());
   ASSERT_EQ(listed.exitCode, 0) << listed.err;
-  for (const char* symbol : {"_PB_MessageRequester@8", "_PB_PeekL@4", "_PB_PokeL@8", "_PB_Len@4",
-                             "_PB_Len_THREAD@4", "_PB_Len_UNICODE@4"}) {
+  for (const char* symbol :
+       {"_PB_MessageRequester@8", "_PB_MessageRequester2@12", "_PB_PeekL@4", "_PB_PokeL@8",
+        "_PB_PeekW@4", "_PB_Len@4", "_PB_Len_THREAD@4", "_PB_Len_UNICODE@4", "_PB_SortList@8"}) {
     EXPECT_THAT(listed.out, HasSubstr(std::string("T ") + symbol + "\n"));
   }
 }

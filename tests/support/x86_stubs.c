@@ -255,3 +255,32 @@ STUB(int, stub_ClearList, "_PB_ClearList@4", (struct list_header * *list)) {
 STUB(int, stub_ListSize, "_PB_ListSize@4", (struct list_header * *list)) {
   return *list == 0 ? 0 : (*list)->count;
 }
+
+/* Sort. A list is sorted by the long values of its elements, ascending or, with option 1,
+ * descending. An array comes as the address of its first element, without its size, so the
+ * array functions leave it as it is. */
+STUB(int, stub_SortList, "_PB_SortList@8", (struct list_header * *list, int options)) {
+  struct element* a;
+  struct element* b;
+  int swap;
+  if (*list == 0) return 0;
+  for (a = (*list)->first; a != 0; a = a->next) {
+    for (b = a->next; b != 0; b = b->next) {
+      if ((options & 1) ? b->data[0] > a->data[0] : b->data[0] < a->data[0]) {
+        swap = a->data[0];
+        a->data[0] = b->data[0];
+        b->data[0] = swap;
+      }
+    }
+  }
+  return 0;
+}
+STUB(int, stub_SortArray, "_PB_SortArray@8", (int* first, int options)) {
+  (void)first;
+  (void)options;
+  return 0;
+}
+STUB(int, stub_RandomizeArray, "_PB_RandomizeArray@4", (int* first)) {
+  (void)first;
+  return 0;
+}
