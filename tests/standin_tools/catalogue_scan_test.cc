@@ -36,6 +36,10 @@ TEST(InstallationCatalogueTest, ReadsTheGeneratedLibraryFiles) {
   };
   EXPECT_EQ(templateOf("Len"), "(a$)");
   EXPECT_EQ(templateOf("Trim"), "(a$, a$)");
+  EXPECT_EQ(templateOf("FindString"), "(a$, a$, a)");
+  EXPECT_EQ(templateOf("ReplaceString"), "(a$, a$, a$, a)");
+  EXPECT_EQ(templateOf("SortList"), "(a(), a)");
+  EXPECT_EQ(templateOf("SortArray"), "(b(), a)");
   EXPECT_EQ(templateOf("CopyMemory"), "(a, a, a)");
   EXPECT_EQ(templateOf("ProgramParameter"), "()");
   EXPECT_EQ(templateOf("DemoSum"), "(a, a)");

@@ -238,7 +238,8 @@ TEST(InstalledLibraryFilesTest, StandInFunctionsAreCataloguedWithTheirTemplates)
                           pb("PokeB", "(a, a)"), pb("MemorySize", "(a)")));
   EXPECT_THAT(readLaidOut("PureLibraries/String").functions,
               ElementsAre(pb("Len", "(a$)"), pb("Str", "(a)"), pb("Mid", "(a$, a, a)"),
-                          pb("Trim", "(a$, a$)"), pb("FindString", "(a$, a$, a)"), pb("Chr", "(a)"),
+                          pb("Trim", "(a$, a$)"), pb("FindString", "(a$, a$, a)"),
+                          pb("ReplaceString", "(a$, a$, a$, a)"), pb("Chr", "(a)"),
                           pb("Space", "(a)"), pb("StringField", "(a$, a, a$)")));
   EXPECT_THAT(readLaidOut("PureLibraries/Sort").functions,
               ElementsAre(pb("SortArray", "(b(), a)"), pb("SortList", "(a(), a)"),
