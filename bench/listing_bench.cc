@@ -6,6 +6,12 @@
 //   brisko_bench [--folder FOLDER]    runs the measurement in the temporary folder or FOLDER
 //   brisko_bench --sample N FOLDER    writes the listing of N procedures and the PureBasic
 //                                     source it stands for (to compare with the stand-in)
+//   brisko_bench --library-build [PB_FOLDER]
+//                                     times the library build (FASM on every source, then
+//                                     polib) of 200 and 1,000 procedures with one FASM run at a
+//                                     time and with one per processor, using the installation
+//                                     in PB_FOLDER (default: purebasic/ beside the bin/ folder
+//                                     of this program, where the build lays out the stand-in)
 
 #include <algorithm>
 #include <chrono>
@@ -25,10 +31,12 @@
 #include "language/language_loader.h"
 #include "language/language_table.h"
 #include "pipeline/analyse_assembly.h"
+#include "pipeline/assemble_archive.h"
 #include "pipeline/conversion.h"
 #include "pipeline/split_procedures.h"
 #include "platform/file_system.h"
 #include "platform/memory_file_system.h"
+#include "platform/paths.h"
 #include "platform/process.h"
 #include "platform/system.h"
 #include "platform/system_file_system.h"
@@ -650,6 +658,102 @@ int runBenchmark(std::string folder) {
   return 0;
 }
 
+// ---------------------------------------------------------------------------------------------
+// The library build with the installation's FASM and polib: the same sources assembled with one
+// FASM run at a time and with one per processor.
+
+struct LibraryBuild {
+  int procedures = 0;
+  std::size_t sources = 0;
+  double oneJob = 0;  // seconds
+  double allJobs = 0;
+  std::string failure;
+};
+
+LibraryBuild measureLibraryBuild(BenchServices& bench, const std::string& folder, int procedures,
+                                 int processors) {
+  LibraryBuild build;
+  build.procedures = procedures;
+  platform::FileSystem& files = *bench.files;
+  const std::string destination = folder + "library-" + std::to_string(procedures) + "/";
+  const std::string listingPath = destination + "listing.asm";
+  if (!files.makeFolder(destination) || !files.makeFolder(destination + "Source/") ||
+      !files.makeFolder(destination + "Bin/") ||
+      !files.writeFile(listingPath, ProgramWriter(procedures).write().listing)) {
+    build.failure = "cannot prepare " + destination;
+    return build;
+  }
+  app::ConversionOptions options;
+  options.outputFormat = app::OutputFormat::staticLibrary;
+  pipeline::Conversion conversion(bench.services, destination + "bench.pb", destination, options);
+  conversion.sourceBaseName = "bench";
+  conversion.asmListingPath = listingPath;
+  int code = pipeline::analyseAssembly(conversion);
+  if (code == 0) code = pipeline::splitProcedures(conversion);
+  files.deleteFile(listingPath);
+  if (code == 0) {
+    build.sources = files.listFolder(destination + "Source/")
+                        .value_or(std::vector<platform::FolderEntry>{})
+                        .size();
+    build.oneJob = build.allJobs = std::numeric_limits<double>::infinity();
+    for (int r = 0; r < kRuns && code == 0; ++r) {
+      for (int jobs : {1, processors}) {
+        conversion.jobs = jobs;
+        const Clock::time_point start = Clock::now();
+        code = pipeline::assembleAndArchive(conversion);
+        if (code != 0) break;
+        double& best = jobs == 1 ? build.oneJob : build.allJobs;
+        best = std::min(best, secondsSince(start));
+      }
+    }
+  }
+  if (code != 0) {
+    build.failure = "code " + std::to_string(code) + ": " + bench.feedback.lastMessage;
+  }
+  std::error_code ignored;
+  std::filesystem::remove_all(destination, ignored);
+  return build;
+}
+
+int runLibraryBuild(std::string pbFolder) {
+  BenchServices bench;
+  if (pbFolder.empty()) {
+    const std::string bin =
+        platform::folderPart(platform::makeSystemEnvironment()->executablePath());
+    pbFolder = bin + "../purebasic/";
+  }
+  pbFolder = platform::withTrailingSeparator(pbFolder);
+  std::unique_ptr<platform::TempFolder> temp = platform::makeSystemTempFolder();
+  const std::string folder = temp->path();
+  bench.paths = app::toolchainPathsFor(pbFolder, folder);
+  if (folder.empty() || !bench.files->exists(bench.paths.fasmPath)) {
+    std::fprintf(stderr, "no temporary folder, or no %s\n", bench.paths.fasmPath.c_str());
+    return 0;
+  }
+  // FASM writes to the standard output it shares with this program: the table comes last.
+  const int processors = platform::processorCount();
+  std::vector<LibraryBuild> builds;
+  for (int procedures : {200, 1000}) {
+    builds.push_back(measureLibraryBuild(bench, folder, procedures, processors));
+  }
+  std::printf("\nLibrary build (FASM on every source, then polib) with the installation in\n%s:\n",
+              pbFolder.c_str());
+  std::printf("one FASM run at a time against %d at once (one per processor), best of %d runs;\n",
+              processors, kRuns);
+  std::printf("times in seconds.\n\n");
+  std::printf("%11s  %8s  %9s  %9s  %8s\n", "procedures", "sources", "--jobs 1",
+              ("--jobs " + std::to_string(processors)).c_str(), "speed-up");
+  for (const LibraryBuild& b : builds) {
+    if (!b.failure.empty()) {
+      std::printf("%11s  failed: %s\n", withThousands(b.procedures).c_str(), b.failure.c_str());
+    } else {
+      std::printf("%11s  %8s  %9.2f  %9.2f  %7.2fx\n", withThousands(b.procedures).c_str(),
+                  withThousands(b.sources).c_str(), b.oneJob, b.allJobs, b.oneJob / b.allJobs);
+    }
+  }
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -658,10 +762,14 @@ int main(int argc, char** argv) {
     return writeSample(std::atoi(args[1].c_str()), args[2]);
   }
   if (args.size() == 2 && args[0] == "--folder") return runBenchmark(args[1]);
+  if (!args.empty() && args.size() <= 2 && args[0] == "--library-build") {
+    return runLibraryBuild(args.size() == 2 ? args[1] : std::string());
+  }
   if (!args.empty()) {
     std::fprintf(stderr,
                  "usage: brisko_bench [--folder FOLDER]\n"
-                 "       brisko_bench --sample PROCEDURES FOLDER\n");
+                 "       brisko_bench --sample PROCEDURES FOLDER\n"
+                 "       brisko_bench --library-build [PB_FOLDER]\n");
     return 2;
   }
   return runBenchmark({});

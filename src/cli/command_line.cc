@@ -1,5 +1,6 @@
 #include "cli/command_line.h"
 
+#include <charconv>
 #include <map>
 
 namespace brisko::cli {
@@ -21,6 +22,15 @@ const std::map<std::string, Flag>& optionFlags() {
       {"--use-existing-asm", {app::kUseExistingAsmFiles, false}},
   };
   return flags;
+}
+
+// A whole number of at least 1, written in decimal digits only.
+std::optional<int> jobCount(const std::string& text) {
+  int count = 0;
+  const char* end = text.data() + text.size();
+  const auto [stop, error] = std::from_chars(text.data(), end, count);
+  if (error != std::errc() || stop != end || count < 1) return std::nullopt;
+  return count;
 }
 
 }  // namespace
@@ -58,6 +68,13 @@ ParseResult parseCommandLine(const std::vector<std::string>& arguments) {
       actionOptions.push_back(arg);
       line.destination = value("--dest");
       convertOnly.push_back(arg);
+    } else if (arg == "--jobs") {
+      actionOptions.push_back(arg);
+      convertOnly.push_back(arg);
+      if (const auto text = value("--jobs")) {
+        line.jobs = jobCount(*text);
+        if (!line.jobs) result.error = "option --jobs needs a whole number of at least 1";
+      }
     } else if (arg == "--lib") {
       actionOptions.push_back(arg);
       lib = true;
@@ -118,6 +135,7 @@ std::string usageText() {
          "       brisko [GLOBAL] convert SOURCE [--dest DIR] [--lib] [--threadsafe] [--unicode]\n"
          "              [--inline-asm] [--export-globals] [--log] [--wrapper] "
          "[--use-existing-asm]\n"
+         "              [--jobs N]   (FASM runs at once for --lib; default: one per processor)\n"
          "       brisko [GLOBAL] register-ide\n"
          "       brisko [GLOBAL] SOURCE [convert options]   (as convert)\n"
 #ifdef _WIN32

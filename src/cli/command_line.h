@@ -16,6 +16,7 @@ struct CommandLine {
   std::string source;
   std::optional<std::string> destination;  // --dest
   app::ConversionOptions options;
+  std::optional<int> jobs;               // --jobs: FASM runs at once for a library
   std::optional<std::string> pbFolder;   // --pb-folder
   std::optional<std::string> toolsFile;  // --tools-file
 };

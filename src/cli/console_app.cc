@@ -10,6 +10,7 @@
 #include "pipeline/compile_source.h"
 #include "pipeline/run_conversion.h"
 #include "platform/paths.h"
+#include "platform/system.h"
 #include "toolchain/ide_registration.h"
 #include "toolchain/library_catalogue.h"
 
@@ -60,7 +61,8 @@ int runConvert(app::Services& services, const std::string& source, const Command
   const std::string destination = destinationFolder(line, environment);
   if (app::validateDestinationPath(services.feedback, destination) != 0) return kExitFailure;
   const int result =
-      pipeline::runConversion(services, source, destination, line.options, &catalogue);
+      pipeline::runConversion(services, source, destination, line.options, &catalogue,
+                              line.jobs.value_or(platform::processorCount()));
   services.feedback.setStatus(language::kStatusbarAwaitingInstructions);
   return result == 0 ? kExitSuccess : kExitFailure;
 }

@@ -1,5 +1,7 @@
 #include "pipeline/assemble_archive.h"
 
+#include <algorithm>
+#include <memory>
 #include <vector>
 
 #include "language/text_ids.h"
@@ -10,6 +12,8 @@ namespace brisko::pipeline {
 namespace {
 
 constexpr std::size_t kReadBufferSize = 1024;
+// The longest wait for a FASM run to end before the window gets to handle its events.
+constexpr int kWaitMilliseconds = 20;
 
 void deleteObjects(platform::FileSystem& files, const std::string& folder) {
   const auto entries = files.listFolder(folder);
@@ -80,6 +84,117 @@ int archive(Conversion& conversion) {
   return 0;
 }
 
+// One source to assemble and, once its FASM run has ended, how that went.
+struct Assembly {
+  std::string sourceName;  // the file name, shown in the progress
+  std::string sourcePath;
+  std::string objectName;
+  std::unique_ptr<RunningProgram> fasm;
+  bool ended = false;
+  bool startFailed = false;
+  int exitCode = 0;
+  std::string errorText;
+
+  bool failed() const { return startFailed || exitCode != 0; }
+};
+
+std::unique_ptr<RunningProgram> startFasm(Conversion& conversion, ProgramRunner& runner,
+                                          const Assembly& assembly) {
+  const std::string bin = conversion.binFolder();
+  const std::string parameters =
+      "\"" + assembly.sourcePath + "\" \"" + bin + assembly.objectName + "\"";
+  return runner.start(conversion.services.paths.fasmPath, parameters, bin,
+                      platform::CapturedStream::standardError);
+}
+
+// The log line of an ended run; a failure is shown as well. Returns 0, 7 or 61.
+int reportAssembly(Conversion& conversion, const Assembly& assembly) {
+  conversion.logProgress(language::kObjectCreatingCOFFfile,
+                         std::string("..") + platform::kPathSeparator + "Bin" +
+                             platform::kPathSeparator + assembly.objectName);
+  conversion.logOutcome(!assembly.failed());
+  if (assembly.startFailed) {
+    return conversion.services.feedback.reportError(language::kErrorsFasmProblem, false);
+  }
+  if (assembly.exitCode == 0) return 0;
+  reportToolError(conversion, language::kObjectFasmError, language::kObjectFasmUnknownError,
+                  assembly.errorText);
+  return language::kObjectFasmError;
+}
+
+// Assembles the sources with up to `jobs` FASM runs at once, on this thread, and tells the
+// outcome as a run one source after another would: the log gets each source's line in the
+// sources' order as soon as the sources before it are through, and the first source in that
+// order that fails gives the result. Once a failure is known nothing more is started; runs of
+// later sources still under way are waited for and their objects deleted, so Bin/ holds what
+// the one-by-one run leaves. With showProgress the status detail reads "[ended/total] name"
+// as each run ends.
+int assembleSources(Conversion& conversion, std::vector<Assembly>& sources, int jobs,
+                    bool showProgress) {
+  ProgramRunner runner(conversion.services.processes);
+  const std::size_t total = sources.size();
+  const std::size_t slots = jobs > 1 ? static_cast<std::size_t>(jobs) : 1;
+  std::size_t next = 0;              // the next source to start
+  std::size_t firstFailure = total;  // the earliest source known to have failed
+  std::size_t reported = 0;          // sources whose log line is written
+  std::size_t endedCount = 0;
+  std::vector<std::size_t> running;
+  for (;;) {
+    while (running.size() < slots && next < total && firstFailure == total) {
+      Assembly& assembly = sources[next];
+      assembly.fasm = startFasm(conversion, runner, assembly);
+      if (!assembly.fasm) {
+        assembly.ended = assembly.startFailed = true;
+        firstFailure = next;
+      } else {
+        running.push_back(next);
+      }
+      ++next;
+    }
+    // Sources before the first failure that have ended succeeded: their lines go to the log in
+    // the sources' order.
+    while (reported < firstFailure && sources[reported].ended) {
+      reportAssembly(conversion, sources[reported]);
+      ++reported;
+    }
+    if (running.empty()) break;
+
+    std::vector<RunningProgram*> programs;
+    for (std::size_t i : running) programs.push_back(sources[i].fasm.get());
+    const std::vector<std::size_t> ended = runner.waitForEnded(programs, kWaitMilliseconds);
+    conversion.poll();
+    std::vector<bool> done(running.size(), false);
+    for (std::size_t position : ended) {
+      done[position] = true;
+      Assembly& assembly = sources[running[position]];
+      assembly.errorText = assembly.fasm->readErrorText();
+      assembly.exitCode = assembly.fasm->exitCode();
+      assembly.fasm->close();
+      assembly.ended = true;
+      if (assembly.exitCode != 0) firstFailure = std::min(firstFailure, running[position]);
+      if (showProgress) {
+        std::string progress(1, '[');
+        progress += std::to_string(++endedCount);
+        progress += '/';
+        progress += std::to_string(total);
+        progress += "] ";
+        progress += assembly.sourceName;
+        conversion.services.feedback.setStatusDetail(progress);
+      }
+    }
+    std::vector<std::size_t> stillRunning;
+    for (std::size_t position = 0; position < running.size(); ++position) {
+      if (!done[position]) stillRunning.push_back(running[position]);
+    }
+    running.swap(stillRunning);
+  }
+  if (firstFailure == total) return 0;
+  for (std::size_t i = firstFailure + 1; i < next; ++i) {
+    conversion.services.files.deleteFile(conversion.binFolder() + sources[i].objectName);
+  }
+  return reportAssembly(conversion, sources[firstFailure]);
+}
+
 int assembleLibrary(Conversion& conversion) {
   app::Services& services = conversion.services;
   deleteObjects(services.files, conversion.binFolder());
@@ -88,22 +203,20 @@ int assembleLibrary(Conversion& conversion) {
   const std::string sourceFolder = conversion.sourceFolder();
   const auto entries = services.files.listFolder(sourceFolder);
   if (!entries) return services.feedback.reportError(language::kErrorsASMFilesProblem, false);
-  int assembled = 0;
+  std::vector<Assembly> sources;
   for (const platform::FolderEntry& entry : *entries) {
     if (entry.isFolder || entry.name == "PureBasic.asm") continue;
     const auto dot = entry.name.rfind('.');
     if (dot == std::string::npos || entry.name.substr(dot + 1) != "asm") continue;
-    services.window.pollEvents();
-    // Long library builds show which source is being assembled.
-    services.feedback.setStatusDetail(std::string("Source") + platform::kPathSeparator +
-                                      entry.name);
-    const std::string object = entry.name.substr(0, dot) + ".obj";
-    if (const int result = assembleFile(conversion, sourceFolder + entry.name, object)) {
-      return result;
-    }
-    ++assembled;
+    Assembly& assembly = sources.emplace_back();
+    assembly.sourceName = entry.name;
+    assembly.sourcePath = sourceFolder + entry.name;
+    assembly.objectName = entry.name.substr(0, dot) + ".obj";
   }
-  if (assembled == 0) return services.feedback.reportError(language::kErrorsNoASMFiles, false);
+  if (sources.empty()) return services.feedback.reportError(language::kErrorsNoASMFiles, false);
+  if (const int result = assembleSources(conversion, sources, conversion.jobs, true)) {
+    return result;
+  }
   return archive(conversion);
 }
 
@@ -111,32 +224,11 @@ int assembleLibrary(Conversion& conversion) {
 
 int assembleFile(Conversion& conversion, const std::string& sourcePath,
                  const std::string& objectName) {
-  app::Services& services = conversion.services;
-  conversion.logProgress(
-      language::kObjectCreatingCOFFfile,
-      std::string("..") + platform::kPathSeparator + "Bin" + platform::kPathSeparator + objectName);
-  const std::string bin = conversion.binFolder();
-  const std::string parameters = "\"" + sourcePath + "\" \"" + bin + objectName + "\"";
-  ProgramRunner runner(services.processes);
-  auto fasm = runner.start(services.paths.fasmPath, parameters, bin,
-                           platform::CapturedStream::standardError);
-  if (!fasm) {
-    conversion.logOutcome(false);
-    return services.feedback.reportError(language::kErrorsFasmProblem, false);
-  }
-  while (fasm->isRunning()) {
-  }
-  const std::string errorText = fasm->readErrorText();
-  const int exitCode = fasm->exitCode();
-  fasm->close();
-  if (exitCode == 0) {
-    conversion.logOutcome(true);
-    return 0;
-  }
-  conversion.logOutcome(false);
-  reportToolError(conversion, language::kObjectFasmError, language::kObjectFasmUnknownError,
-                  errorText);
-  return language::kObjectFasmError;
+  std::vector<Assembly> source(1);
+  source[0].sourceName = platform::filePart(sourcePath);
+  source[0].sourcePath = sourcePath;
+  source[0].objectName = objectName;
+  return assembleSources(conversion, source, 1, false);
 }
 
 int assembleAndArchive(Conversion& conversion) {

@@ -114,6 +114,9 @@ struct Conversion {
   app::ConversionOptions options;
   // The installation's library functions, for the wrapper's dummy calls; none means empty.
   const toolchain::LibraryCatalogue* catalogue = nullptr;
+  // How many FASM runs are kept going at once while a library's sources are assembled; 1
+  // assembles them one after another.
+  int jobs = 1;
 
   std::string sourceBaseName;
   std::string asmListingPath;

@@ -54,4 +54,24 @@ std::unique_ptr<RunningProgram> ProgramRunner::start(const std::string& programP
   return std::make_unique<RunningProgram>(std::move(process));
 }
 
+std::vector<std::size_t> ProgramRunner::waitForEnded(const std::vector<RunningProgram*>& programs,
+                                                     int timeoutMilliseconds) {
+  std::vector<std::size_t> ended;
+  std::vector<platform::ChildProcess*> children;
+  std::vector<std::size_t> positions;  // of the children among the programs
+  for (std::size_t i = 0; i < programs.size(); ++i) {
+    if (programs[i]->process_) {
+      children.push_back(programs[i]->process_.get());
+      positions.push_back(i);
+    } else {
+      ended.push_back(i);
+    }
+  }
+  if (!ended.empty()) return ended;
+  for (std::size_t child : launcher_.waitForEnded(children, timeoutMilliseconds)) {
+    ended.push_back(positions[child]);
+  }
+  return ended;
+}
+
 }  // namespace brisko::pipeline

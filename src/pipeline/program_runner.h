@@ -25,6 +25,7 @@ class RunningProgram {
   void close();
 
  private:
+  friend class ProgramRunner;
   std::unique_ptr<platform::ChildProcess> process_;
 };
 
@@ -39,6 +40,10 @@ class ProgramRunner {
                                         const std::string& parameters,
                                         const std::string& workingFolder,
                                         platform::CapturedStream captured);
+  // The positions of the programs that have ended (a closed one counts as ended); when none
+  // has, waits up to timeoutMilliseconds for one to end.
+  std::vector<std::size_t> waitForEnded(const std::vector<RunningProgram*>& programs,
+                                        int timeoutMilliseconds);
 
  private:
   platform::ProcessLauncher& launcher_;

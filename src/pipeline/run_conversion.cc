@@ -131,7 +131,7 @@ int prepareOutputFolders(app::Services& services, const std::string& destination
 
 int runConversion(app::Services& services, const std::string& sourcePath,
                   const std::string& destination, const app::ConversionOptions& options,
-                  const toolchain::LibraryCatalogue* catalogue) {
+                  const toolchain::LibraryCatalogue* catalogue, int jobs) {
   app::WindowServices& window = services.window;
   window.lockWindow();
   window.repaintWindow();
@@ -143,6 +143,7 @@ int runConversion(app::Services& services, const std::string& sourcePath,
 
   Conversion conversion(services, sourcePath, folder, options);
   conversion.catalogue = catalogue;
+  conversion.jobs = jobs;
   conversion.sourceBaseName = baseNameOf(sourcePath);
   if (reuse) {
     const std::string linkSource =

@@ -16,10 +16,10 @@ int prepareOutputFolders(app::Services& services, const std::string& destination
 
 // Converts sourcePath into destination/Bin/<base>.obj or .lib (destination falls back to the
 // source file's folder), and writes the wrapper when asked, with the dummy calls the
-// catalogue knows (none without one). Returns 0 or the text index of the failure, already
-// reported.
+// catalogue knows (none without one). A library's sources are assembled with up to jobs FASM
+// runs at once. Returns 0 or the text index of the failure, already reported.
 int runConversion(app::Services& services, const std::string& sourcePath,
                   const std::string& destination, const app::ConversionOptions& options,
-                  const toolchain::LibraryCatalogue* catalogue = nullptr);
+                  const toolchain::LibraryCatalogue* catalogue = nullptr, int jobs = 1);
 
 }  // namespace brisko::pipeline

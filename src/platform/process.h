@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace brisko::platform {
 
@@ -38,6 +39,12 @@ class ProcessLauncher {
   virtual std::unique_ptr<ChildProcess> start(const std::string& commandLine,
                                               const std::string& workingFolder,
                                               CapturedStream captured) = 0;
+  // Several children at once, all started by this launcher: the positions of those that have
+  // ended, in the order given (their captured standard error is taken in meanwhile, so that
+  // none stalls on a full pipe). When none has ended, waits until one ends, but no longer
+  // than timeoutMilliseconds, and returns nothing if none did.
+  virtual std::vector<std::size_t> waitForEnded(const std::vector<ChildProcess*>& children,
+                                                int timeoutMilliseconds) = 0;
 };
 
 // The launcher of the platform the program was built for.

@@ -51,6 +51,9 @@ void initialiseConsole();
 // the process's wide command line, and argc and argv are not consulted.
 std::vector<std::string> programArguments(int argc, char** argv);
 
+// The number of processors the program may run on; at least 1.
+int processorCount();
+
 std::unique_ptr<Clock> makeSystemClock();
 std::unique_ptr<Environment> makeSystemEnvironment();
 std::unique_ptr<TempFolder> makeSystemTempFolder();

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <regex>
 #include <set>
 #include <sstream>
@@ -513,6 +514,55 @@ TEST_F(ConvertTest, FailuresAreReportedAndLogged) {
   EXPECT_FALSE(fs::exists(work.file("plain/Bin/plain.obj")));
   expectFailureLog(work.file("plain/Logs/briskoLog.txt"),
                    "There are no exports within this file\\..*");
+}
+
+// The members of a library with their bytes, FASM's time stamp in each COFF header blanked.
+std::map<std::string, std::string> memberBytes(const fs::path& library, const fs::path& folder) {
+  fs::create_directories(folder);
+  const ts::CommandResult extracted =
+      ts::runCommand("cd " + ts::shellQuote(folder.string()) + " && llvm-ar x " +
+                     ts::shellQuote(library.string()));
+  EXPECT_EQ(extracted.exitCode, 0) << extracted.output;
+  std::map<std::string, std::string> members;
+  for (const fs::directory_entry& entry : fs::directory_iterator(folder)) {
+    std::string bytes = ts::readFileText(entry.path().string());
+    if (bytes.size() >= 8) bytes.replace(4, 4, 4, '\0');
+    members[entry.path().filename().string()] = bytes;
+  }
+  return members;
+}
+
+// A library assembled with several FASM runs at once is the one assembled one source after
+// another, and its log reads the same (dates aside).
+TEST_F(ConvertTest, ParallelLibraryBuildEqualsTheSequentialOne) {
+  std::string source;
+  for (int i = 0; i < 12; ++i) {
+    const std::string n = std::to_string(i);
+    source += (i % 3 == 0 ? "Procedure Inner" : "ProcedureDLL Outer") + n + "(x)\r\n" +
+              "  ProcedureReturn x * " + n + (i > 0 ? " + Inner0(x)" : "") + "\r\nEndProcedure\r\n";
+  }
+  work.write("many/many.pb", source);
+  const fs::path project = work.file("many");
+  struct Build {
+    std::map<std::string, std::string> members;
+    std::vector<std::string> log;
+  };
+  std::vector<Build> builds;
+  for (const char* jobs : {"1", "2"}) {
+    const ts::ProgramResult r =
+        brisko({"convert", work.file("many/many.pb"), "--lib", "--log", "--jobs", jobs});
+    ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
+    Build build;
+    EXPECT_EQ(folderEntries(project / "Bin"), std::vector<std::string>{"many.lib"});
+    build.members = memberBytes(project / "Bin" / "many.lib", work.file(std::string("j") + jobs));
+    build.log = readLog(project / "Logs" / "briskoLog.txt").lines;
+    ASSERT_GT(build.log.size(), 3u);
+    build.log.erase(build.log.begin() + 1, build.log.begin() + 3);  // date and time
+    builds.push_back(std::move(build));
+  }
+  EXPECT_EQ(builds[0].members.size(), 13u);  // the procedures and the data sections
+  EXPECT_TRUE(builds[0].members == builds[1].members);
+  EXPECT_EQ(builds[0].log, builds[1].log);
 }
 
 // Output goes below an existing destination folder, else below the source file's folder; when

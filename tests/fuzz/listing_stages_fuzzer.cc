@@ -11,6 +11,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "app/configuration.h"
 #include "app/feedback.h"
@@ -38,6 +39,9 @@ class NoProcesses : public platform::ProcessLauncher {
   std::unique_ptr<platform::ChildProcess> start(const std::string&, const std::string&,
                                                 platform::CapturedStream) override {
     return nullptr;
+  }
+  std::vector<std::size_t> waitForEnded(const std::vector<platform::ChildProcess*>&, int) override {
+    return {};
   }
 };
 

@@ -58,6 +58,18 @@ TEST(ConsoleCommandLine, SourceAloneConvertsIt) {
             app::OutputFormat::staticLibrary);
 }
 
+TEST(ConsoleCommandLine, JobsTakeAWholeNumberAndBelongToConvert) {
+  EXPECT_FALSE(parse({"convert", "x.pb"}).commandLine.jobs);
+  EXPECT_EQ(parse({"convert", "x.pb", "--jobs", "3"}).commandLine.jobs, 3);
+  EXPECT_EQ(parse({"--jobs", "1", "x.pb", "--lib"}).commandLine.jobs, 1);
+  for (const char* bad : {"0", "-2", "+2", "2x", "", "99999999999"}) {
+    EXPECT_NE(parse({"convert", "x.pb", "--jobs", bad}).error, "") << bad;
+  }
+  EXPECT_NE(parse({"convert", "x.pb", "--jobs"}).error, "");
+  EXPECT_NE(parse({"check", "x.pb", "--jobs", "2"}).error, "");
+  EXPECT_NE(parse({"register-ide", "--jobs", "2"}).error, "");
+}
+
 TEST(ConsoleCommandLine, HelpAndVersionWinOverEverythingElse) {
   EXPECT_EQ(parse({"check", "--help"}).commandLine.command, Command::help);
   EXPECT_EQ(parse({"--version", "bogus"}).commandLine.command, Command::version);

@@ -86,16 +86,29 @@ class FakeIdeProbe : public platform::IdeProbe {
   }
 };
 
-// A child process that plays back a scripted output and exit code.
+// A child process that plays back a scripted output and exit code. It keeps running for the
+// given number of rounds: each isRunning call, or each wait of the launcher in which no child
+// ended, is one round.
 class ScriptedProcess : public platform::ChildProcess {
  public:
-  ScriptedProcess(std::string output, std::string errors, int exitCode,
+  ScriptedProcess(std::string output, std::string errors, int exitCode, int rounds,
                   std::vector<std::size_t>* reads)
       : output_(std::move(output)),
         errors_(std::move(errors)),
         exitCode_(exitCode),
+        rounds_(rounds),
         reads_(reads) {}
-  bool isRunning() override { return position_ < output_.size(); }
+  bool isRunning() override {
+    if (rounds_ > 0) {
+      --rounds_;
+      return true;
+    }
+    return position_ < output_.size();
+  }
+  bool ended() const { return rounds_ == 0; }
+  void passRound() {
+    if (rounds_ > 0) --rounds_;
+  }
   std::size_t readOutput(char* buffer, std::size_t size) override {
     if (reads_) reads_->push_back(size);
     const std::size_t n = std::min(size, output_.size() - position_);
@@ -110,6 +123,7 @@ class ScriptedProcess : public platform::ChildProcess {
   std::string output_;
   std::string errors_;
   int exitCode_;
+  int rounds_;
   std::vector<std::size_t>* reads_;
   std::size_t position_ = 0;
 };
@@ -129,6 +143,7 @@ class ScriptedLauncher : public platform::ProcessLauncher {
     std::string errors;
     int exitCode = 0;
     bool startFails = false;
+    int rounds = 0;  // waits it stays running for
   };
   std::deque<Script> scripts;
   std::vector<StartedProcess> started;
@@ -147,7 +162,20 @@ class ScriptedLauncher : public platform::ProcessLauncher {
     Script script = scripts.front();
     scripts.pop_front();
     return std::make_unique<ScriptedProcess>(script.output, script.errors, script.exitCode,
-                                             &readSizes);
+                                             script.rounds, &readSizes);
+  }
+  std::vector<std::size_t> waitForEnded(const std::vector<platform::ChildProcess*>& children,
+                                        int) override {
+    std::vector<std::size_t> ended;
+    for (std::size_t i = 0; i < children.size(); ++i) {
+      if (static_cast<ScriptedProcess*>(children[i])->ended()) ended.push_back(i);
+    }
+    if (ended.empty()) {
+      for (platform::ChildProcess* child : children) {
+        static_cast<ScriptedProcess*>(child)->passRound();
+      }
+    }
+    return ended;
   }
 };
 

@@ -321,6 +321,36 @@ class PipelineAssemble : public PipelineDriver {
     useLog();
     return assembleAndArchive(conversion(0, format));
   }
+
+  // What a library build showed and left behind.
+  struct Build {
+    int result = 0;
+    Lines messages;
+    Lines progress;
+    std::string log;
+    Lines bin;
+    std::size_t started = 0;
+  };
+
+  // The FASM runs follow the scripts in the order they are started.
+  Build buildLibrary(int jobs, const std::vector<testing::ScriptedLauncher::Script>& scripts) {
+    launcher.scripts.assign(scripts.begin(), scripts.end());
+    feedback.messages.clear();
+    feedback.details.clear();
+    log.content.clear();
+    useLog();
+    Conversion& c = conversion(0, kLibrary);
+    c.jobs = jobs;
+    Build build;
+    const std::size_t startedBefore = launcher.started.size();
+    build.result = assembleAndArchive(c);
+    build.started = launcher.started.size() - startedBefore;
+    for (const auto& message : feedback.messages) build.messages.push_back(message.text);
+    build.progress = feedback.details;
+    build.log = log.content;
+    build.bin = names("/dest/Bin");
+    return build;
+  }
 };
 
 TEST_F(PipelineAssemble, FasmFailureStopsTheLibraryAndKeepsEarlierObjects) {
@@ -401,6 +431,53 @@ TEST_F(PipelineAssemble, ToolsThatFailOrDoNotStart) {
   EXPECT_EQ(log.content,
             "Creating COFF file \"../Bin/a.obj\" ......no errors!\r\n"
             "Creating COFF file \"../Bin/demo.lib\" ......Error!\r\nPolib failed to start.\r\n");
+}
+
+// Runs that end in another order than they started, failures of later sources that end
+// first, and a FASM that does not start: several runs at once show, log and leave in Bin/
+// exactly what the runs one after another do.
+TEST_F(PipelineAssemble, ParallelRunsReportAsTheSequentialRunDoes) {
+  for (const char* name : {"a.asm", "b.asm", "c.asm", "d.asm", "e.asm", "f.asm"}) {
+    files.addFile(std::string("/dest/Source/") + name, "");
+  }
+  using Script = testing::ScriptedLauncher::Script;
+  auto ok = [](int rounds) { return Script{"", "", 0, false, rounds}; };
+  auto error = [](const char* text, int rounds) { return Script{"", text, 2, false, rounds}; };
+  const Script noStart{"", "", 0, true, 0};
+  struct Case {
+    const char* what;
+    std::vector<Script> scripts;
+    int result;
+    Lines bin;
+  };
+  const Case cases[] = {
+      {"b fails after c failed and d succeeded",
+       {ok(2), error("b.asm [1]: error: B.", 3), error("c.asm [1]: error: C.", 0), ok(1), ok(0),
+        ok(0)},
+       61,
+       {"a.obj"}},
+      {"c does not start while a and b run",
+       {ok(2), ok(0), noStart, ok(0), ok(0), ok(0)},
+       7,
+       {"a.obj", "b.obj"}},
+      {"a fails after b did not start", {error("A", 1), noStart, ok(0)}, 61, {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const Build one = buildLibrary(1, c.scripts);
+    const Build four = buildLibrary(4, c.scripts);
+    EXPECT_EQ(one.result, c.result);
+    EXPECT_EQ(one.bin, c.bin);
+    EXPECT_EQ(four.result, one.result);
+    EXPECT_EQ(four.messages, one.messages);
+    EXPECT_EQ(four.log, one.log);
+    EXPECT_EQ(four.bin, one.bin);
+  }
+  // Four runs at once, none started once a failure is known; the progress counts the runs as
+  // they end.
+  const Build first = buildLibrary(4, cases[0].scripts);
+  EXPECT_EQ(first.started, 4u);
+  EXPECT_EQ(first.progress, (Lines{"[1/6] c.asm", "[2/6] d.asm", "[3/6] a.asm", "[4/6] b.asm"}));
 }
 
 }  // namespace

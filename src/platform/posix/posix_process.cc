@@ -8,7 +8,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <climits>
 #include <vector>
 
@@ -21,6 +23,10 @@ namespace brisko::platform {
 namespace {
 
 constexpr int kDrainWaitMilliseconds = 20;
+// While a running child has no pipe whose closing would wake the wait for several children,
+// that wait looks again after this long. It is short: a child that has just closed its pipe
+// is usually about to end, and the kernel reports the end a moment after the pipe's.
+constexpr int kUnwatchedWaitMilliseconds = 1;
 
 class PosixChildProcess : public ChildProcess {
  public:
@@ -76,6 +82,18 @@ class PosixChildProcess : public ChildProcess {
     if (WIFEXITED(status_)) return WEXITSTATUS(status_);
     if (WIFSIGNALED(status_)) return 128 + WTERMSIG(status_);
     return -1;
+  }
+
+  // Whether the process has ended, asked without waiting; standard error is taken in first.
+  bool endedNow() {
+    if (captured_ == CapturedStream::standardError) drainAvailable(0);
+    return checkEnded();
+  }
+
+  // The pipe that becomes readable when the process writes to standard error or ends; -1
+  // when there is none to watch.
+  int watchedPipe() const {
+    return captured_ == CapturedStream::standardError && fd_ >= 0 && !endOfPipe_ ? fd_ : -1;
   }
 
  private:
@@ -195,6 +213,40 @@ class PosixProcessLauncher : public ProcessLauncher {
       return nullptr;
     }
     return std::make_unique<PosixChildProcess>(pid, fds[0], captured);
+  }
+
+  // One poll on the pipes of all children wakes on the first that writes or ends; a child
+  // without a pipe to watch is looked at again every millisecond.
+  std::vector<std::size_t> waitForEnded(const std::vector<ChildProcess*>& children,
+                                        int timeoutMilliseconds) override {
+    using SteadyClock = std::chrono::steady_clock;
+    const SteadyClock::time_point deadline =
+        SteadyClock::now() + std::chrono::milliseconds(timeoutMilliseconds);
+    for (;;) {
+      std::vector<std::size_t> ended;
+      std::vector<pollfd> pipes;
+      bool unwatched = false;
+      for (std::size_t i = 0; i < children.size(); ++i) {
+        auto* child = dynamic_cast<PosixChildProcess*>(children[i]);
+        if (child == nullptr) {
+          if (!children[i]->isRunning()) ended.push_back(i);
+        } else if (child->endedNow()) {
+          ended.push_back(i);
+        } else if (const int fd = child->watchedPipe(); fd >= 0) {
+          pipes.push_back({fd, POLLIN, 0});
+        } else {
+          unwatched = true;
+        }
+      }
+      if (!ended.empty()) return ended;
+      const auto left =
+          std::chrono::duration_cast<std::chrono::milliseconds>(deadline - SteadyClock::now())
+              .count();
+      if (left <= 0) return ended;
+      int wait = static_cast<int>(left);
+      if (unwatched) wait = std::min(wait, kUnwatchedWaitMilliseconds);
+      ::poll(pipes.data(), pipes.size(), wait);
+    }
   }
 };
 

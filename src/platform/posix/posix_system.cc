@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <ctime>
+#include <thread>
 #include <vector>
 
 #include "platform/installation_command.h"
@@ -90,6 +91,11 @@ void initialiseConsole() {}
 std::vector<std::string> programArguments(int argc, char** argv) {
   if (argc <= 1) return {};
   return std::vector<std::string>(argv + 1, argv + argc);
+}
+
+int processorCount() {
+  const unsigned count = std::thread::hardware_concurrency();
+  return count == 0 ? 1 : static_cast<int>(count);
 }
 
 std::unique_ptr<Clock> makeSystemClock() {

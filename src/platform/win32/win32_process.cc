@@ -66,6 +66,14 @@ class Win32ChildProcess : public ChildProcess {
     return errorBytes_;
   }
 
+  // Whether the process has ended, asked without waiting; standard error is taken in first.
+  bool endedNow() {
+    if (captured_ == CapturedStream::standardError) drainAvailable();
+    return ended();
+  }
+
+  HANDLE processHandle() const { return process_; }
+
   int exitCode() override {
     if (captured_ == CapturedStream::standardError) {
       waitDraining();
@@ -185,6 +193,39 @@ class Win32ProcessLauncher : public ProcessLauncher {
     }
     CloseHandle(started.hThread);
     return std::make_unique<Win32ChildProcess>(started.hProcess, readEnd, captured);
+  }
+
+  // Waits on the process handles in short steps, so that the pipes are emptied between them.
+  std::vector<std::size_t> waitForEnded(const std::vector<ChildProcess*>& children,
+                                        int timeoutMilliseconds) override {
+    const ULONGLONG deadline =
+        GetTickCount64() +
+        static_cast<ULONGLONG>(timeoutMilliseconds < 0 ? 0 : timeoutMilliseconds);
+    for (;;) {
+      std::vector<std::size_t> ended;
+      std::vector<HANDLE> handles;
+      for (std::size_t i = 0; i < children.size(); ++i) {
+        auto* child = dynamic_cast<Win32ChildProcess*>(children[i]);
+        if (child == nullptr) {
+          if (!children[i]->isRunning()) ended.push_back(i);
+        } else if (child->endedNow()) {
+          ended.push_back(i);
+        } else if (handles.size() < MAXIMUM_WAIT_OBJECTS) {
+          handles.push_back(child->processHandle());
+        }
+      }
+      if (!ended.empty()) return ended;
+      const ULONGLONG now = GetTickCount64();
+      if (now >= deadline) return ended;
+      const ULONGLONG left = deadline - now;
+      const DWORD wait =
+          left < kDrainPauseMilliseconds ? static_cast<DWORD>(left) : kDrainPauseMilliseconds;
+      if (handles.empty()) {
+        Sleep(wait);
+      } else {
+        WaitForMultipleObjects(static_cast<DWORD>(handles.size()), handles.data(), FALSE, wait);
+      }
+    }
   }
 };
 

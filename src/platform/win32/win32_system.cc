@@ -121,6 +121,11 @@ std::vector<std::string> programArguments(int, char**) {
   return arguments;
 }
 
+int processorCount() {
+  const DWORD count = GetActiveProcessorCount(ALL_PROCESSOR_GROUPS);
+  return count == 0 ? 1 : static_cast<int>(count);
+}
+
 std::unique_ptr<Clock> makeSystemClock() {
   return std::make_unique<SystemClock>();
 }
