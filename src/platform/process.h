@@ -34,8 +34,9 @@ class ProcessLauncher {
   virtual ~ProcessLauncher() = default;
   // Starts a program from a Windows-style command line (program path first). An empty
   // working folder means the caller's current folder; a working folder that does not exist
-  // makes the start fail. The child's other standard handles are the caller's own. Returns
-  // nothing when the process cannot be created.
+  // makes the start fail. When standard error is captured, standard output goes to the null
+  // device; the child's other standard handles are the caller's own. Returns nothing when the
+  // process cannot be created.
   virtual std::unique_ptr<ChildProcess> start(const std::string& commandLine,
                                               const std::string& workingFolder,
                                               CapturedStream captured) = 0;

@@ -311,6 +311,8 @@ TEST_P(ConvertFormatTest, ExportsRunAndLinkWithCPrograms) {
   const ts::ProgramResult r = convert({work.file("maths.pb"), "--dest", work.file("out")});
   ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
   EXPECT_EQ(r.err, "");
+  // FASM's banner is not the console's business.
+  EXPECT_EQ(r.out.find("flat assembler"), std::string::npos) << r.out;
 
   const fs::path out = work.file("out");
   const fs::path output = out / "Bin" / outputName("maths", format);

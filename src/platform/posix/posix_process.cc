@@ -195,6 +195,11 @@ class PosixProcessLauncher : public ProcessLauncher {
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, fds[1], target);
+    // A tool's standard output that nobody reads (FASM's banner) would mix with the console's
+    // own lines, and with other runs going at once, so it goes nowhere.
+    if (target == STDERR_FILENO) {
+      posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    }
     if (!workingFolder.empty()) {
       posix_spawn_file_actions_addchdir_np(&actions, workingFolder.c_str());
     }

@@ -173,7 +173,16 @@ class Win32ProcessLauncher : public ProcessLauncher {
     startup.wShowWindow = SW_HIDE;
     startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
     const bool output = captured == CapturedStream::standardOutput;
-    startup.hStdOutput = output ? writeEnd : GetStdHandle(STD_OUTPUT_HANDLE);
+    // A tool's standard output that nobody reads (FASM's banner) would mix with the console's
+    // own lines, and with other runs going at once, so it goes to the null device.
+    HANDLE nowhere = INVALID_HANDLE_VALUE;
+    if (!output) {
+      nowhere = CreateFileW(L"NUL", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inheritable,
+                            OPEN_EXISTING, 0, nullptr);
+    }
+    startup.hStdOutput = output                            ? writeEnd
+                         : nowhere != INVALID_HANDLE_VALUE ? nowhere
+                                                           : GetStdHandle(STD_OUTPUT_HANDLE);
     startup.hStdError = output ? GetStdHandle(STD_ERROR_HANDLE) : writeEnd;
 
     // CreateProcessW may write into the command line, so it gets a copy of its own.
@@ -187,6 +196,7 @@ class Win32ProcessLauncher : public ProcessLauncher {
                        folder.empty() ? nullptr : folder.c_str(), &startup, &started);
     // Only the child may hold the write end now; ours would keep the pipe open forever.
     CloseHandle(writeEnd);
+    if (nowhere != INVALID_HANDLE_VALUE) CloseHandle(nowhere);
     if (!created) {
       CloseHandle(readEnd);
       return nullptr;
