@@ -21,10 +21,15 @@ ctest --preset debug -j "$jobs"
 echo "== fuzzing"
 scripts/fuzz.sh 5
 
-echo "== Windows cross build and wine smoke test"
+echo "== Windows cross build, wine smoke test and window test"
 scripts/prepare-mingw-expat.sh
 cmake --preset mingw >/dev/null
 cmake --build --preset mingw -j "$jobs"
 if [ -x tests/wine/smoke.sh ]; then
   tests/wine/smoke.sh build-mingw
 fi
+if [ -x tests/wine/gui.sh ]; then
+  tests/wine/gui.sh build-mingw
+fi
+echo "== Windows package"
+cmake --build --preset mingw --target package

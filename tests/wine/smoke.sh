@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Runs the Windows build under wine, in a wine prefix of its own: the platform tests, then
-# brisko.exe's start-up (command line, installation found through the registry, missing
+# brisko-cli.exe's start-up (command line, installation found through the registry, missing
 # tools), a check run with the stand-in compiler and conversions in both formats. Builds
 # nothing.
 #   tests/wine/smoke.sh BUILD_FOLDER     (e.g. build-mingw)
@@ -13,7 +13,7 @@ if [ $# -ne 1 ] || [ ! -d "$1" ]; then
 fi
 build=$(cd "$1" && pwd)
 repo=$(cd "$(dirname "$0")/../.." && pwd)
-brisko="$build/bin/brisko.exe"
+brisko="$build/bin/brisko-cli.exe"
 platform_test="$build/bin/win32_platform_test.exe"
 
 find_program() {

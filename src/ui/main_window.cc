@@ -1,0 +1,361 @@
+#include "ui/main_window.h"
+
+#include "app/request_validation.h"
+#include "app/services.h"
+#include "language/text_ids.h"
+#include "pipeline/compile_source.h"
+#include "pipeline/run_conversion.h"
+#include "platform/paths.h"
+#include "platform/system.h"
+#include "toolchain/ide_registration.h"
+
+namespace brisko::ui {
+namespace {
+
+using platform::ControlKind;
+using platform::GuiEvent;
+using platform::GuiEventKind;
+namespace ids = language;
+
+constexpr int kNone = -1;
+
+// The controls as placed for labels of zero width; mainWindowControls widens the two labels
+// and moves what stands right of them.
+constexpr ControlRow kMainControls[] = {
+    {kCompilerOptionsFrame, ControlKind::frame, 12, 13, 528, 60, ids::kGuiCompilerOptions, kNone},
+    {kThreadsafeBox, ControlKind::checkBox, 27, 37, 150, 18, ids::kGuiThreadsafeOption,
+     ids::kTooltipsThreadsafeOption},
+    {kUnicodeBox, ControlKind::checkBox, 204, 37, 150, 18, ids::kGuiUnicodeOption,
+     ids::kTooltipsUnicodeOption},
+    {kInlineAsmBox, ControlKind::checkBox, 381, 37, 150, 18, ids::kGuiInlineASMOption,
+     ids::kTooltipsInlineASMOption},
+    {kBriskoOptionsFrame, ControlKind::frame, 12, 86, 528, 100, ids::kGuiBriskoOptions, kNone},
+    {kExportGlobalsBox, ControlKind::checkBox, 27, 110, 150, 18, ids::kGuiExportGlobals,
+     ids::kTooltipsExportGlobals},
+    {kLogFileBox, ControlKind::checkBox, 204, 110, 150, 18, ids::kGuiLogFile,
+     ids::kTooltipsLogFile},
+    {kPbWrapperBox, ControlKind::checkBox, 381, 110, 150, 18, ids::kGuiPbWrapper,
+     ids::kTooltipsPbWrapper},
+    {kUseExistingAsmBox, ControlKind::checkBox, 27, 150, 150, 18, ids::kGuiUseExistingASMFiles,
+     ids::kTooltipsUseExistingASMFiles},
+    {kOutputFormatLabel, ControlKind::label, 204, 152, 5, 20, ids::kGuiOutputFormat, kNone},
+    {kOutputFormatList, ControlKind::dropDownList, 214, 149, 150, 140, kNone,
+     ids::kTooltipsOutputFormat},
+    {kSourceFrame, ControlKind::frame, 12, 199, 528, 104, ids::kGuiSource, kNone},
+    {kSourceLabel, ControlKind::label, 27, 223, 5, 20, ids::kGuiSelectSource, kNone},
+    {kSourceField, ControlKind::textField, 47, 220, 401, 22, kNone, kNone},
+    {kBrowseButton, ControlKind::button, 468, 220, 60, 23, ids::kGuiBrowse, kNone},
+    {kCheckButton, ControlKind::button, 27, 260, 90, 27, ids::kGuiCheckErrors,
+     ids::kTooltipsCheckErrors},
+    {kDestinationFrame, ControlKind::frame, 12, 319, 528, 170, ids::kGuiSelectDestination, kNone},
+    {kDestinationTree, ControlKind::folderTree, 27, 343, 498, 130, kNone,
+     ids::kTooltipsDestinationFolder},
+    {kCancelButton, ControlKind::button, 420, 510, 50, 27, ids::kGuiCancel, kNone},
+    {kConvertButton, ControlKind::button, 490, 510, 50, 27, ids::kGuiBrisko, kNone},
+};
+
+constexpr int kToolTipWidth = 150;
+constexpr int kStatusDetailWidth = 300;
+constexpr int kFirstLockedControl = 1;
+constexpr int kLastLockedControl = 20;
+
+constexpr const char* kSourceFilter = "Purebasic file (*.pb, *.pbi) | *.pb;*.pbi";
+
+constexpr const char* kAboutHeading = "brisko version 2.0 Beta 1";
+constexpr const char* kAboutLines[] = {
+    "(.pb / pbi --> .obj / .lib)", "", "Written by the brisko developers", "2008", "",
+};
+// Added one line at a time, split at each CR LF.
+constexpr const char* kAboutCredits =
+    "With thanks to:\r\n"
+    "the PureBasic team, whose compiler does the real work,\r\n"
+    "Tomasz Grysztar for the flat assembler (FASM),\r\n"
+    "Pelle Orinius for the librarian (polib),\r\n"
+    "and the expat developers for the XML parser.";
+constexpr platform::RichTextFormat kHeadingFormat{0, 0, 255, true, true};
+constexpr platform::RichTextFormat kPlainFormat{0, 0, 255, false, false};
+
+bool isBlank(char c) {
+  return c == ' ' || c == '\t';
+}
+
+}  // namespace
+
+std::vector<ControlRow> mainWindowControls(int formatLabelWidth, int sourceLabelWidth) {
+  std::vector<ControlRow> rows(std::begin(kMainControls), std::end(kMainControls));
+  for (ControlRow& row : rows) {
+    switch (row.number) {
+      case kOutputFormatLabel:
+        row.width += formatLabelWidth;
+        break;
+      case kOutputFormatList:
+        row.x += formatLabelWidth;
+        break;
+      case kSourceLabel:
+        row.width += sourceLabelWidth;
+        break;
+      case kSourceField:
+        row.x += sourceLabelWidth;
+        row.width -= sourceLabelWidth;
+        break;
+      default:
+        break;
+    }
+  }
+  return rows;
+}
+
+std::string firstParameter(std::string_view parameterText) {
+  std::size_t at = 0;
+  while (at < parameterText.size() && isBlank(parameterText[at])) ++at;
+  if (at < parameterText.size() && parameterText[at] == '"') {
+    const std::size_t end = parameterText.find('"', at + 1);
+    const std::size_t stop = end == std::string_view::npos ? parameterText.size() : end;
+    return std::string(parameterText.substr(at + 1, stop - at - 1));
+  }
+  std::size_t end = at;
+  while (end < parameterText.size() && !isBlank(parameterText[end])) ++end;
+  return std::string(parameterText.substr(at, end - at));
+}
+
+MainWindow::MainWindow(const WindowPlatform& platform, app::Feedback& feedback,
+                       const app::ToolchainPaths& paths)
+    : platform_(platform), gui_(platform.gui), feedback_(feedback), paths_(paths) {}
+
+MainWindow::~MainWindow() {
+  closeWindows();
+}
+
+void MainWindow::closeWindows() {
+  gui_.closeWindow(kAboutWindow);
+  gui_.closeWindow(kMainWindow);
+}
+
+int MainWindow::open() {
+  if (!gui_.openWindow({kMainWindow, kMainWidth, kMainHeight, text(ids::kGuiTitle), -1})) {
+    return ids::kErrorsGuiProblem;
+  }
+  if (!gui_.createToolTips(kMainWindow, kToolTipWidth, text(ids::kGuiTitle))) {
+    return ids::kErrorsGuiProblem;
+  }
+  const std::vector<platform::MenuTitle> menu = {
+      {"Options",
+       {{kMenuRegisterIdeTool, text(ids::kMenusOptionsPBIDE)},
+        {0, ""},
+        {kMenuQuit, text(ids::kMenusOptionsQuit)}}},
+      {"Help", {{kMenuAbout, text(ids::kMenusHelpAbout)}}},
+  };
+  if (!gui_.createMenu(kMainWindow, menu)) return ids::kErrorsGuiProblem;
+
+  // The labels fit their translation; what stands right of them moves along.
+  const int formatLabelWidth = gui_.textWidth(kMainWindow, text(ids::kGuiOutputFormat));
+  const int sourceLabelWidth = gui_.textWidth(kMainWindow, text(ids::kGuiSelectSource));
+  for (const ControlRow& row : mainWindowControls(formatLabelWidth, sourceLabelWidth)) {
+    const std::string caption = row.text == kNone ? std::string() : text(row.text);
+    gui_.createControl(kMainWindow,
+                       {row.number, row.kind, row.x, row.y, row.width, row.height, caption});
+    if (row.tooltip != kNone) gui_.addToolTip(row.number, text(row.tooltip));
+  }
+  gui_.addListEntry(kOutputFormatList, text(ids::kGuiMSCOFF));
+  gui_.addListEntry(kOutputFormatList, text(ids::kGuiMSCOFFLIB));
+  gui_.selectListEntry(kOutputFormatList, 0);
+
+  if (!gui_.createStatusBar(kMainWindow, {kMainWidth - kStatusDetailWidth, kStatusDetailWidth})) {
+    return ids::kErrorsGuiProblem;
+  }
+  return 0;
+}
+
+int MainWindow::run(std::string_view parameterText) {
+  int result = open();
+  if (result == 0) {
+    feedback_.setStatus(ids::kStatusbarCompilerEnvironment);
+    gui_.repaintWindow(kMainWindow);
+    result = toolchain::buildLibraryCatalogue({platform_.files, feedback_, *this}, paths_.pbFolder,
+                                              catalogue_);
+  }
+  if (result == 0) {
+    feedback_.setStatus(ids::kStatusbarAwaitingInstructions);
+    const std::string parameter = firstParameter(parameterText);
+    if (!parameter.empty()) takeSourceIfUsable(parameter);
+    while (handle(gui_.waitEvent())) {
+    }
+  }
+  closeWindows();
+  return result;
+}
+
+bool MainWindow::handle(const GuiEvent& event) {
+  switch (event.kind) {
+    case GuiEventKind::close:
+      if (event.window != kAboutWindow) return false;
+      gui_.closeWindow(kAboutWindow);
+      return true;
+    case GuiEventKind::menu:
+      if (event.number == kMenuQuit) return false;
+      if (event.number == kMenuRegisterIdeTool) registerAsIdeTool();
+      if (event.number == kMenuAbout) openAbout();
+      return true;
+    case GuiEventKind::control:
+      break;
+  }
+  switch (event.number) {
+    case kCancelButton:
+      return false;
+    case kBrowseButton:
+      browse();
+      break;
+    case kCheckButton:
+    case kConvertButton: {
+      const auto request = buildRequest(event.number == kCheckButton ? app::RequestMode::check
+                                                                     : app::RequestMode::convert);
+      if (request) runRequest(*request);
+      break;
+    }
+    case kUseExistingAsmBox:
+      greyOptionsForExistingAsm();
+      break;
+    case kOkayButton:
+      gui_.closeWindow(kAboutWindow);
+      break;
+    default:
+      break;  // the other controls are read when a request is built
+  }
+  return true;
+}
+
+// A file larger than zero bytes becomes the source, and the tree shows its folder.
+void MainWindow::takeSourceIfUsable(const std::string& path) {
+  const platform::FileSystem& files = platform_.files;
+  if (!files.exists(path) || files.isFolder(path)) return;
+  const auto size = files.fileSize(path);
+  if (!size || *size == 0) return;
+  gui_.setText(kSourceField, path);
+  gui_.setFolderTreePath(kDestinationTree, platform::folderPart(path));
+}
+
+void MainWindow::browse() {
+  feedback_.setStatus(ids::kStatusbarOpeningFile);
+  const std::string path = gui_.openFileDialog(text(ids::kGuiChooseFile), "", kSourceFilter, 0);
+  if (!path.empty()) takeSourceIfUsable(path);
+  feedback_.setStatus(ids::kStatusbarAwaitingInstructions);
+}
+
+app::ConversionOptions MainWindow::collectOptions() const {
+  struct OptionBox {
+    int control;
+    app::OptionBit bit;
+  };
+  static constexpr OptionBox kBoxes[] = {
+      {kInlineAsmBox, app::kInlineAsm},
+      {kThreadsafeBox, app::kThreadsafe},
+      {kUnicodeBox, app::kUnicode},
+      {kExportGlobalsBox, app::kExportGlobals},
+      {kPbWrapperBox, app::kPbWrapper},
+      {kLogFileBox, app::kLogFile},
+      {kUseExistingAsmBox, app::kUseExistingAsmFiles},
+  };
+  app::ConversionOptions options;
+  for (const OptionBox& box : kBoxes) {
+    if (gui_.isChecked(box.control)) options.flags |= box.bit;
+  }
+  return options;
+}
+
+std::optional<app::ConversionRequest> MainWindow::buildRequest(app::RequestMode mode) {
+  const std::string source(app::trimSpaces(gui_.text(kSourceField)));
+  if (source.empty()) return std::nullopt;
+  if (app::validateSourcePath(feedback_, platform_.files, source) != 0) {
+    gui_.setText(kSourceField, "");
+    gui_.setFocus(kSourceField);
+    return std::nullopt;
+  }
+  app::ConversionRequest request{source, "", collectOptions(), mode};
+  if (mode == app::RequestMode::convert) {
+    request.destinationFolder = gui_.folderTreePath(kDestinationTree);
+  }
+  return request;
+}
+
+void MainWindow::runRequest(const app::ConversionRequest& request) {
+  app::Services services{platform_.files, platform_.processes, platform_.clock, feedback_, *this,
+                         paths_};
+  if (request.mode == app::RequestMode::check) {
+    // The compiler works in the temporary folder and its verdict is shown.
+    pipeline::compileSource(services, request.sourcePath, "", true, request.options);
+  } else {
+    const int format = gui_.selectedListEntry(kOutputFormatList);
+    if (format == 0 || format == 1) {
+      app::ConversionOptions options = request.options;
+      options.outputFormat = static_cast<app::OutputFormat>(format);
+      // A library's sources are assembled with one FASM run per processor at a time.
+      pipeline::runConversion(services, request.sourcePath, request.destinationFolder, options,
+                              &catalogue_, platform::processorCount());
+    }
+  }
+  feedback_.setStatus(ids::kStatusbarAwaitingInstructions);
+}
+
+// Reused assembly sources fix the output format and the exported variables.
+void MainWindow::greyOptionsForExistingAsm() {
+  const bool reuse = gui_.isChecked(kUseExistingAsmBox);
+  gui_.setEnabled(kOutputFormatList, !reuse);
+  gui_.setEnabled(kExportGlobalsBox, !reuse);
+}
+
+void MainWindow::registerAsIdeTool() {
+  toolchain::registerIdeTool(platform_.files, feedback_, platform_.ideProbe,
+                             toolchain::discoverIde(platform_.installationCommand),
+                             platform_.environment.executablePath());
+}
+
+void MainWindow::openAbout() {
+  if (!gui_.openWindow(
+          {kAboutWindow, kAboutWidth, kAboutHeight, text(ids::kHelpaboutTitle), kMainWindow})) {
+    return;
+  }
+  gui_.createControl(kAboutWindow, {kLogoImage, ControlKind::image, 10, 10, 368, 75, ""});
+  gui_.createControl(kAboutWindow, {kAboutText, ControlKind::richText, 10, 110, 368, 240, ""});
+  gui_.createControl(kAboutWindow,
+                     {kOkayButton, ControlKind::button, 150, 370, 88, 20, text(ids::kGuiOkay)});
+  gui_.setRichTextFormat(kAboutText, kHeadingFormat);
+  gui_.addRichTextLine(kAboutText, kAboutHeading);
+  gui_.setRichTextFormat(kAboutText, kPlainFormat);
+  for (const char* line : kAboutLines) gui_.addRichTextLine(kAboutText, line);
+  std::string_view credits = kAboutCredits;
+  for (;;) {
+    const std::size_t end = credits.find("\r\n");
+    gui_.addRichTextLine(kAboutText, std::string(credits.substr(0, end)));
+    if (end == std::string_view::npos) break;
+    credits.remove_prefix(end + 2);
+  }
+}
+
+void MainWindow::lockWindow() {
+  gui_.setWindowEnabled(kMainWindow, false);
+  for (int control = kFirstLockedControl; control <= kLastLockedControl; ++control) {
+    gui_.setEnabled(control, false);
+  }
+}
+
+void MainWindow::unlockWindow() {
+  gui_.setWindowEnabled(kMainWindow, true);
+  for (int control = kFirstLockedControl; control <= kLastLockedControl; ++control) {
+    gui_.setEnabled(control, true);
+  }
+}
+
+void MainWindow::repaintWindow() {
+  gui_.repaintWindow(kMainWindow);
+}
+
+void MainWindow::refreshDestinationView() {
+  gui_.refreshFolderTree(kDestinationTree);
+}
+
+// The event is taken so that the window stays responsive, but nothing acts on it.
+void MainWindow::pollEvents() {
+  (void)gui_.pollEvent();
+}
+
+}  // namespace brisko::ui

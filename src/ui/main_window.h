@@ -1,0 +1,143 @@
+// The main window: options, output format, source field, destination tree and buttons, the
+// menu, the tooltips and the status bar; its event loop runs every user action. It realises
+// the window services on itself, and opens the about window.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "app/configuration.h"
+#include "app/feedback.h"
+#include "platform/file_system.h"
+#include "platform/gui.h"
+#include "platform/ide_probe.h"
+#include "platform/installation_command.h"
+#include "platform/process.h"
+#include "platform/system.h"
+#include "toolchain/library_catalogue.h"
+
+namespace brisko::ui {
+
+// Window numbers.
+inline constexpr int kMainWindow = 0;
+inline constexpr int kAboutWindow = 1;
+
+// Control numbers; each is also the control's identifier in the system.
+enum ControlNumber : int {
+  kCompilerOptionsFrame = 1,
+  kThreadsafeBox = 2,
+  kInlineAsmBox = 3,
+  kUnicodeBox = 4,
+  kBriskoOptionsFrame = 5,
+  kPbWrapperBox = 6,
+  kLogFileBox = 7,
+  kUseExistingAsmBox = 8,
+  kSourceFrame = 9,
+  kOutputFormatLabel = 10,
+  kOutputFormatList = 11,
+  kSourceLabel = 12,
+  kSourceField = 13,
+  kBrowseButton = 14,
+  kCheckButton = 15,
+  kDestinationFrame = 16,
+  kDestinationTree = 17,
+  kCancelButton = 18,
+  kConvertButton = 19,
+  kExportGlobalsBox = 20,
+  kLogoImage = 22,
+  kAboutText = 23,
+  kOkayButton = 24,
+};
+
+// Menu item numbers.
+inline constexpr int kMenuRegisterIdeTool = 1;
+inline constexpr int kMenuQuit = 2;
+inline constexpr int kMenuAbout = 3;
+
+// Client sizes.
+inline constexpr int kMainWidth = 552;
+inline constexpr int kMainHeight = 590;
+inline constexpr int kAboutWidth = 388;
+inline constexpr int kAboutHeight = 400;
+
+// One control of the main window: its place and the language texts of its caption and
+// tooltip (-1: none).
+struct ControlRow {
+  int number;
+  platform::ControlKind kind;
+  int x;
+  int y;
+  int width;
+  int height;
+  int text;
+  int tooltip;
+};
+
+// The main window's controls in creation order. The labels "Select output format" and
+// "Select source file" are as wide as their texts (formatLabelWidth, sourceLabelWidth, in
+// pixels) and the list and the source field to their right move with them; the source field
+// always ends 20 pixels left of "Browse".
+std::vector<ControlRow> mainWindowControls(int formatLabelWidth, int sourceLabelWidth);
+
+// The first parameter of a command line's parameter text: parameters are separated by
+// blanks; one in double quotes may hold blanks and is taken without its quotes.
+std::string firstParameter(std::string_view parameterText);
+
+// What the window runs on besides the windowing.
+struct WindowPlatform {
+  platform::Gui& gui;
+  platform::FileSystem& files;
+  platform::ProcessLauncher& processes;
+  const platform::Clock& clock;
+  const platform::Environment& environment;
+  const platform::InstallationCommandSource& installationCommand;
+  const platform::IdeProbe& ideProbe;
+};
+
+class MainWindow : public app::WindowServices {
+ public:
+  MainWindow(const WindowPlatform& platform, app::Feedback& feedback,
+             const app::ToolchainPaths& paths);
+  ~MainWindow() override;
+  MainWindow(const MainWindow&) = delete;
+  MainWindow& operator=(const MainWindow&) = delete;
+
+  // Opens the window, builds the library catalogue, takes the source named by the first
+  // parameter of parameterText and runs the event loop. Returns 0 when the user quits, 10
+  // when the window, its tooltips, menu or status bar cannot be created, or the catalogue's
+  // nonzero code. The windows are closed on return.
+  int run(std::string_view parameterText);
+
+  void lockWindow() override;
+  void unlockWindow() override;
+  void repaintWindow() override;
+  void refreshDestinationView() override;
+  void pollEvents() override;
+
+ private:
+  int open();
+  // False when the event ends the loop.
+  bool handle(const platform::GuiEvent& event);
+  void takeSourceIfUsable(const std::string& path);
+  void browse();
+  // The request of a button press; nothing for an empty source field, or for an unusable
+  // source, which has been reported and cleared.
+  std::optional<app::ConversionRequest> buildRequest(app::RequestMode mode);
+  void runRequest(const app::ConversionRequest& request);
+  app::ConversionOptions collectOptions() const;
+  void greyOptionsForExistingAsm();
+  void registerAsIdeTool();
+  void openAbout();
+  void closeWindows();
+  const std::string& text(int index) const { return feedback_.text(index); }
+
+  WindowPlatform platform_;
+  platform::Gui& gui_;
+  app::Feedback& feedback_;
+  const app::ToolchainPaths& paths_;
+  toolchain::LibraryCatalogue catalogue_;
+};
+
+}  // namespace brisko::ui

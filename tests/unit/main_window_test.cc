@@ -1,0 +1,370 @@
+#include "ui/main_window.h"
+
+#include <gtest/gtest.h>
+
+#include "english_texts.h"
+#include "fake_gui.h"
+#include "fakes.h"
+#include "language/text_ids.h"
+#include "platform/memory_file_system.h"
+#include "ui/gui_feedback.h"
+#include "ui/window_program.h"
+
+namespace brisko::ui {
+namespace {
+
+using platform::GuiEvent;
+using platform::GuiEventKind;
+
+GuiEvent click(int control, int window = kMainWindow) {
+  return {GuiEventKind::control, window, control};
+}
+GuiEvent menuItem(int item) {
+  return {GuiEventKind::menu, kMainWindow, item};
+}
+GuiEvent closeBox(int window) {
+  return {GuiEventKind::close, window, 0};
+}
+
+const ControlRow& row(const std::vector<ControlRow>& rows, int number) {
+  for (const ControlRow& candidate : rows) {
+    if (candidate.number == number) return candidate;
+  }
+  throw std::out_of_range("no such control");
+}
+
+TEST(MainWindowLayout, LabelsFitTheirTextAndTheSourceFieldEndsBeforeBrowse) {
+  for (const auto& [formatWidth, sourceWidth] : {std::pair{96, 88}, std::pair{230, 190}}) {
+    const std::vector<ControlRow> rows = mainWindowControls(formatWidth, sourceWidth);
+    EXPECT_EQ(row(rows, kOutputFormatLabel).width, formatWidth + 5);
+    EXPECT_EQ(row(rows, kOutputFormatList).x, 204 + formatWidth + 10);
+    EXPECT_EQ(row(rows, kSourceLabel).width, sourceWidth + 5);
+    const ControlRow& field = row(rows, kSourceField);
+    EXPECT_EQ(field.x, 27 + sourceWidth + 20);
+    EXPECT_EQ(field.x + field.width, 448);
+  }
+  // Creation order: frames before the boxes they hold, "Export global variables" last of its row.
+  const std::vector<ControlRow> rows = mainWindowControls(0, 0);
+  ASSERT_EQ(rows.size(), 20u);
+  EXPECT_EQ(rows[0].number, kCompilerOptionsFrame);
+  EXPECT_EQ(rows[2].number, kUnicodeBox);
+  EXPECT_EQ(rows[5].number, kExportGlobalsBox);
+  EXPECT_EQ(rows[19].number, kConvertButton);
+}
+
+TEST(MainWindowParameters, FirstParameterQuotedOrNot) {
+  EXPECT_EQ(firstParameter("  \"C:\\My Files\\a.pb\" next"), "C:\\My Files\\a.pb");
+  EXPECT_EQ(firstParameter("C:\\a.pb C:\\b.pb"), "C:\\a.pb");
+  EXPECT_EQ(firstParameter("\"unclosed name"), "unclosed name");
+  EXPECT_EQ(firstParameter("   "), "");
+}
+
+class MainWindowTest : public ::testing::Test {
+ protected:
+  MainWindowTest() : feedback(gui) {
+    feedback.attachTexts(&texts);
+    files.addFolder("/tmp/brisko-test");
+    files.addFolder("/pb");
+    files.addFile("/src/my demo.pb", "Procedure A()\r\nEndProcedure\r\n");
+    files.addFile("/src/empty.pb", "");
+    files.addFolder("/dest");
+    paths.pbFolder = "/pb/";
+    paths.compilerPath = "/pb/compilers/PBcompiler.exe";
+    paths.tempFolder = "/tmp/brisko-test/";
+  }
+
+  int run(std::string_view parameters = "") {
+    MainWindow window(platform(), feedback, paths);
+    return window.run(parameters);
+  }
+  WindowPlatform platform() { return {gui, files, launcher, clock, environment, command, probe}; }
+  // Runs with the source field and the boxes set just before the first event; the source
+  // field as each later event arrives goes to laterSources.
+  int runWith(const std::string& source, std::vector<GuiEvent> events,
+              std::vector<int> ticked = {}) {
+    gui.events.assign(events.begin(), events.end());
+    laterSources.clear();
+    bool prepared = false;
+    gui.beforeEvent = [&](const GuiEvent&) {
+      if (prepared) {
+        laterSources.push_back(gui.text(kSourceField));
+        return;
+      }
+      prepared = true;
+      gui.control(kSourceField).text = source;
+      for (int box : ticked) gui.control(box).checked = true;
+    };
+    return run();
+  }
+  std::vector<std::string> laterSources;
+
+  language::LanguageTable texts = testing::englishTexts();
+  testing::FakeGui gui;
+  GuiFeedback feedback;
+  platform::MemoryFileSystem files;
+  testing::ScriptedLauncher launcher;
+  testing::FixedClock clock;
+  testing::FakeEnvironment environment;
+  testing::FakeInstallationCommand command;
+  testing::FakeIdeProbe probe;
+  app::ToolchainPaths paths;
+};
+
+TEST_F(MainWindowTest, OpensWithMeasuredLabelsTooltipsMenuAndStatus) {
+  // A longer translation of "Select source file" moves the source field.
+  std::vector<std::string> changed = texts.texts();
+  changed[language::kGuiSelectSource] = "Choisissez le fichier source, s'il vous plait";
+  texts = language::LanguageTable(changed);
+
+  EXPECT_EQ(run(), 0);
+  EXPECT_EQ(gui.windows.count(kMainWindow), 0u) << "closed on return";
+  const int sourceWidth = 6 * static_cast<int>(changed[language::kGuiSelectSource].size());
+  ASSERT_EQ(gui.creationOrder.size(), 20u);
+  EXPECT_EQ(gui.statusWidths, (std::vector<int>{252, 300}));
+  EXPECT_EQ(gui.toolTips.size(), 10u);
+  EXPECT_EQ(gui.toolTips[kOutputFormatList],
+            "Use this to select the output format (only .obj is supported at the moment).");
+  ASSERT_EQ(gui.menu.size(), 2u);
+  EXPECT_EQ(gui.menu[0].text, "Options");
+  EXPECT_EQ(gui.menu[0].items[2].number, kMenuQuit);
+  EXPECT_EQ(gui.menu[1].items[0].text, "&About");
+  EXPECT_EQ(gui.statusFields[0], "Status = awaiting instructions");
+  EXPECT_EQ(gui.repaints, 1);
+  // The controls are gone with the window; the layout used the measured width.
+  const ControlRow field = row(mainWindowControls(0, sourceWidth), kSourceField);
+  EXPECT_EQ(field.x, 47 + sourceWidth);
+}
+
+TEST_F(MainWindowTest, CreationFailuresReturnTheGuiError) {
+  for (const char* part : {"window", "tooltips", "menu", "status bar"}) {
+    gui.failing = {part};
+    EXPECT_EQ(run(), language::kErrorsGuiProblem) << part;
+  }
+}
+
+TEST_F(MainWindowTest, CatalogueFailureEndsBeforeTheLoop) {
+  files.addFile("/pb/PureLibraries/Broken", "");
+  gui.events = {menuItem(kMenuAbout)};
+  EXPECT_EQ(run(), language::kErrorsFunctionLists);
+  EXPECT_EQ(gui.events.size(), 1u);
+  EXPECT_EQ(gui.statusFields[0], "Status = initialising compiler environment.");
+}
+
+TEST_F(MainWindowTest, ParameterNamingANonEmptyFileFillsSourceAndTree) {
+  std::string source;
+  std::string tree;
+  gui.events = {click(kThreadsafeBox)};
+  gui.beforeEvent = [&](const GuiEvent&) {
+    source = gui.text(kSourceField);
+    tree = gui.folderTreePath(kDestinationTree);
+  };
+  run("\"/src/my demo.pb\" other");
+  EXPECT_EQ(source, "/src/my demo.pb");
+  EXPECT_EQ(tree, "/src/");
+
+  for (const char* ignored : {"/src/empty.pb", "/src/missing.pb", "/src"}) {
+    source = "unset";
+    gui.events = {click(kThreadsafeBox)};
+    run(ignored);
+    EXPECT_EQ(source, "") << ignored;
+  }
+}
+
+TEST_F(MainWindowTest, BrowseTakesOnlyNonEmptyFiles) {
+  gui.dialogAnswer = "/src/empty.pb";
+  gui.events = {click(kBrowseButton)};
+  std::string source = "unset";
+  gui.beforeEvent = [&](const GuiEvent&) { source = gui.text(kSourceField); };
+  gui.events.push_back(click(kThreadsafeBox));
+  run();
+  ASSERT_EQ(gui.dialogs.size(), 1u);
+  EXPECT_EQ(gui.dialogs[0], "Choose a file to open...|Purebasic file (*.pb, *.pbi) | *.pb;*.pbi");
+  EXPECT_EQ(source, "");
+
+  gui.dialogAnswer = "/src/my demo.pb";
+  gui.events = {click(kBrowseButton), click(kThreadsafeBox)};
+  run();
+  EXPECT_EQ(source, "/src/my demo.pb");
+  EXPECT_EQ(gui.statusFields[0], "Status = awaiting instructions");
+}
+
+TEST_F(MainWindowTest, UnusableSourcesAreReportedAndCleared) {
+  EXPECT_EQ(runWith("   ", {click(kCheckButton)}), 0);
+  EXPECT_TRUE(gui.messages.empty());
+  EXPECT_TRUE(launcher.started.empty());
+
+  runWith(" /src ", {click(kConvertButton), click(kThreadsafeBox)});
+  EXPECT_EQ(gui.messages.back(), "Error!|Invalid file.\n(/src)");
+  EXPECT_EQ(laterSources, std::vector<std::string>{""});
+  EXPECT_EQ(gui.focusedControl, kSourceField);
+
+  runWith("/src/gone.pb", {click(kCheckButton)});
+  EXPECT_EQ(gui.messages.back(), "Error!|File not found.\n(/src/gone.pb)");
+  EXPECT_TRUE(launcher.started.empty());
+}
+
+TEST_F(MainWindowTest, CheckRunsTheCompilerWithTheTickedOptions) {
+  launcher.scripts.push_back({"no error", "", 0});
+  runWith("  /src/my demo.pb ", {click(kCheckButton)}, {kThreadsafeBox, kInlineAsmBox});
+  ASSERT_EQ(launcher.started.size(), 1u);
+  const std::string& line = launcher.started[0].commandLine;
+  EXPECT_NE(line.find("\"/src/my demo.pb\""), std::string::npos) << line;
+  EXPECT_NE(line.find("/THREAD"), std::string::npos);
+  EXPECT_NE(line.find("/INLINEASM"), std::string::npos);
+  EXPECT_EQ(line.find("/UNICODE"), std::string::npos);
+  EXPECT_EQ(launcher.started[0].workingFolder, "/tmp/brisko-test/");
+  EXPECT_EQ(gui.messages.back(), "brisko (PB --> .obj)|The compiler reported no errors.");
+  EXPECT_EQ(gui.statusFields[0], "Status = awaiting instructions");
+}
+
+TEST_F(MainWindowTest, ConvertLocksTheWindowAndWritesBelowTheTreesFolder) {
+  bool lockedDuringRun = false;
+  launcher.onStart = [&](const testing::StartedProcess&) {
+    lockedDuringRun = !gui.windowEnabled[kMainWindow] && !gui.control(1).enabled &&
+                      !gui.control(kExportGlobalsBox).enabled;
+  };
+  launcher.scripts.push_back({"", "", 0, false});
+  gui.events = {click(kConvertButton)};
+  gui.beforeEvent = [&](const GuiEvent&) {
+    gui.control(kSourceField).text = "/src/my demo.pb";
+    gui.control(kDestinationTree).text = "/dest/";
+    gui.control(kOutputFormatList).selected = 1;
+  };
+  run();
+  EXPECT_TRUE(lockedDuringRun);
+  EXPECT_TRUE(files.isFolder("/dest/Bin"));
+  EXPECT_TRUE(gui.windowEnabled[kMainWindow]);
+  EXPECT_EQ(gui.statusFields[0], "Status = awaiting instructions");
+}
+
+TEST_F(MainWindowTest, ConvertWithoutAFormatRunsNothing) {
+  gui.events = {click(kConvertButton)};
+  gui.beforeEvent = [&](const GuiEvent&) {
+    gui.control(kSourceField).text = "/src/my demo.pb";
+    gui.control(kOutputFormatList).selected = -1;
+  };
+  run();
+  EXPECT_TRUE(launcher.started.empty());
+  EXPECT_FALSE(files.exists("/src/Bin"));
+}
+
+TEST_F(MainWindowTest, ExistingAsmGreysFormatAndExportGlobalsUntilCleared) {
+  bool greyed = false;
+  bool restored = false;
+  int step = 0;
+  gui.events = {click(kUseExistingAsmBox), click(kUseExistingAsmBox), click(kThreadsafeBox)};
+  gui.beforeEvent = [&](const GuiEvent&) {
+    ++step;
+    if (step == 1) gui.control(kUseExistingAsmBox).checked = true;
+    if (step == 2) {
+      greyed = !gui.control(kOutputFormatList).enabled && !gui.control(kExportGlobalsBox).enabled;
+      gui.control(kUseExistingAsmBox).checked = false;
+    }
+    if (step == 3) {
+      restored = gui.control(kOutputFormatList).enabled && gui.control(kExportGlobalsBox).enabled;
+    }
+  };
+  run();
+  EXPECT_TRUE(greyed);
+  EXPECT_TRUE(restored);
+}
+
+TEST_F(MainWindowTest, WindowServicesActOnTheMainWindow) {
+  MainWindow window(platform(), feedback, paths);
+  gui.openWindow({kMainWindow, 552, 590, "", -1});
+  gui.createStatusBar(kMainWindow, {252, 300});
+  for (int control : {1, 11, 17, 20}) gui.createControl(kMainWindow, {control, {}, 0, 0, 0, 0, ""});
+  window.lockWindow();
+  EXPECT_FALSE(gui.windowEnabled[kMainWindow]);
+  EXPECT_FALSE(gui.control(20).enabled);
+  window.unlockWindow();
+  EXPECT_TRUE(gui.windowEnabled[kMainWindow]);
+  EXPECT_TRUE(gui.control(1).enabled && gui.control(11).enabled && gui.control(20).enabled);
+  window.refreshDestinationView();
+  window.pollEvents();
+  EXPECT_EQ(gui.treeRefreshes, 1);
+  EXPECT_EQ(gui.polls, 1);
+
+  feedback.setStatusDetail("Scanning Gadget");
+  EXPECT_EQ(gui.statusFields[1], "Scanning Gadget");
+  feedback.setStatus(language::kStatusbarCompilingSource);
+  EXPECT_EQ(gui.statusFields[0], "Status = compiling the selected source file.");
+  EXPECT_EQ(gui.statusFields[1], "");
+}
+
+TEST_F(MainWindowTest, MenuRegistersOpensAboutAndQuits) {
+  command.command = R"("/pb/PureBasic.exe" "%1" "" "" "/pb/Tools.prefs")";
+  std::vector<std::string> aboutLines;
+  int aboutOwner = -2;
+  gui.events = {menuItem(kMenuRegisterIdeTool),
+                menuItem(kMenuAbout),
+                click(kOkayButton, 1),
+                menuItem(kMenuAbout),
+                closeBox(kAboutWindow),
+                menuItem(kMenuAbout),
+                menuItem(kMenuQuit),
+                click(kThreadsafeBox)};
+  int seen = 0;
+  gui.beforeEvent = [&](const GuiEvent&) {
+    ++seen;
+    if (seen == 3) {
+      aboutLines = gui.control(kAboutText).lines;
+      aboutOwner = gui.windows[kAboutWindow].owner;
+    }
+    // Okay and the close box each close the about window, and the loop goes on.
+    if (seen == 4 || seen == 6) {
+      EXPECT_FALSE(gui.isWindowOpen(kAboutWindow)) << seen;
+    }
+  };
+  EXPECT_EQ(run(), 0);
+  EXPECT_EQ(gui.events.size(), 1u) << "Quit ends the loop";
+  EXPECT_NE(files.readFile("/pb/Tools.prefs").value_or("").find("Command = /opt/brisko/bin/brisko"),
+            std::string::npos);
+  EXPECT_EQ(aboutOwner, kMainWindow);
+  ASSERT_GE(aboutLines.size(), 7u);
+  EXPECT_EQ(aboutLines[0], "*brisko version 2.0 Beta 1");
+  EXPECT_EQ(aboutLines[1], "(.pb / pbi --> .obj / .lib)");
+  EXPECT_EQ(aboutLines[4], "2008");
+  EXPECT_EQ(aboutLines.back().find('\r'), std::string::npos);
+}
+
+TEST_F(MainWindowTest, ClosingTheMainWindowEndsEvenWithAboutOpen) {
+  gui.events = {menuItem(kMenuAbout), closeBox(kMainWindow), click(kThreadsafeBox)};
+  EXPECT_EQ(run(), 0);
+  EXPECT_EQ(gui.events.size(), 1u);
+  EXPECT_TRUE(gui.windows.empty());
+}
+
+class WindowProgramTest : public MainWindowTest {
+ protected:
+  WindowProgramTest() {
+    for (const char* tool : {"PBcompiler.exe", "fasm.exe", "polib.exe"}) {
+      files.addFile(std::string("/pb/compilers/") + tool, "MZ");
+    }
+    command.command = R"("/pb/PureBasic.exe" "%1")";
+  }
+  int runProgram() { return runWindowProgram({platform(), temp}, ""); }
+  testing::FixedTempFolder temp;
+};
+
+TEST_F(WindowProgramTest, FatalStartsAreShownAndStillExitWithZero) {
+  gui.iconAvailable = false;
+  EXPECT_EQ(runProgram(), 0);
+  ASSERT_EQ(gui.messages.size(), 1u);
+  EXPECT_EQ(gui.messages[0],
+            "Error!|There was a problem initialising the program.\n\nTerminating brisko.");
+  EXPECT_TRUE(gui.creationOrder.empty());
+
+  gui.iconAvailable = true;
+  gui.failing = {"menu"};
+  EXPECT_EQ(runProgram(), 0);
+  EXPECT_EQ(gui.messages.back(),
+            "Error!|There was a problem initialising the GUI.\n\nTerminating brisko.");
+
+  gui.failing.clear();
+  EXPECT_EQ(runProgram(), 0);
+  EXPECT_EQ(gui.messages.size(), 2u);
+}
+
+}  // namespace
+}  // namespace brisko::ui
