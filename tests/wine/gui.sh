@@ -19,25 +19,8 @@ brisko="$build/bin/brisko.exe"
 driver="$build/bin/gui_driver.exe"
 standin="$build/purebasic"
 
-find_program() {
-  local name
-  for name in "$@"; do
-    if command -v "$name" >/dev/null 2>&1; then
-      command -v "$name"
-      return 0
-    fi
-    if [ -x "/usr/lib/wine/$name" ]; then
-      echo "/usr/lib/wine/$name"
-      return 0
-    fi
-  done
-  return 1
-}
-wine=$(find_program wine64 wine) || {
-  echo "gui: wine is not installed (Debian package wine64)" >&2
-  exit 2
-}
-wineserver=$(find_program wineserver64 wineserver) || wineserver=""
+source "$repo/tests/wine/common.sh"
+wine_find gui
 for file in "$brisko" "$driver" "$standin/compilers/PBcompiler.exe"; do
   if [ ! -f "$file" ]; then
     echo "gui: $file does not exist; build the mingw preset first" >&2
@@ -71,9 +54,7 @@ elif [ -z "${DISPLAY:-}" ]; then
 fi
 
 work=$(mktemp -d /tmp/brisko-wine-gui-XXXXXX)
-export WINEPREFIX="$work/prefix"
-export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml="  # no Mono or Gecko installer prompts
+wine_prefix "$work"
 cleanup() {
   [ -n "$wineserver" ] && "$wineserver" -k >/dev/null 2>&1
   [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
@@ -81,25 +62,6 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# The Windows form of a path: wine shows the Unix root as drive Z:.
-winpath() {
-  local path=$1
-  printf 'Z:%s' "${path//\//\\}"
-}
-
-passed=0
-failed=0
-pass() {
-  passed=$((passed + 1))
-  echo "ok   $1"
-}
-fail() {
-  failed=$((failed + 1))
-  echo "FAIL $1"
-  shift
-  local line
-  for line in "$@"; do echo "     $line"; done
-}
 
 echo "wine: $wine, prefix $WINEPREFIX, display $DISPLAY"
 "$wine" wineboot --init >/dev/null 2>&1

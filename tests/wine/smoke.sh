@@ -16,59 +16,21 @@ repo=$(cd "$(dirname "$0")/../.." && pwd)
 brisko="$build/bin/brisko-cli.exe"
 platform_test="$build/bin/win32_platform_test.exe"
 
-find_program() {
-  local name
-  for name in "$@"; do
-    if command -v "$name" >/dev/null 2>&1; then
-      command -v "$name"
-      return 0
-    fi
-    if [ -x "/usr/lib/wine/$name" ]; then
-      echo "/usr/lib/wine/$name"
-      return 0
-    fi
-  done
-  return 1
-}
-wine=$(find_program wine64 wine) || {
-  echo "smoke: wine is not installed (Debian package wine64)" >&2
-  exit 2
-}
-wineserver=$(find_program wineserver64 wineserver) || wineserver=""
+source "$repo/tests/wine/common.sh"
+wine_find smoke
 if [ ! -f "$brisko" ]; then
   echo "smoke: $brisko does not exist; build the mingw preset first" >&2
   exit 2
 fi
 
 work=$(mktemp -d /tmp/brisko-wine-smoke-XXXXXX)
-export WINEPREFIX="$work/prefix"
-export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml="  # no Mono or Gecko installer prompts
+wine_prefix "$work"
 cleanup() {
   [ -n "$wineserver" ] && "$wineserver" -k >/dev/null 2>&1
   rm -rf "$work"
 }
 trap cleanup EXIT
 
-# The Windows form of a path: wine shows the Unix root as drive Z:.
-winpath() {
-  local path=$1
-  printf 'Z:%s' "${path//\//\\}"
-}
-
-passed=0
-failed=0
-pass() {
-  passed=$((passed + 1))
-  echo "ok   $1"
-}
-fail() {
-  failed=$((failed + 1))
-  echo "FAIL $1"
-  shift
-  local line
-  for line in "$@"; do echo "     $line"; done
-}
 
 # run PROGRAM ARGS...: sets status, out and err (line ends as on Unix).
 run() {
