@@ -89,6 +89,11 @@ bool storeSource(platform::OutputFile& file, std::string_view utf8, const Listin
   return file.close() && ok;
 }
 
+std::string sourceBytes(std::string utf8, const Listing& listing) {
+  if (listing.encoding() == TextEncoding::ansi && listing.asciiOnly()) return utf8;
+  return encodeSource(utf8, listing.encoding());
+}
+
 std::string formatDate(const platform::LocalTime& time) {
   char text[32];
   std::snprintf(text, sizeof text, "%02d:%02d:%04d", time.day, time.month, time.year);

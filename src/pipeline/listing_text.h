@@ -139,6 +139,9 @@ std::string formatTime(const platform::LocalTime& time);
 // Stores a whole generated source with one write into a file already created. False when
 // the bytes could not all be stored.
 bool storeSource(platform::OutputFile& file, std::string_view utf8, const Listing& listing);
+// The bytes of a generated source in the listing's encoding; the text itself when it needs no
+// conversion.
+std::string sourceBytes(std::string utf8, const Listing& listing);
 
 // Drops the last character (a whole UTF-8 sequence) of a text.
 std::string_view withoutLastCharacter(std::string_view text);

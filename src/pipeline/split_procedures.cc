@@ -1,6 +1,7 @@
 #include "pipeline/split_procedures.h"
 
 #include <cstdint>
+#include <deque>
 #include <optional>
 #include <vector>
 
@@ -8,6 +9,7 @@
 #include "pipeline/listing_text.h"
 #include "pipeline/split_tokens.h"
 #include "pipeline/symbol_names.h"
+#include "platform/background_writer.h"
 #include "platform/paths.h"
 
 namespace brisko::pipeline {
@@ -38,42 +40,76 @@ class Splitter {
       if (!isProcedureKind(record.kind)) continue;
       if (const int result = writeProcedure(record)) return result;
     }
-    if (!library_) return writeLinkSource();
-    return 0;
+    if (!library_) {
+      if (const int result = writeLinkSource()) return result;
+    }
+    return collectAll();
   }
 
  private:
   enum class Outcome { written, listingEnded };
 
-  // Creates the file, fills it with build(), stores it; reports and returns the code of a
-  // failure. The pending log line is ended either way.
+  // Fills a source with build() and hands it to the writer, which stores it while the next
+  // sources are built. Outcomes are collected in the order of the sources, and only then is a
+  // source's log line written, so the log and the failure reported are those of a run that
+  // stores each source at once: the first source that cannot be stored gives 14, and sources
+  // after it are deleted again. Reports and returns the code of a failure.
   template <typename Build>
-  int writeSource(const std::string& name, Build build) {
+  int writeSource(const std::string& name, bool linkSource, Build build) {
     const std::string path = conversion_.sourceFolder() + name;
     feedback_.setStatusDetail(std::string("Source") + platform::kPathSeparator + name);
-    auto file = files_.createFile(path);
-    if (!file) return conversion_.failWith(language::kErrorsCreatingFileError, path);
     SourceText& out = out_;
     out.clear();
     out.append(header_);
     if (build(out) == Outcome::listingEnded) {
-      file->close();
-      files_.deleteFile(path);
+      if (const int result = collectAll()) return result;
+      startLogLine(name, linkSource);
       return conversion_.failWith(language::kErrorsInvalidFile, conversion_.asmListingPath);
     }
-    if (!storeSource(*file, out.text(), listing_)) {
-      files_.deleteFile(path);
-      return conversion_.failWith(language::kErrorsCreatingFileError, path);
+    if (writer_.full()) {
+      if (const int result = collectOldest()) return result;
+    }
+    std::string bytes = sourceBytes(std::move(out.raw()), listing_);
+    out.raw() = writer_.takeBuffer();
+    writer_.store(path, std::move(bytes));
+    inFlight_.push_back({path, name, linkSource});
+    return 0;
+  }
+
+  void startLogLine(const std::string& name, bool linkSource) {
+    if (linkSource) {
+      conversion_.logProgress(language::kObjectCreatingMainASMFile, name);
+      return;
+    }
+    if (app::LogSink* log = conversion_.log()) log->write("   ");
+    conversion_.logProgress(language::kObjectCreatingSourceFile, name);
+  }
+
+  // The outcome of the oldest source in flight, logged; 14 when it could not be stored.
+  int collectOldest() {
+    const InFlight source = std::move(inFlight_.front());
+    inFlight_.pop_front();
+    const bool stored = writer_.collectOldest();
+    startLogLine(source.name, source.linkSource);
+    if (!stored) {
+      writer_.discardAll();
+      inFlight_.clear();
+      return conversion_.failWith(language::kErrorsCreatingFileError, source.path);
     }
     conversion_.logOutcome(true);
     return 0;
   }
 
+  int collectAll() {
+    while (!inFlight_.empty()) {
+      if (const int result = collectOldest()) return result;
+    }
+    return 0;
+  }
+
   int writeProcedure(const SymbolRecord& procedure) {
     const std::string name = procedure.outputName + ".asm";
-    if (app::LogSink* log = conversion_.log()) log->write("   ");
-    conversion_.logProgress(language::kObjectCreatingSourceFile, name);
-    return writeSource(name, [&](SourceText& out) {
+    return writeSource(name, false, [&](SourceText& out) {
       const std::string label = procedure.asmName + ":";
       std::string_view line;
       do {
@@ -150,8 +186,7 @@ class Splitter {
     feedback_.setStatus(language::kStatusbarCreatingMainASMFile);
     const std::string& base = conversion_.sourceBaseName;
     const std::string name = base + "_briskoLinkFile.asm";
-    conversion_.logProgress(language::kObjectCreatingMainASMFile, name);
-    return writeSource(name, [&](SourceText& out) {
+    return writeSource(name, true, [&](SourceText& out) {
       out.line("format MS COFF");
       out.line("");
       int pendingExterns = 0;
@@ -190,7 +225,14 @@ class Splitter {
   const bool library_;
   // One reading of the clock dates every source of the run.
   const std::string header_;
-  SourceText out_;  // the source being built; its memory serves every source of the run
+  SourceText out_;  // the source being built; its memory and the writer's take turns
+  platform::BackgroundWriter writer_{files_};
+  struct InFlight {
+    std::string path;
+    std::string name;
+    bool linkSource;
+  };
+  std::deque<InFlight> inFlight_;  // the sources handed to the writer, oldest first
   std::vector<const SymbolRecord*> externs_;
   // Per record, the last procedure (by number) whose extern list took it.
   std::vector<std::uint32_t> usedIn_;

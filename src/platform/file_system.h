@@ -52,6 +52,10 @@ class FileSystem {
 
   // Convenience: create a file and write all bytes to it.
   bool writeFile(const std::string& path, std::string_view bytes);
+
+  // Whether files may be created, written and deleted from a second thread while the first
+  // goes on reading (true for the real file systems, which keep no state of their own).
+  virtual bool allowsWritesFromAnotherThread() const { return false; }
 };
 
 }  // namespace brisko::platform

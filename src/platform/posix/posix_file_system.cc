@@ -52,6 +52,8 @@ class PosixOutputFile : public OutputFile {
 
 class PosixFileSystem : public FileSystem {
  public:
+  bool allowsWritesFromAnotherThread() const override { return true; }
+
   bool exists(const std::string& path) const override {
     struct stat st {};
     return !path.empty() && ::stat(path.c_str(), &st) == 0;

@@ -71,6 +71,8 @@ class Win32OutputFile : public OutputFile {
 
 class Win32FileSystem : public FileSystem {
  public:
+  bool allowsWritesFromAnotherThread() const override { return true; }
+
   bool exists(const std::string& path) const override { return attributesOf(path).has_value(); }
 
   bool isFolder(const std::string& path) const override {

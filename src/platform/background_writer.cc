@@ -1,0 +1,226 @@
+#include "platform/background_writer.h"
+
+#include <atomic>
+#include <chrono>
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+#endif
+
+namespace brisko::platform {
+namespace {
+
+// Creates, writes and closes one file; deletes it again when it could not be stored whole.
+bool storeFile(FileSystem& files, const std::string& path, const std::string& bytes) {
+  std::unique_ptr<OutputFile> file = files.createFile(path);
+  if (!file) return false;
+  const bool written = file->write(bytes);
+  const bool closed = file->close();
+  file.reset();
+  if (written && closed) return true;
+  files.deleteFile(path);
+  return false;
+}
+
+void pause() {
+#if defined(__x86_64__) || defined(__i386__)
+  __builtin_ia32_pause();
+#endif
+}
+
+// Waits up to about 100 microseconds for done() to hold, without giving up the processor: the
+// other side usually needs only a few microseconds, far less than a sleep and a wake-up cost.
+template <typename Done>
+bool spinUntil(Done done) {
+  const auto start = std::chrono::steady_clock::now();
+  for (int round = 0;; ++round) {
+    if (done()) return true;
+    pause();
+    if ((round & 63) == 63 &&
+        std::chrono::steady_clock::now() - start > std::chrono::microseconds(100)) {
+      return false;
+    }
+  }
+}
+
+#ifdef _WIN32
+class Lock {
+ public:
+  void lock() { AcquireSRWLockExclusive(&lock_); }
+  void unlock() { ReleaseSRWLockExclusive(&lock_); }
+  SRWLOCK* native() { return &lock_; }
+
+ private:
+  SRWLOCK lock_ = SRWLOCK_INIT;
+};
+class Wakeup {
+ public:
+  void wait(Lock& lock) { SleepConditionVariableSRW(&condition_, lock.native(), INFINITE, 0); }
+  void notify() { WakeAllConditionVariable(&condition_); }
+
+ private:
+  CONDITION_VARIABLE condition_ = CONDITION_VARIABLE_INIT;
+};
+#else
+class Lock {
+ public:
+  void lock() { mutex_.lock(); }
+  void unlock() { mutex_.unlock(); }
+  std::mutex& native() { return mutex_; }
+
+ private:
+  std::mutex mutex_;
+};
+class Wakeup {
+ public:
+  void wait(Lock& lock) {
+    std::unique_lock<std::mutex> held(lock.native(), std::adopt_lock);
+    condition_.wait(held);
+    held.release();
+  }
+  void notify() { condition_.notify_all(); }
+
+ private:
+  std::condition_variable condition_;
+};
+#endif
+
+}  // namespace
+
+// The thread that stores the files. The caller fills a job's slot and then counts it as
+// handed over; the worker stores it and then counts it as done. Each side spins briefly
+// before it sleeps when it has to wait for the other.
+struct BackgroundWriter::Worker {
+  Worker(FileSystem& files_, Job* jobs_, std::size_t depth_)
+      : files(files_), jobs(jobs_), depth(depth_) {
+#ifdef _WIN32
+    thread = CreateThread(nullptr, 0, &Worker::entry, this, 0, nullptr);
+#else
+    thread = std::thread([this] { run(); });
+#endif
+  }
+
+  bool started() const {
+#ifdef _WIN32
+    return thread != nullptr;
+#else
+    return thread.joinable();
+#endif
+  }
+
+  // Stores what was handed over, then ends.
+  ~Worker() {
+    update(stop, std::size_t{1});
+#ifdef _WIN32
+    if (thread != nullptr) {
+      WaitForSingleObject(thread, INFINITE);
+      CloseHandle(thread);
+    }
+#else
+    if (thread.joinable()) thread.join();
+#endif
+  }
+
+  void update(std::atomic<std::size_t>& counter, std::size_t value) {
+    lock.lock();
+    counter.store(value, std::memory_order_release);
+    lock.unlock();
+    wakeup.notify();
+  }
+
+  template <typename Reached>
+  void await(Reached reached) {
+    if (spinUntil(reached)) return;
+    lock.lock();
+    while (!reached()) wakeup.wait(lock);
+    lock.unlock();
+  }
+
+  void run() {
+    std::size_t next = 0;
+    for (;;) {
+      await([&] {
+        return handedOver.load(std::memory_order_acquire) > next ||
+               stop.load(std::memory_order_acquire) != 0;
+      });
+      if (handedOver.load(std::memory_order_acquire) == next) return;  // stopped, all stored
+      Job& job = jobs[next % depth];
+      job.stored = storeFile(files, job.path, job.bytes);
+      update(done, ++next);
+    }
+  }
+
+#ifdef _WIN32
+  static DWORD WINAPI entry(void* self) {
+    static_cast<Worker*>(self)->run();
+    return 0;
+  }
+  HANDLE thread = nullptr;
+#else
+  std::thread thread;
+#endif
+
+  FileSystem& files;
+  Job* jobs;
+  std::size_t depth;
+  std::atomic<std::size_t> handedOver{0};
+  std::atomic<std::size_t> done{0};
+  std::atomic<std::size_t> stop{0};
+  Lock lock;
+  Wakeup wakeup;
+};
+
+BackgroundWriter::BackgroundWriter(FileSystem& files, std::size_t depth)
+    : files_(files), depth_(depth == 0 ? 1 : depth), jobs_(new Job[depth_]) {
+  if (files.allowsWritesFromAnotherThread()) {
+    worker_ = std::make_unique<Worker>(files, jobs_.get(), depth_);
+    if (!worker_->started()) worker_.reset();
+  }
+}
+
+BackgroundWriter::~BackgroundWriter() {
+  worker_.reset();
+}
+
+void BackgroundWriter::store(std::string path, std::string bytes) {
+  Job& job = jobs_[handedOver_ % depth_];
+  job.path = std::move(path);
+  job.bytes = std::move(bytes);
+  ++handedOver_;
+  if (worker_) {
+    worker_->update(worker_->handedOver, handedOver_);
+  } else {
+    job.stored = storeFile(files_, job.path, job.bytes);
+  }
+}
+
+bool BackgroundWriter::collectOldest() {
+  if (worker_) {
+    const std::size_t wanted = collected_ + 1;
+    worker_->await([&] { return worker_->done.load(std::memory_order_acquire) >= wanted; });
+  }
+  Job& job = jobs_[collected_ % depth_];
+  ++collected_;
+  spare_ = std::move(job.bytes);
+  return job.stored;
+}
+
+void BackgroundWriter::discardAll() {
+  while (inFlight() > 0) {
+    const std::string path = jobs_[collected_ % depth_].path;
+    if (collectOldest()) files_.deleteFile(path);
+  }
+}
+
+std::string BackgroundWriter::takeBuffer() {
+  std::string buffer = std::move(spare_);
+  spare_ = std::string();
+  buffer.clear();
+  return buffer;
+}
+
+}  // namespace brisko::platform
