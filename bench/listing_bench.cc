@@ -416,7 +416,7 @@ struct Measurement {
   double ratio() const { return stages / floor; }
 };
 
-constexpr int kRuns = 3;
+constexpr int kRuns = 5;
 
 // Measures one listing and output format. Every timed step writes into folders of its own, and
 // nothing is deleted until all sizes are measured: how fast a file system creates files can
