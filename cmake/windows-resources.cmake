@@ -13,27 +13,17 @@ set(BRISKO_ART_FOLDER ${CMAKE_BINARY_DIR}/art)
 set(brisko_art_outputs ${BRISKO_ART_FOLDER}/brisko.ico ${BRISKO_ART_FOLDER}/logo.bmp)
 
 if(NOT TARGET brisko_art)
-  set(art_source ${BRISKO_RESOURCE_FOLDER}/make_art.cc)
-  if(CMAKE_CROSSCOMPILING)
-    find_program(BRISKO_HOST_CXX NAMES c++ g++ clang++ REQUIRED)
-    set(art_program ${BRISKO_ART_FOLDER}/host/make_art)
-    add_custom_command(
-      OUTPUT ${art_program}
-      COMMAND ${CMAKE_COMMAND} -E make_directory ${BRISKO_ART_FOLDER}/host
-      COMMAND ${BRISKO_HOST_CXX} -std=c++20 -O1 ${art_source} -o ${art_program}
-      DEPENDS ${art_source}
-      COMMENT "Building the artwork generator for the build machine")
-    set(art_depends ${art_program})
-  else()
-    add_executable(brisko_make_art ${art_source})
-    set(art_program $<TARGET_FILE:brisko_make_art>)
-    set(art_depends brisko_make_art)
+  include(${PROJECT_SOURCE_DIR}/cmake/build-machine-program.cmake)
+  if(NOT CMAKE_CROSSCOMPILING)
+    add_executable(brisko_make_art ${BRISKO_RESOURCE_FOLDER}/make_art.cc)
   endif()
+  brisko_build_machine_program(art_program TARGET brisko_make_art
+                               SOURCES ${BRISKO_RESOURCE_FOLDER}/make_art.cc)
   add_custom_command(
     OUTPUT ${brisko_art_outputs}
     COMMAND ${CMAKE_COMMAND} -E make_directory ${BRISKO_ART_FOLDER}
     COMMAND ${art_program} ${BRISKO_ART_FOLDER}
-    DEPENDS ${art_depends}
+    DEPENDS ${art_program_DEPENDS}
     COMMENT "Drawing the icon and the logo")
   add_custom_target(brisko_art DEPENDS ${brisko_art_outputs})
 endif()

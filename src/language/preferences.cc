@@ -52,6 +52,18 @@ void PreferenceGroup::set(std::string_view key, std::string value) {
   lines.push_back({PreferenceLine::Kind::kKey, std::string(key), std::move(value)});
 }
 
+std::string encodeText(std::string_view utf8, TextEncoding encoding) {
+  switch (encoding) {
+    case TextEncoding::kUtf8:
+      return std::string(utf8);
+    case TextEncoding::kUtf16Le:
+      return platform::utf8ToUtf16le(utf8);
+    case TextEncoding::kAnsi:
+      break;
+  }
+  return platform::utf8ToAnsi(utf8);
+}
+
 Preferences Preferences::parse(std::string_view bytes) {
   Preferences result;
   std::string text;
@@ -113,11 +125,11 @@ std::string Preferences::write() const {
     case TextEncoding::kUtf8:
       return std::string(kUtf8Mark) + text;
     case TextEncoding::kUtf16Le:
-      return std::string(kUtf16LeMark) + platform::utf8ToUtf16le(text);
+      return std::string(kUtf16LeMark) + encodeText(text, encoding_);
     case TextEncoding::kAnsi:
       break;
   }
-  return platform::utf8ToAnsi(text);
+  return encodeText(text, encoding_);
 }
 
 std::vector<const PreferenceGroup*> Preferences::namedGroups() const {

@@ -42,6 +42,9 @@ struct PreferenceGroup {
   void set(std::string_view key, std::string value);
 };
 
+// UTF-8 text in an encoding, without a byte-order mark.
+std::string encodeText(std::string_view utf8, TextEncoding encoding);
+
 class Preferences {
  public:
   // Reads a file's bytes. The byte-order mark decides the encoding: EF BB BF is UTF-8, FF FE

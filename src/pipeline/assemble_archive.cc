@@ -50,8 +50,7 @@ int archive(Conversion& conversion) {
   const std::string builtLibrary = conversion.sourceFolder() + base + ".lib";
 
   conversion.logProgress(language::kObjectCreatingCOFFfile,
-                         std::string("..") + platform::kPathSeparator + "Bin" +
-                             platform::kPathSeparator + base + ".lib");
+                         Conversion::binPathFromLogs(base + ".lib"));
   ProgramRunner runner(services.processes);
   auto polib =
       runner.start(services.paths.polibPath, "*.obj /out:\"" + builtLibrary + "\"",
@@ -110,8 +109,7 @@ std::unique_ptr<RunningProgram> startFasm(Conversion& conversion, ProgramRunner&
 // The log line of an ended run; a failure is shown as well. Returns 0, 7 or 61.
 int reportAssembly(Conversion& conversion, const Assembly& assembly) {
   conversion.logProgress(language::kObjectCreatingCOFFfile,
-                         std::string("..") + platform::kPathSeparator + "Bin" +
-                             platform::kPathSeparator + assembly.objectName);
+                         Conversion::binPathFromLogs(assembly.objectName));
   conversion.logOutcome(!assembly.failed());
   if (assembly.startFailed) {
     return conversion.services.feedback.reportError(language::kErrorsFasmProblem, false);

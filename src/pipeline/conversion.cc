@@ -91,6 +91,15 @@ std::string Conversion::binFolder() const {
   return destination + "Bin" + platform::kPathSeparator;
 }
 
+std::string Conversion::binPathFromLogs(std::string_view name) {
+  std::string path = "..";
+  path += platform::kPathSeparator;
+  path += "Bin";
+  path += platform::kPathSeparator;
+  path += name;
+  return path;
+}
+
 void Conversion::logProgress(int textIndex, std::string_view name) {
   if (app::LogSink* sink = log()) {
     std::string line = text(textIndex);

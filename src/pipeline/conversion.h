@@ -133,6 +133,8 @@ struct Conversion {
   // destination + "Source" / "Bin" + separator.
   std::string sourceFolder() const;
   std::string binFolder() const;
+  // A file of Bin/ as the log names it, relative to Logs/: "../Bin/" + name.
+  static std::string binPathFromLogs(std::string_view name);
 
   const std::string& text(int index) const { return services.feedback.text(index); }
   void poll() { services.window.pollEvents(); }

@@ -78,19 +78,24 @@ std::string encodeSource(std::string_view utf8, TextEncoding encoding) {
   return platform::utf8ToAnsi(utf8);
 }
 
+namespace {
+
+// Sources are made of the listing's text and ASCII lines of their own, so the sources of an
+// ASCII-only ANSI listing are stored as they are built.
+bool storedAsBuilt(const Listing& listing) {
+  return listing.encoding() == TextEncoding::ansi && listing.asciiOnly();
+}
+
+}  // namespace
+
 bool storeSource(platform::OutputFile& file, std::string_view utf8, const Listing& listing) {
-  // Sources are made of the listing's text and ASCII lines of their own.
-  bool ok;
-  if (listing.encoding() == TextEncoding::ansi && listing.asciiOnly()) {
-    ok = file.write(utf8);
-  } else {
-    ok = file.write(encodeSource(utf8, listing.encoding()));
-  }
+  const bool ok = storedAsBuilt(listing) ? file.write(utf8)
+                                         : file.write(encodeSource(utf8, listing.encoding()));
   return file.close() && ok;
 }
 
 std::string sourceBytes(std::string utf8, const Listing& listing) {
-  if (listing.encoding() == TextEncoding::ansi && listing.asciiOnly()) return utf8;
+  if (storedAsBuilt(listing)) return utf8;
   return encodeSource(utf8, listing.encoding());
 }
 
@@ -107,7 +112,7 @@ std::string formatTime(const platform::LocalTime& time) {
 std::string headerBlock(const platform::LocalTime& now) {
   SourceText source;
   source.line(";Brisko generated asm file.");
-  source.line(";(https://brisko.example.org)");
+  source.line(kMakerAddressLine);
   source.line(";Date is " + formatDate(now));
   source.line(";Time is " + formatTime(now));
   source.line(";\\\\\\\\\\\\\\\\\\\\");

@@ -125,6 +125,9 @@ class SourceText {
 // FF FE mark; UTF-8 sources carry no mark, as FASM refuses a source that begins with one.
 std::string encodeSource(std::string_view utf8, TextEncoding encoding);
 
+// The comment line with the maker's address that opens generated sources and the wrapper.
+inline constexpr const char* kMakerAddressLine = ";(https://brisko.example.org)";
+
 // The block that opens every generated assembly source: the maker line, the maker's address,
 // the local date and time, a rule and an empty line.
 std::string headerBlock(const platform::LocalTime& now);

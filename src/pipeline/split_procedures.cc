@@ -26,7 +26,6 @@ class Splitter {
   Splitter(Conversion& conversion, const Listing& listing)
       : conversion_(conversion),
         feedback_(conversion.services.feedback),
-        files_(conversion.services.files),
         listing_(listing),
         cursor_(listing),
         library_(conversion.libraryOutput()),
@@ -219,14 +218,13 @@ class Splitter {
 
   Conversion& conversion_;
   app::Feedback& feedback_;
-  platform::FileSystem& files_;
   const Listing& listing_;
   ListingCursor cursor_;
   const bool library_;
   // One reading of the clock dates every source of the run.
   const std::string header_;
   SourceText out_;  // the source being built; its memory and the writer's take turns
-  platform::BackgroundWriter writer_{files_};
+  platform::BackgroundWriter writer_{conversion_.services.files};
   struct InFlight {
     std::string path;
     std::string name;

@@ -1,7 +1,5 @@
 #include "pipeline/write_wrapper.h"
 
-#include <cstdio>
-
 #include "language/text_ids.h"
 #include "platform/paths.h"
 
@@ -17,12 +15,6 @@ void cutAt(std::string_view& text, std::string_view marker) {
 std::string_view withoutTrailingDigits(std::string_view text) {
   while (!text.empty() && text.back() >= '0' && text.back() <= '9') text.remove_suffix(1);
   return text;
-}
-
-std::string twoDigits(int value) {
-  char buffer[16];
-  std::snprintf(buffer, sizeof buffer, "%02d", value);
-  return buffer;
 }
 
 // A library function of PureBasic: PB_ or _PB_ prefix, the thread and Unicode variants and the
@@ -56,29 +48,22 @@ std::string windowsCall(std::string_view name, const toolchain::LibraryCatalogue
   std::string line = "      " + std::string(name) + "_(";
   for (int i = 0; i < found->parameterCount; ++i) line += i == 0 ? "a" : ", a";
   line += ") ;";
-  const std::string& path = found->library->path;
-  const auto separator = path.find_last_of("\\/");
-  line += separator == std::string::npos ? path : path.substr(separator + 1);
+  line += platform::filePart(found->library->path);
   return line;
 }
 
 // Texts of names each followed by "," give one Import block each, the names trimmed.
-void appendImportBlocks(std::string& out, std::string_view names) {
+void appendImportBlocks(SourceText& out, std::string_view names) {
   if (names.find(',') == std::string_view::npos) return;
   std::size_t start = 0;
   for (std::size_t comma = names.find(','); comma != std::string_view::npos;
        comma = names.find(',', start)) {
-    out += "  Import \"";
-    out += app::trimSpaces(names.substr(start, comma - start));
-    out += "\"\r\n  EndImport\r\n";
+    out.line("  Import \"" + std::string(app::trimSpaces(names.substr(start, comma - start))) +
+             "\"");
+    out.line("  EndImport");
     start = comma + 1;
   }
-  out += "\r\n";
-}
-
-void appendLine(std::string& out, std::string_view line) {
-  out += line;
-  out += "\r\n";
+  out.line("");
 }
 
 std::string wrapperText(Conversion& conversion) {
@@ -86,28 +71,28 @@ std::string wrapperText(Conversion& conversion) {
   const std::string blockFile = base + (conversion.libraryOutput() ? ".lib" : ".obj");
   const platform::LocalTime now = conversion.services.clock.now();
 
-  std::string out = "\xEF\xBB\xBF";
-  appendLine(out, ";Brisko generated wrapper for " + base + ".obj");
-  appendLine(out, ";(https://brisko.example.org)");
-  appendLine(out, ";Date is " + twoDigits(now.day) + ":" + twoDigits(now.month) + ":" +
-                      std::to_string(now.year));
-  appendLine(out, ";Time is " + twoDigits(now.hour) + ":" + twoDigits(now.minute));
-  appendLine(out, ";");
-  appendLine(out, conversion.text(language::kPbwrapperManualAdjustments));
-  appendLine(out, ";" + std::string(48, '\\'));
-  appendLine(out, "");
+  SourceText out;
+  out.append("\xEF\xBB\xBF");
+  out.line(";Brisko generated wrapper for " + base + ".obj");
+  out.line(kMakerAddressLine);
+  out.line(";Date is " + formatDate(now));
+  out.line(";Time is " + formatTime(now));
+  out.line(";");
+  out.line(conversion.text(language::kPbwrapperManualAdjustments));
+  out.line(";" + std::string(48, '\\'));
+  out.line("");
 
   const auto appendBlock = [&](const char* keyword, auto belongs) {
     bool opened = false;
     for (const SymbolRecord& record : conversion.symbols) {
       if (!belongs(record.kind)) continue;
-      if (!opened) appendLine(out, std::string(keyword) + " \"" + blockFile + "\"");
+      if (!opened) out.line(std::string(keyword) + " \"" + blockFile + "\"");
       opened = true;
-      appendLine(out, "  " + record.declaration);
+      out.line("  " + record.declaration);
     }
     if (opened) {
-      appendLine(out, "EndImport");
-      appendLine(out, "");
+      out.line("EndImport");
+      out.line("");
     }
   };
   appendBlock("Import", [](std::uint8_t kind) {
@@ -115,23 +100,23 @@ std::string wrapperText(Conversion& conversion) {
   });
   appendBlock("ImportC", [](std::uint8_t kind) { return kind == kProcedureCDll; });
 
-  appendLine(out, conversion.text(language::kPbwrapperPurebasicLink));
+  out.line(conversion.text(language::kPbwrapperPurebasicLink));
   static const toolchain::LibraryCatalogue kNoCatalogue;
   const toolchain::LibraryCatalogue& catalogue =
       conversion.catalogue != nullptr ? *conversion.catalogue : kNoCatalogue;
   appendImportBlocks(out, catalogue.compilerLibraryNames());
   appendImportBlocks(out, conversion.importLibraries);
-  appendLine(out, "  " + conversion.text(language::kPbwrapperDoNotCall));
-  appendLine(out, "    Procedure _LinkLibs_" + base + "()");
-  appendLine(out, "      Protected a, a$, NewList a(), Dim b(0)");
+  out.line("  " + conversion.text(language::kPbwrapperDoNotCall));
+  out.line("    Procedure _LinkLibs_" + base + "()");
+  out.line("      Protected a, a$, NewList a(), Dim b(0)");
   const bool everyExternal = conversion.has(app::kUseExistingAsmFiles);
   for (const SymbolRecord& record : conversion.symbols) {
     if (record.kind != kExternal || !(record.referenced || everyExternal)) continue;
     const std::string line = dummyCallFor(record.asmName, catalogue);
-    if (!line.empty()) appendLine(out, line);
+    if (!line.empty()) out.line(line);
   }
-  appendLine(out, "    EndProcedure");
-  return out;
+  out.line("    EndProcedure");
+  return out.text();
 }
 
 }  // namespace
@@ -145,12 +130,10 @@ std::string dummyCallFor(std::string_view asmName, const toolchain::LibraryCatal
 }
 
 int writeWrapper(Conversion& conversion) {
-  constexpr char kSeparator = platform::kPathSeparator;
   const std::string fileName = conversion.sourceBaseName + ".pbi";
   const std::string path = conversion.binFolder() + fileName;
   conversion.services.feedback.setStatus(language::kStatusbarCreatingPBWrapper);
-  conversion.logProgress(language::kObjectCreatingPBWrapper,
-                         std::string("..") + kSeparator + "Bin" + kSeparator + fileName);
+  conversion.logProgress(language::kObjectCreatingPBWrapper, Conversion::binPathFromLogs(fileName));
 
   const std::string text = wrapperText(conversion);
   std::unique_ptr<platform::OutputFile> file = conversion.services.files.createFile(path);

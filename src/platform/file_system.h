@@ -52,6 +52,8 @@ class FileSystem {
 
   // Convenience: create a file and write all bytes to it.
   bool writeFile(const std::string& path, std::string_view bytes);
+  // Convenience: append all bytes to a file (created when missing).
+  bool appendToFile(const std::string& path, std::string_view bytes);
 
   // Whether files may be created, written and deleted from a second thread while the first
   // goes on reading (true for the real file systems, which keep no state of their own).

@@ -11,8 +11,6 @@
 namespace brisko::toolchain {
 namespace {
 
-using language::TextEncoding;
-
 // Any selector outside 0 to 3 gives the whole command.
 constexpr int kWholeCommand = -1;
 
@@ -46,31 +44,6 @@ std::string toolBlock(int toolNumber, const std::string& programPath) {
          "Deactivate = 0\r\n";
 }
 
-// The encoding named by a file's byte-order mark, decided as the preferences reader does.
-TextEncoding encodingFromMark(std::string_view bytes) {
-  if (bytes.starts_with("\xFF\xFE")) return TextEncoding::kUtf16Le;
-  if (bytes.starts_with("\xEF\xBB\xBF")) return TextEncoding::kUtf8;
-  return TextEncoding::kAnsi;
-}
-
-std::string encoded(const std::string& text, TextEncoding encoding) {
-  switch (encoding) {
-    case TextEncoding::kUtf16Le:
-      return platform::utf8ToUtf16le(text);
-    case TextEncoding::kUtf8:
-      return text;
-    case TextEncoding::kAnsi:
-      break;
-  }
-  return platform::utf8ToAnsi(text);
-}
-
-bool writeAll(std::unique_ptr<platform::OutputFile> file, std::string_view bytes) {
-  if (!file) return false;
-  const bool written = file->write(bytes);
-  return file->close() && written;
-}
-
 }  // namespace
 
 IdeLocation discoverIde(const platform::InstallationCommandSource& source) {
@@ -93,7 +66,7 @@ int registerIdeTool(platform::FileSystem& files, app::Feedback& feedback,
   // A missing file is started with the four lines the IDE expects; when that fails (always
   // for a folder) the read below reports it.
   if (!files.exists(toolsFile) || files.isFolder(toolsFile)) {
-    writeAll(files.createFile(toolsFile), kNewToolsFile);
+    files.writeFile(toolsFile, kNewToolsFile);
   }
   const auto bytes = files.readFile(toolsFile);
   if (!bytes) return fail(language::kErrorsUnablePBIDETool);
@@ -112,14 +85,12 @@ int registerIdeTool(platform::FileSystem& files, app::Feedback& feedback,
   if (ideProbe.ideRunning(ide.program)) return fail(language::kErrorsPBIDERunning);
 
   // Raise the count, write the file back (groups, keys and comments in their order), then
-  // append the new tool in the encoding the written file's mark names.
+  // append the new tool in the file's own encoding.
   tools.group("ToolsInfo").set("ToolCount", std::to_string(toolCount + 1));
-  const std::string rewritten = tools.write();
-  if (!writeAll(files.createFile(toolsFile), rewritten)) {
-    return fail(language::kErrorsUnablePBIDETool);
-  }
-  const std::string block = encoded(toolBlock(toolCount, programPath), encodingFromMark(rewritten));
-  if (!writeAll(files.appendFile(toolsFile), block)) return fail(language::kErrorsUnablePBIDETool);
+  if (!files.writeFile(toolsFile, tools.write())) return fail(language::kErrorsUnablePBIDETool);
+  const std::string block =
+      language::encodeText(toolBlock(toolCount, programPath), tools.encoding());
+  if (!files.appendToFile(toolsFile, block)) return fail(language::kErrorsUnablePBIDETool);
   return 0;
 }
 
