@@ -20,7 +20,10 @@ class LogSink {
   }
 };
 
-enum class MessageIcon { error, information };
+// error: a failure reported by the program itself; failure: a tool's complaint (shown with the
+// information icon in the window, as its own words rather than the program's); information:
+// a verdict that is no failure.
+enum class MessageIcon { error, failure, information };
 
 class Feedback {
  public:

@@ -38,6 +38,7 @@ bool startUp(const StartupInputs& inputs, StartupState& state) {
     inputs.feedback.messageBox("Error!", kLanguageFileProblem, MessageIcon::error);
     return false;
   }
+  language::addMissingBuiltinTexts(state.texts);
   inputs.feedback.attachTexts(&state.texts);
 
   // The installation folder and the tool paths.

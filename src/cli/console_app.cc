@@ -52,19 +52,50 @@ std::string destinationFolder(const CommandLine& line, const platform::Environme
       platform::absolutePath(trimmed, environment.currentFolder()));
 }
 
+// A destination named on the command line is meant: one that does not exist is made, with
+// the folders above it; a file of that name is refused.
+bool makeDestination(app::Services& services, const std::string& destination) {
+  platform::FileSystem& files = services.files;
+  if (destination.empty() || files.isFolder(destination)) return true;
+  if (!files.exists(destination)) {
+    std::string path = destination;
+    while (!path.empty() && platform::isPathSeparator(path.back())) path.pop_back();
+    std::vector<std::string> missing;
+    for (std::string folder = path; !folder.empty() && !files.exists(folder);) {
+      missing.push_back(folder);
+      folder = platform::folderPart(folder);
+      while (!folder.empty() && platform::isPathSeparator(folder.back())) folder.pop_back();
+    }
+    for (auto folder = missing.rbegin(); folder != missing.rend(); ++folder) {
+      files.makeFolder(*folder);
+    }
+    if (files.isFolder(destination)) return true;
+  }
+  services.feedback.reportError(language::kErrorsOutputDirectories, false,
+                                std::string("\n").append(app::pathDetail(destination)));
+  return false;
+}
+
 int runConvert(app::Services& services, const std::string& source, const CommandLine& line,
                const platform::Environment& environment,
-               const toolchain::LibraryCatalogue& catalogue) {
+               const toolchain::LibraryCatalogue& catalogue, std::FILE* out) {
   if (app::validateSourcePath(services.feedback, services.files, source) != 0) {
     return kExitFailure;
   }
   const std::string destination = destinationFolder(line, environment);
   if (app::validateDestinationPath(services.feedback, destination) != 0) return kExitFailure;
+  // With reused sources the source's own folder is taken whatever the destination says.
+  if (!line.options.has(app::kUseExistingAsmFiles) && !makeDestination(services, destination)) {
+    return kExitFailure;
+  }
+  std::vector<std::string> written;
   const int result =
       pipeline::runConversion(services, source, destination, line.options, &catalogue,
-                              line.jobs.value_or(platform::processorCount()));
+                              line.jobs.value_or(platform::processorCount()), &written);
   services.feedback.setStatus(language::kStatusbarAwaitingInstructions);
-  return result == 0 ? kExitSuccess : kExitFailure;
+  if (result != 0) return kExitFailure;
+  for (const std::string& path : written) std::fprintf(out, "%s\n", path.c_str());
+  return kExitSuccess;
 }
 
 // The IDE's tools file comes from its open command unless --tools-file names one (either
@@ -131,7 +162,7 @@ int runConsole(const std::vector<std::string>& arguments, ConsolePlatform& platf
     case Command::check:
       return runCheck(services, source, line);
     case Command::convert:
-      return runConvert(services, source, line, platform.environment, catalogue);
+      return runConvert(services, source, line, platform.environment, catalogue, usageOut);
     case Command::registerIde:
       return runRegisterIde(platform, line);
     default:

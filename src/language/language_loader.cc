@@ -119,4 +119,10 @@ bool loadLanguageTable(platform::FileSystem& files, const std::string& languages
   return loaded;
 }
 
+void addMissingBuiltinTexts(LanguageTable& table) {
+  std::vector<std::string> english;
+  if (!readXmlTexts(builtinEnglishFile(), english)) return;
+  for (std::size_t i = table.size(); i < english.size(); ++i) table.append(english[i]);
+}
+
 }  // namespace brisko::language

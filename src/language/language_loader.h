@@ -16,4 +16,8 @@ namespace brisko::language {
 bool loadLanguageTable(platform::FileSystem& files, const std::string& languagesFolder,
                        const std::string& tempFolder, LanguageTable& table);
 
+// A translation made before texts were added holds fewer texts than the built-in file: the
+// texts after its last one are taken from the built-in English file.
+void addMissingBuiltinTexts(LanguageTable& table);
+
 }  // namespace brisko::language

@@ -117,6 +117,15 @@ inline constexpr int kTooltipsOutputFormat =
     86;  // "Use this to select the output format (only .obj is supported at the moment)."
 inline constexpr int kTooltipsDestinationFolder =
     87;  // "3 subfolders will be created by brisko; 'Bin', 'Logs' and 'Source'."
-inline constexpr int kBuiltinTextCount = 88;
+// Texts added after the first 88; a language file made for those alone gets them in English.
+inline constexpr int kMoreerrorsCompilerUnknownError =
+    88;                                          // "The compiler reported an unknown error."
+inline constexpr int kMoreerrorsNoListing = 89;  // "The compiler wrote no assembly listing."
+inline constexpr int kMoreerrorsDestinationBusy =
+    90;  // "Another conversion is writing into this destination folder."
+inline constexpr int kMoreerrorsForeignSources =
+    91;  // "The Source folder holds the assembly sources of another file. Convert this file
+         // afresh, or remove them first."
+inline constexpr int kBuiltinTextCount = 92;
 
 }  // namespace brisko::language

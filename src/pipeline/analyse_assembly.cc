@@ -1,6 +1,7 @@
 #include "pipeline/analyse_assembly.h"
 
 #include <optional>
+#include <unordered_set>
 
 #include "language/text_ids.h"
 #include "pipeline/data_sections.h"
@@ -59,6 +60,7 @@ class Analysis {
     } catch (const ListingEndedEarly&) {
       return conversion_.failWith(language::kErrorsInvalidFile, conversion_.asmListingPath);
     }
+    giveInternalProceduresFreeNames();
     if (conversion_.has(app::kUseExistingAsmFiles)) return 0;
     return writeDataSections(conversion_, cursor_, current_);
   }
@@ -66,6 +68,38 @@ class Analysis {
  private:
   void read() {
     if (!cursor_.next(current_)) throw ListingEndedEarly{};
+  }
+
+  // An internal procedure's name (base + "_" + name) may be taken already: an exported
+  // procedure or variable of that name ("Procedure Helper" beside "ProcedureDLL lib_Helper"),
+  // another internal procedure, or a generated file's name. Names are compared without regard
+  // to case, as their source files are on Windows. The internal one gives way: it gets the
+  // first free name of the form name_2, name_3, ...
+  void giveInternalProceduresFreeNames() {
+    std::unordered_set<std::string> taken;
+    for (const SymbolRecord& record : conversion_.symbols) {
+      if (record.kind != kExternal && record.kind != kProcedure) {
+        taken.insert(lowerCase(record.outputName));
+      }
+    }
+    taken.insert(lowerCase(symbolBase_ + "_briskoDataSections"));
+    taken.insert(lowerCase(symbolBase_ + "_briskoLinkFile"));
+    for (SymbolRecord& record : conversion_.symbols) {
+      if (record.kind != kProcedure) continue;
+      std::string name = record.outputName;
+      for (int n = 2; taken.count(lowerCase(name)) != 0; ++n) {
+        name = record.outputName + "_" + std::to_string(n);
+      }
+      taken.insert(lowerCase(name));
+      record.outputName = std::move(name);
+    }
+  }
+
+  static std::string lowerCase(std::string text) {
+    for (char& c : text) {
+      if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    }
+    return text;
   }
   void readUntil(std::string_view marker) {
     while (current_ != marker) read();
@@ -164,7 +198,7 @@ class Analysis {
     }
     const std::string name = j < count ? std::string(tokens_[j]) : std::string();
     ++j;
-    record.outputName = record.kind == kProcedure ? conversion_.sourceBaseName + "_" + name : name;
+    record.outputName = record.kind == kProcedure ? symbolBase_ + "_" + name : name;
 
     if (conversion_.has(app::kPbWrapper)) {
       std::string declaration = record.outputName + returnSuffix;
@@ -259,6 +293,7 @@ class Analysis {
   }
 
   Conversion& conversion_;
+  const std::string symbolBase_ = conversion_.symbolBase();
   ListingCursor cursor_;
   std::string_view current_;
   bool readNext_ = true;

@@ -35,26 +35,29 @@ void reportToolError(Conversion& conversion, int errorText, int unknownText,
   const std::string& title = feedback.text(language::kGuiTitle);
   if (!output.empty()) {
     feedback.messageBox(title, feedback.text(errorText) + "\n\n" + output,
-                        app::MessageIcon::information);
+                        app::MessageIcon::failure);
     conversion.logLine(output);
   } else {
-    feedback.messageBox(title, feedback.text(unknownText), app::MessageIcon::information);
+    feedback.messageBox(title, feedback.text(unknownText), app::MessageIcon::failure);
     conversion.logLine(feedback.text(unknownText));
   }
 }
 
+// polib packs every object of the object folder into a library there, which then replaces
+// Bin/<base>.lib; an older library stays untouched until a new one is there.
 int archive(Conversion& conversion) {
   app::Services& services = conversion.services;
   const std::string& base = conversion.sourceBaseName;
   const std::string bin = conversion.binFolder();
-  const std::string builtLibrary = conversion.sourceFolder() + base + ".lib";
+  const std::string objects = conversion.objectFolder();
+  const std::string builtLibrary = objects + base + ".lib";
 
   conversion.logProgress(language::kObjectCreatingCOFFfile,
                          Conversion::binPathFromLogs(base + ".lib"));
   ProgramRunner runner(services.processes);
   auto polib =
       runner.start(services.paths.polibPath, "*.obj /out:\"" + builtLibrary + "\"",
-                   conversion.destination + "Bin", platform::CapturedStream::standardOutput);
+                   objects.substr(0, objects.size() - 1), platform::CapturedStream::standardOutput);
   if (!polib) {
     conversion.logOutcome(false);
     return services.feedback.reportError(language::kErrorsPolibProblem, false);
@@ -63,7 +66,7 @@ int archive(Conversion& conversion) {
   const std::string output = polib->collectOutput(buffer);
   const int exitCode = polib->exitCode();
   polib->close();
-  deleteObjects(services.files, bin);
+  deleteObjects(services.files, objects);
 
   if (exitCode != 0) {
     conversion.logOutcome(false);
@@ -80,6 +83,7 @@ int archive(Conversion& conversion) {
                                          app::pathDetail(library));
   }
   conversion.logOutcome(true);
+  conversion.writtenFiles.push_back(library);
   return 0;
 }
 
@@ -88,6 +92,8 @@ struct Assembly {
   std::string sourceName;  // the file name, shown in the progress
   std::string sourcePath;
   std::string objectName;
+  std::string objectFolder;  // where the object goes, FASM's working folder too
+  std::string logName;       // the object as the log names it, relative to Logs/
   std::unique_ptr<RunningProgram> fasm;
   bool ended = false;
   bool startFailed = false;
@@ -99,17 +105,15 @@ struct Assembly {
 
 std::unique_ptr<RunningProgram> startFasm(Conversion& conversion, ProgramRunner& runner,
                                           const Assembly& assembly) {
-  const std::string bin = conversion.binFolder();
   const std::string parameters =
-      "\"" + assembly.sourcePath + "\" \"" + bin + assembly.objectName + "\"";
-  return runner.start(conversion.services.paths.fasmPath, parameters, bin,
+      "\"" + assembly.sourcePath + "\" \"" + assembly.objectFolder + assembly.objectName + "\"";
+  return runner.start(conversion.services.paths.fasmPath, parameters, assembly.objectFolder,
                       platform::CapturedStream::standardError);
 }
 
 // The log line of an ended run; a failure is shown as well. Returns 0, 7 or 61.
 int reportAssembly(Conversion& conversion, const Assembly& assembly) {
-  conversion.logProgress(language::kObjectCreatingCOFFfile,
-                         Conversion::binPathFromLogs(assembly.objectName));
+  conversion.logProgress(language::kObjectCreatingCOFFfile, assembly.logName);
   conversion.logOutcome(!assembly.failed());
   if (assembly.startFailed) {
     return conversion.services.feedback.reportError(language::kErrorsFasmProblem, false);
@@ -188,19 +192,26 @@ int assembleSources(Conversion& conversion, std::vector<Assembly>& sources, int 
   }
   if (firstFailure == total) return 0;
   for (std::size_t i = firstFailure + 1; i < next; ++i) {
-    conversion.services.files.deleteFile(conversion.binFolder() + sources[i].objectName);
+    conversion.services.files.deleteFile(sources[i].objectFolder + sources[i].objectName);
   }
   return reportAssembly(conversion, sources[firstFailure]);
 }
 
 int assembleLibrary(Conversion& conversion) {
   app::Services& services = conversion.services;
-  deleteObjects(services.files, conversion.binFolder());
   services.feedback.setStatus(language::kStatusbarCreatingOBJFiles);
 
   const std::string sourceFolder = conversion.sourceFolder();
   const auto entries = services.files.listFolder(sourceFolder);
   if (!entries) return services.feedback.reportError(language::kErrorsASMFilesProblem, false);
+  // The objects of an earlier run that did not end (a failure, an interruption) go first.
+  const std::string objects = conversion.objectFolder();
+  services.files.makeFolder(objects);
+  if (!services.files.isFolder(objects)) {
+    return services.feedback.reportError(language::kErrorsOutputDirectories, false,
+                                         app::pathDetail(objects));
+  }
+  deleteObjects(services.files, objects);
   std::vector<Assembly> sources;
   for (const platform::FolderEntry& entry : *entries) {
     if (entry.isFolder || entry.name == "PureBasic.asm") continue;
@@ -210,6 +221,10 @@ int assembleLibrary(Conversion& conversion) {
     assembly.sourceName = entry.name;
     assembly.sourcePath = sourceFolder + entry.name;
     assembly.objectName = entry.name.substr(0, dot) + ".obj";
+    assembly.objectFolder = objects;
+    assembly.logName = std::string("..") + platform::kPathSeparator + "Source" +
+                       platform::kPathSeparator + "briskoObjects" + platform::kPathSeparator +
+                       assembly.objectName;
   }
   if (sources.empty()) return services.feedback.reportError(language::kErrorsNoASMFiles, false);
   if (const int result = assembleSources(conversion, sources, conversion.jobs, true)) {
@@ -226,14 +241,18 @@ int assembleFile(Conversion& conversion, const std::string& sourcePath,
   source[0].sourceName = platform::filePart(sourcePath);
   source[0].sourcePath = sourcePath;
   source[0].objectName = objectName;
+  source[0].objectFolder = conversion.binFolder();
+  source[0].logName = Conversion::binPathFromLogs(objectName);
   return assembleSources(conversion, source, 1, false);
 }
 
 int assembleAndArchive(Conversion& conversion) {
   if (!conversion.libraryOutput()) {
     const std::string& base = conversion.sourceBaseName;
-    return assembleFile(conversion, conversion.sourceFolder() + base + "_briskoLinkFile.asm",
-                        base + ".obj");
+    const int result = assembleFile(
+        conversion, conversion.sourceFolder() + base + "_briskoLinkFile.asm", base + ".obj");
+    if (result == 0) conversion.writtenFiles.push_back(conversion.binFolder() + base + ".obj");
+    return result;
   }
   return assembleLibrary(conversion);
 }

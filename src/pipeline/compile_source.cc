@@ -22,7 +22,36 @@ std::string compilerSwitches(const std::string& executablePath,
   return switches;
 }
 
+// The compiler's output without the line break at its end.
+std::string_view withoutFinalLineBreaks(std::string_view text) {
+  while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.remove_suffix(1);
+  return text;
+}
+
 }  // namespace
+
+std::string listingPathIn(const platform::FileSystem& files, const std::string& folder) {
+  const std::string name = "Purebasic.asm";
+#ifndef _WIN32
+  const auto lowerCase = [](std::string text) {
+    for (char& c : text) {
+      if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    }
+    return text;
+  };
+  if (const auto entries = files.listFolder(folder)) {
+    std::string found;
+    for (const platform::FolderEntry& entry : *entries) {
+      if (entry.isFolder || lowerCase(entry.name) != "purebasic.asm") continue;
+      if (found.empty() || entry.name == "PureBasic.asm") found = entry.name;
+    }
+    if (!found.empty()) return folder + found;
+  }
+#else
+  (void)files;
+#endif
+  return folder + name;
+}
 
 int compileSource(app::Services& services, const std::string& sourcePath,
                   const std::string& outputFolder, bool checkMode,
@@ -56,14 +85,41 @@ int compileSource(app::Services& services, const std::string& sourcePath,
 
       const auto position = exitCode == 1 ? output.find("Error: Line") : std::string::npos;
       const std::string& title = feedback.text(language::kGuiTitle);
+      // The text shown and logged for a failure; the compiler's own words where it said any.
+      std::string errorText;
+      std::string message;
       if (position != std::string::npos) {
         result = language::kObjectCompilerError;
         // Everything from "Error: Line" on, less the final line break (two whole characters).
-        const std::string errorText(
-            withoutLastCharacter(withoutLastCharacter(std::string_view(output).substr(position))));
-        feedback.messageBox(title,
-                            feedback.text(language::kObjectCompilerError) + "\n\n" + errorText,
-                            app::MessageIcon::information);
+        errorText =
+            withoutLastCharacter(withoutLastCharacter(std::string_view(output).substr(position)));
+        message = feedback.text(language::kObjectCompilerError) + "\n\n" + errorText;
+      } else if (exitCode != 0) {
+        // Another message, or none at all (a crash): still a failure, never a success.
+        result = language::kObjectCompilerError;
+        errorText = withoutFinalLineBreaks(output);
+        if (errorText.empty()) {
+          errorText = feedback.text(language::kMoreerrorsCompilerUnknownError);
+          message = errorText;
+        } else {
+          message = feedback.text(language::kObjectCompilerError) + "\n\n" + errorText;
+        }
+      } else if (options.has(app::kCommented) &&
+                 !services.files.exists(listingPathIn(services.files, folder))) {
+        // The conversion needs the listing; a compiler that ended without it has failed.
+        result = language::kMoreerrorsNoListing;
+        errorText = feedback.text(language::kMoreerrorsNoListing);
+        message = errorText;
+        const std::string_view said = withoutFinalLineBreaks(output);
+        if (!said.empty()) {
+          message += "\n\n";
+          message += said;
+          errorText += ' ';
+          errorText += said;
+        }
+      }
+      if (result != language::kObjectNoCompilerError) {
+        feedback.messageBox(title, message, app::MessageIcon::failure);
         if (app::LogSink* log = feedback.activeLog()) log->writeLine(errorText);
       } else if (checkMode) {
         feedback.messageBox(title, feedback.text(language::kObjectNoCompilerError),

@@ -75,6 +75,23 @@ std::size_t SymbolList::indexedPosition(std::string_view name) const {
   return slot.position == 0 ? kNone : slot.position - 1;
 }
 
+std::string symbolFormOf(std::string_view baseName) {
+  std::string form;
+  form.reserve(baseName.size() + 1);
+  for (std::size_t i = 0; i < baseName.size(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(baseName[i]);
+    const bool kept =
+        (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
+    if (kept) {
+      form += static_cast<char>(c);
+    } else if ((c & 0xC0) != 0x80) {
+      form += '_';  // the lead byte of a character; its continuation bytes are dropped
+    }
+  }
+  if (!form.empty() && form[0] >= '0' && form[0] <= '9') form.insert(form.begin(), '_');
+  return form;
+}
+
 const Listing* Conversion::readListing() {
   if (!listing_ || listingPath_ != asmListingPath) {
     listing_ = Listing::read(services.files, asmListingPath);
@@ -89,6 +106,20 @@ std::string Conversion::sourceFolder() const {
 
 std::string Conversion::binFolder() const {
   return destination + "Bin" + platform::kPathSeparator;
+}
+
+std::string Conversion::objectFolder() const {
+  return sourceFolder() + "briskoObjects" + platform::kPathSeparator;
+}
+
+std::string Conversion::procedureFileStem(const SymbolRecord& procedure) const {
+  const std::string& name = procedure.outputName;
+  const std::string symbolBase = this->symbolBase();
+  if (procedure.kind == kProcedure && name.size() > symbolBase.size() &&
+      name.compare(0, symbolBase.size(), symbolBase) == 0 && name[symbolBase.size()] == '_') {
+    return sourceBaseName + name.substr(symbolBase.size());
+  }
+  return name;
 }
 
 std::string Conversion::binPathFromLogs(std::string_view name) {

@@ -98,6 +98,12 @@ class SymbolList {
   std::uint64_t lengths_[256] = {};
 };
 
+// The form of a file's base name that symbols carry: every character other than an ASCII
+// letter, digit or "_" becomes "_" (one per character, not per byte), and a leading digit gets
+// a "_" in front, so "my lib(2)" gives "my_lib_2_" and "2024" gives "_2024". FASM and
+// PureBasic accept the result as part of a name.
+std::string symbolFormOf(std::string_view baseName);
+
 // One conversion. The driver fills the request part and the names; the stages read them and
 // add to the symbol list, the import libraries and the export count.
 struct Conversion {
@@ -123,16 +129,28 @@ struct Conversion {
   std::string importLibraries;  // each name followed by ","
   int exportCount = 0;
   SymbolList symbols;
+  // The files a successful run leaves for the user (the object or library, the wrapper), as
+  // they are written.
+  std::vector<std::string> writtenFiles;
 
   // The listing as read by the first stage that needed it; later stages reuse it instead of
   // reading and decoding the same file again.
   const Listing* readListing();
 
+  // The base name as symbols carry it (symbolFormOf(sourceBaseName)).
+  std::string symbolBase() const { return symbolFormOf(sourceBaseName); }
   bool libraryOutput() const { return options.outputFormat == app::OutputFormat::staticLibrary; }
   bool has(app::OptionBit bit) const { return options.has(bit); }
   // destination + "Source" / "Bin" + separator.
   std::string sourceFolder() const;
   std::string binFolder() const;
+  // Source/briskoObjects/: where a library's objects are assembled and packed, so that nothing
+  // of the user's in Bin/ is ever touched by the clean-up around a library build.
+  std::string objectFolder() const;
+  // The name (without ".asm") of a procedure's source: its outputName, except that an
+  // internal procedure's file carries the real base name where its symbol carries the
+  // symbol form.
+  std::string procedureFileStem(const SymbolRecord& procedure) const;
   // A file of Bin/ as the log names it, relative to Logs/: "../Bin/" + name.
   static std::string binPathFromLogs(std::string_view name);
 

@@ -31,7 +31,13 @@ class DataSectionsWriter {
       : conversion_(conversion),
         cursor_(cursor),
         library_(conversion.libraryOutput()),
-        base_(conversion.sourceBaseName) {}
+        base_(conversion.symbolBase()) {
+    if (library_) {
+      for (const SymbolRecord& record : conversion.symbols) {
+        if (record.kind != kExternal) takenNames_.insert(record.outputName);
+      }
+    }
+  }
 
   void write(std::string_view sectionLine) {
     writeHeaderBlock(out_, conversion_.services.clock.now());
@@ -56,12 +62,20 @@ class DataSectionsWriter {
   }
 
   // Library output: records the label's file-unique name and returns it. String constants
-  // take the base name directly in front, other labels the base name and "_".
+  // take the base name directly in front, other labels the base name and "_". A name that a
+  // procedure or an exported item already carries (an internal "Procedure F1" beside the
+  // float constant F1) is not taken twice: the data label, which nothing outside sees, gets
+  // "_2", "_3", ... appended.
   std::string uniqueName(std::string_view label, bool stringConstant) {
     SymbolRecord record;
     record.kind = kLocalData;
     record.asmName = label;
-    record.outputName = base_ + (stringConstant ? "" : "_") + std::string(label);
+    const std::string name = base_ + (stringConstant ? "" : "_") + std::string(label);
+    record.outputName = name;
+    for (int n = 2; takenNames_.count(record.outputName) != 0; ++n) {
+      record.outputName = name + "_" + std::to_string(n);
+    }
+    takenNames_.insert(record.outputName);
     return conversion_.symbols.append(std::move(record)).outputName;
   }
 
@@ -166,7 +180,12 @@ class DataSectionsWriter {
       conversion_.poll();
       line = app::trimSpaces(line);
       if (startsWith(line, "l_") && line.back() == ':') {
-        out_.line(library_ ? base_ + "_" + std::string(line) : std::string(line));
+        if (const SymbolRecord* record = conversion_.symbols.find(line.substr(0, line.size() - 1));
+            library_ && record != nullptr) {
+          out_.line(record->outputName + ":");
+        } else {
+          out_.line(line);
+        }
       } else if (startsWith(line, "db ") || startsWith(line, "dw ") || startsWith(line, "file ")) {
         out_.line(indented(line));
       } else if (startsWith(line, "dd ")) {
@@ -216,6 +235,7 @@ class DataSectionsWriter {
   TokenArray tokens_;
   std::vector<const SymbolRecord*> externs_;
   std::unordered_set<std::string> externNames_;
+  std::unordered_set<std::string> takenNames_;
 };
 
 }  // namespace

@@ -120,6 +120,16 @@ std::string headerBlock(const platform::LocalTime& now) {
   return source.text();
 }
 
+bool isGeneratedSource(std::string_view bytes) {
+  static constexpr std::string_view kFirstLine = ";Brisko generated asm file.";
+  if (detectEncoding(bytes) == TextEncoding::utf16le) {
+    const std::size_t size = std::min(bytes.size(), 2 + 2 * kFirstLine.size());
+    return platform::utf16leToUtf8(bytes.substr(2, size - 2)).starts_with(kFirstLine);
+  }
+  if (detectEncoding(bytes) == TextEncoding::utf8) bytes.remove_prefix(3);
+  return bytes.starts_with(kFirstLine);
+}
+
 std::string_view withoutLastCharacter(std::string_view text) {
   std::size_t size = text.size();
   while (size > 1 && (static_cast<unsigned char>(text[size - 1]) & 0xC0) == 0x80) --size;

@@ -135,6 +135,10 @@ inline void writeHeaderBlock(SourceText& source, const platform::LocalTime& now)
   source.append(headerBlock(now));
 }
 
+// True when the bytes of a file are a source this program generated: in any of the encodings
+// it writes sources in, they begin with the first line of the header block.
+bool isGeneratedSource(std::string_view bytes);
+
 // "dd:mm:yyyy" and "hh:mm" of a local time.
 std::string formatDate(const platform::LocalTime& time);
 std::string formatTime(const platform::LocalTime& time);

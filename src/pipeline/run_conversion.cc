@@ -6,6 +6,7 @@
 #include "pipeline/compile_source.h"
 #include "pipeline/conversion.h"
 #include "pipeline/conversion_log.h"
+#include "pipeline/listing_text.h"
 #include "pipeline/split_procedures.h"
 #include "pipeline/write_wrapper.h"
 #include "platform/paths.h"
@@ -14,31 +15,6 @@ namespace brisko::pipeline {
 namespace {
 
 constexpr char kSeparator = platform::kPathSeparator;
-
-// The compiler writes "PureBasic.asm"; Windows finds it under any case. Elsewhere the file is
-// looked up in the folder without regard to case.
-std::string listingPath(const platform::FileSystem& files, const std::string& sourceFolder) {
-  const std::string name = "Purebasic.asm";
-#ifndef _WIN32
-  const auto lowerCase = [](std::string text) {
-    for (char& c : text) {
-      if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    }
-    return text;
-  };
-  if (const auto entries = files.listFolder(sourceFolder)) {
-    std::string found;
-    for (const platform::FolderEntry& entry : *entries) {
-      if (entry.isFolder || lowerCase(entry.name) != "purebasic.asm") continue;
-      if (found.empty() || entry.name == "PureBasic.asm") found = entry.name;
-    }
-    if (!found.empty()) return sourceFolder + found;
-  }
-#else
-  (void)files;
-#endif
-  return sourceFolder + name;
-}
 
 std::string baseNameOf(const std::string& sourcePath) {
   std::string name = platform::filePart(sourcePath);
@@ -74,6 +50,29 @@ void writeClosingSection(Conversion& conversion, int result) {
   }
 }
 
+// Reused sources for a library: the library takes every source of Source/, so sources that
+// another file's conversion generated there (its data-sections or link source shows it) must
+// not slip in. Returns the code of the report, or 0.
+int refuseForeignSources(Conversion& conversion) {
+  platform::FileSystem& files = conversion.services.files;
+  const std::string folder = conversion.sourceFolder();
+  const auto entries = files.listFolder(folder);
+  if (!entries) return 0;
+  for (const platform::FolderEntry& entry : *entries) {
+    if (entry.isFolder) continue;
+    std::string_view name = entry.name;
+    for (std::string_view suffix : {"_briskoDataSections.asm", "_briskoLinkFile.asm"}) {
+      if (!name.ends_with(suffix)) continue;
+      if (name.substr(0, name.size() - suffix.size()) == conversion.sourceBaseName) break;
+      const auto bytes = files.readFile(folder + entry.name);
+      if (!bytes || !isGeneratedSource(*bytes)) break;
+      return conversion.services.feedback.reportError(language::kMoreerrorsForeignSources, false,
+                                                      app::pathDetail(folder + entry.name));
+    }
+  }
+  return 0;
+}
+
 int runStages(Conversion& conversion) {
   app::Services& services = conversion.services;
   const bool reuse = conversion.has(app::kUseExistingAsmFiles);
@@ -89,7 +88,7 @@ int runStages(Conversion& conversion) {
   }
   if (result != language::kObjectNoCompilerError) return result;
 
-  conversion.asmListingPath = listingPath(services.files, sourceFolder);
+  conversion.asmListingPath = listingPathIn(services.files, sourceFolder);
   conversion.importLibraries.clear();
   conversion.exportCount = 0;
   conversion.symbols.clear();
@@ -110,9 +109,14 @@ int prepareOutputFolders(app::Services& services, const std::string& destination
   platform::FileSystem& files = services.files;
   const std::string source = destination + "Source" + kSeparator;
   if (options.outputFormat == app::OutputFormat::staticLibrary) {
+    // A library takes every source of the folder, so the sources of earlier runs go; files
+    // that this program did not generate (the user's own) stay.
     if (const auto entries = files.listFolder(source)) {
       for (const platform::FolderEntry& entry : *entries) {
-        if (!entry.isFolder) files.deleteFile(source + entry.name);
+        if (entry.isFolder) continue;
+        const std::string path = source + entry.name;
+        const auto bytes = files.readFile(path);
+        if (bytes && isGeneratedSource(*bytes)) files.deleteFile(path);
       }
     }
   }
@@ -131,7 +135,8 @@ int prepareOutputFolders(app::Services& services, const std::string& destination
 
 int runConversion(app::Services& services, const std::string& sourcePath,
                   const std::string& destination, const app::ConversionOptions& options,
-                  const toolchain::LibraryCatalogue* catalogue, int jobs) {
+                  const toolchain::LibraryCatalogue* catalogue, int jobs,
+                  std::vector<std::string>* writtenFiles) {
   app::WindowServices& window = services.window;
   window.lockWindow();
   window.repaintWindow();
@@ -140,6 +145,16 @@ int runConversion(app::Services& services, const std::string& sourcePath,
   std::string folder = destination;
   if (reuse || !services.files.isFolder(folder)) folder = platform::folderPart(sourcePath);
   folder = platform::withTrailingSeparator(folder);
+
+  // One conversion at a time writes into a destination: a second one would clear, assemble
+  // and pack the first one's files as its own.
+  const platform::FolderLockAttempt lock = services.files.lockFolder(folder);
+  if (lock.heldElsewhere) {
+    const int result = services.feedback.reportError(language::kMoreerrorsDestinationBusy, false,
+                                                     app::pathDetail(folder));
+    window.unlockWindow();
+    return result;
+  }
 
   Conversion conversion(services, sourcePath, folder, options);
   conversion.catalogue = catalogue;
@@ -152,6 +167,12 @@ int runConversion(app::Services& services, const std::string& sourcePath,
         services.files.exists(linkSource) && !services.files.isFolder(linkSource);
     conversion.options.outputFormat =
         objectSources ? app::OutputFormat::objectFile : app::OutputFormat::staticLibrary;
+    if (!objectSources) {
+      if (const int result = refuseForeignSources(conversion)) {
+        window.unlockWindow();
+        return result;
+      }
+    }
   } else if (const int result = prepareOutputFolders(services, folder, options)) {
     window.unlockWindow();
     return result;
@@ -168,7 +189,11 @@ int runConversion(app::Services& services, const std::string& sourcePath,
 
   writeClosingSection(conversion, result);
   services.feedback.setActiveLog(nullptr);
-  if (log) log->close();
+  if (log) {
+    log->close();
+    conversion.writtenFiles.push_back(folder + "Logs" + kSeparator + "briskoLog.txt");
+  }
+  if (writtenFiles != nullptr && result == 0) *writtenFiles = std::move(conversion.writtenFiles);
   window.refreshDestinationView();
   window.unlockWindow();
   return result;

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "app/configuration.h"
 #include "app/services.h"
@@ -17,9 +18,14 @@ int prepareOutputFolders(app::Services& services, const std::string& destination
 // Converts sourcePath into destination/Bin/<base>.obj or .lib (destination falls back to the
 // source file's folder), and writes the wrapper when asked, with the dummy calls the
 // catalogue knows (none without one). A library's sources are assembled with up to jobs FASM
-// runs at once. Returns 0 or the text index of the failure, already reported.
+// runs at once. Only one conversion at a time writes into a destination: while another holds
+// it, the conversion is refused (90). With reused sources for a library, sources that another
+// file's conversion left in Source/ are refused (91). Returns 0 or the text index of the
+// failure, already reported; after a success, writtenFiles (when given) holds the paths of the
+// files left for the user: the object or library, the wrapper, the log.
 int runConversion(app::Services& services, const std::string& sourcePath,
                   const std::string& destination, const app::ConversionOptions& options,
-                  const toolchain::LibraryCatalogue* catalogue = nullptr, int jobs = 1);
+                  const toolchain::LibraryCatalogue* catalogue = nullptr, int jobs = 1,
+                  std::vector<std::string>* writtenFiles = nullptr);
 
 }  // namespace brisko::pipeline

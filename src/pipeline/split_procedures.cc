@@ -107,7 +107,7 @@ class Splitter {
   }
 
   int writeProcedure(const SymbolRecord& procedure) {
-    const std::string name = procedure.outputName + ".asm";
+    const std::string name = conversion_.procedureFileStem(procedure) + ".asm";
     return writeSource(name, false, [&](SourceText& out) {
       const std::string label = procedure.asmName + ":";
       std::string_view line;
@@ -210,7 +210,9 @@ class Splitter {
           out.line("");
           dataIncluded = true;
         }
-        if (isProcedureKind(record.kind)) out.line("include \"" + record.outputName + ".asm\"");
+        if (isProcedureKind(record.kind)) {
+          out.line("include \"" + conversion_.procedureFileStem(record) + ".asm\"");
+        }
       }
       return Outcome::written;
     });

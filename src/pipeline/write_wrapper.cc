@@ -107,7 +107,7 @@ std::string wrapperText(Conversion& conversion) {
   appendImportBlocks(out, catalogue.compilerLibraryNames());
   appendImportBlocks(out, conversion.importLibraries);
   out.line("  " + conversion.text(language::kPbwrapperDoNotCall));
-  out.line("    Procedure _LinkLibs_" + base + "()");
+  out.line("    Procedure _LinkLibs_" + conversion.symbolBase() + "()");
   out.line("      Protected a, a$, NewList a(), Dim b(0)");
   const bool everyExternal = conversion.has(app::kUseExistingAsmFiles);
   for (const SymbolRecord& record : conversion.symbols) {
@@ -147,6 +147,7 @@ int writeWrapper(Conversion& conversion) {
     return 0;
   }
   conversion.logOutcome(true);
+  conversion.writtenFiles.push_back(path);
   return 0;
 }
 

@@ -25,6 +25,18 @@ class OutputFile {
   virtual bool close() = 0;
 };
 
+// Held while a conversion writes into a folder; destroying it releases the folder. The
+// operating system releases it too when the process ends, also after a crash.
+class FolderLock {
+ public:
+  virtual ~FolderLock() = default;
+};
+
+struct FolderLockAttempt {
+  std::unique_ptr<FolderLock> lock;  // none when the folder is held or cannot be locked
+  bool heldElsewhere = false;        // another process (or object) holds it
+};
+
 // Paths are UTF-8 texts in the platform's own form; folder paths may end with a separator.
 class FileSystem {
  public:
@@ -49,6 +61,10 @@ class FileSystem {
   virtual bool moveFile(const std::string& from, const std::string& to) = 0;
   // Creates one folder level; a trailing separator is allowed.
   virtual bool makeFolder(const std::string& path) = 0;
+
+  // Takes the folder's lock without waiting: held elsewhere is said so; a folder that cannot
+  // be locked at all (a file system without locks) gives neither a lock nor heldElsewhere.
+  virtual FolderLockAttempt lockFolder(const std::string& folder) = 0;
 
   // Convenience: create a file and write all bytes to it.
   bool writeFile(const std::string& path, std::string_view bytes);

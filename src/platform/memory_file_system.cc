@@ -176,6 +176,33 @@ void MemoryFileSystem::addFile(const std::string& path, std::string content) {
   link(key);
 }
 
+namespace {
+
+class MemoryFolderLock : public FolderLock {
+ public:
+  MemoryFolderLock(std::shared_ptr<std::set<std::string>> locked, std::string key)
+      : locked_(std::move(locked)), key_(std::move(key)) {}
+  ~MemoryFolderLock() override { locked_->erase(key_); }
+
+ private:
+  std::shared_ptr<std::set<std::string>> locked_;
+  std::string key_;
+};
+
+}  // namespace
+
+FolderLockAttempt MemoryFileSystem::lockFolder(const std::string& folder) {
+  FolderLockAttempt attempt;
+  const std::string key = canonical(folder);
+  if (!isFolder(folder)) return attempt;
+  if (!lockedFolders_->insert(key).second) {
+    attempt.heldElsewhere = true;
+    return attempt;
+  }
+  attempt.lock = std::make_unique<MemoryFolderLock>(lockedFolders_, key);
+  return attempt;
+}
+
 void MemoryFileSystem::makeInaccessible(const std::string& path) {
   inaccessible_.insert(canonical(path));
 }

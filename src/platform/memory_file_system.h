@@ -4,6 +4,7 @@
 #pragma once
 
 #include <map>
+#include <memory>
 #include <set>
 #include <string>
 #include <vector>
@@ -26,6 +27,9 @@ class MemoryFileSystem : public FileSystem {
   bool deleteFile(const std::string& path) override;
   bool moveFile(const std::string& from, const std::string& to) override;
   bool makeFolder(const std::string& path) override;
+  // A folder is held from the lock's creation until its destruction; a second attempt while
+  // it is held says heldElsewhere.
+  FolderLockAttempt lockFolder(const std::string& folder) override;
 
   // Test set-up: creates the file and every missing folder above it.
   void addFile(const std::string& path, std::string content);
@@ -56,6 +60,7 @@ class MemoryFileSystem : public FileSystem {
   std::map<std::string, Node> nodes_;
   std::set<std::string> inaccessible_;
   std::set<std::string> failingWrites_;
+  std::shared_ptr<std::set<std::string>> lockedFolders_ = std::make_shared<std::set<std::string>>();
 };
 
 }  // namespace brisko::platform

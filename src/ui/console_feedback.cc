@@ -43,7 +43,7 @@ void ConsoleFeedback::showStatusDetail(std::string_view detail) {
 void ConsoleFeedback::showMessage(std::string_view title, std::string_view message,
                                   app::MessageIcon icon) {
   clearDetail();
-  std::FILE* stream = icon == app::MessageIcon::error ? err_ : out_;
+  std::FILE* stream = icon == app::MessageIcon::information ? out_ : err_;
   std::fflush(out_);
   put(stream, title);
   put(stream, "\n");

@@ -59,6 +59,7 @@ TEST_F(CompileSourceTest, SwitchesFollowAFixedOrder) {
   launcher.scripts.push_back({"", "", 0});
   app::ConversionOptions options;
   options.flags = app::kCommented | app::kUnicode | app::kInlineAsm | app::kThreadsafe;
+  files.addFile("/dest/Source/PureBasic.asm", "; listing");
   EXPECT_EQ(compileSource(services, "/src/a b.pb", "/dest/Source/", false, options), 50);
   EXPECT_EQ(
       launcher.started[0].commandLine,
@@ -79,7 +80,7 @@ TEST_F(CompileSourceTest, ErrorLineSpanningReadPiecesIsShownAndLogged) {
   ASSERT_EQ(feedback.messages.size(), 1u);
   const std::string errorText = "Error: Line 12 - Syntax error.\r\nError: Line 13 - more";
   EXPECT_EQ(feedback.messages[0].text, "The compiler reported an error.\n\n" + errorText);
-  EXPECT_EQ(feedback.messages[0].icon, app::MessageIcon::information);
+  EXPECT_EQ(feedback.messages[0].icon, app::MessageIcon::failure);
   EXPECT_EQ(log.content, errorText + "\r\n");
   EXPECT_FALSE(files.exists("/dest/Source/briskoSourceCompilation.exe"));
 }
@@ -91,13 +92,43 @@ TEST_F(CompileSourceTest, OutputIsReadInPiecesOf1024Bytes) {
   EXPECT_EQ(feedback.messages[0].text, "The compiler reported an error.\n\nError: Line 1 - x");
 }
 
-TEST_F(CompileSourceTest, OnlyExitCodeOneWithAnErrorLineIsAFailure) {
-  launcher.scripts.push_back({"something went wrong\r\n", "", 1});
-  EXPECT_EQ(compileSource(services, "/src/demo.pb", "", true, {}), 50);
-  EXPECT_EQ(feedback.messages.back().text, "The compiler reported no errors.");
+// A compiler that ends with any nonzero code has failed, whatever it said: its own words are
+// shown and logged, or the unknown-error text when it said nothing (a crash).
+TEST_F(CompileSourceTest, EveryNonzeroExitCodeIsAFailure) {
+  testing::StringLog log;
+  feedback.setActiveLog(&log);
+  launcher.scripts.push_back({"Error: the source file cannot be opened\r\n", "", 1});
+  EXPECT_EQ(compileSource(services, "/src/demo.pb", "", true, {}), 49);
+  EXPECT_EQ(feedback.messages.back().text,
+            "The compiler reported an error.\n\nError: the source file cannot be opened");
+  EXPECT_EQ(feedback.messages.back().icon, app::MessageIcon::failure);
 
   launcher.scripts.push_back({"Error: Line 3 - x\r\n", "", 2});
-  EXPECT_EQ(compileSource(services, "/src/demo.pb", "", true, {}), 50);
+  EXPECT_EQ(compileSource(services, "/src/demo.pb", "", true, {}), 49);
+  EXPECT_EQ(feedback.messages.back().text, "The compiler reported an error.\n\nError: Line 3 - x");
+
+  launcher.scripts.push_back({"", "", 139});
+  EXPECT_EQ(compileSource(services, "/src/demo.pb", "/dest/Source/", false, {}), 49);
+  EXPECT_EQ(feedback.messages.back().text, "The compiler reported an unknown error.");
+  EXPECT_EQ(log.content,
+            "Error: the source file cannot be opened\r\nError: Line 3 - x\r\n"
+            "The compiler reported an unknown error.\r\n");
+  EXPECT_FALSE(files.exists("/dest/Source/briskoSourceCompilation.exe"));
+}
+
+// A conversion needs the listing: a compiler that ends well without writing it has failed.
+TEST_F(CompileSourceTest, ConversionWithoutAListingFails) {
+  app::ConversionOptions options;
+  options.flags = app::kCommented;
+  launcher.scripts.push_back({"PureBasic - done\r\n", "", 0});
+  EXPECT_EQ(compileSource(services, "/src/demo.pb", "/dest/Source/", false, options), 89);
+  EXPECT_EQ(feedback.messages.back().text,
+            "The compiler wrote no assembly listing.\n\nPureBasic - done");
+
+  // The listing under another letter case counts.
+  files.addFile("/dest/Source/PUREBASIC.ASM", "; listing");
+  launcher.scripts.push_back({"", "", 0});
+  EXPECT_EQ(compileSource(services, "/src/demo.pb", "/dest/Source/", false, options), 50);
 }
 
 TEST_F(CompileSourceTest, CompilerThatCannotStartIsReported) {

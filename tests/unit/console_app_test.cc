@@ -91,9 +91,7 @@ TEST_F(ConsoleAppTest, ConvertTakesTheDestinationRelativeToTheCurrentFolder) {
   EXPECT_EQ(run({"convert", "src/demo.pb", "--dest", "out", "--lib"}), kExitFailure);
   ASSERT_EQ(launcher.started.size(), 1u);
   EXPECT_EQ(launcher.started[0].workingFolder, "/work/out/Source/");
-  EXPECT_EQ(feedback.messages.back().text,
-            "There was an unexpected problem whilst trying to open the file.\n"
-            "(/work/out/Source/Purebasic.asm)");
+  EXPECT_EQ(feedback.messages.back().text, "The compiler wrote no assembly listing.");
   EXPECT_TRUE(files.isFolder("/work/out/Logs"));
   EXPECT_EQ(feedback.statuses.back(), "Status = awaiting instructions");
 }

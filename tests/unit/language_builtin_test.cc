@@ -15,7 +15,7 @@ namespace {
 
 TEST(LanguageBuiltinFile, IsOneLineOfXmlWithItsMark) {
   const std::string_view file = builtinEnglishFile();
-  EXPECT_EQ(file.size(), 6076u);
+  EXPECT_EQ(file.size(), 6496u);
   const std::string_view head = "\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"UTF-8\"?>";
   EXPECT_TRUE(file.starts_with(head));
   EXPECT_TRUE(file.substr(head.size()).starts_with("<QuilletLanguageFile><Language>English"));
@@ -29,19 +29,19 @@ TEST(LanguageBuiltinFile, IsOneLineOfXmlWithItsMark) {
   EXPECT_EQ(file.find("&lt;"), std::string_view::npos);
 }
 
-TEST(LanguageBuiltinFile, HoldsTheEightGroupsInOrder) {
+TEST(LanguageBuiltinFile, HoldsTheGroupsInOrder) {
   const std::optional<XmlElement> root = parseXml(builtinEnglishFile());
   ASSERT_TRUE(root);
   EXPECT_EQ(root->name, "QuilletLanguageFile");
-  ASSERT_EQ(root->children.size(), 10u);
+  ASSERT_EQ(root->children.size(), 11u);
   EXPECT_EQ(root->children[0].name, "Language");
   EXPECT_EQ(root->children[0].text, "English");
   EXPECT_EQ(root->children[1].name, "Date");
   EXPECT_EQ(root->children[1].text, "04:03:2008");
 
   const std::vector<std::pair<std::string, std::size_t>> expected = {
-      {"ERRORS", 23}, {"GUI", 22},      {"HELPABOUT", 1},  {"MENUS", 3},
-      {"OBJECT", 16}, {"PBWRAPPER", 3}, {"STATUSBAR", 10}, {"TOOLTIPS", 10}};
+      {"ERRORS", 23},   {"GUI", 22},       {"HELPABOUT", 1}, {"MENUS", 3},     {"OBJECT", 16},
+      {"PBWRAPPER", 3}, {"STATUSBAR", 10}, {"TOOLTIPS", 10}, {"MOREERRORS", 4}};
   for (std::size_t i = 0; i < expected.size(); ++i) {
     const XmlElement& group = root->children[i + 2];
     EXPECT_EQ(group.name, "Group");
@@ -59,7 +59,7 @@ TEST(LanguageBuiltinFile, LoadsIntoTheEnglishTable) {
   files.addFolder("/tmp");
   LanguageTable table;
   ASSERT_TRUE(loadLanguageTable(files, "/missing/languages/", "/tmp/", table));
-  ASSERT_EQ(table.size(), 88u);
+  ASSERT_EQ(table.size(), 92u);
   EXPECT_EQ(table.text(kErrorsError), "Error!");
   EXPECT_EQ(table.text(kErrorsNoASMFiles), "There are no ASM files to compile.");
   EXPECT_EQ(table.text(23), "brisko (PB --> .obj)");
@@ -74,7 +74,9 @@ TEST(LanguageBuiltinFile, LoadsIntoTheEnglishTable) {
             "Check this to create an object file which exports all global variables. (All "
             "'public' variables are automatically exported.)");
   EXPECT_EQ(table.text(87), "3 subfolders will be created by brisko; 'Bin', 'Logs' and 'Source'.");
-  EXPECT_EQ(table.text(88), "");
+  EXPECT_EQ(table.text(kMoreerrorsDestinationBusy),
+            "Another conversion is writing into this destination folder.");
+  EXPECT_EQ(table.text(92), "");
   EXPECT_FALSE(files.exists("/tmp/English.lan"));
 }
 

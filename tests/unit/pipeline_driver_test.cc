@@ -5,6 +5,7 @@
 #include "pipeline/assemble_archive.h"
 #include "pipeline/run_conversion.h"
 #include "pipeline_fixture.h"
+#include "platform/code_pages.h"
 
 namespace brisko::pipeline {
 namespace {
@@ -133,10 +134,14 @@ TEST_F(PipelineDriver, ObjectRunProducesTheObjectAndACompleteLog) {
   EXPECT_EQ(feedback.activeLog(), nullptr);
 }
 
+// The objects are made and packed in a folder of their own: Bin/ gains the library and loses
+// nothing of the user's; Source/ loses only the sources generated before.
 TEST_F(PipelineDriver, LibraryRunAssemblesEverySourceAndKeepsOnlyTheLibrary) {
-  files.addFile("/dest/Source/old.asm", "stale");
+  files.addFile("/dest/Source/old.asm", ";Brisko generated asm file.\r\n;stale\r\n");
+  files.addFile("/dest/Source/demo.pb", "the user's source");
   files.addFolder("/dest/Source/keep");
-  files.addFile("/dest/Bin/stale.obj", "old");
+  files.addFile("/dest/Source/briskoObjects/interrupted.obj", "old");
+  files.addFile("/dest/Bin/helper.obj", "mine");
   files.addFile("/dest/Bin/notes.txt", "mine");
   succeed(5);
   EXPECT_EQ(run(app::kLogFile, kLibrary), 0);
@@ -144,19 +149,22 @@ TEST_F(PipelineDriver, LibraryRunAssemblesEverySourceAndKeepsOnlyTheLibrary) {
   ASSERT_EQ(commands.size(), 5u);
   EXPECT_EQ(
       commands[1],
-      R"("/pb/compilers/fasm.exe" "/dest/Source/demo_briskoDataSections.asm" "/dest/Bin/demo_briskoDataSections.obj")");
-  EXPECT_EQ(lastQuoted(commands[2]), "/dest/Bin/Get.obj");
-  EXPECT_EQ(lastQuoted(commands[3]), "/dest/Bin/demo_Helper.obj");
-  EXPECT_EQ(commands[4], R"("/pb/compilers/polib.exe" *.obj /out:"/dest/Source/demo.lib")");
-  EXPECT_EQ(launcher.started[4].workingFolder, "/dest/Bin");
+      R"("/pb/compilers/fasm.exe" "/dest/Source/demo_briskoDataSections.asm" "/dest/Source/briskoObjects/demo_briskoDataSections.obj")");
+  EXPECT_EQ(launcher.started[1].workingFolder, "/dest/Source/briskoObjects/");
+  EXPECT_EQ(lastQuoted(commands[2]), "/dest/Source/briskoObjects/Get.obj");
+  EXPECT_EQ(lastQuoted(commands[3]), "/dest/Source/briskoObjects/demo_Helper.obj");
+  EXPECT_EQ(commands[4],
+            R"("/pb/compilers/polib.exe" *.obj /out:"/dest/Source/briskoObjects/demo.lib")");
+  EXPECT_EQ(launcher.started[4].workingFolder, "/dest/Source/briskoObjects");
   EXPECT_EQ(launcher.started[4].captured, platform::CapturedStream::standardOutput);
-  EXPECT_EQ(binWhenArchiving,
-            (Lines{"notes.txt", "demo_briskoDataSections.obj", "Get.obj", "demo_Helper.obj"}));
-  EXPECT_EQ(names("/dest/Bin"), (Lines{"notes.txt", "demo.lib"}));
+  EXPECT_EQ(binWhenArchiving, (Lines{"demo_briskoDataSections.obj", "Get.obj", "demo_Helper.obj"}));
+  EXPECT_EQ(names("/dest/Bin"), (Lines{"helper.obj", "notes.txt", "demo.lib"}));
   EXPECT_EQ(names("/dest/Source"),
-            (Lines{"keep/", "demo_briskoDataSections.asm", "Get.asm", "demo_Helper.asm"}));
+            (Lines{"demo.pb", "keep/", "briskoObjects/", "demo_briskoDataSections.asm", "Get.asm",
+                   "demo_Helper.asm"}));
+  EXPECT_EQ(names("/dest/Source/briskoObjects"), Lines{});
   const std::string tail =
-      "Creating COFF file \"../Bin/demo_Helper.obj\" ......no errors!\r\n"
+      "Creating COFF file \"../Source/briskoObjects/demo_Helper.obj\" ......no errors!\r\n"
       "Creating COFF file \"../Bin/demo.lib\" ......no errors!\r\n"
       "\r\n"
       "\"demo.lib\" uses the following external functions / symbols :\r\n"
@@ -257,16 +265,24 @@ TEST_F(PipelineDriver, OutputFoldersThatCannotBeMadeGive16) {
   EXPECT_EQ(window.unlocks, 1);
 }
 
+// Only sources that this program generated go, in each encoding it writes them in; the
+// user's files (a source kept there, notes, an .asm of their own) stay.
 TEST_F(PipelineDriver, PrepareOutputFoldersClearsSourceOnlyForLibraries) {
   files.addFolder("/out/Source/sub");
-  files.addFile("/out/Source/a.asm", "a");
+  files.addFile("/out/Source/a.asm", ";Brisko generated asm file.\r\n");
+  files.addFile("/out/Source/w.asm",
+                "\xFF\xFE" + platform::utf8ToUtf16le(";Brisko generated asm file.\r\n"));
+  files.addFile("/out/Source/u.asm", "\xEF\xBB\xBF;Brisko generated asm file.\r\n");
+  files.addFile("/out/Source/mine.asm", "; my own\r\n");
+  files.addFile("/out/Source/notes.txt", "notes");
+  files.addFile("/out/Source/mylib.pb", "ProcedureDLL X()\r\nEndProcedure\r\n");
   app::ConversionOptions options;
   EXPECT_EQ(prepareOutputFolders(services, "/out/", options), 0);
   EXPECT_EQ(names("/out"), (Lines{"Source/", "Bin/", "Logs/"}));
-  EXPECT_EQ(names("/out/Source"), (Lines{"sub/", "a.asm"}));
+  EXPECT_EQ(names("/out/Source").size(), 7u);
   options.outputFormat = kLibrary;
   EXPECT_EQ(prepareOutputFolders(services, "/out/", options), 0);
-  EXPECT_EQ(names("/out/Source"), (Lines{"sub/"}));
+  EXPECT_EQ(names("/out/Source"), (Lines{"sub/", "mine.asm", "notes.txt", "mylib.pb"}));
   EXPECT_EQ(prepareOutputFolders(services, "/nowhere/", options), 16);
   EXPECT_EQ(onlyError(), "Unable to create the output directories.\n\n(/nowhere/)");
 }
@@ -303,9 +319,34 @@ TEST_F(PipelineDriver, ReusedSourcesDecideTheFormatAndSkipTheirMaking) {
   launcher.started.clear();
   succeed(2);
   EXPECT_EQ(run(app::kUseExistingAsmFiles, kObject), 0);
-  EXPECT_EQ(lastQuoted(launcher.started[0].commandLine), "/src/Bin/Get.obj");
-  // The object of the earlier run went with the stale objects; the wrapper stays.
-  EXPECT_EQ(names("/src/Bin"), (Lines{"demo.pbi", "demo.lib"}));
+  EXPECT_EQ(lastQuoted(launcher.started[0].commandLine), "/src/Source/briskoObjects/Get.obj");
+  // The object of the earlier run and the wrapper stay.
+  EXPECT_EQ(names("/src/Bin"), (Lines{"demo.obj", "demo.pbi", "demo.lib"}));
+
+  // Sources that another file's conversion generated are no part of this file's library.
+  files.addFile("/src/Source/beta_briskoDataSections.asm", ";Brisko generated asm file.\r\n");
+  launcher.started.clear();
+  feedback.messages.clear();
+  EXPECT_EQ(run(app::kUseExistingAsmFiles, kObject), 91);
+  EXPECT_EQ(onlyError(),
+            "The Source folder holds the assembly sources of another file. Convert this file "
+            "afresh, or remove them first.\n(/src/Source/beta_briskoDataSections.asm)");
+  EXPECT_TRUE(launcher.started.empty());
+}
+
+// While one conversion holds a destination, a second is refused before it changes anything.
+TEST_F(PipelineDriver, BusyDestinationIsRefused) {
+  files.addFile("/dest/Source/Get.asm", ";Brisko generated asm file.\r\n");
+  platform::FolderLockAttempt first = files.lockFolder("/dest/");
+  ASSERT_TRUE(first.lock);
+  EXPECT_EQ(run(app::kLogFile, kLibrary), 90);
+  EXPECT_EQ(onlyError(), "Another conversion is writing into this destination folder.\n(/dest/)");
+  EXPECT_TRUE(launcher.started.empty());
+  EXPECT_TRUE(files.exists("/dest/Source/Get.asm"));
+  EXPECT_EQ(window.unlocks, 1);
+  first.lock.reset();
+  succeed(5);
+  EXPECT_EQ(run(app::kLogFile, kLibrary), 0);
 }
 
 TEST_F(PipelineDriver, ReusedSourcesWithoutSourceFolderFailToAssemble) {
@@ -348,7 +389,7 @@ class PipelineAssemble : public PipelineDriver {
     for (const auto& message : feedback.messages) build.messages.push_back(message.text);
     build.progress = feedback.details;
     build.log = log.content;
-    build.bin = names("/dest/Bin");
+    build.bin = names("/dest/Source/briskoObjects");
     return build;
   }
 };
@@ -365,18 +406,20 @@ TEST_F(PipelineAssemble, FasmFailureStopsTheLibraryAndKeepsEarlierObjects) {
   EXPECT_EQ(assemble(kLibrary), 61);
   Lines objects;
   for (const auto& started : launcher.started) objects.push_back(lastQuoted(started.commandLine));
-  EXPECT_EQ(objects, (Lines{"/dest/Bin/a.obj", "/dest/Bin/b.obj", "/dest/Bin/my.test_Proc.obj"}));
-  EXPECT_EQ(names("/dest/Bin"), (Lines{"a.obj", "b.obj"}));
+  EXPECT_EQ(objects, (Lines{"/dest/Source/briskoObjects/a.obj", "/dest/Source/briskoObjects/b.obj",
+                            "/dest/Source/briskoObjects/my.test_Proc.obj"}));
+  EXPECT_EQ(names("/dest/Source/briskoObjects"), (Lines{"a.obj", "b.obj"}));
+  EXPECT_EQ(names("/dest/Bin"), (Lines{"old.obj"}));
   EXPECT_EQ(log.content,
-            "Creating COFF file \"../Bin/a.obj\" ......no errors!\r\n"
-            "Creating COFF file \"../Bin/b.obj\" ......no errors!\r\n"
-            "Creating COFF file \"../Bin/my.test_Proc.obj\" ......Error!\r\n"
+            "Creating COFF file \"../Source/briskoObjects/a.obj\" ......no errors!\r\n"
+            "Creating COFF file \"../Source/briskoObjects/b.obj\" ......no errors!\r\n"
+            "Creating COFF file \"../Source/briskoObjects/my.test_Proc.obj\" ......Error!\r\n"
             "demo.asm [3]: error: illegal instruction.\r\n");
   ASSERT_EQ(feedback.messages.size(), 1u);
   EXPECT_EQ(feedback.messages[0].title, "brisko (PB --> .obj)");
   EXPECT_EQ(feedback.messages[0].text,
             "Fasm reported an error.\n\ndemo.asm [3]: error: illegal instruction.");
-  EXPECT_EQ(feedback.messages[0].icon, app::MessageIcon::information);
+  EXPECT_EQ(feedback.messages[0].icon, app::MessageIcon::failure);
   EXPECT_EQ(feedback.statuses, (Lines{"Status = creating individual .obj files."}));
 }
 
@@ -415,8 +458,8 @@ TEST_F(PipelineAssemble, ToolsThatFailOrDoNotStart) {
   launcher.scripts.push_back({"POLIB: fatal error: x", "", 1});
   EXPECT_EQ(assemble(kLibrary), 63);
   EXPECT_EQ(feedback.messages.back().text, "Polib reported an error.\n\nPOLIB: fatal error: x");
-  EXPECT_EQ(feedback.messages.back().icon, app::MessageIcon::information);
-  EXPECT_EQ(names("/dest/Bin"), Lines{});
+  EXPECT_EQ(feedback.messages.back().icon, app::MessageIcon::failure);
+  EXPECT_EQ(names("/dest/Source/briskoObjects"), Lines{});
 
   succeed(1);
   launcher.scripts.push_back({"", "", 1});
@@ -429,12 +472,12 @@ TEST_F(PipelineAssemble, ToolsThatFailOrDoNotStart) {
   EXPECT_EQ(assemble(kLibrary), 8);
   EXPECT_EQ(feedback.messages.back().text, "Polib failed to start.");
   EXPECT_EQ(log.content,
-            "Creating COFF file \"../Bin/a.obj\" ......no errors!\r\n"
+            "Creating COFF file \"../Source/briskoObjects/a.obj\" ......no errors!\r\n"
             "Creating COFF file \"../Bin/demo.lib\" ......Error!\r\nPolib failed to start.\r\n");
 }
 
 // Runs that end in another order than they started, failures of later sources that end
-// first, and a FASM that does not start: several runs at once show, log and leave in Bin/
+// first, and a FASM that does not start: several runs at once show, log and leave behind
 // exactly what the runs one after another do.
 TEST_F(PipelineAssemble, ParallelRunsReportAsTheSequentialRunDoes) {
   for (const char* name : {"a.asm", "b.asm", "c.asm", "d.asm", "e.asm", "f.asm"}) {

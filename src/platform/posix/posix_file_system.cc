@@ -1,5 +1,6 @@
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -48,6 +49,17 @@ class PosixOutputFile : public OutputFile {
  private:
   int fd_;
   bool failed_ = false;
+};
+
+// An advisory lock on the folder's own descriptor; the kernel drops it with the descriptor,
+// when the process ends however it ends. The descriptor is not inherited by the tools.
+class PosixFolderLock : public FolderLock {
+ public:
+  explicit PosixFolderLock(int fd) : fd_(fd) {}
+  ~PosixFolderLock() override { ::close(fd_); }
+
+ private:
+  int fd_;
 };
 
 class PosixFileSystem : public FileSystem {
@@ -121,6 +133,23 @@ class PosixFileSystem : public FileSystem {
   }
   bool makeFolder(const std::string& path) override {
     return ::mkdir(withoutTrailingSlashes(path).c_str(), 0777) == 0;
+  }
+  FolderLockAttempt lockFolder(const std::string& folder) override {
+    FolderLockAttempt attempt;
+    const int fd =
+        ::open(withoutTrailingSlashes(folder).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return attempt;
+    int result;
+    do {
+      result = ::flock(fd, LOCK_EX | LOCK_NB);
+    } while (result != 0 && errno == EINTR);
+    if (result != 0) {
+      attempt.heldElsewhere = errno == EWOULDBLOCK;
+      ::close(fd);
+      return attempt;
+    }
+    attempt.lock = std::make_unique<PosixFolderLock>(fd);
+    return attempt;
   }
 
  private:

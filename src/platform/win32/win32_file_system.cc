@@ -69,6 +69,18 @@ class Win32OutputFile : public OutputFile {
   bool failed_ = false;
 };
 
+// A file in the folder opened without sharing and deleted when its handle closes; Windows
+// closes the handle when the process ends, also after a crash, so the lock never outlives
+// its holder. A second opener gets a sharing violation.
+class Win32FolderLock : public FolderLock {
+ public:
+  explicit Win32FolderLock(HANDLE file) : file_(file) {}
+  ~Win32FolderLock() override { CloseHandle(file_); }
+
+ private:
+  HANDLE file_;
+};
+
 class Win32FileSystem : public FileSystem {
  public:
   bool allowsWritesFromAnotherThread() const override { return true; }
@@ -152,6 +164,22 @@ class Win32FileSystem : public FileSystem {
   bool makeFolder(const std::string& path) override {
     if (path.empty()) return false;
     return CreateDirectoryW(widen(withoutTrailingSeparators(path)).c_str(), nullptr) != 0;
+  }
+
+  FolderLockAttempt lockFolder(const std::string& folder) override {
+    FolderLockAttempt attempt;
+    if (folder.empty()) return attempt;
+    const std::string path = withoutTrailingSeparators(folder) + "\\brisko.lock";
+    const HANDLE file =
+        CreateFileW(widen(path).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
+                    FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+      const DWORD error = GetLastError();
+      attempt.heldElsewhere = error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED;
+      return attempt;
+    }
+    attempt.lock = std::make_unique<Win32FolderLock>(file);
+    return attempt;
   }
 
  private:
