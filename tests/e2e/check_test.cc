@@ -25,9 +25,11 @@ TEST_F(CheckTest, CompileErrorShowsTheCompilersLine) {
   work.write("bad.pb", "Procedure.l Twice(x.l)\r\n  ProcedureReturn x * \r\nEndProcedure\r\n");
   const auto r = brisko({"--unicode", "check", work.file("bad.pb"), "--threadsafe"});
   EXPECT_EQ(r.exitCode, 1);
-  EXPECT_NE(r.out.find("brisko (PB --> .obj)\nThe compiler reported an error.\n\nError: Line 2"),
+  // A failure is the compiler's complaint: standard error, not the status lines' stream.
+  EXPECT_NE(r.err.find("brisko (PB --> .obj)\nThe compiler reported an error.\n\nError: Line 2"),
             std::string::npos)
-      << r.out;
+      << r.err;
+  EXPECT_EQ(r.out.find("Error"), std::string::npos) << r.out;
 }
 
 TEST_F(CheckTest, SourcesThatCannotBeCheckedAreRefused) {

@@ -468,8 +468,8 @@ TEST_F(ConvertTest, FailuresAreReportedAndLogged) {
   work.write("bad/bad.pb", "Procedure.l Twice(x.l)\r\n  ProcedureReturn x * \r\nEndProcedure\r\n");
   ts::ProgramResult r = brisko({"convert", work.file("bad/bad.pb"), "--log"});
   EXPECT_EQ(r.exitCode, 1);
-  EXPECT_NE(r.out.find("The compiler reported an error.\n\nError: Line 2"), std::string::npos)
-      << r.out;
+  EXPECT_NE(r.err.find("The compiler reported an error.\n\nError: Line 2"), std::string::npos)
+      << r.err;
   EXPECT_FALSE(fs::exists(work.file("bad/Bin/bad.obj")));
   expectFailureLog(work.file("bad/Logs/briskoLog.txt"),
                    R"(Compiling ".*bad\.pb" \.+Error: Line 2 .*)");
@@ -483,8 +483,8 @@ TEST_F(ConvertTest, FailuresAreReportedAndLogged) {
       << "  BOGUS eax,1\r\n";
   r = brisko({"convert", work.file("asm/answer.pb"), "--use-existing-asm", "--log"});
   EXPECT_EQ(r.exitCode, 1);
-  EXPECT_NE(r.out.find("Fasm reported an error.\n"), std::string::npos) << r.out;
-  EXPECT_NE(r.out.find("error: illegal instruction."), std::string::npos) << r.out;
+  EXPECT_NE(r.err.find("Fasm reported an error.\n"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("error: illegal instruction."), std::string::npos) << r.err;
   EXPECT_FALSE(fs::exists(work.file("asm/Bin/answer.obj")));
   expectFailureLog(work.file("asm/Logs/briskoLog.txt"),
                    R"(Creating COFF file ".*answer\.obj" \.+Error!)");
@@ -496,9 +496,9 @@ TEST_F(ConvertTest, FailuresAreReportedAndLogged) {
   r = brisko(
       {"--pb-folder", installation, "convert", work.file("lib/answer.pb"), "--lib", "--log"});
   EXPECT_EQ(r.exitCode, 1);
-  EXPECT_NE(r.out.find("Polib reported an error.\n\nPOLIB: fatal error: cannot write"),
+  EXPECT_NE(r.err.find("Polib reported an error.\n\nPOLIB: fatal error: cannot write"),
             std::string::npos)
-      << r.out;
+      << r.err;
   EXPECT_FALSE(fs::exists(work.file("lib/Bin/answer.lib")));
   expectFailureLog(work.file("lib/Logs/briskoLog.txt"),
                    R"(Creating COFF file ".*answer\.lib" \.+Error!)");
@@ -567,15 +567,32 @@ TEST_F(ConvertTest, ParallelLibraryBuildEqualsTheSequentialOne) {
   EXPECT_EQ(builds[0].log, builds[1].log);
 }
 
-// Output goes below an existing destination folder, else below the source file's folder; when
-// the output folders cannot be made there, nothing is converted.
+// A destination named on the command line is made when it is missing (with the folders above
+// it), and refused when it is a file; when the output folders cannot be made there, nothing
+// is converted. Without --dest the output goes below the source file's folder.
 TEST_F(ConvertTest, DestinationFoldersAreUsedOrRefused) {
   work.write("project/answer.pb", kAnswerSource);
-  ts::ProgramResult r =
-      brisko({"convert", work.file("project/answer.pb"), "--dest", work.file("missing"), "--lib"});
+  ts::ProgramResult r = brisko(
+      {"convert", work.file("project/answer.pb"), "--dest", work.file("missing/deeper"), "--lib"});
   EXPECT_EQ(r.exitCode, 0) << r.out << r.err;
-  EXPECT_TRUE(fs::exists(work.file("project/Bin/answer.lib")));
-  EXPECT_FALSE(fs::exists(work.file("missing")));
+  EXPECT_TRUE(fs::exists(work.file("missing/deeper/Bin/answer.lib")));
+  EXPECT_FALSE(fs::exists(work.file("project/Bin")));
+  // The files written are listed last, one per line.
+  EXPECT_TRUE(endsWith(r.out, "\n" + work.file("missing/deeper/Bin/answer.lib") + "\n")) << r.out;
+
+  r = brisko({"convert", work.file("project/answer.pb"), "--wrapper", "--log"});
+  EXPECT_EQ(r.exitCode, 0) << r.out << r.err;
+  EXPECT_TRUE(endsWith(r.out, "Status = awaiting instructions\n" +
+                                  work.file("project/Bin/answer.obj") + "\n" +
+                                  work.file("project/Bin/answer.pbi") + "\n" +
+                                  work.file("project/Logs/briskoLog.txt") + "\n"))
+      << r.out;
+
+  work.write("afile", "not a folder");
+  r = brisko({"convert", work.file("project/answer.pb"), "--dest", work.file("afile")});
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_EQ(r.err, "Error!\nUnable to create the output directories.\n\n(" +
+                       work.file("afile") + "/)\n");
 
   work.write("blocked/Bin", "a file where the Bin folder belongs");
   r = brisko({"convert", work.file("project/answer.pb"), "--dest", work.file("blocked"), "--log"});
