@@ -4,6 +4,8 @@
 #include <map>
 #include <string_view>
 
+#include "language/text_ids.h"
+
 namespace brisko::cli {
 namespace {
 
@@ -176,6 +178,59 @@ std::string usageText() {
 #endif
          "        --tools-file FILE the PureBasic IDE's tools file\n"
          "        --help, --version\n";
+}
+
+std::string missingToolHelp(const app::StartupState& state) {
+  const app::ToolchainPaths& paths = state.paths;
+  std::string text;
+  switch (state.missingTool) {
+    case language::kErrorsNocompiler:
+      text = "brisko looked for the compiler at " + paths.compilerPath + "\n";
+      break;
+    case language::kErrorsNoFasm:
+      text = "brisko looked for FASM at " + paths.fasmPath + "\n";
+      break;
+    case language::kErrorsNoPolib:
+      text = "brisko looked for polib at " + paths.polibPath + "\n";
+      break;
+    default:
+      return {};
+  }
+  switch (state.pbFolderSource) {
+    case app::InstallationSource::option:
+      text += "The installation folder " + paths.pbFolder + " comes from the --pb-folder option.\n";
+      break;
+    case app::InstallationSource::openCommand:
+#ifdef _WIN32
+      text += "The installation folder " + paths.pbFolder +
+              " comes from the PureBasic IDE's open command in the registry.\n";
+#else
+      text += "The installation folder " + paths.pbFolder +
+              " comes from the BRISKO_PB_COMMAND environment variable.\n";
+#endif
+      break;
+    case app::InstallationSource::none:
+#ifdef _WIN32
+      text +=
+          "The registry names no PureBasic installation, so the path was tried relative to "
+          "the current folder.\n";
+#else
+      text +=
+          "BRISKO_PB_COMMAND names no PureBasic installation, so the path was tried "
+          "relative to the current folder.\n";
+#endif
+      break;
+  }
+#ifdef _WIN32
+  text +=
+      "Use --pb-folder DIR to name the installation folder, or install PureBasic so that "
+      "the registry holds the IDE's open command (see README).\n";
+#else
+  text +=
+      "Use --pb-folder DIR, or set BRISKO_PB_COMMAND to the PureBasic IDE's open command "
+      "(see README).\n";
+#endif
+  return text;
 }
 
 }  // namespace brisko::cli
