@@ -45,14 +45,17 @@ bool startUp(const StartupInputs& inputs, StartupState& state) {
   std::string pbFolder;
   if (inputs.pbFolderOverride) {
     pbFolder = platform::withTrailingSeparator(*inputs.pbFolderOverride);
+    state.pbFolderSource = InstallationSource::option;
   } else {
     pbFolder = toolchain::discoverInstallation(inputs.installationCommand, 0);
+    state.pbFolderSource =
+        pbFolder.empty() ? InstallationSource::none : InstallationSource::openCommand;
   }
   state.paths = toolchainPathsFor(pbFolder, tempFolder);
 
-  const int missing = checkTools(inputs.files, state.paths);
-  if (missing != 0) {
-    inputs.feedback.reportError(missing, true);
+  state.missingTool = checkTools(inputs.files, state.paths);
+  if (state.missingTool != 0) {
+    inputs.feedback.reportError(state.missingTool, true);
     return false;
   }
   return true;

@@ -26,9 +26,16 @@ struct StartupInputs {
   std::optional<std::string> pbFolderOverride;
 };
 
+// Where the installation folder came from: the front end's option, the IDE's open command
+// (the registry on Windows, BRISKO_PB_COMMAND on POSIX), or nowhere (the tool paths are then
+// relative to the current folder).
+enum class InstallationSource { option, openCommand, none };
+
 struct StartupState {
   ToolchainPaths paths;
   language::LanguageTable texts;
+  InstallationSource pbFolderSource = InstallationSource::none;
+  int missingTool = 0;  // checkTools' result when start-up ended at the tool checks, else 0
 };
 
 // A tool passes when its file exists, is not a folder and is larger than zero bytes.

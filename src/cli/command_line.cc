@@ -2,6 +2,9 @@
 
 #include <charconv>
 #include <map>
+#include <string_view>
+
+#include "language/text_ids.h"
 
 namespace brisko::cli {
 namespace {
@@ -24,13 +27,29 @@ const std::map<std::string, Flag>& optionFlags() {
   return flags;
 }
 
-// A whole number of at least 1, written in decimal digits only.
-std::optional<int> jobCount(const std::string& text) {
+// More FASM runs at once than this would only exhaust the process table and the open files.
+constexpr int kMaxJobs = 256;
+
+// Reads the value of --jobs, a whole number from 1 to kMaxJobs in decimal digits only, into
+// jobs; returns the usage error when it is not one.
+std::string readJobCount(const std::string& text, std::optional<int>& jobs) {
+  const bool digitsOnly =
+      !text.empty() && text.find_first_not_of("0123456789") == std::string::npos;
+  if (!digitsOnly || text.find_first_not_of('0') == std::string::npos) {
+    return "option --jobs needs a whole number of at least 1";
+  }
   int count = 0;
-  const char* end = text.data() + text.size();
-  const auto [stop, error] = std::from_chars(text.data(), end, count);
-  if (error != std::errc() || stop != end || count < 1) return std::nullopt;
-  return count;
+  const auto [stop, error] = std::from_chars(text.data(), text.data() + text.size(), count);
+  if (error != std::errc() || count > kMaxJobs) {
+    return "option --jobs takes at most " + std::to_string(kMaxJobs);
+  }
+  jobs = count;
+  return {};
+}
+
+bool takesValue(std::string_view option) {
+  return option == "--pb-folder" || option == "--tools-file" || option == "--dest" ||
+         option == "--jobs";
 }
 
 }  // namespace
@@ -44,8 +63,23 @@ ParseResult parseCommandLine(const std::vector<std::string>& arguments) {
   bool lib = false;
 
   for (std::size_t i = 0; i < arguments.size(); ++i) {
-    const std::string& arg = arguments[i];
+    // "--option=VALUE" gives an option its value in the same argument as "--option VALUE"
+    // does in two.
+    std::string arg = arguments[i];
+    std::optional<std::string> attached;
+    if (const std::size_t equals = arg.find('='); arg.starts_with("--") && equals != arg.npos) {
+      attached = arg.substr(equals + 1);
+      arg.resize(equals);
+      if (!takesValue(arg)) {
+        result.error = (arg == "--help" || arg == "--version" || arg == "--lib" ||
+                        optionFlags().count(arg) != 0)
+                           ? "option " + arg + " takes no value"
+                           : "unknown option " + arguments[i];
+        return result;
+      }
+    }
     auto value = [&](const char* name) -> std::optional<std::string> {
+      if (attached) return attached;
       if (i + 1 >= arguments.size()) {
         result.error = std::string("option ") + name + " needs a value";
         return std::nullopt;
@@ -71,10 +105,7 @@ ParseResult parseCommandLine(const std::vector<std::string>& arguments) {
     } else if (arg == "--jobs") {
       actionOptions.push_back(arg);
       convertOnly.push_back(arg);
-      if (const auto text = value("--jobs")) {
-        line.jobs = jobCount(*text);
-        if (!line.jobs) result.error = "option --jobs needs a whole number of at least 1";
-      }
+      if (const auto text = value("--jobs")) result.error = readJobCount(*text, line.jobs);
     } else if (arg == "--lib") {
       actionOptions.push_back(arg);
       lib = true;
@@ -147,6 +178,59 @@ std::string usageText() {
 #endif
          "        --tools-file FILE the PureBasic IDE's tools file\n"
          "        --help, --version\n";
+}
+
+std::string missingToolHelp(const app::StartupState& state) {
+  const app::ToolchainPaths& paths = state.paths;
+  std::string text;
+  switch (state.missingTool) {
+    case language::kErrorsNocompiler:
+      text = "brisko looked for the compiler at " + paths.compilerPath + "\n";
+      break;
+    case language::kErrorsNoFasm:
+      text = "brisko looked for FASM at " + paths.fasmPath + "\n";
+      break;
+    case language::kErrorsNoPolib:
+      text = "brisko looked for polib at " + paths.polibPath + "\n";
+      break;
+    default:
+      return {};
+  }
+  switch (state.pbFolderSource) {
+    case app::InstallationSource::option:
+      text += "The installation folder " + paths.pbFolder + " comes from the --pb-folder option.\n";
+      break;
+    case app::InstallationSource::openCommand:
+#ifdef _WIN32
+      text += "The installation folder " + paths.pbFolder +
+              " comes from the PureBasic IDE's open command in the registry.\n";
+#else
+      text += "The installation folder " + paths.pbFolder +
+              " comes from the BRISKO_PB_COMMAND environment variable.\n";
+#endif
+      break;
+    case app::InstallationSource::none:
+#ifdef _WIN32
+      text +=
+          "The registry names no PureBasic installation, so the path was tried relative to "
+          "the current folder.\n";
+#else
+      text +=
+          "BRISKO_PB_COMMAND names no PureBasic installation, so the path was tried "
+          "relative to the current folder.\n";
+#endif
+      break;
+  }
+#ifdef _WIN32
+  text +=
+      "Use --pb-folder DIR to name the installation folder, or install PureBasic so that "
+      "the registry holds the IDE's open command (see README).\n";
+#else
+  text +=
+      "Use --pb-folder DIR, or set BRISKO_PB_COMMAND to the PureBasic IDE's open command "
+      "(see README).\n";
+#endif
+  return text;
 }
 
 }  // namespace brisko::cli

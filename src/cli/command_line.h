@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "app/configuration.h"
+#include "app/startup.h"
 
 namespace brisko::cli {
 
@@ -31,5 +32,9 @@ struct ParseResult {
 ParseResult parseCommandLine(const std::vector<std::string>& arguments);
 
 std::string usageText();
+
+// After start-up ended because a tool is missing: where brisko looked for it, where that
+// installation folder came from, and how to name another; empty for any other failure.
+std::string missingToolHelp(const app::StartupState& state);
 
 }  // namespace brisko::cli

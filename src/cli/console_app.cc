@@ -142,7 +142,10 @@ int runConsole(const std::vector<std::string>& arguments, ConsolePlatform& platf
                             std::nullopt};
   if (line.pbFolder) inputs.pbFolderOverride = inputPath(*line.pbFolder);
   app::StartupState state;
-  if (!app::startUp(inputs, state)) return kExitFailure;
+  if (!app::startUp(inputs, state)) {
+    std::fputs(missingToolHelp(state).c_str(), errorOut);
+    return kExitFailure;
+  }
 
   // The installation's library functions, read once as the window does before it takes
   // input; a library file that cannot be read ends the program.

@@ -1,5 +1,6 @@
 #include "toolchain/ide_registration.h"
 
+#include <optional>
 #include <string_view>
 
 #include "language/preferences.h"
@@ -63,12 +64,11 @@ int registerIdeTool(platform::FileSystem& files, app::Feedback& feedback,
   // nothing to register.
   if (toolsFile.empty() || programPath.empty()) return fail(language::kErrorsUnablePBIDETool);
 
-  // A missing file is started with the four lines the IDE expects; when that fails (always
-  // for a folder) the read below reports it.
-  if (!files.exists(toolsFile) || files.isFolder(toolsFile)) {
-    files.writeFile(toolsFile, kNewToolsFile);
-  }
-  const auto bytes = files.readFile(toolsFile);
+  // A missing file starts as the four lines the IDE expects, in memory only: a refused
+  // registration leaves the disk as it was, and the file is created by the write below.
+  if (files.isFolder(toolsFile)) return fail(language::kErrorsUnablePBIDETool);
+  const auto bytes =
+      files.exists(toolsFile) ? files.readFile(toolsFile) : std::string(kNewToolsFile);
   if (!bytes) return fail(language::kErrorsUnablePBIDETool);
   language::Preferences tools = language::Preferences::parse(*bytes);
 

@@ -23,8 +23,8 @@ IdeLocation discoverIde(const platform::InstallationCommandSource& source);
 // Returns 0 on success, with nothing shown. Otherwise reports (not fatal) and returns:
 // kErrorsUnablePBIDETool when the file cannot be read or written (or either path is empty),
 // kErrorsAlreadyRegistered when a tool's Command is programPath already, kErrorsPBIDERunning
-// while the IDE runs. The file is then left as it was, unless it had to be created or the
-// block could not be appended after the count was raised.
+// while the IDE runs. The file is then left as it was (a missing one is not created), unless
+// the block could not be appended after the count was raised.
 int registerIdeTool(platform::FileSystem& files, app::Feedback& feedback,
                     const platform::IdeProbe& ideProbe, const IdeLocation& ide,
                     const std::string& programPath);

@@ -48,18 +48,30 @@ TEST_F(CheckTest, SourcesThatCannotBeCheckedAreRefused) {
   EXPECT_EQ(r.err, "Error!\nInvalid file.\n(" + work.file("a\"b.pb") + ")\n");
 }
 
-TEST_F(CheckTest, MissingInstallationEndsTheProgram) {
+TEST_F(CheckTest, MissingInstallationEndsTheProgramAndSaysWhereBriskoLooked) {
+  const std::string hint =
+      "Use --pb-folder DIR, or set BRISKO_PB_COMMAND to the PureBasic IDE's open command "
+      "(see README).\n";
   auto r =
       brisko({"check", std::string(BRISKO_EXAMPLES) + "/demo.pb"}, {{"BRISKO_PB_COMMAND", ""}});
   EXPECT_EQ(r.exitCode, 1);
-  EXPECT_EQ(r.err, "Error!\nCannot locate the Purebasic compiler.\n\nTerminating brisko.\n");
+  EXPECT_EQ(r.err,
+            "Error!\nCannot locate the Purebasic compiler.\n\nTerminating brisko.\n"
+            "brisko looked for the compiler at compilers/PBcompiler.exe\n"
+            "BRISKO_PB_COMMAND names no PureBasic installation, so the path was tried "
+            "relative to the current folder.\n" +
+                hint);
 
   // A folder given directly wins over the environment; a zero-byte FASM counts as missing.
   work.write("pb/compilers/PBcompiler.exe", "stand-in");
   work.write("pb/compilers/fasm.exe", "");
   r = brisko({"--pb-folder", work.file("pb"), "check", std::string(BRISKO_EXAMPLES) + "/demo.pb"});
   EXPECT_EQ(r.exitCode, 1);
-  EXPECT_EQ(r.err, "Error!\nCannot locate the FASM executable.\n\nTerminating brisko.\n");
+  EXPECT_EQ(r.err,
+            "Error!\nCannot locate the FASM executable.\n\nTerminating brisko.\n"
+            "brisko looked for FASM at " +
+                work.file("pb/compilers/fasm.exe") + "\nThe installation folder " +
+                work.file("pb/") + " comes from the --pb-folder option.\n" + hint);
 }
 
 TEST_F(CheckTest, UsageErrorsAndTheTemporaryFolder) {

@@ -61,13 +61,30 @@ TEST(ConsoleCommandLine, SourceAloneConvertsIt) {
 TEST(ConsoleCommandLine, JobsTakeAWholeNumberAndBelongToConvert) {
   EXPECT_FALSE(parse({"convert", "x.pb"}).commandLine.jobs);
   EXPECT_EQ(parse({"convert", "x.pb", "--jobs", "3"}).commandLine.jobs, 3);
-  EXPECT_EQ(parse({"--jobs", "1", "x.pb", "--lib"}).commandLine.jobs, 1);
-  for (const char* bad : {"0", "-2", "+2", "2x", "", "99999999999"}) {
+  EXPECT_EQ(parse({"--jobs", "256", "x.pb", "--lib"}).commandLine.jobs, 256);
+  for (const char* bad : {"0", "-2", "+2", "2x", ""}) {
     EXPECT_NE(parse({"convert", "x.pb", "--jobs", bad}).error, "") << bad;
+  }
+  for (const char* tooMany : {"257", "99999999999"}) {  // the second one overflows an int
+    EXPECT_EQ(parse({"convert", "x.pb", "--jobs", tooMany}).error,
+              "option --jobs takes at most 256");
   }
   EXPECT_NE(parse({"convert", "x.pb", "--jobs"}).error, "");
   EXPECT_NE(parse({"check", "x.pb", "--jobs", "2"}).error, "");
   EXPECT_NE(parse({"register-ide", "--jobs", "2"}).error, "");
+}
+
+TEST(ConsoleCommandLine, ValuesMayBeAttachedWithAnEqualsSign) {
+  auto r =
+      parse({"--pb-folder=/pb", "convert", "x.pb", "--dest=/o=1", "--jobs=2", "--tools-file=/t"});
+  ASSERT_EQ(r.error, "");
+  EXPECT_EQ(r.commandLine.source, "x.pb");
+  EXPECT_EQ(r.commandLine.pbFolder, "/pb");
+  EXPECT_EQ(r.commandLine.destination, "/o=1");
+  EXPECT_EQ(r.commandLine.jobs, 2);
+  EXPECT_EQ(r.commandLine.toolsFile, "/t");
+  EXPECT_EQ(parse({"convert", "x.pb", "--jobs=257"}).error, "option --jobs takes at most 256");
+  EXPECT_EQ(parse({"convert", "x.pb", "--lib=1"}).error, "option --lib takes no value");
 }
 
 TEST(ConsoleCommandLine, HelpAndVersionWinOverEverythingElse) {

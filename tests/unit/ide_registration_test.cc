@@ -97,6 +97,10 @@ TEST_F(IdeRegistrationTest, RunningIdeLeavesTheFileAlone) {
   EXPECT_EQ(registerAs(kProgram), language::kErrorsPBIDERunning);
   EXPECT_EQ(feedback.messages.back().text, "You need to close the Purebasic IDE first.");
   EXPECT_EQ(toolsFile(), original);
+
+  ide.toolsFile = "/pb/Preferences/New.prefs";  // a missing file is not created either
+  EXPECT_EQ(registerAs(kProgram), language::kErrorsPBIDERunning);
+  EXPECT_FALSE(files.exists(ide.toolsFile));
 }
 
 TEST_F(IdeRegistrationTest, BlockIsAppendedInTheFilesEncoding) {
