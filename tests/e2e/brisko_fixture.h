@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
 #include <map>
 #include <string>
 #include <vector>
@@ -27,6 +29,28 @@ class BriskoTest : public ::testing::Test {
     environment.emplace("BRISKO_PB_COMMAND", installationCommand());
     environment.emplace("TMPDIR", temp.path());
     return testsupport::runProgram(BRISKO_EXE, arguments, work.path(), environment);
+  }
+
+  // A copy of the stand-in installation, its files linked rather than copied, in which the
+  // program compilers/<program> is replaced by a shell script.
+  std::string installationWith(const std::string& program, const std::string& script) {
+    namespace fs = std::filesystem;
+    const fs::path original(BRISKO_INSTALLATION);
+    const fs::path copy = work.file("pb-" + program);
+    fs::remove_all(copy);
+    for (const fs::directory_entry& entry : fs::recursive_directory_iterator(original)) {
+      const fs::path target = copy / fs::relative(entry.path(), original);
+      if (entry.is_directory()) {
+        fs::create_directories(target);
+      } else {
+        fs::create_symlink(entry.path(), target);
+      }
+    }
+    const fs::path replaced = copy / "compilers" / program;
+    fs::remove(replaced);
+    std::ofstream(replaced, std::ios::binary) << "#!/bin/sh\n" << script << "\n";
+    fs::permissions(replaced, fs::perms::owner_all, fs::perm_options::add);
+    return copy.string();
   }
 
   testsupport::ScratchFolder work;

@@ -270,28 +270,7 @@ std::string outputName(const std::string& base, Format format) {
   return base + (format == Format::library ? ".lib" : ".obj");
 }
 
-class ConvertTest : public BriskoTest {
- protected:
-  // A copy of the stand-in installation, its files linked rather than copied, in which the
-  // program compilers/<program> is replaced by a shell script.
-  std::string installationWith(const std::string& program, const std::string& script) {
-    const fs::path original(BRISKO_INSTALLATION);
-    const fs::path copy = work.file("pb-" + program);
-    for (const fs::directory_entry& entry : fs::recursive_directory_iterator(original)) {
-      const fs::path target = copy / fs::relative(entry.path(), original);
-      if (entry.is_directory()) {
-        fs::create_directories(target);
-      } else {
-        fs::create_symlink(entry.path(), target);
-      }
-    }
-    const fs::path replaced = copy / "compilers" / program;
-    fs::remove(replaced);
-    std::ofstream(replaced, std::ios::binary) << "#!/bin/sh\n" << script << "\n";
-    fs::permissions(replaced, fs::perms::owner_all, fs::perm_options::add);
-    return copy.string();
-  }
-};
+using ConvertTest = BriskoTest;
 
 class ConvertFormatTest : public ConvertTest, public ::testing::WithParamInterface<Format> {
  protected:

@@ -132,7 +132,7 @@ if [ -f "$standin/compilers/PBcompiler.exe" ]; then
     "$(printf 'Status = initialising compiler environment.\nStatus = compiling the selected source file.\nbrisko (PB --> .obj)\nThe compiler reported no errors.\nStatus = awaiting instructions')"
   printf 'Procedure.l Twice(x.l)\r\n  ProcedureReturn x * \r\nEndProcedure\r\n' >"$work/cwd/bad.pb"
   run "$brisko" --unicode check "$(winpath "$work/cwd/bad.pb")" --threadsafe
-  expect "check of a source with an error" 1 out has \
+  expect "check of a source with an error" 1 err has \
     "$(printf 'The compiler reported an error.\n\nError: Line 2')"
 
   # Conversions: the stand-in's FASM runs the real assembler (a Linux program) through wine.
@@ -173,7 +173,7 @@ if [ -f "$standin/compilers/PBcompiler.exe" ]; then
   printf '  BOGUS eax\r\n' >>"$work/dest/Source/Greet.asm"
   cp "$work/cwd/demo.pb" "$work/dest/demo.pb"
   run "$brisko" convert "$(winpath "$work/dest/demo.pb")" --use-existing-asm
-  expect "FASM's complaint about an edited source" 1 out has "error: illegal instruction."
+  expect "FASM's complaint about an edited source" 1 err has "error: illegal instruction."
 else
   echo "skip check runs: no stand-in compiler in $standin/compilers"
 fi
