@@ -112,6 +112,13 @@ std::string textOperands(const std::vector<unsigned>& units) {
   return result + "0";
 }
 
+// The operands of a "dw" line for a zero-terminated text: every unit in decimal, e.g. 72,105,0.
+std::string numberOperands(const std::vector<unsigned>& units) {
+  std::string result;
+  for (unsigned unit : units) result += std::to_string(unit) + ",";
+  return result + "0";
+}
+
 std::vector<unsigned> byteUnits(const std::string& text) {
   std::vector<unsigned> units;
   for (char c : text) units.push_back(static_cast<unsigned char>(c));
@@ -843,9 +850,12 @@ class Generator {
               if (value->kind != Expr::Kind::string) {
                 throw CompileError{item.line, "Data.s needs strings."};
               }
-              // The data lines accept only db/dw/dd, so UTF-16 text is written as words.
-              dataLines_.push_back(options_.unicode ? "dw " + textOperands(utf16Units(value->text))
-                                                    : "db " + textOperands(byteUnits(value->text)));
+              // The data lines accept only db/dw/dd, so UTF-16 text is written as words. FASM
+              // reads a quoted text after dw as one number made of its bytes (two characters
+              // share a word, more are out of range), so every code unit is a number.
+              dataLines_.push_back(options_.unicode
+                                       ? "dw " + numberOperands(utf16Units(value->text))
+                                       : "db " + textOperands(byteUnits(value->text)));
             }
             break;
           }

@@ -3,19 +3,82 @@
 // else "fasm" on PATH). It is executed in place of this process, so arguments, standard output,
 // standard error and the exit code are the assembler's own. A kernel that cannot run 32-bit
 // programs refuses the exec; then the program runs under the user-mode emulator instead
-// (BRISKO_QEMU_I386, else "qemu-i386" on PATH), again in place of this process.
+// (BRISKO_QEMU_I386, else "qemu-i386" on PATH), again in place of this process. Unless the
+// command line sets the memory limit, the launcher puts "-m <kilobytes>" in front of the
+// arguments (see fasmMemoryKilobytes).
+#include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
+
+namespace {
+
+constexpr std::uint64_t kMebibyte = 1024 * 1024;
+// Used when the available memory cannot be learned.
+constexpr std::uint64_t kFallbackMemory = 256 * kMebibyte;
+
+// The memory the assembler gets, in kilobytes. The Windows console FASM, given no -m, asks
+// GlobalMemoryStatus and takes a quarter of the available page file plus the available
+// physical memory, or 2 GiB when either of the two is 2 GiB or more (negative as a signed
+// 32-bit number); when the allocation fails it retries with half the size. The Linux fasm
+// instead starts with a fixed 16 MiB, too little for the listing of a large object. The
+// value follows the Windows rule, so that what assembles there assembles here; but the
+// assembler is a 32-bit process (native or under qemu-i386) that cannot count on a single
+// block of 2 GiB, so the value is halved while it exceeds 1 GiB, as those retries would do. It
+// never goes below the Linux fasm's own 16 MiB.
+std::uint64_t fasmMemoryKilobytes(std::uint64_t availablePhysical,
+                                  std::uint64_t availablePageFile) {
+  constexpr std::uint64_t kLarge = 2048 * kMebibyte;
+  std::uint64_t bytes = availablePhysical >= kLarge || availablePageFile >= kLarge
+                            ? kLarge
+                            : availablePageFile / 4 + availablePhysical;
+  while (bytes > 1024 * kMebibyte) bytes /= 2;
+  return std::max(bytes, 16 * kMebibyte) / 1024;
+}
+
+// Whether an argument sets the assembler's memory limit ("-m 4096" or "-m4096", any case).
+template <typename Char>
+bool isMemoryOption(const Char* argument) {
+  return argument[0] == '-' && (argument[1] == 'm' || argument[1] == 'M');
+}
+
+}  // namespace
 
 #ifndef _WIN32
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
-#include <string>
+#include <fstream>
+#include <sstream>
 #include <vector>
 
 namespace {
+
+// The memory limit from /proc/meminfo: MemAvailable is the available physical memory, and with
+// SwapFree it is what Windows calls the available page file (the commit room of RAM and swap).
+std::uint64_t memoryKilobytes() {
+  std::ifstream meminfo("/proc/meminfo");
+  std::uint64_t available = 0;
+  std::uint64_t swapFree = 0;
+  bool haveAvailable = false;
+  std::string line;
+  while (std::getline(meminfo, line)) {
+    std::istringstream fields(line);
+    std::string name;
+    std::uint64_t kilobytes = 0;
+    if (!(fields >> name >> kilobytes)) continue;
+    if (name == "MemAvailable:") {
+      available = kilobytes * 1024;
+      haveAvailable = true;
+    } else if (name == "SwapFree:") {
+      swapFree = kilobytes * 1024;
+    }
+  }
+  if (!haveAvailable) return kFallbackMemory / 1024;
+  return fasmMemoryKilobytes(available, available + swapFree);
+}
 
 bool isExecutable(const std::string& path) {
   return access(path.c_str(), X_OK) == 0;
@@ -55,8 +118,17 @@ int main(int argc, char** argv) {
     return 1;
   }
 
+  std::string memoryOption = "-m";
+  std::string memoryLimit;
+  bool memoryGiven = false;
+  for (int i = 1; i < argc; ++i) memoryGiven = memoryGiven || isMemoryOption(argv[i]);
   std::vector<char*> args;
   args.push_back(fasm.data());
+  if (!memoryGiven) {
+    memoryLimit = std::to_string(memoryKilobytes());
+    args.push_back(memoryOption.data());
+    args.push_back(memoryLimit.data());
+  }
   for (int i = 1; i < argc; ++i) args.push_back(argv[i]);
   args.push_back(nullptr);
   execv(fasm.c_str(), args.data());
@@ -88,8 +160,6 @@ int main(int argc, char** argv) {
 
 #include <windows.h>
 
-#include <string>
-
 // Under wine a Windows program can start a native Linux program: CreateProcessW runs the file
 // its Unix path names on drive Z:. The Windows build of the launcher therefore starts the
 // 32-bit Linux assembler through the user-mode emulator, with the paths of its arguments
@@ -102,6 +172,14 @@ int main(int argc, char** argv) {
 // writes its exit code into a temporary file, whose appearance ends the wait.
 namespace {
 
+// The memory limit from GlobalMemoryStatusEx, the 64-bit form of what the Windows FASM asks.
+std::uint64_t memoryKilobytes() {
+  MEMORYSTATUSEX status{};
+  status.dwLength = sizeof status;
+  if (!GlobalMemoryStatusEx(&status)) return kFallbackMemory / 1024;
+  return fasmMemoryKilobytes(status.ullAvailPhys, status.ullAvailPageFile);
+}
+
 std::wstring fromEnvironment(const wchar_t* variable, const wchar_t* fallback) {
   wchar_t value[1024];
   const DWORD length = GetEnvironmentVariableW(variable, value, 1024);
@@ -113,11 +191,9 @@ std::wstring fromEnvironment(const wchar_t* variable, const wchar_t* fallback) {
 using UnixFileName = char* (*)(const wchar_t*);
 
 std::wstring unixPath(const std::wstring& argument) {
-  static const auto translate = reinterpret_cast<UnixFileName>(
-      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"),
-                                             "wine_get_unix_file_name")));
-  if (argument.size() < 3 || argument[1] != L':' ||
-      (argument[2] != L'\\' && argument[2] != L'/')) {
+  static const auto translate = reinterpret_cast<UnixFileName>(reinterpret_cast<void*>(
+      GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+  if (argument.size() < 3 || argument[1] != L':' || (argument[2] != L'\\' && argument[2] != L'/')) {
     return argument;
   }
   if (translate != nullptr) {
@@ -169,8 +245,13 @@ int main() {
   const std::wstring codeFilePath = unixPath(codeFile);
   const std::wstring qemu = fromEnvironment(L"BRISKO_QEMU_I386", L"/usr/bin/qemu-i386");
   const std::wstring fasm = fromEnvironment(L"BRISKO_REAL_FASM", L"/usr/bin/fasm");
-  std::wstring command = L"Z:\\bin\\sh -c " + quoted(L"f=$0; \"$@\" 2>\"$f.err\"; echo $? >\"$f.part\"; mv \"$f.part\" \"$f\"") + L" " +
-                         quoted(codeFilePath) + L" " + quoted(qemu) + L" " + quoted(fasm);
+  std::wstring command =
+      L"Z:\\bin\\sh -c " +
+      quoted(L"f=$0; \"$@\" 2>\"$f.err\"; echo $? >\"$f.part\"; mv \"$f.part\" \"$f\"") + L" " +
+      quoted(codeFilePath) + L" " + quoted(qemu) + L" " + quoted(fasm);
+  bool memoryGiven = false;
+  for (int i = 1; i < argc; ++i) memoryGiven = memoryGiven || isMemoryOption(argv[i]);
+  if (!memoryGiven) command += L" -m " + std::to_wstring(memoryKilobytes());
   for (int i = 1; i < argc; ++i) command += L" " + quoted(unixPath(argv[i]));
   LocalFree(argv);
 
@@ -183,8 +264,7 @@ int main() {
   PROCESS_INFORMATION process{};
   if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
                       &startup, &process)) {
-    std::fprintf(stderr, "fasm launcher: cannot start the assembler (error %lu)\n",
-                 GetLastError());
+    std::fprintf(stderr, "fasm launcher: cannot start the assembler (error %lu)\n", GetLastError());
     DeleteFileW(codeFile);
     return 1;
   }

@@ -172,6 +172,20 @@ TEST(RunProgram, UnicodeStringsReachTheUnicodeVariants) {
   EXPECT_EQ(run.exitCode, 8);
 }
 
+TEST(RunProgram, UnicodeDataStringsAreUtf16) {
+  CompileOptions options;
+  options.unicode = true;
+  // Three ASCII letters (FASM refuses them quoted after dw), a euro sign and U+1F600 (a
+  // surrogate pair).
+  expectExit(
+      "DataSection\n  text:\n  Data.s \"Hey\xE2\x82\xAC\xF0\x9F\x98\x80\"\nEndDataSection\n"
+      "ok = (PeekW(?text) = 'H') + (PeekW(?text + 4) = 'y') * 2\n"
+      "ok = ok + (PeekW(?text + 6) = $20AC) * 4 + ((PeekW(?text + 8) & $FFFF) = $D83D) * 8\n"
+      "ok = ok + ((PeekW(?text + 10) & $FFFF) = $DE00) * 16 + (PeekW(?text + 12) = 0) * 32\n"
+      "End ok\n",
+      63, options);
+}
+
 TEST(RunProgram, WindowsFunctionsAreStdcall) {
   const ProgramRun run = compileAndRun(
       "SetLastError_(17)\nMessageBox_(0, \"Text\", \"Caption\", 0)\n"

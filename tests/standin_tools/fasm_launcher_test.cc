@@ -55,7 +55,35 @@ TEST(FasmLauncherTest, FallsBackToTheEmulatorWhenTheKernelRefusesTheProgram) {
       launcher(), {"with blank.asm", "\"quoted\".obj"}, folder.path(),
       {{"BRISKO_REAL_FASM", folder.file("fasm32")}, {"BRISKO_QEMU_I386", folder.file("qemu")}});
   EXPECT_EQ(r.exitCode, 7);
-  EXPECT_EQ(r.err, "[" + folder.file("fasm32") + "]\n[with blank.asm]\n[\"quoted\".obj]\n");
+  // The memory limit the launcher adds comes first.
+  const std::string start = "[" + folder.file("fasm32") + "]\n[-m]\n[";
+  const std::string end = "]\n[with blank.asm]\n[\"quoted\".obj]\n";
+  ASSERT_GT(r.err.size(), start.size() + end.size());
+  EXPECT_EQ(r.err.substr(0, start.size()), start);
+  EXPECT_EQ(r.err.substr(r.err.size() - end.size()), end);
+  const std::string limit = r.err.substr(start.size(), r.err.size() - start.size() - end.size());
+  EXPECT_EQ(limit.find_first_not_of("0123456789"), std::string::npos) << limit;
+}
+
+// The Linux fasm's default of 16 MiB runs out on a large source; the launcher sizes the memory
+// as the Windows FASM does, but leaves a limit given on the command line alone.
+TEST(FasmLauncherTest, GivesTheAssemblerMemoryForLargeSources) {
+  ScratchFolder folder;
+  std::string source = "format MS COFF\nsection '.data' data readable writeable\n";
+  for (int i = 0; i < 200000; ++i) {
+    const std::string label = "label_" + std::to_string(i);
+    source += label + ": dd " + label + "\n";
+  }
+  folder.write("big.asm", source);
+
+  const ToolResult limited = runTool(launcher(), {"-m", "16384", "big.asm"}, folder.path());
+  EXPECT_NE(limited.exitCode, 0);
+  EXPECT_THAT(limited.out, HasSubstr("(16384 kilobytes memory)"));
+  EXPECT_THAT(limited.err, HasSubstr("out of memory"));
+
+  const ToolResult sized = runTool(launcher(), {"big.asm", "big.obj"}, folder.path());
+  ASSERT_EQ(sized.exitCode, 0) << sized.err;
+  EXPECT_GT(readBytes(folder.file("big.obj")).size(), 200000u * 4);
 }
 
 TEST(FasmLauncherTest, MissingAssemblerIsReported) {
