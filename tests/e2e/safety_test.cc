@@ -352,5 +352,50 @@ TEST_F(SafetyTest, InterruptedLibraryBuildLeavesBinAlone) {
   EXPECT_EQ(entries(work.file("Source/briskoObjects")), std::vector<std::string>{});
 }
 
+// An object of 20,000 procedures: FASM gets the memory the Windows console FASM would take
+// for itself, not its small default.
+TEST_F(SafetyTest, BigObjectsAssemble) {
+  work.write("big.pb", manyProcedures("Big", 20000));
+  const ts::ProgramResult r = brisko({"convert", work.file("big.pb")});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  const std::set<std::string> symbols = definedSymbols(work.file("Bin/big.obj"));
+  EXPECT_EQ(symbols.count("Big0"), 1u);
+  EXPECT_EQ(symbols.count("Big19999"), 1u);
+}
+
+// Unicode data strings of a DataSection convert, and read back as UTF-16.
+TEST_F(SafetyTest, UnicodeDataStringsConvert) {
+  work.write("wide.pb", R"(DataSection
+  greeting:
+  Data.s "Hi"
+EndDataSection
+
+ProcedureDLL Greeting()
+  ProcedureReturn ?greeting
+EndProcedure
+)");
+  for (const char* format : {"", "--lib"}) {
+    SCOPED_TRACE(format);
+    std::vector<std::string> arguments = {"convert", work.file("wide.pb"), "--unicode"};
+    if (*format != '\0') arguments.push_back(format);
+    const ts::ProgramResult r = brisko(arguments);
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    const ts::X86Run run =
+        ts::linkAndRun({work.file(*format != '\0' ? "Bin/wide.lib" : "Bin/wide.obj")},
+                       R"(#include "x86_harness.h"
+const unsigned short* HARNESS_STDCALL Greeting(void) __asm__("Greeting");
+int harness_main(void) {
+  const unsigned short* text = Greeting();
+  harness_print_int(text[0] * 1000 + text[1]);
+  harness_print(text[2] == 0 ? " ends\n" : " runs on\n");
+  return 0;
+}
+)",
+                       work.path());
+    ASSERT_TRUE(run.linked) << run.log;
+    EXPECT_EQ(run.output, "72105 ends\n");
+  }
+}
+
 }  // namespace
 }  // namespace brisko::e2e

@@ -88,8 +88,9 @@ expect "an unknown option is a usage error" 2 err has "brisko: unknown option --
 # Start-up without an installation: nothing in the registry yet.
 demo="$(winpath "$repo/examples/demo.pb")"
 run "$brisko" check "$demo"
-expect "no installation: the compiler is missing" 1 err is \
-  "$(printf 'Error!\nCannot locate the Purebasic compiler.\n\nTerminating brisko.')"
+# The fatal message, then where brisko looked and how to point it elsewhere.
+expect "no installation: the compiler is missing" 1 err has \
+  "$(printf 'Error!\nCannot locate the Purebasic compiler.\n\nTerminating brisko.\nbrisko looked for the compiler at compilers\\PBcompiler.exe\nThe registry names no PureBasic installation')"
 
 # Fake installations: the tools only have to be non-empty files for start-up.
 make_fake() {  # FOLDER TOOL...
@@ -101,8 +102,8 @@ make_fake() {  # FOLDER TOOL...
 make_fake "$work/no-fasm" PBcompiler.exe
 : >"$work/no-fasm/compilers/fasm.exe"
 run "$brisko" --pb-folder "$(winpath "$work/no-fasm")" check "$demo"
-expect "--pb-folder with an empty FASM" 1 err is \
-  "$(printf 'Error!\nCannot locate the FASM executable.\n\nTerminating brisko.')"
+expect "--pb-folder with an empty FASM" 1 err has \
+  "$(printf 'Error!\nCannot locate the FASM executable.\n\nTerminating brisko.\nbrisko looked for FASM at ')"
 
 # Discovery reads only the per-user key on NT 6 and later: a decoy under
 # HKEY_CLASSES_ROOT\Applications must not be consulted.
@@ -111,8 +112,8 @@ mkdir -p "$work/decoy"
 set_open_command 'HKCR\Applications\PureBasic.exe\shell\open\command' "$work/decoy"
 set_open_command 'HKCU\Software\Classes\PureBasic.exe\shell\open\command' "$work/Pure Basic"
 run "$brisko" check "$demo"
-expect "registry: the per-user key names the installation" 1 err is \
-  "$(printf 'Error!\nCannot locate the Polib executable.\n\nTerminating brisko.')"
+expect "registry: the per-user key names the installation" 1 err has \
+  "$(printf 'Error!\nCannot locate the Polib executable.\n\nTerminating brisko.\nbrisko looked for polib at ')"
 
 # A complete fake installation whose compiler is no program.
 make_fake "$work/Pure Basic" PBcompiler.exe fasm.exe polib.exe
