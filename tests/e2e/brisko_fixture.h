@@ -3,13 +3,17 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "run_program.h"
+#include "run_x86.h"
 
 namespace brisko::e2e {
 
@@ -19,6 +23,44 @@ inline std::string installationCommand() {
       testsupport::readFileText(std::string(BRISKO_INSTALLATION) + "/brisko_pb_command.txt");
   while (!command.empty() && (command.back() == '\n' || command.back() == '\r')) command.pop_back();
   return command;
+}
+
+// The symbols an object or library defines and makes visible to other objects.
+inline std::set<std::string> definedSymbols(const std::filesystem::path& file) {
+  const testsupport::CommandResult listed =
+      testsupport::runCommand("llvm-nm --defined-only --extern-only --just-symbol-name " +
+                              testsupport::shellQuote(file.string()));
+  EXPECT_EQ(listed.exitCode, 0) << listed.output;
+  std::set<std::string> symbols;
+  std::istringstream lines(listed.output);
+  for (std::string line; std::getline(lines, line);) {
+    if (!line.empty() && line.back() != ':') symbols.insert(line);  // skip member headings
+  }
+  return symbols;
+}
+
+inline std::vector<std::string> archiveMembers(const std::filesystem::path& library) {
+  const testsupport::CommandResult listed =
+      testsupport::runCommand("llvm-ar t " + testsupport::shellQuote(library.string()));
+  EXPECT_EQ(listed.exitCode, 0) << listed.output;
+  std::vector<std::string> members;
+  std::istringstream lines(listed.output);
+  for (std::string line; std::getline(lines, line);) {
+    if (!line.empty()) members.push_back(line);
+  }
+  std::sort(members.begin(), members.end());
+  return members;
+}
+
+inline std::vector<std::string> folderEntries(const std::filesystem::path& folder) {
+  std::vector<std::string> names;
+  if (!std::filesystem::is_directory(folder)) return names;
+  for (const std::filesystem::directory_entry& entry :
+       std::filesystem::directory_iterator(folder)) {
+    names.push_back(entry.path().filename().string());
+  }
+  std::sort(names.begin(), names.end());
+  return names;
 }
 
 // Runs brisko in a scratch folder with a private temporary folder.

@@ -222,41 +222,6 @@ void expectFailureLog(const fs::path& path, const std::string& failedStep) {
       << "no line matches " << failedStep;
 }
 
-// The symbols an object or library defines and makes visible to other objects.
-std::set<std::string> definedSymbols(const fs::path& file) {
-  const ts::CommandResult listed = ts::runCommand(
-      "llvm-nm --defined-only --extern-only --just-symbol-name " + ts::shellQuote(file.string()));
-  EXPECT_EQ(listed.exitCode, 0) << listed.output;
-  std::set<std::string> symbols;
-  std::istringstream lines(listed.output);
-  for (std::string line; std::getline(lines, line);) {
-    if (!line.empty() && line.back() != ':') symbols.insert(line);  // skip member headings
-  }
-  return symbols;
-}
-
-std::vector<std::string> archiveMembers(const fs::path& library) {
-  const ts::CommandResult listed = ts::runCommand("llvm-ar t " + ts::shellQuote(library.string()));
-  EXPECT_EQ(listed.exitCode, 0) << listed.output;
-  std::vector<std::string> members;
-  std::istringstream lines(listed.output);
-  for (std::string line; std::getline(lines, line);) {
-    if (!line.empty()) members.push_back(line);
-  }
-  std::sort(members.begin(), members.end());
-  return members;
-}
-
-std::vector<std::string> folderEntries(const fs::path& folder) {
-  std::vector<std::string> names;
-  if (!fs::is_directory(folder)) return names;
-  for (const fs::directory_entry& entry : fs::directory_iterator(folder)) {
-    names.push_back(entry.path().filename().string());
-  }
-  std::sort(names.begin(), names.end());
-  return names;
-}
-
 // Replaces the first occurrence of from in the file; false when there is none.
 bool editFile(const fs::path& path, const std::string& from, const std::string& to) {
   std::string text = ts::readFileText(path.string());
@@ -570,8 +535,8 @@ TEST_F(ConvertTest, DestinationFoldersAreUsedOrRefused) {
   work.write("afile", "not a folder");
   r = brisko({"convert", work.file("project/answer.pb"), "--dest", work.file("afile")});
   EXPECT_EQ(r.exitCode, 1);
-  EXPECT_EQ(r.err, "Error!\nUnable to create the output directories.\n\n(" +
-                       work.file("afile") + "/)\n");
+  EXPECT_EQ(r.err,
+            "Error!\nUnable to create the output directories.\n\n(" + work.file("afile") + "/)\n");
 
   work.write("blocked/Bin", "a file where the Bin folder belongs");
   r = brisko({"convert", work.file("project/answer.pb"), "--dest", work.file("blocked"), "--log"});

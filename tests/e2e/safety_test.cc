@@ -27,40 +27,6 @@ namespace ts = testsupport;
 
 using SafetyTest = BriskoTest;
 
-std::vector<std::string> entries(const fs::path& folder) {
-  std::vector<std::string> names;
-  if (!fs::is_directory(folder)) return names;
-  for (const fs::directory_entry& entry : fs::directory_iterator(folder)) {
-    names.push_back(entry.path().filename().string());
-  }
-  std::sort(names.begin(), names.end());
-  return names;
-}
-
-std::vector<std::string> members(const fs::path& library) {
-  const ts::CommandResult listed = ts::runCommand("llvm-ar t " + ts::shellQuote(library.string()));
-  EXPECT_EQ(listed.exitCode, 0) << listed.output;
-  std::vector<std::string> names;
-  std::istringstream lines(listed.output);
-  for (std::string line; std::getline(lines, line);) {
-    if (!line.empty()) names.push_back(line);
-  }
-  std::sort(names.begin(), names.end());
-  return names;
-}
-
-std::set<std::string> definedSymbols(const fs::path& file) {
-  const ts::CommandResult listed = ts::runCommand(
-      "llvm-nm --defined-only --extern-only --just-symbol-name " + ts::shellQuote(file.string()));
-  EXPECT_EQ(listed.exitCode, 0) << listed.output;
-  std::set<std::string> symbols;
-  std::istringstream lines(listed.output);
-  for (std::string line; std::getline(lines, line);) {
-    if (!line.empty() && line.back() != ':') symbols.insert(line);
-  }
-  return symbols;
-}
-
 const char* const kDoubledSource = R"(Public total.l
 Procedure Twice(x)
   ProcedureReturn x * 2
@@ -102,11 +68,11 @@ TEST_F(SafetyTest, LibraryConversionKeepsTheUsersFiles) {
 
   EXPECT_EQ(ts::readFileText(work.file("Source/mylib.pb")), kDoubledSource);
   EXPECT_EQ(ts::readFileText(work.file("Source/notes.txt")), "my notes");
-  EXPECT_EQ(entries(work.file("Bin")),
+  EXPECT_EQ(folderEntries(work.file("Bin")),
             (std::vector<std::string>{"helper.obj", "mylib.lib", "mylib.obj"}));
   EXPECT_EQ(ts::readFileText(work.file("Bin/helper.obj")), "an object of my own");
-  EXPECT_EQ(entries(work.file("Source/briskoObjects")), std::vector<std::string>{});
-  EXPECT_EQ(members(work.file("Bin/mylib.lib")),
+  EXPECT_EQ(folderEntries(work.file("Source/briskoObjects")), std::vector<std::string>{});
+  EXPECT_EQ(archiveMembers(work.file("Bin/mylib.lib")),
             (std::vector<std::string>{"Doubled.obj", "Name.obj", "mylib_Twice.obj",
                                       "mylib_briskoDataSections.obj"}));
 }
@@ -226,24 +192,13 @@ TEST_F(SafetyTest, ReusedSourcesOfAnotherFileAreRefused) {
   EXPECT_EQ(ts::readFileText(work.file("Bin/alpha.lib")), alphaLibrary);
 }
 
-// Starts brisko without waiting for it, in a process group of its own.
-pid_t startBrisko(const std::vector<std::string>& arguments,
-                  const std::map<std::string, std::string>& environment,
-                  const std::string& folder) {
-  std::vector<std::string> texts = {BRISKO_EXE};
-  texts.insert(texts.end(), arguments.begin(), arguments.end());
+// Starts brisko without waiting for it, in a process group of its own, with the test's
+// environment (which names the stand-in installation and the temporary folder).
+pid_t startBrisko(std::vector<std::string> arguments, const std::string& folder) {
+  arguments.insert(arguments.begin(), BRISKO_EXE);
   std::vector<char*> argv;
-  for (std::string& text : texts) argv.push_back(text.data());
+  for (std::string& text : arguments) argv.push_back(text.data());
   argv.push_back(nullptr);
-  std::vector<std::string> variables;
-  for (char** variable = environ; *variable != nullptr; ++variable) {
-    const std::string text = *variable;
-    if (environment.count(text.substr(0, text.find('='))) == 0) variables.push_back(text);
-  }
-  for (const auto& [name, value] : environment) variables.push_back(name + "=" + value);
-  std::vector<char*> envp;
-  for (std::string& text : variables) envp.push_back(text.data());
-  envp.push_back(nullptr);
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_addchdir_np(&actions, folder.c_str());
@@ -252,11 +207,8 @@ pid_t startBrisko(const std::vector<std::string>& arguments,
   posix_spawnattr_t attributes;
   posix_spawnattr_init(&attributes);
   posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
-  posix_spawnattr_setpgroup(&attributes, 0);
   pid_t child = -1;
-  if (posix_spawn(&child, texts[0].c_str(), &actions, &attributes, argv.data(), envp.data()) != 0) {
-    child = -1;
-  }
+  if (posix_spawn(&child, argv[0], &actions, &attributes, argv.data(), environ) != 0) child = -1;
   posix_spawn_file_actions_destroy(&actions);
   posix_spawnattr_destroy(&attributes);
   return child;
@@ -287,17 +239,15 @@ TEST_F(SafetyTest, OneConversionAtATimeWritesIntoADestination) {
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_EQ(r.err, "Error!\nAnother conversion is writing into this destination folder.\n(" +
                          work.file("out") + "/)\n");
-    EXPECT_EQ(entries(work.file("out")), std::vector<std::string>{});
+    EXPECT_EQ(folderEntries(work.file("out")), std::vector<std::string>{});
   }
 
-  const std::map<std::string, std::string> environment = {
-      {"BRISKO_PB_COMMAND", installationCommand()}, {"TMPDIR", temp.path()}};
+  ::setenv("BRISKO_PB_COMMAND", installationCommand().c_str(), 1);
+  ::setenv("TMPDIR", temp.path().c_str(), 1);
   const pid_t alpha = startBrisko(
-      {"convert", work.file("a/alpha.pb"), "--dest", work.file("out"), "--lib"}, environment,
-      work.path());
+      {"convert", work.file("a/alpha.pb"), "--dest", work.file("out"), "--lib"}, work.path());
   const pid_t beta = startBrisko(
-      {"convert", work.file("b/beta.pb"), "--dest", work.file("out"), "--lib"}, environment,
-      work.path());
+      {"convert", work.file("b/beta.pb"), "--dest", work.file("out"), "--lib"}, work.path());
   ASSERT_GT(alpha, 0);
   ASSERT_GT(beta, 0);
   int alphaStatus = 0;
@@ -311,7 +261,7 @@ TEST_F(SafetyTest, OneConversionAtATimeWritesIntoADestination) {
   for (const auto& [name, status] : {std::pair{"alpha", alphaStatus}, {"beta", betaStatus}}) {
     const fs::path library = work.file(std::string("out/Bin/") + name + ".lib");
     if (WEXITSTATUS(status) != 0) continue;
-    for (const std::string& member : members(library)) {
+    for (const std::string& member : archiveMembers(library)) {
       EXPECT_EQ(member.rfind(name[0] == 'a' ? "Alpha" : "Beta", 0) == 0 ||
                     member.rfind(std::string(name) + "_", 0) == 0,
                 true)
@@ -329,12 +279,14 @@ TEST_F(SafetyTest, InterruptedLibraryBuildLeavesBinAlone) {
 
   // An assembler that makes an object, says it started and then hangs.
   const std::string marker = work.file("fasm-started");
-  const std::string installation = installationWith(
-      "fasm.exe", "eval out=\\${$#}\necho stale > \"$out\"\ntouch " + ts::shellQuote(marker) +
-                      "\nexec sleep 30");
+  const std::string installation =
+      installationWith("fasm.exe", "eval out=\\${$#}\necho stale > \"$out\"\ntouch " +
+                                       ts::shellQuote(marker) + "\nexec sleep 30");
+  ::setenv("BRISKO_PB_COMMAND", installationCommand().c_str(), 1);
+  ::setenv("TMPDIR", temp.path().c_str(), 1);
   const pid_t child = startBrisko(
       {"--pb-folder", installation, "convert", work.file("many.pb"), "--lib", "--jobs", "1"},
-      {{"BRISKO_PB_COMMAND", installationCommand()}, {"TMPDIR", temp.path()}}, work.path());
+      work.path());
   ASSERT_GT(child, 0);
   for (int i = 0; i < 1000 && !fs::exists(marker); ++i) ::usleep(10000);
   ASSERT_TRUE(fs::exists(marker));
@@ -343,13 +295,13 @@ TEST_F(SafetyTest, InterruptedLibraryBuildLeavesBinAlone) {
   ::waitpid(child, &status, 0);
   EXPECT_TRUE(WIFSIGNALED(status));
 
-  EXPECT_EQ(entries(work.file("Bin")), std::vector<std::string>{"many.lib"});
+  EXPECT_EQ(folderEntries(work.file("Bin")), std::vector<std::string>{"many.lib"});
   EXPECT_EQ(ts::readFileText(work.file("Bin/many.lib")), library);
-  EXPECT_FALSE(entries(work.file("Source/briskoObjects")).empty());
+  EXPECT_FALSE(folderEntries(work.file("Source/briskoObjects")).empty());
 
   ASSERT_EQ(brisko({"convert", work.file("many.pb"), "--lib"}).exitCode, 0);
-  EXPECT_EQ(members(work.file("Bin/many.lib")).size(), 21u);
-  EXPECT_EQ(entries(work.file("Source/briskoObjects")), std::vector<std::string>{});
+  EXPECT_EQ(archiveMembers(work.file("Bin/many.lib")).size(), 21u);
+  EXPECT_EQ(folderEntries(work.file("Source/briskoObjects")), std::vector<std::string>{});
 }
 
 // An object of 20,000 procedures: FASM gets the memory the Windows console FASM would take
