@@ -15,6 +15,10 @@ namespace standin {
 namespace {
 
 const char* const kEndOfProgramLabel = "_PB_EOP";
+// The real compilers' end code: "End" without a value enters at _PB_EOP_NoValue, which pushes
+// the exit code 0; _PB_EndFunctions is where the runtime's end functions are called from.
+const char* const kEndWithoutValueLabel = "_PB_EOP_NoValue";
+const char* const kEndFunctionsLabel = "_PB_EndFunctions";
 const char* const kExitProcess = "_ExitProcess@4";
 // Frames of up to this many dwords are cleared by one instruction per dword, larger ones by a
 // loop.
@@ -42,6 +46,11 @@ std::string sizeName(Type type) {
     default:
       return "dword";
   }
+}
+
+std::string trimLeft(const std::string& text) {
+  const std::size_t first = text.find_first_not_of(" \t");
+  return first == std::string::npos ? "" : text.substr(first);
 }
 
 std::string trim(const std::string& text) {
@@ -139,6 +148,7 @@ struct Storage {
 
 struct Variable : Storage {
   Type type = Type::longInt;
+  std::string spelling;    // locals: the name as declared (or first used)
   bool global = false;     // declared with Global/Public or imported: visible inside procedures
   std::string importedAs;  // for an imported variable: its extrn declaration
 };
@@ -187,7 +197,8 @@ ExternalName externalName(const std::string& symbol, const std::string& label) {
 
 struct ProcedureInfo {
   const ProcedureDecl* decl = nullptr;
-  int index = 0;
+  int index = 0;   // the position in the source, from 0
+  int number = 0;  // what its labels are numbered with: _Procedure<number>
   bool returnsString = false;
   std::vector<bool> stringParams;
 };
@@ -210,12 +221,15 @@ struct ProcedureContext {
   int frameSize = 0;
   Type returnType = Type::longInt;
   std::string endLabel;
+  std::string zeroLabel;  // where a ProcedureReturn without a value goes, when it has one
+  bool zeroUsed = false;
+  std::optional<std::size_t> asmEquates;  // where the p. equates go: before the first "!" line
 };
 
 class Generator {
  public:
   Generator(const std::vector<std::string>& lines, const CompileOptions& options)
-      : lines_(lines), options_(options) {
+      : lines_(lines), options_(options), layout_(options.layout) {
     constants_["true"] = 1;
     constants_["false"] = 0;
     constants_["null"] = 0;
@@ -224,14 +238,29 @@ class Generator {
   }
 
   std::string run(const Program& program) {
-    collect(program.statements);
+    collect(program.statements, nullptr);
+    numberProcedures();
     for (const StmtPtr& stmt : program.statements) generate(*stmt);
     flushLinesThrough(static_cast<int>(lines_.size()));
+    if (layout_ == ListingLayout::classic) {
+      emit("PUSH dword 0");
+      emit(std::string("JMP ") + kEndOfProgramLabel);
+      for (int index : procedureOrder_) code_.push_back("MP" + std::to_string(index));
+      code_.push_back(std::string(kEndOfProgramLabel) + ":");
+      emit(std::string("CALL ") + kExitProcess);
+      return assemble();
+    }
+    kept_ = keptProcedures();
+    placeLabel(kEndWithoutValueLabel);
     emit("PUSH dword 0");
-    emit(std::string("JMP ") + kEndOfProgramLabel);
-    for (int index : procedureOrder_) code_.push_back("MP" + std::to_string(index));
-    code_.push_back(std::string(kEndOfProgramLabel) + ":");
+    placeLabel(kEndOfProgramLabel);
+    emit(std::string("CALL ") + kEndFunctionsLabel);
     emit(std::string("CALL ") + kExitProcess);
+    placeLabel(kEndFunctionsLabel);
+    emit("RET");
+    if (layout_ == ListingLayout::macros) {
+      for (int index : kept_) code_.push_back("MP" + std::to_string(bySource_[index]->number));
+    }
     return assemble();
   }
 
@@ -243,12 +272,20 @@ class Generator {
   std::string newLabel(const std::string& stem) { return "_" + stem + std::to_string(++labels_); }
 
   // Copies the source lines up to the given one as "; " comments; blank lines are left out.
+  // The real compilers' layouts keep a line's trailing blanks.
   void flushLinesThrough(int line) {
     while (nextLine_ <= line && nextLine_ <= static_cast<int>(lines_.size())) {
-      const std::string text = trim(lines_[static_cast<std::size_t>(nextLine_ - 1)]);
-      if (!text.empty()) code_.push_back("; " + text);
+      const std::string& source = lines_[static_cast<std::size_t>(nextLine_ - 1)];
+      const std::string text = layout_ == ListingLayout::classic ? trim(source) : trimLeft(source);
+      if (!trim(text).empty()) code_.push_back("; " + text);
       ++nextLine_;
     }
+  }
+
+  // Procedures stand apart from the main code, in a code section of their own or after the end
+  // code, rather than as macros at their place in the source.
+  bool separateProcedures() const {
+    return layout_ == ListingLayout::afterBss || layout_ == ListingLayout::afterEndCode;
   }
 
   void addExtern(std::vector<std::string>& group, const std::string& symbol) {
@@ -270,10 +307,15 @@ class Generator {
   }
 
   std::string assemble() const {
+    const bool classic = layout_ == ListingLayout::classic;
     std::vector<std::string> out = {
-        "; ", "; PureBasic 4.20 (Windows - x86) generated code - brisko stand-in compiler",
-        "; ", "; (c) the brisko project",
-        "; ", "; The header must stay intact for re-assembly.",
+        "; ",
+        classic ? "; PureBasic 4.20 (Windows - x86) generated code - brisko stand-in compiler"
+                : "; PureBasic " + listingVersion(layout_) + " (Windows - x86) generated code",
+        "; ",
+        "; (c) the brisko project",
+        "; ",
+        "; The header must stay intact for re-assembly.",
         "; ",
     };
     for (const std::string& library : pbLibraries_) out.push_back("; " + library);
@@ -292,22 +334,38 @@ class Generator {
       for (const std::string& symbol : *group) out.push_back("extrn " + symbol);
     }
     out.push_back("; ");
-    out.push_back("public main");
-    out.push_back("; ");
-    out.push_back("section '.code' code readable executable");
-    out.push_back("; ");
-    out.push_back("main:");
-    out.push_back("  CLD");
-    out.push_back("  MOV dword [PB_DataPointer],0");
-    out.push_back("; :");
-    out.insert(out.end(), code_.begin(), code_.end());
-    out.push_back("section '.data' data readable writeable");
-    out.push_back("_SYS_StaticStringStart:");
-    out.insert(out.end(), stringLines_.begin(), stringLines_.end());
-    out.push_back("align 4");
-    out.push_back("section '.bss' readable writeable");
-    out.insert(out.end(), bssLines_.begin(), bssLines_.end());
-    out.push_back("PB_DataPointer rd 1");
+    if (classic) {
+      out.push_back("public main");
+      out.push_back("; ");
+      out.push_back("section '.code' code readable executable");
+      out.push_back("; ");
+      out.push_back("main:");
+      out.push_back("  CLD");
+      out.push_back("  MOV dword [PB_DataPointer],0");
+      out.push_back("; :");
+      out.insert(out.end(), code_.begin(), code_.end());
+      appendDataAndBss(out);
+    } else {
+      appendRuntimeHeader(out);
+      const std::string start = layout_ == ListingLayout::macros ? "main" : "PureBasicStart";
+      out.push_back("public " + start);
+      out.push_back("; ");
+      out.push_back(layout_ == ListingLayout::macros ? "section '.code' code readable executable"
+                    : layout_ == ListingLayout::afterBss
+                        ? "section '.code' code readable executable align 4096"
+                        : "section '.code' code readable executable align 8");
+      out.push_back("; ");
+      out.push_back(start + ":");
+      out.push_back("  CLD");
+      out.push_back("  MOV dword [PB_DataPointer],0");
+      out.insert(out.end(), code_.begin(), code_.end());
+      if (layout_ == ListingLayout::afterEndCode) appendProcedures(out);
+      appendDataAndBss(out);
+      if (layout_ == ListingLayout::afterBss) {
+        out.push_back("section '.code' code readable executable align 4096");
+        appendProcedures(out);
+      }
+    }
     out.push_back("section '.data' data readable writeable");
     out.insert(out.end(), dataLines_.begin(), dataLines_.end());
     std::string text;
@@ -315,9 +373,66 @@ class Generator {
     return text;
   }
 
+  // What the real compilers' header adds after the extrn lines: the runtime items the program
+  // exports and the macros its data and bss use.
+  static void appendRuntimeHeader(std::vector<std::string>& out) {
+    out.insert(out.end(), {
+                              "public _PB_ExecutableType",
+                              "public PB_Instance",
+                              "public PB_MemoryBase",
+                              "; ",
+                              "macro pb_public symbol",
+                              "{",
+                              "  public  _#symbol",
+                              "  public symbol",
+                              "_#symbol:",
+                              "symbol:",
+                              "}",
+                              "; ",
+                              "macro    pb_align value { rb (value-1) - ($-_PB_DataSection  + "
+                              "value-1) mod value }",
+                              "macro pb_bssalign value { rb (value-1) - ($-_PB_BSSSection + "
+                              "value-1) mod value }",
+                              "; ",
+                          });
+  }
+
+  // The first data section (string constants, statics with a value) and the bss.
+  void appendDataAndBss(std::vector<std::string>& out) const {
+    const bool classic = layout_ == ListingLayout::classic;
+    out.push_back("section '.data' data readable writeable");
+    if (!classic) {
+      out.insert(out.end(),
+                 {"_PB_DataSection:", "pb_public PB_DEBUGGER_LineNumber", "  dd -1",
+                  "pb_public PB_DEBUGGER_IncludedFiles", "  dd 0", "_PB_ExecutableType: dd 0"});
+    }
+    out.push_back("_SYS_StaticStringStart:");
+    out.insert(out.end(), stringLines_.begin(), stringLines_.end());
+    if (!classic) out.push_back("_SYS_StaticStringEnd:");
+    out.push_back(classic ? "align 4" : "pb_align 4");
+    out.insert(out.end(), staticDataLines_.begin(), staticDataLines_.end());
+    out.push_back("section '.bss' readable writeable");
+    if (!classic) {
+      out.insert(out.end(),
+                 {"_PB_BSSSection:", "I_BSSStart:", "PB_MemoryBase rd 1", "PB_Instance rd 1"});
+    }
+    out.insert(out.end(), bssLines_.begin(), bssLines_.end());
+    if (!classic) out.push_back("pb_bssalign 4");
+    out.push_back("PB_DataPointer rd 1");
+    if (!classic) out.push_back("I_BSSEnd:");
+  }
+
+  void appendProcedures(std::vector<std::string>& out) const {
+    for (int index : kept_) {
+      const std::vector<std::string>& chunk = procedureCode_.at(index);
+      out.insert(out.end(), chunk.begin(), chunk.end());
+    }
+  }
+
   // ---- First pass: procedures, imports and data labels may be used before they appear ----
 
-  void collect(const Block& statements) {
+  // owner: the procedure the statements belong to, if any.
+  void collect(const Block& statements, const ProcedureDecl* owner) {
     for (const StmtPtr& stmt : statements) {
       if (stmt->kind == Stmt::Kind::procedure) {
         const ProcedureDecl& decl = *stmt->procedure;
@@ -333,7 +448,7 @@ class Generator {
           info.stringParams.push_back(isString(param.name, param.type));
         }
         procedures_[key] = info;
-        collect(decl.body);
+        collect(decl.body, &decl);
       } else if (stmt->kind == Stmt::Kind::importBlock) {
         for (const ImportedFunction& function : stmt->imports) {
           if (function.variable) continue;  // declared where the block stands
@@ -355,7 +470,10 @@ class Generator {
           if (dataLabels_.count(key) != 0) {
             throw CompileError{item.line, "The label '" + item.text + "' already exists."};
           }
-          dataLabels_[key] = "l_" + item.text;
+          // The real compilers name a procedure's DataSection labels after the procedure.
+          dataLabels_[key] = owner != nullptr && layout_ != ListingLayout::classic
+                                 ? "ll_" + owner->name + "_" + item.text
+                                 : "l_" + item.text;
         }
       } else if (stmt->kind == Stmt::Kind::declaration &&
                  (stmt->keyword == "Global" || stmt->keyword == "Public")) {
@@ -367,10 +485,72 @@ class Generator {
           }
         }
       } else {
-        collect(stmt->body);
-        for (const IfBranch& branch : stmt->branches) collect(branch.body);
+        collect(stmt->body, owner);
+        for (const IfBranch& branch : stmt->branches) collect(branch.body, owner);
       }
     }
+  }
+
+  // The classic layout numbers procedures in source order. The real compilers number them with
+  // a counter that also numbers the end labels (_EndProcedure<n+1>), and not in source order:
+  // here the exported procedures first, in source order, then the others from the last up.
+  void numberProcedures() {
+    bySource_.assign(procedures_.size(), nullptr);
+    for (auto& [key, info] : procedures_) bySource_[static_cast<std::size_t>(info.index)] = &info;
+    if (layout_ == ListingLayout::classic) {
+      for (ProcedureInfo* info : bySource_) info->number = info->index;
+      return;
+    }
+    std::vector<ProcedureInfo*> order;
+    for (ProcedureInfo* info : bySource_) {
+      if (isExported(*info)) order.push_back(info);
+    }
+    for (auto info = bySource_.rbegin(); info != bySource_.rend(); ++info) {
+      if (!isExported(**info)) order.push_back(*info);
+    }
+    for (std::size_t rank = 0; rank < order.size(); ++rank) {
+      order[rank]->number = 2 * static_cast<int>(rank);
+      numberOrder_.push_back(order[rank]->index);
+    }
+  }
+
+  static bool isExported(const ProcedureInfo& info) {
+    return info.decl->keyword == "ProcedureDLL" || info.decl->keyword == "ProcedureCDLL";
+  }
+
+  // Notes that the code being generated (a procedure's or the main program's; data counts as
+  // the main program's) refers to a procedure.
+  void reference(const ProcedureInfo& target, bool fromData = false) {
+    const int owner = procedure_ && !fromData ? procedure_->info->index : -1;
+    references_[owner].insert(target.index);
+  }
+
+  // The procedures the listing keeps, in number order: the exported ones and those the main
+  // program or the data refer to, directly or through other kept procedures.
+  std::vector<int> keptProcedures() const {
+    std::set<int> kept;
+    std::vector<int> pending;
+    const auto keep = [&](int index) {
+      if (kept.insert(index).second) pending.push_back(index);
+    };
+    for (const ProcedureInfo* info : bySource_) {
+      if (isExported(*info)) keep(info->index);
+    }
+    if (auto roots = references_.find(-1); roots != references_.end()) {
+      for (int index : roots->second) keep(index);
+    }
+    while (!pending.empty()) {
+      const int index = pending.back();
+      pending.pop_back();
+      if (auto found = references_.find(index); found != references_.end()) {
+        for (int target : found->second) keep(target);
+      }
+    }
+    std::vector<int> result;
+    for (int index : numberOrder_) {
+      if (kept.count(index) != 0) result.push_back(index);
+    }
+    return result;
   }
 
   static bool isString(const std::string& name, const std::optional<Type>& type) {
@@ -433,10 +613,25 @@ class Generator {
         if (text.rfind("section", 0) == 0) {
           throw CompileError{stmt.line, "Inline assembly must not open a section."};
         }
+        if (procedure_ && layout_ != ListingLayout::classic && !procedure_->asmEquates) {
+          std::size_t at = code_.size();
+          if (at > 0 && code_.back().rfind("; !", 0) == 0) --at;  // before its copied line
+          procedure_->asmEquates = at;
+        }
         code_.push_back(text);
         break;
       }
       case Stmt::Kind::end:
+        if (layout_ != ListingLayout::classic) {  // to the main program's end code
+          if (stmt.value) {
+            requireNumber(*stmt.value);
+            emit("PUSH eax");
+            emit(std::string("JMP ") + kEndOfProgramLabel);
+          } else {
+            emit(std::string("JMP ") + kEndWithoutValueLabel);
+          }
+          break;
+        }
         if (stmt.value) {
           requireNumber(*stmt.value);
         } else {
@@ -585,6 +780,10 @@ class Generator {
       }
       if (procedure_->returnType == Type::byte) emit("MOVSX eax,al");
       if (procedure_->returnType == Type::word) emit("MOVSX eax,ax");
+    } else if (!procedure_->zeroLabel.empty()) {
+      procedure_->zeroUsed = true;
+      emit("JMP " + procedure_->zeroLabel);
+      return;
     } else {
       emit("XOR eax,eax");
     }
@@ -604,13 +803,17 @@ class Generator {
     if (inProcedure && (keyword == "Global" || keyword == "Public")) {
       throw CompileError{stmt.line, keyword + " is only allowed outside procedures."};
     }
-    if (!inProcedure && keyword == "Protected") {
-      throw CompileError{stmt.line, "Protected is only allowed inside a procedure."};
+    if (!inProcedure && (keyword == "Protected" || keyword == "Static")) {
+      throw CompileError{stmt.line, keyword + " is only allowed inside a procedure."};
     }
     const bool global = keyword == "Global" || keyword == "Public";
     for (const DeclItem& item : stmt.items) {
       const Type type = resolveType(item.name, item.type, stmt.defaultType);
       const std::string key = lowerCase(item.name);
+      if (keyword == "Static") {
+        declareStatic(item, type);
+        continue;
+      }
       if (item.kind == DeclItem::Kind::array) {
         declareArray(item, type, global);
         continue;
@@ -624,7 +827,7 @@ class Generator {
         if (procedure_->locals.count(key) != 0) {
           throw CompileError{item.line, "The variable '" + item.name + "' is already declared."};
         }
-        var = &addLocal(key, type);
+        var = &addLocal(item.name, type);
       } else {
         auto found = globals_.find(key);
         if (found != globals_.end()) {
@@ -726,22 +929,62 @@ class Generator {
     return -procedure_->frameSize;
   }
 
-  Variable& addLocal(const std::string& key, Type type) {
+  Variable& addLocal(const std::string& name, Type type) {
     Variable var;
     var.type = type;
+    var.spelling = name;
     var.offset = reserveFrame(1);
-    return procedure_->locals[key] = var;
+    return procedure_->locals[lowerCase(name)] = var;
+  }
+
+  // A static variable keeps its value between calls: it lives at a label of the procedure,
+  // so_<procedure>.v_<name>, in the bss, or with its initial value in the data section.
+  void declareStatic(const DeclItem& item, Type type) {
+    if (item.kind != DeclItem::Kind::variable) {
+      throw CompileError{item.line, "Static supports variables only."};
+    }
+    const std::string key = lowerCase(item.name);
+    if (procedure_->locals.count(key) != 0) {
+      throw CompileError{item.line, "The variable '" + item.name + "' is already declared."};
+    }
+    Variable var;
+    var.type = type;
+    var.spelling = item.name;
+    var.asmName = "so_" + procedure_->info->decl->name + ".v_" + item.name;
+    std::string value;
+    if (item.init && item.init->kind == Expr::Kind::string && type == Type::string) {
+      value = stringLabel(item.init->text);
+    } else if (item.init) {
+      const std::optional<std::int64_t> number = fold(*item.init);
+      if (!number || type == Type::string) {
+        throw CompileError{item.line, "A static variable needs a constant initial value."};
+      }
+      if (*number != 0) value = std::to_string(*number);
+    }
+    if (value.empty()) {
+      const char* reserve = type == Type::byte ? " rb 1" : type == Type::word ? " rw 1" : " rd 1";
+      bssLines_.push_back(var.asmName + reserve);
+    } else {
+      const char* directive = type == Type::byte ? " db " : type == Type::word ? " dw " : " dd ";
+      staticDataLines_.push_back(var.asmName + directive + value);
+    }
+    procedure_->locals[key] = var;
   }
 
   void generateProcedure(const ProcedureDecl& decl) {
     if (nextLine_ > decl.line) {
       throw CompileError{decl.line, "A procedure must begin its line."};
     }
-    flushLinesThrough(decl.line);
+    flushLinesThrough(decl.line - 1);
     const ProcedureInfo& info = procedures_.at(lowerCase(decl.name));
-    const std::string number = std::to_string(info.index);
+    const std::string number = std::to_string(info.number);
+    const bool classic = layout_ == ListingLayout::classic;
     procedureOrder_.push_back(info.index);
-    code_.push_back("macro MP" + number + "{");
+    std::vector<std::string> mainCode;  // the procedure's code is made apart, then placed
+    mainCode.swap(code_);
+    flushLinesThrough(decl.line);
+    if (separateProcedures()) code_.back() += " ";  // as these generations copy it
+    if (!separateProcedures()) code_.push_back("macro MP" + number + "{");
     code_.push_back("_Procedure" + number + ":");
     emit("PUSH ebp");
     emit("MOV ebp,esp");
@@ -750,7 +993,10 @@ class Generator {
     ProcedureContext context;
     context.info = &info;
     context.returnType = resolveType(decl.name, decl.returnType, std::nullopt);
-    context.endLabel = "_EndProcedure" + number;
+    // The real compilers' end label takes the number after the entry label's.
+    const std::string endNumber = classic ? number : std::to_string(info.number + 1);
+    context.endLabel = "_EndProcedure" + endNumber;
+    if (layout_ == ListingLayout::afterEndCode) context.zeroLabel = "_EndProcedureZero" + endNumber;
     for (std::size_t i = 0; i < decl.params.size(); ++i) {
       const Param& param = decl.params[i];
       const std::string key = lowerCase(param.name);
@@ -759,6 +1005,7 @@ class Generator {
       }
       Variable var;
       var.type = resolveType(param.name, param.type, std::nullopt);
+      var.spelling = param.name;
       var.offset = 8 + 4 * static_cast<int>(i);
       context.locals[key] = var;
     }
@@ -768,21 +1015,30 @@ class Generator {
     generateBlock(decl.body);
     loops_ = savedLoops;
     flushLinesThrough(decl.endLine);
+    if (procedure_->zeroUsed) placeLabel(procedure_->zeroLabel);
     emit("XOR eax,eax");
     placeLabel(procedure_->endLabel);
     emit("MOV esp,ebp");
     emit("POP ebp");
+    // These generations pad some code lines with blanks.
+    const std::string padding = separateProcedures() ? std::string(24, ' ') : "";
     if (decl.convention() == CallingConvention::stdcall && !decl.params.empty()) {
-      emit("RET " + std::to_string(4 * decl.params.size()));
+      emit("RET " + std::to_string(4 * decl.params.size()) + padding);
     } else {
-      emit("RET");
+      emit("RET" + padding);
     }
-    code_.push_back("}");
+    if (procedure_->asmEquates) code_.push_back("PS" + number + "=0");
+    if (!separateProcedures()) code_.push_back("}");
 
+    const int frameSize = procedure_->frameSize;
+    if (procedure_->asmEquates) {
+      const std::vector<std::string> equates = inlineAsmEquates(number, frameSize);
+      code_.insert(code_.begin() + static_cast<std::ptrdiff_t>(*procedure_->asmEquates),
+                   equates.begin(), equates.end());
+    }
     // The frame is known only now: reserve it and clear the locals, as the language promises.
     // Clearing runs from the top down, so a large frame meets the stack's guard page in order.
     std::vector<std::string> frame;
-    const int frameSize = procedure_->frameSize;
     if (frameSize > 0) {
       frame.push_back("  SUB esp," + std::to_string(frameSize));
       if (frameSize <= 4 * kUnrolledClearing) {
@@ -801,6 +1057,35 @@ class Generator {
     code_.insert(code_.begin() + static_cast<std::ptrdiff_t>(framePosition), frame.begin(),
                  frame.end());
     procedure_.reset();
+    code_.swap(mainCode);
+    if (separateProcedures()) {
+      procedureCode_[info.index] = std::move(mainCode);
+    } else {
+      code_.insert(code_.end(), mainCode.begin(), mainCode.end());
+    }
+  }
+
+  // Inline assembly names a procedure's parameters and locals p.v_<name>: "esp+PS<n>+<offset>"
+  // with the offset from the bottom of the frame, where esp stands between statements, and
+  // PS<n> the bytes pushed on top of it, which is 0 as no statement leaves anything pushed.
+  std::vector<std::string> inlineAsmEquates(const std::string& number, int frameSize) const {
+    std::vector<const Variable*> params;
+    std::vector<const Variable*> locals;
+    for (const auto& [key, var] : procedure_->locals) {
+      if (!var.asmName.empty()) continue;  // statics have labels of their own
+      (var.offset > 0 ? params : locals).push_back(&var);
+    }
+    std::sort(params.begin(), params.end(),
+              [](const Variable* a, const Variable* b) { return a->offset < b->offset; });
+    std::sort(locals.begin(), locals.end(),
+              [](const Variable* a, const Variable* b) { return a->offset > b->offset; });
+    params.insert(params.end(), locals.begin(), locals.end());
+    std::vector<std::string> equates;
+    for (const Variable* var : params) {
+      equates.push_back("p.v_" + var->spelling + " equ esp+PS" + number + "+" +
+                        std::to_string(frameSize + var->offset));
+    }
+    return equates;
   }
 
   void generateRead(const Stmt& stmt) {
@@ -880,7 +1165,10 @@ class Generator {
     if (dword && value.kind == Expr::Kind::labelAddress) return dataLabel(value.text, value.line);
     if (dword && value.kind == Expr::Kind::addressOf && value.left->kind == Expr::Kind::call) {
       auto found = procedures_.find(lowerCase(value.left->text));
-      if (found != procedures_.end()) return "_Procedure" + std::to_string(found->second.index);
+      if (found != procedures_.end()) {
+        reference(found->second, true);
+        return "_Procedure" + std::to_string(found->second.number);
+      }
     }
     throw CompileError{value.line, "Data needs constant values."};
   }
@@ -901,7 +1189,7 @@ class Generator {
         auto global = globals_.find(key);
         if (global != globals_.end() && global->second.global) var = &global->second;
       }
-      if (var == nullptr) return addLocal(key, wanted);
+      if (var == nullptr) return addLocal(name.text, wanted);
     } else {
       auto found = globals_.find(key);
       if (found == globals_.end()) return addGlobal(name.text, wanted);
@@ -1156,7 +1444,8 @@ class Generator {
     }
     auto procedure = procedures_.find(lowerCase(target.text));
     if (procedure != procedures_.end() && target.args.empty()) {
-      emit("MOV eax,_Procedure" + std::to_string(procedure->second.index));
+      reference(procedure->second);
+      emit("MOV eax,_Procedure" + std::to_string(procedure->second.number));
       return;
     }
     throw CompileError{target.line, "'@" + target.text + "()' has no address."};
@@ -1269,7 +1558,8 @@ class Generator {
     std::string kinds;
     for (bool isStringParam : info.stringParams) kinds += isStringParam ? 's' : 'n';
     pushArguments(args, kinds);
-    emit("CALL _Procedure" + std::to_string(info.index));
+    reference(info);
+    emit("CALL _Procedure" + std::to_string(info.number));
     if (info.decl->convention() == CallingConvention::cdecl && !params.empty()) {
       emit("ADD esp," + std::to_string(4 * params.size()));
     }
@@ -1306,7 +1596,7 @@ class Generator {
   int labels_ = 0;
   Type defaultType_ = Type::longInt;
 
-  std::vector<std::string> code_;  // the program part, between "; :" and the data section
+  std::vector<std::string> code_;  // the main program; in the macro layouts with the procedures
   std::vector<std::string> stringLines_;
   std::vector<std::string> bssLines_;
   std::vector<std::string> dataLines_;
@@ -1328,7 +1618,14 @@ class Generator {
   std::map<std::string, std::int64_t> constants_;
   std::map<std::string, std::string> dataLabels_;
   std::map<std::string, std::string> sharedSpellings_;
-  std::vector<int> procedureOrder_;
+  std::vector<int> procedureOrder_;  // classic: the procedures in source order
+  const ListingLayout layout_;
+  std::vector<ProcedureInfo*> bySource_;     // by index
+  std::vector<int> numberOrder_;             // indices in number order (not classic)
+  std::map<int, std::set<int>> references_;  // indices referred to, by referring index (-1: main)
+  std::vector<int> kept_;                    // indices the listing keeps, in number order
+  std::map<int, std::vector<std::string>> procedureCode_;  // separate procedures, by index
+  std::vector<std::string> staticDataLines_;               // statics with an initial value
 
   std::optional<ProcedureContext> procedure_;
   std::vector<std::pair<std::string, std::string>> loops_;  // break and continue targets

@@ -7,6 +7,32 @@
 
 namespace standin {
 
+std::optional<ListingLayout> listingLayoutNamed(const std::string& name) {
+  std::string word = lowerCase(name);
+  const std::size_t first = word.find_first_not_of(" \t\r\n");
+  if (first == std::string::npos) return ListingLayout::classic;
+  word = word.substr(first, word.find_last_not_of(" \t\r\n") - first + 1);
+  if (word == "classic") return ListingLayout::classic;
+  if (word == "macros") return ListingLayout::macros;
+  if (word == "after-bss") return ListingLayout::afterBss;
+  if (word == "after-end-code") return ListingLayout::afterEndCode;
+  return std::nullopt;
+}
+
+std::string listingVersion(ListingLayout layout) {
+  switch (layout) {
+    case ListingLayout::macros:
+      return "4.50";
+    case ListingLayout::afterBss:
+      return "5.31";
+    case ListingLayout::afterEndCode:
+      return "5.73 LTS";
+    case ListingLayout::classic:
+      break;
+  }
+  return "4.20";
+}
+
 CompileResult compileProgram(const std::string& sourceText, const CompileOptions& options) {
   CompileResult result;
   try {

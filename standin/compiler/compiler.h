@@ -1,15 +1,34 @@
 // The stand-in compiler as a library: source text in, FASM listing (or an error) out.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 
 namespace standin {
+
+// How the listing is arranged: today's stand-in layout, or that of a generation of the real
+// compiler (see LISTING.md). The code, data and bss are the same in every layout.
+enum class ListingLayout : std::uint8_t {
+  classic,       // procedures as macros, invoked before the end code; "; :" marks the program
+  macros,        // 4.2x-4.50: procedures as macros where the source has them, invoked at the end
+  afterBss,      // 5.31: procedures in a second code section after the bss
+  afterEndCode,  // 5.4x-6.0x: procedures after the end code in the one code section
+};
+
+// The layout a setting names ("classic", "macros", "after-bss", "after-end-code"; blank is
+// classic); nothing for an unknown name.
+std::optional<ListingLayout> listingLayoutNamed(const std::string& name);
+
+// The compiler version a layout's listing and banner name, e.g. "5.31".
+std::string listingVersion(ListingLayout layout);
 
 struct CompileOptions {
   bool thread = false;   // /THREAD: thread-safe variants of the string functions
   bool unicode = false;  // /UNICODE: UTF-16 strings and the W forms of Windows functions
   bool inlineAsm = false;
+  ListingLayout layout = ListingLayout::classic;
   std::filesystem::path
       sourceFolder;  // where IncludeBinary and IncludeFile look for relative paths
 };

@@ -3,6 +3,8 @@
 // It checks and compiles the source; with /COMMENTED it writes the commented listing
 // "PureBasic.asm" into the working folder. It links nothing: /EXE gets a placeholder file.
 // Errors are reported on standard output as "Error: Line <n> - <message>" with exit code 1.
+// The file "listing-layout.txt" beside the program, when there is one, names the listing layout
+// of the compiler generation it acts as (see LISTING.md); without it the layout is "classic".
 
 #include <cstdio>
 #include <fstream>
@@ -18,6 +20,11 @@
 #include "compiler.h"
 #include "parser.h"
 
+// After the compiler's headers: windows.h defines "cdecl", a name the syntax tree uses.
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 namespace {
 
 // Lines end with CR LF whatever the platform, as the compiler's callers expect.
@@ -29,6 +36,37 @@ bool writeFile(const std::filesystem::path& path, const std::string& content) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out << content;
   return static_cast<bool>(out);
+}
+
+// The folder of the running program, where the installation keeps the compiler's settings.
+std::filesystem::path programFolder(const char* argv0) {
+  std::error_code error;
+#ifdef _WIN32
+  wchar_t buffer[32768];
+  const DWORD length = GetModuleFileNameW(nullptr, buffer, 32768);
+  if (length > 0 && length < 32768) return std::filesystem::path(buffer).parent_path();
+#else
+  const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
+  if (!error) return self.parent_path();
+#endif
+  return std::filesystem::absolute(argv0, error).parent_path();
+}
+
+// Reads the layout setting; false (with a message) when it names no layout.
+bool readLayoutSetting(const std::filesystem::path& folder, standin::ListingLayout& layout,
+                       std::string& message) {
+  const std::filesystem::path setting = folder / "listing-layout.txt";
+  std::ifstream in(setting, std::ios::binary);
+  if (!in) return true;
+  std::string name;
+  std::getline(in, name);
+  const std::optional<standin::ListingLayout> named = standin::listingLayoutNamed(name);
+  if (!named) {
+    message = "Error: " + setting.string() + " names no listing layout (\"" + name + "\").";
+    return false;
+  }
+  layout = *named;
+  return true;
 }
 
 struct CommandLine {
@@ -68,8 +106,17 @@ int main(int argc, char** argv) {
 #ifdef _WIN32
   _setmode(_fileno(stdout), _O_BINARY);
 #endif
-  say("PureBasic 4.20 (Windows - x86) - brisko stand-in compiler");
+  standin::ListingLayout layout = standin::ListingLayout::classic;
+  std::string settingError;
+  const bool settingRead = readLayoutSetting(programFolder(argv[0]), layout, settingError);
+  say("PureBasic " + standin::listingVersion(layout) +
+      " (Windows - x86) - brisko stand-in compiler");
+  if (!settingRead) {
+    say(settingError);
+    return 1;
+  }
   CommandLine line;
+  line.options.layout = layout;
   if (!parseCommandLine(argc, argv, line)) {
     say("Usage: PBcompiler \"source.pb\" [/EXE \"program.exe\"] [/THREAD] [/UNICODE] "
         "[/INLINEASM] [/COMMENTED]");

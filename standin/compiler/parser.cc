@@ -188,7 +188,8 @@ class Parser {
       if (!atSeparator()) stmt->value = parseExpression();
       return stmt;
     }
-    if (word == "global" || word == "public" || word == "define" || word == "protected") {
+    if (word == "global" || word == "public" || word == "define" || word == "protected" ||
+        word == "static") {
       return parseDeclaration();
     }
     if (word == "dim" || word == "newlist") {
@@ -348,6 +349,7 @@ class Parser {
     stmt->keyword = word == "global"   ? "Global"
                     : word == "public" ? "Public"
                     : word == "define" ? "Define"
+                    : word == "static" ? "Static"
                                        : "Protected";
     stmt->defaultType = parseTypeSuffix();
     if (atSeparator()) {

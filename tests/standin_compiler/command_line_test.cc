@@ -72,6 +72,23 @@ TEST(CompilerCommandLine, AnErrorPrintsItsLineAndExitsWithOne) {
   fs::remove_all(run.folder);
 }
 
+// The installation chooses the listing layout with a file beside the compiler.
+TEST(CompilerCommandLine, TheLayoutSettingBesideTheCompilerChoosesTheGeneration) {
+  const fs::path folder = ts::makeTempFolder("standin_layout");
+  fs::copy_file(STANDIN_PBCOMPILER, folder / "PBcompiler.exe");
+  std::ofstream(folder / "program.pb") << "x = 1\n";
+  for (const char* setting : {"after-bss\r\n", "newest"}) {
+    std::ofstream(folder / "listing-layout.txt") << setting;
+    const ts::CommandResult result = ts::runCommand("cd " + ts::shellQuote(folder.string()) +
+                                                    " && ./PBcompiler.exe program.pb /COMMENTED");
+    EXPECT_EQ(result.exitCode, setting[0] == 'n' ? 1 : 0) << result.output;
+    EXPECT_NE(result.output.find(setting[0] == 'n' ? "names no listing layout" : "5.31 (Windows"),
+              std::string::npos);
+  }
+  EXPECT_TRUE(fs::exists(folder / "PureBasic.asm"));
+  fs::remove_all(folder);
+}
+
 TEST(CompilerCommandLine, AMissingSourceIsAnError) {
   const ts::CommandResult result =
       ts::runCommand(ts::shellQuote(STANDIN_PBCOMPILER) + " /nonexistent/file.pb /EXE x.exe");

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <set>
 #include <sstream>
 
@@ -12,7 +13,9 @@
 namespace standin {
 namespace {
 
-std::vector<std::string> listingLines(const std::string& source, CompileOptions options = {}) {
+std::vector<std::string> listingLines(const std::string& source, CompileOptions options = {},
+                                      ListingLayout layout = ListingLayout::classic) {
+  options.layout = layout;
   const CompileResult result = compileProgram(source, options);
   EXPECT_TRUE(result.ok) << "line " << result.errorLine << ": " << result.message;
   std::vector<std::string> lines;
@@ -248,6 +251,85 @@ TEST(Listing, ProcedureBodiesNameNoLabelOfTheMainCode) {
   }
   ASSERT_FALSE(mainLabels.empty());
   for (const std::string& label : mainLabels) EXPECT_EQ(bodyTokens.count(label), 0u) << label;
+}
+
+// From the start label on: sections, procedure lines and labels, macros and markers.
+std::string skeletonOf(const std::vector<std::string>& lines) {
+  std::string skeleton;
+  bool started = false;
+  for (std::string line : lines) {
+    started = started || line == "public main" || line == "public PureBasicStart";
+    bool mark = line == "}" || line == "I_BSSEnd:";
+    for (const char* prefix : {"public", "section", "; Procedure ", "; ProcedureDLL ", "_Procedure",
+                               "_EndProc", "macro MP", "MP", "_PB_EOP", "_PB_EndF"}) {
+      mark = mark || line.rfind(prefix, 0) == 0;
+    }
+    if (!started || !mark) continue;
+    if (line.rfind("section '.", 0) == 0) {
+      line = line.substr(10, line.find('\'', 10) - 10) +
+             line.substr(std::min(line.find(" align"), line.size()));
+    }
+    skeleton += line + "|";
+  }
+  return skeleton;
+}
+
+// Exported() is kept though never called, Unused() is left out; numbers go to exported
+// procedures first, then from the last procedure up, two apart.
+TEST(Listing, TheGenerationsPlaceSectionsProceduresAndMarkersTheirWay) {
+  const std::string ends = "_PB_EOP_NoValue:|_PB_EOP:|_PB_EndFunctions:|";
+  const std::string procedures =
+      "; ProcedureDLL Exported() |_Procedure0:|_EndProcedure1:|; Procedure Helper(x) |"
+      "_Procedure4:|_EndProcedure5:|";
+  const struct {
+    ListingLayout layout;
+    std::string version, skeleton;
+  } layouts[] = {
+      {ListingLayout::macros, "4.50",
+       "public main|code|; Procedure Helper(x)|macro MP4{|_Procedure4:|_EndProcedure5:|}|"
+       "; Procedure Unused()|macro MP2{|_Procedure2:|_EndProcedure3:|}|"
+       "; ProcedureDLL Exported()|macro MP0{|_Procedure0:|_EndProcedure1:|}|" +
+           ends + "MP0|MP4|data|bss|I_BSSEnd:|data|"},
+      {ListingLayout::afterBss, "5.31",
+       "public PureBasicStart|code align 4096|" + ends + "data|bss|I_BSSEnd:|code align 4096|" +
+           procedures + "data|"},
+      {ListingLayout::afterEndCode, "5.73 LTS",
+       "public PureBasicStart|code align 8|" + ends + procedures + "data|bss|I_BSSEnd:|data|"},
+  };
+  for (const auto& expected : layouts) {
+    const std::vector<std::string> lines = listingLines(
+        "Procedure Helper(x)\n  ProcedureReturn x * 2\nEndProcedure\nProcedure Unused()\n"
+        "EndProcedure\nProcedureDLL Exported()\n  ProcedureReturn Helper(1)\nEndProcedure\n"
+        "End Helper(3)\n",
+        {}, expected.layout);
+    EXPECT_EQ(lines.at(1), "; PureBasic " + expected.version + " (Windows - x86) generated code");
+    EXPECT_EQ(indexOf(lines, "; :"), std::string::npos);
+    EXPECT_EQ(skeletonOf(lines), expected.skeleton) << expected.version;
+    for (std::size_t i = 1; i < lines.size() && expected.layout != ListingLayout::macros; ++i) {
+      EXPECT_TRUE(lines[i].rfind("_Procedure", 0) != 0 || lines[i - 1].rfind("; Proc", 0) == 0);
+    }
+  }
+}
+
+TEST(Listing, TheGenerationsCarryRuntimeItemsStaticsAddressesAndEquates) {
+  const std::vector<std::string> lines = listingLines(
+      "Procedure P(a)\n  Static n, s = 3\n  Protected b\n  DataSection\n  here:\n"
+      "  Data.i @P()\n  EndDataSection\n  b = a\n  !MOV eax,[p.v_b]\n  If a : End : EndIf\n"
+      "  ProcedureReturn\nEndProcedure\nP(1)\n",
+      {}, ListingLayout::afterEndCode);
+  // In this order, each at the start of a line.
+  std::istringstream wanted(
+      "public PB_Instance|macro pb_public symbol|macro pb_bssalign|public PureBasicStart|"
+      "_Procedure0:|p.v_a equ esp+PS0+12|p.v_b equ esp+PS0+0|; !MOV eax,[p.v_b]|"
+      "  JMP _PB_EOP_NoValue|_EndProcedureZero1:|PS0=0|section '.data'|"
+      "pb_public PB_DEBUGGER_LineNumber|so_P.v_s dd 3|section '.bss'|PB_MemoryBase rd 1|"
+      "so_P.v_n rd 1|section '.data'|ll_P_here:|dd _Procedure0");
+  auto line = lines.begin();
+  for (std::string text; std::getline(wanted, text, '|');) {
+    line = std::find_if(line, lines.end(),
+                        [&](const std::string& l) { return l.rfind(text, 0) == 0; });
+    ASSERT_NE(line, lines.end()) << text;
+  }
 }
 
 }  // namespace

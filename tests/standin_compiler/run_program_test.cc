@@ -452,6 +452,50 @@ TEST(RunProgram, BodiesSurviveTheTokenRewrite) {
   std::filesystem::remove_all(folder);
 }
 
+// The real compilers' layouts run as the classic one; the later ones start at PureBasicStart.
+ProgramRun runIn(ListingLayout layout, const std::string& source) {
+  CompileOptions options;
+  options.layout = layout;
+  const bool main = layout == ListingLayout::classic || layout == ListingLayout::macros;
+  return compileAndRun(source, options, main ? kMainHarness : R"(#include "x86_harness.h"
+void pb_main(void) __asm__("PureBasicStart");
+int harness_main(void) { pb_main(); return 99; })");
+}
+
+TEST(RunProgram, TheGenerationsLayoutsRunAsTheClassicOne) {
+  const std::pair<const char*, int> programs[] = {
+      {"Procedure.s Name(n)\n  If n = 1 : ProcedureReturn \"one\" : EndIf\n"
+       "  ProcedureReturn \"many\"\nEndProcedure\n"
+       "Procedure Unused()\n  MessageRequester(\"never\", \"shown\")\nEndProcedure\n"
+       "Procedure OnlyInData(x)\n  ProcedureReturn x * 2\nEndProcedure\n"
+       "ProcedureCDLL Count()\n  Static calls, base = 40\n  calls = calls + 1\n"
+       "  ProcedureReturn base + calls\nEndProcedure\n"
+       "Procedure Finish(code)\n  MessageRequester(\"finish\", Name(code))\n"
+       "  If code : End Count() + code : EndIf\n  ProcedureReturn\nEndProcedure\n"
+       "DataSection\n  table:\n  Data.i @OnlyInData(), @Count()\nEndDataSection\n"
+       "MessageRequester(\"start\", Name(1))\nCount()\n"
+       "!PUSH 21\n!CALL dword [l_table]\n!MOV [v_r],eax\nFinish(r + Finish(0))\nEnd 1\n",
+       42 + 42},
+      {"Procedure Stop()\n  MessageRequester(\"bye\", \"now\")\n  End\nEndProcedure\n"
+       "Stop()\nMessageRequester(\"never\", \"here\")\nEnd 5\n",
+       0},
+      // Only the real compilers' layouts have the p. equates of parameters and locals.
+      {"Procedure Mix(a, b)\n  Protected c = 100\n  !MOV eax,[p.v_a]\n  !IMUL eax,[p.v_b]\n"
+       "  !ADD [p.v_c],eax\n  ProcedureReturn c\nEndProcedure\nEnd Mix(3, 4) + Mix(1, 2)\n",
+       112 + 102},
+  };
+  for (const auto& [source, exitCode] : programs) {
+    const ProgramRun classic = runIn(ListingLayout::classic, source);
+    for (ListingLayout layout :
+         {ListingLayout::macros, ListingLayout::afterBss, ListingLayout::afterEndCode}) {
+      const ProgramRun run = runIn(layout, source);
+      ASSERT_EQ(run.error, "") << run.listing;
+      EXPECT_EQ(run.exitCode, exitCode) << run.listing;
+      EXPECT_TRUE(!classic.error.empty() || run.output == classic.output) << run.output;
+    }
+  }
+}
+
 TEST(RunProgram, TheObjectLinksAsAWindowsProgram) {
   const CompileResult compiled = compileProgram(
       "Global Dim t.l(3)\nProcedureDLL Add(a, b)\n  ProcedureReturn a + b\nEndProcedure\n"
