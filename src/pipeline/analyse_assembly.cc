@@ -52,16 +52,15 @@ class Analysis {
   Analysis(Conversion& conversion, const Listing& listing)
       : conversion_(conversion), cursor_(listing) {}
 
-  // Returns 0 or the code of a failure already reported.
-  int run() {
+  app::Outcome run() {
     try {
       scanHeader();
       scanSourceLines();
     } catch (const ListingEndedEarly&) {
-      return conversion_.failWith(language::kErrorsInvalidFile, conversion_.asmListingPath);
+      return conversion_.failWith(language::TextId::invalidFile, conversion_.asmListingPath);
     }
     giveInternalProceduresFreeNames();
-    if (conversion_.has(app::kUseExistingAsmFiles)) return 0;
+    if (conversion_.has(app::kUseExistingAsmFiles)) return app::ok();
     return writeDataSections(conversion_, cursor_, current_);
   }
 
@@ -303,17 +302,17 @@ class Analysis {
 
 }  // namespace
 
-int analyseAssembly(Conversion& conversion) {
+app::Outcome analyseAssembly(Conversion& conversion) {
   app::Feedback& feedback = conversion.services.feedback;
-  feedback.setStatus(language::kStatusbarParsingAssemblyCode);
-  conversion.logProgress(language::kObjectFirstPass, conversion.asmListingPath);
+  feedback.setStatus(language::TextId::statusbarParsingAssemblyCode);
+  conversion.logProgress(language::TextId::objectFirstPass, conversion.asmListingPath);
 
   const Listing* listing = conversion.readListing();
   if (!listing) {
-    return conversion.failWith(language::kErrorsOpeningFileError, conversion.asmListingPath);
+    return conversion.failWith(language::TextId::openingFileError, conversion.asmListingPath);
   }
-  const int result = Analysis(conversion, *listing).run();
-  if (result == 0) conversion.logOutcome(true);
+  const app::Outcome result = Analysis(conversion, *listing).run();
+  if (result.succeeded()) conversion.logOutcome(true);
   return result;
 }
 

@@ -154,19 +154,19 @@ struct Conversion {
   // A file of Bin/ as the log names it, relative to Logs/: "../Bin/" + name.
   static std::string binPathFromLogs(std::string_view name);
 
-  const std::string& text(int index) const { return services.feedback.text(index); }
+  const std::string& text(language::TextId id) const { return services.feedback.text(id); }
   void poll() { services.window.pollEvents(); }
 
   // The conversion log while one is open (the driver attaches it to the feedback).
   app::LogSink* log() const { return services.feedback.activeLog(); }
   // Starts a progress line: the text, a space, the name in double quotes and " ......".
-  void logProgress(int textIndex, std::string_view name);
+  void logProgress(language::TextId id, std::string_view name);
   // Ends the pending progress line with "no errors!" or "Error!".
   void logOutcome(bool ok);
   void logLine(std::string_view line);
-  // Ends the pending progress line with "Error!", reports code with the path as detail and
-  // returns code.
-  int failWith(int code, std::string_view path);
+  // Ends the pending progress line with "Error!", reports the text with the path as detail
+  // and returns the failure.
+  app::Outcome failWith(language::TextId id, std::string_view path);
 
  private:
   std::optional<Listing> listing_;

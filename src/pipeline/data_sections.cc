@@ -240,12 +240,13 @@ class DataSectionsWriter {
 
 }  // namespace
 
-int writeDataSections(Conversion& conversion, ListingCursor& cursor, std::string_view sectionLine) {
+app::Outcome writeDataSections(Conversion& conversion, ListingCursor& cursor,
+                               std::string_view sectionLine) {
   platform::FileSystem& files = conversion.services.files;
   const std::string path =
       conversion.sourceFolder() + conversion.sourceBaseName + "_briskoDataSections.asm";
   auto file = files.createFile(path);
-  if (!file) return conversion.failWith(language::kErrorsCreatingFileError, path);
+  if (!file) return conversion.failWith(language::TextId::creatingFileError, path);
 
   DataSectionsWriter writer(conversion, cursor);
   try {
@@ -253,13 +254,13 @@ int writeDataSections(Conversion& conversion, ListingCursor& cursor, std::string
   } catch (const ListingEndedEarly&) {
     file->close();
     files.deleteFile(path);
-    return conversion.failWith(language::kErrorsInvalidFile, conversion.asmListingPath);
+    return conversion.failWith(language::TextId::invalidFile, conversion.asmListingPath);
   }
   if (!storeSource(*file, writer.text(), cursor.listing())) {
     files.deleteFile(path);
-    return conversion.failWith(language::kErrorsCreatingFileError, path);
+    return conversion.failWith(language::TextId::creatingFileError, path);
   }
-  return 0;
+  return app::ok();
 }
 
 }  // namespace brisko::pipeline

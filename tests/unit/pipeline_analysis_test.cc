@@ -9,6 +9,9 @@
 namespace brisko::pipeline {
 namespace {
 
+using app::failed;
+using app::ok;
+using language::TextId;
 using testing::Lines;
 using testing::ListingText;
 
@@ -77,7 +80,7 @@ TEST(PipelineSplitTokens, AssemblyLinesKeepQuotedTokensWholeWithoutLimit) {
 
 class PipelineAnalysis : public testing::PipelineFixture {
  protected:
-  int analyse(const ListingText& listing, std::uint32_t flags = 0) {
+  app::Outcome analyse(const ListingText& listing, std::uint32_t flags = 0) {
     files.addFile(kListingPath, listing.text());
     return analyseAssembly(conversion(flags));
   }
@@ -99,7 +102,7 @@ TEST_F(PipelineAnalysis, HeaderGivesImportLibrariesAndExternals) {
   listing.imports = {"mylib.lib", " spaced.lib"};
   listing.externs = {"_PB_Len@4", "; ", "  _Beep@8  ", "; ", "_ExitProcess@4"};
   useLog();
-  EXPECT_EQ(analyse(listing), 0);
+  EXPECT_EQ(analyse(listing), ok());
   EXPECT_EQ(current->importLibraries, "mylib.lib, spaced.lib,");
   Lines externals;
   for (const SymbolRecord& r : current->symbols) {
@@ -137,14 +140,14 @@ TEST_F(PipelineAnalysis, PublicAlwaysAndGlobalOnlyWhenExported) {
       R"(7 v_a a | a.l AS "a")",
       R"(7 v_b b | b.l AS "b")",
   };
-  ASSERT_EQ(analyse(listing), 0);
+  ASSERT_EQ(analyse(listing), ok());
   Lines expected = common;
   testing::append(expected, rest);
   EXPECT_EQ(declared(), expected);
   EXPECT_EQ(current->exportCount, 9);
 
   feedback.messages.clear();
-  ASSERT_EQ(analyse(listing, app::kExportGlobals), 0);
+  ASSERT_EQ(analyse(listing, app::kExportGlobals), ok());
   expected = common;
   expected.push_back(R"(7 v_flag flag | flag.l AS "flag")");
   testing::append(expected, rest);
@@ -160,7 +163,7 @@ TEST_F(PipelineAnalysis, ProceduresAndTheirWrapperDeclarations) {
   testing::append(listing.program, testing::procedure("Procedure Scale(f.f)", 2, {"RET"}));
   testing::append(listing.program, testing::procedure("ProcedureC.s Name()", 3, {"RET"}));
 
-  ASSERT_EQ(analyse(listing, app::kPbWrapper), 0);
+  ASSERT_EQ(analyse(listing, app::kPbWrapper), ok());
   EXPECT_EQ(declared(), (Lines{
                             R"(1 _Procedure0 Add | Add.w(a.l,b.b,c$="x, y") As "Add")",
                             R"(2 _Procedure1 Mul | Mul(x.l) As "Mul")",
@@ -169,7 +172,7 @@ TEST_F(PipelineAnalysis, ProceduresAndTheirWrapperDeclarations) {
                         }));
   EXPECT_EQ(current->exportCount, 2);
 
-  ASSERT_EQ(analyse(listing), 0);
+  ASSERT_EQ(analyse(listing), ok());
   EXPECT_EQ(declared(), (Lines{"1 _Procedure0 Add | ", "2 _Procedure1 Mul | ",
                                "3 _Procedure2 demo_Scale | ", "3 _Procedure3 demo_Name | "}));
 }
@@ -179,7 +182,7 @@ TEST_F(PipelineAnalysis, DefineSetsTheDefaultTypeOnlyOnItsOwn) {
   listing.program = {"; Define.b x", "; Public p1", "; Define x : Public skipped", "; Define.b",
                      "; Public p2"};
   testing::append(listing.program, testing::procedure("ProcedureDLL F(a, b$)", 0, {"RET"}));
-  ASSERT_EQ(analyse(listing, app::kPbWrapper), 0);
+  ASSERT_EQ(analyse(listing, app::kPbWrapper), ok());
   EXPECT_EQ(declared(), (Lines{R"(7 v_p1 p1 | p1.l AS "p1")", R"(7 v_p2 p2 | p2.b AS "p2")",
                                R"(1 _Procedure0 F | F(a.b,b$) As "F")"}));
 }
@@ -201,7 +204,7 @@ TEST_F(PipelineAnalysis, LinesThatDeclareNothing) {
       "; ",
       "MOV eax, 1",
   };
-  ASSERT_EQ(analyse(listing), 0);
+  ASSERT_EQ(analyse(listing), ok());
   EXPECT_EQ(declared(), Lines{});
   EXPECT_EQ(current->exportCount, 0);
 }
@@ -210,14 +213,14 @@ TEST_F(PipelineAnalysis, ProcedureLineNotFollowedByItsMacroIsNoDeclaration) {
   ListingText listing;
   listing.program = {"; ProcedureDLL Lost()", "; Public kept", "; ProcedureDLL Lost2()"};
   testing::append(listing.program, testing::procedure("ProcedureDLL Found()", 0, {"RET"}));
-  ASSERT_EQ(analyse(listing), 0);
+  ASSERT_EQ(analyse(listing), ok());
   EXPECT_EQ(declared(), (Lines{R"(7 v_kept kept | kept.l AS "kept")", "1 _Procedure0 Found | "}));
   EXPECT_EQ(current->exportCount, 2);
 }
 
-TEST_F(PipelineAnalysis, ListingThatCannotBeOpenedGives13) {
+TEST_F(PipelineAnalysis, ListingThatCannotBeOpenedIsReportedAndLogged) {
   useLog();
-  EXPECT_EQ(analyseAssembly(conversion()), 13);
+  EXPECT_EQ(analyseAssembly(conversion()), failed(TextId::openingFileError));
   EXPECT_EQ(onlyError(),
             "There was an unexpected problem whilst trying to open the file.\n"
             "(/dest/Source/PureBasic.asm)");
@@ -256,7 +259,7 @@ TEST_F(PipelineAnalysis, IncompleteListingsEndWithInvalidFile) {
     SCOPED_TRACE(i);
     feedback.messages.clear();
     files.addFile(kListingPath, broken[i]);
-    EXPECT_EQ(analyseAssembly(conversion()), 12);
+    EXPECT_EQ(analyseAssembly(conversion()), failed(TextId::invalidFile));
     EXPECT_EQ(onlyError(), "Invalid file.\n(/dest/Source/PureBasic.asm)");
   }
 }

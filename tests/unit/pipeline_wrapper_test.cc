@@ -8,6 +8,7 @@
 namespace brisko::pipeline {
 namespace {
 
+using app::ok;
 using testing::Lines;
 
 const std::string kHeader =
@@ -102,7 +103,7 @@ TEST_F(PipelineWrapper, BlocksLibrariesAndDummyCallsInListOrder) {
                           });
   c.importLibraries = "kernel32.lib,user32.lib,";
   useLog();
-  EXPECT_EQ(writeWrapper(c), 0);
+  EXPECT_EQ(writeWrapper(c), ok());
   EXPECT_EQ(wrapper(), kHeader +
                            "Import \"demo.obj\"\r\n"
                            "  count.l AS \"count\"\r\n"
@@ -141,7 +142,7 @@ TEST_F(PipelineWrapper, LibraryOutputAndBlocksLeftOut) {
   Conversion& c = prepare(0, app::OutputFormat::staticLibrary,
                           {exported(kProcedureCDll, "Sub(a.l) As \"Sub\""),
                            exported(kProcedure, "never"), external("_GetTickCount@0", false)});
-  EXPECT_EQ(writeWrapper(c), 0);
+  EXPECT_EQ(writeWrapper(c), ok());
   EXPECT_EQ(wrapper(), kHeader +
                            "ImportC \"demo.lib\"\r\n"
                            "  Sub(a.l) As \"Sub\"\r\n"
@@ -153,7 +154,7 @@ TEST_F(PipelineWrapper, LibraryOutputAndBlocksLeftOut) {
   Conversion& reused =
       prepare(app::kUseExistingAsmFiles, app::OutputFormat::staticLibrary,
               {exported(kArray, "t_arrayPTR As \"t\""), external("_GetTickCount@0", false)});
-  EXPECT_EQ(writeWrapper(reused), 0);
+  EXPECT_EQ(writeWrapper(reused), ok());
   EXPECT_EQ(wrapper(), kHeader +
                            "Import \"demo.lib\"\r\n"
                            "  t_arrayPTR As \"t\"\r\n"
@@ -167,7 +168,7 @@ TEST_F(PipelineWrapper, FileThatCannotBeCreatedIsReportedButNoFailure) {
   files.makeInaccessible("/dest/Bin/demo.pbi");
   Conversion& c = prepare(0, app::OutputFormat::objectFile, {external("_GetTickCount@0")});
   useLog();
-  EXPECT_EQ(writeWrapper(c), 0);
+  EXPECT_EQ(writeWrapper(c), ok());
   EXPECT_EQ(onlyError(), "Unable to create file.\n(/dest/Bin/demo.pbi)");
   EXPECT_EQ(log.content,
             "Creating Purebasic wrapper \"../Bin/demo.pbi\" ......Error!\r\n"
