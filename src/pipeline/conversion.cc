@@ -115,7 +115,7 @@ std::string Conversion::objectFolder() const {
 std::string Conversion::procedureFileStem(const SymbolRecord& procedure) const {
   const std::string& name = procedure.outputName;
   const std::string symbolBase = this->symbolBase();
-  if (procedure.kind == kProcedure && name.size() > symbolBase.size() &&
+  if (procedure.kind == SymbolKind::procedure && name.size() > symbolBase.size() &&
       name.compare(0, symbolBase.size(), symbolBase) == 0 && name[symbolBase.size()] == '_') {
     return sourceBaseName + name.substr(symbolBase.size());
   }

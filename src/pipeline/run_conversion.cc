@@ -45,7 +45,7 @@ void writeClosingSection(Conversion& conversion, const app::Outcome& result) {
   conversion.logLine("==========");
   int number = 0;
   for (const SymbolRecord& record : conversion.symbols) {
-    if (record.kind != kExternal || !record.referenced) continue;
+    if (record.kind != SymbolKind::external || !record.referenced) continue;
     conversion.logLine(std::to_string(++number) + ") " + record.asmName);
   }
 }

@@ -122,7 +122,7 @@ class Splitter {
         out.line("section '.code' code readable executable");
         out.line("");
       }
-      if (procedure.kind != kProcedure || library_) {
+      if (procedure.kind != SymbolKind::procedure || library_) {
         out.line(publicLine(procedure));
         out.line("");
       }
@@ -165,7 +165,7 @@ class Splitter {
         out.append(token);
       } else {
         SymbolRecord& record = conversion_.symbols[position];
-        if (record.kind == kExternal) {
+        if (record.kind == SymbolKind::external) {
           record.referenced = 1;
           out.append(token);
         } else {
@@ -193,7 +193,7 @@ class Splitter {
       bool dataIncluded = false;
       for (const SymbolRecord& record : conversion_.symbols) {
         conversion_.poll();
-        if (record.kind == kExternal) {
+        if (record.kind == SymbolKind::external) {
           if (record.referenced) {
             out.line(externLine(record));
             ++pendingExterns;

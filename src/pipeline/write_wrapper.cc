@@ -95,10 +95,11 @@ std::string wrapperText(Conversion& conversion) {
       out.line("");
     }
   };
-  appendBlock("Import", [](std::uint8_t kind) {
-    return kind == kProcedureDll || kind == kArray || kind == kVariable;
+  appendBlock("Import", [](SymbolKind kind) {
+    return kind == SymbolKind::procedureDll || kind == SymbolKind::array ||
+           kind == SymbolKind::variable;
   });
-  appendBlock("ImportC", [](std::uint8_t kind) { return kind == kProcedureCDll; });
+  appendBlock("ImportC", [](SymbolKind kind) { return kind == SymbolKind::procedureCDll; });
 
   out.line(conversion.text(language::TextId::pbwrapperPurebasicLink));
   static const toolchain::LibraryCatalogue kNoCatalogue;
@@ -111,7 +112,7 @@ std::string wrapperText(Conversion& conversion) {
   out.line("      Protected a, a$, NewList a(), Dim b(0)");
   const bool everyExternal = conversion.has(app::kUseExistingAsmFiles);
   for (const SymbolRecord& record : conversion.symbols) {
-    if (record.kind != kExternal || !(record.referenced || everyExternal)) continue;
+    if (record.kind != SymbolKind::external || !(record.referenced || everyExternal)) continue;
     const std::string line = dummyCallFor(record.asmName, catalogue);
     if (!line.empty()) out.line(line);
   }
