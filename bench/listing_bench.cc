@@ -467,11 +467,12 @@ class FormatMeasurement {
     conversion.sourceBaseName = "bench";
     conversion.asmListingPath = listingPath_;
     const Clock::time_point start = Clock::now();
-    int code = pipeline::analyseAssembly(conversion);
-    if (code == 0) code = pipeline::splitProcedures(conversion);
+    app::Outcome result = pipeline::analyseAssembly(conversion);
+    if (result.succeeded()) result = pipeline::splitProcedures(conversion);
     const double seconds = secondsSince(start);
-    if (code != 0) {
-      m.failure = "stages returned " + std::to_string(code) + ": " + bench_.feedback.lastMessage;
+    if (!result.succeeded()) {
+      m.failure = "stages returned " + std::to_string(static_cast<int>(result.reportedText())) +
+                  ": " + bench_.feedback.lastMessage;
       return;
     }
     m.stages = std::min(m.stages, seconds);
@@ -688,27 +689,28 @@ LibraryBuild measureLibraryBuild(BenchServices& bench, const std::string& folder
   pipeline::Conversion conversion(bench.services, destination + "bench.pb", destination, options);
   conversion.sourceBaseName = "bench";
   conversion.asmListingPath = listingPath;
-  int code = pipeline::analyseAssembly(conversion);
-  if (code == 0) code = pipeline::splitProcedures(conversion);
+  app::Outcome result = pipeline::analyseAssembly(conversion);
+  if (result.succeeded()) result = pipeline::splitProcedures(conversion);
   files.deleteFile(listingPath);
-  if (code == 0) {
+  if (result.succeeded()) {
     build.sources = files.listFolder(destination + "Source/")
                         .value_or(std::vector<platform::FolderEntry>{})
                         .size();
     build.oneJob = build.allJobs = std::numeric_limits<double>::infinity();
-    for (int r = 0; r < kRuns && code == 0; ++r) {
+    for (int r = 0; r < kRuns && result.succeeded(); ++r) {
       for (int jobs : {1, processors}) {
         conversion.jobs = jobs;
         const Clock::time_point start = Clock::now();
-        code = pipeline::assembleAndArchive(conversion);
-        if (code != 0) break;
+        result = pipeline::assembleAndArchive(conversion);
+        if (!result.succeeded()) break;
         double& best = jobs == 1 ? build.oneJob : build.allJobs;
         best = std::min(best, secondsSince(start));
       }
     }
   }
-  if (code != 0) {
-    build.failure = "code " + std::to_string(code) + ": " + bench.feedback.lastMessage;
+  if (!result.succeeded()) {
+    build.failure = "code " + std::to_string(static_cast<int>(result.reportedText())) + ": " +
+                    bench.feedback.lastMessage;
   }
   std::error_code ignored;
   std::filesystem::remove_all(destination, ignored);

@@ -4,26 +4,25 @@
 
 namespace brisko::app {
 
-const std::string& Feedback::text(int index) const {
+const std::string& Feedback::text(language::TextId id) const {
   static const std::string kNone;
-  return texts_ ? texts_->text(index) : kNone;
+  return texts_ ? texts_->text(id) : kNone;
 }
 
-int Feedback::reportError(int code, bool fatal, std::string_view detail) {
-  if (code == 0) return 0;
-  std::string message = text(code);
+Outcome Feedback::reportError(language::TextId id, bool fatal, std::string_view detail) {
+  std::string message = text(id);
   message += detail;
   if (fatal) {
     message += "\n\n";
-    message += text(language::kErrorsTerminating);
+    message += text(language::TextId::terminating);
   }
-  showMessage(text(language::kErrorsError), message, MessageIcon::error);
+  showMessage(text(language::TextId::error), message, MessageIcon::error);
   if (!fatal && activeLog_ != nullptr) {
-    std::string line = text(code);
+    std::string line = text(id);
     for (char c : detail) line += (c == '\n') ? ' ' : c;
     activeLog_->writeLine(line);
   }
-  return code;
+  return failed(id);
 }
 
 std::string pathDetail(std::string_view path) {

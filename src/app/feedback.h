@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+#include "app/outcome.h"
 #include "language/language_table.h"
 
 namespace brisko::app {
@@ -31,24 +32,24 @@ class Feedback {
 
   // The language texts become known during start-up; until then only fixed texts are shown.
   void attachTexts(const language::LanguageTable* texts) { texts_ = texts; }
-  const std::string& text(int index) const;
+  const std::string& text(language::TextId id) const;
 
   // The log that is open while a conversion with logging runs; nullptr otherwise.
   void setActiveLog(LogSink* log) { activeLog_ = log; }
   LogSink* activeLog() const { return activeLog_; }
 
-  // Shows text index as the status line and empties the status detail.
-  void setStatus(int index) { showStatus(text(index)); }
+  // Shows the text as the status line and empties the status detail.
+  void setStatus(language::TextId id) { showStatus(text(id)); }
   // Shows a free text as the status detail.
   void setStatusDetail(std::string_view detail) { showStatusDetail(detail); }
   void messageBox(std::string_view title, std::string_view message, MessageIcon icon) {
     showMessage(title, message, icon);
   }
 
-  // Code 0 shows and writes nothing. Otherwise shows "Error!" with text code + detail (fatal:
-  // then two line feeds and "Terminating brisko."); a non-fatal report also appends one log
-  // line, with line feeds of the detail turned into spaces, while a log is open. Returns code.
-  int reportError(int code, bool fatal, std::string_view detail = {});
+  // Shows "Error!" with the text + detail (fatal: then two line feeds and "Terminating
+  // brisko."); a non-fatal report also appends one log line, with line feeds of the detail
+  // turned into spaces, while a log is open. Returns the failure as reported.
+  Outcome reportError(language::TextId id, bool fatal, std::string_view detail = {});
 
  protected:
   virtual void showStatus(std::string_view status) = 0;

@@ -4,32 +4,32 @@
 
 namespace brisko::app {
 
-int validateSourcePath(Feedback& feedback, const platform::FileSystem& files,
-                       const std::string& path) {
+Outcome validateSourcePath(Feedback& feedback, const platform::FileSystem& files,
+                           const std::string& path) {
 #ifndef _WIN32
   if (path.find('"') != std::string::npos) {
-    return feedback.reportError(language::kErrorsInvalidFile, false, pathDetail(path));
+    return feedback.reportError(language::TextId::invalidFile, false, pathDetail(path));
   }
 #endif
   if (files.isFolder(path)) {
-    return feedback.reportError(language::kErrorsInvalidFile, false, pathDetail(path));
+    return feedback.reportError(language::TextId::invalidFile, false, pathDetail(path));
   }
   if (!files.exists(path)) {
-    return feedback.reportError(language::kErrorsFileNotFound, false, pathDetail(path));
+    return feedback.reportError(language::TextId::fileNotFound, false, pathDetail(path));
   }
-  return 0;
+  return ok();
 }
 
-int validateDestinationPath(Feedback& feedback, const std::string& path) {
+Outcome validateDestinationPath(Feedback& feedback, const std::string& path) {
 #ifndef _WIN32
   if (path.find('"') != std::string::npos) {
-    return feedback.reportError(language::kErrorsInvalidFile, false, pathDetail(path));
+    return feedback.reportError(language::TextId::invalidFile, false, pathDetail(path));
   }
 #else
   (void)feedback;
   (void)path;
 #endif
-  return 0;
+  return ok();
 }
 
 }  // namespace brisko::app

@@ -13,11 +13,12 @@ bool toolFilePresent(const platform::FileSystem& files, const std::string& path)
   return size && *size > 0;
 }
 
-int checkTools(const platform::FileSystem& files, const ToolchainPaths& paths) {
-  if (!toolFilePresent(files, paths.compilerPath)) return language::kErrorsNocompiler;
-  if (!toolFilePresent(files, paths.fasmPath)) return language::kErrorsNoFasm;
-  if (!toolFilePresent(files, paths.polibPath)) return language::kErrorsNoPolib;
-  return 0;
+std::optional<language::TextId> checkTools(const platform::FileSystem& files,
+                                           const ToolchainPaths& paths) {
+  if (!toolFilePresent(files, paths.compilerPath)) return language::TextId::noCompiler;
+  if (!toolFilePresent(files, paths.fasmPath)) return language::TextId::noFasm;
+  if (!toolFilePresent(files, paths.polibPath)) return language::TextId::noPolib;
+  return std::nullopt;
 }
 
 bool startUp(const StartupInputs& inputs, StartupState& state) {
@@ -54,8 +55,8 @@ bool startUp(const StartupInputs& inputs, StartupState& state) {
   state.paths = toolchainPathsFor(pbFolder, tempFolder);
 
   state.missingTool = checkTools(inputs.files, state.paths);
-  if (state.missingTool != 0) {
-    inputs.feedback.reportError(state.missingTool, true);
+  if (state.missingTool) {
+    inputs.feedback.reportError(*state.missingTool, true);
     return false;
   }
   return true;

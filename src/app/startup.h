@@ -35,15 +35,17 @@ struct StartupState {
   ToolchainPaths paths;
   language::LanguageTable texts;
   InstallationSource pbFolderSource = InstallationSource::none;
-  int missingTool = 0;  // checkTools' result when start-up ended at the tool checks, else 0
+  // checkTools' result when start-up ended at the tool checks.
+  std::optional<language::TextId> missingTool;
 };
 
 // A tool passes when its file exists, is not a folder and is larger than zero bytes.
 bool toolFilePresent(const platform::FileSystem& files, const std::string& path);
 
-// Returns 0 when all three tools are present; otherwise the text index (3, 4 or 5) of the
-// first one that is missing, in the order compiler, FASM, polib.
-int checkTools(const platform::FileSystem& files, const ToolchainPaths& paths);
+// Nothing when all three tools are present; otherwise the text that names the first one that
+// is missing, in the order compiler, FASM, polib (noCompiler, noFasm, noPolib).
+std::optional<language::TextId> checkTools(const platform::FileSystem& files,
+                                           const ToolchainPaths& paths);
 
 // Runs the start-up steps up to the tool checks. On success fills state, attaches its texts
 // to the feedback and returns true; on failure the fatal message has been shown and the

@@ -181,16 +181,17 @@ std::string usageText() {
 }
 
 std::string missingToolHelp(const app::StartupState& state) {
+  if (!state.missingTool) return {};
   const app::ToolchainPaths& paths = state.paths;
   std::string text;
-  switch (state.missingTool) {
-    case language::kErrorsNocompiler:
+  switch (*state.missingTool) {
+    case language::TextId::noCompiler:
       text = "brisko looked for the compiler at " + paths.compilerPath + "\n";
       break;
-    case language::kErrorsNoFasm:
+    case language::TextId::noFasm:
       text = "brisko looked for FASM at " + paths.fasmPath + "\n";
       break;
-    case language::kErrorsNoPolib:
+    case language::TextId::noPolib:
       text = "brisko looked for polib at " + paths.polibPath + "\n";
       break;
     default:

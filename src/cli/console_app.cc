@@ -31,15 +31,16 @@ std::string sourcePath(const CommandLine& line, const platform::Environment& env
 }
 
 int runCheck(app::Services& services, const std::string& source, const CommandLine& line) {
-  if (app::validateSourcePath(services.feedback, services.files, source) != 0) {
+  if (!app::validateSourcePath(services.feedback, services.files, source).succeeded()) {
     return kExitFailure;
   }
   // The check never asks for the listing.
   app::ConversionOptions options = line.options;
   options.flags &= app::kInlineAsm | app::kThreadsafe | app::kUnicode;
-  const int result = pipeline::compileSource(services, source, "", true, options);
-  services.feedback.setStatus(language::kStatusbarAwaitingInstructions);
-  return result == language::kObjectNoCompilerError ? kExitSuccess : kExitFailure;
+  const pipeline::Compilation compilation =
+      pipeline::compileSource(services, source, "", true, options);
+  services.feedback.setStatus(language::TextId::statusbarAwaitingInstructions);
+  return compilation.verdict == pipeline::CompileVerdict::compiled ? kExitSuccess : kExitFailure;
 }
 
 // The destination as given (either separator, relative to the current folder), with its
@@ -71,7 +72,7 @@ bool makeDestination(app::Services& services, const std::string& destination) {
     }
     if (files.isFolder(destination)) return true;
   }
-  services.feedback.reportError(language::kErrorsOutputDirectories, false,
+  services.feedback.reportError(language::TextId::outputDirectories, false,
                                 std::string("\n").append(app::pathDetail(destination)));
   return false;
 }
@@ -79,21 +80,23 @@ bool makeDestination(app::Services& services, const std::string& destination) {
 int runConvert(app::Services& services, const std::string& source, const CommandLine& line,
                const platform::Environment& environment,
                const toolchain::LibraryCatalogue& catalogue, std::FILE* out) {
-  if (app::validateSourcePath(services.feedback, services.files, source) != 0) {
+  if (!app::validateSourcePath(services.feedback, services.files, source).succeeded()) {
     return kExitFailure;
   }
   const std::string destination = destinationFolder(line, environment);
-  if (app::validateDestinationPath(services.feedback, destination) != 0) return kExitFailure;
+  if (!app::validateDestinationPath(services.feedback, destination).succeeded()) {
+    return kExitFailure;
+  }
   // With reused sources the source's own folder is taken whatever the destination says.
   if (!line.options.has(app::kUseExistingAsmFiles) && !makeDestination(services, destination)) {
     return kExitFailure;
   }
   std::vector<std::string> written;
-  const int result =
+  const app::Outcome result =
       pipeline::runConversion(services, source, destination, line.options, &catalogue,
                               line.jobs.value_or(platform::processorCount()), &written);
-  services.feedback.setStatus(language::kStatusbarAwaitingInstructions);
-  if (result != 0) return kExitFailure;
+  services.feedback.setStatus(language::TextId::statusbarAwaitingInstructions);
+  if (!result.succeeded()) return kExitFailure;
   for (const std::string& path : written) std::fprintf(out, "%s\n", path.c_str());
   return kExitSuccess;
 }
@@ -106,9 +109,9 @@ int runRegisterIde(ConsolePlatform& console, const CommandLine& line) {
     ide.toolsFile =
         platform::absolutePath(inputPath(*line.toolsFile), console.environment.currentFolder());
   }
-  const int result = toolchain::registerIdeTool(console.files, console.feedback, console.ideProbe,
-                                                ide, console.environment.executablePath());
-  return result == 0 ? kExitSuccess : kExitFailure;
+  const app::Outcome result = toolchain::registerIdeTool(
+      console.files, console.feedback, console.ideProbe, ide, console.environment.executablePath());
+  return result.succeeded() ? kExitSuccess : kExitFailure;
 }
 
 }  // namespace
@@ -150,12 +153,11 @@ int runConsole(const std::vector<std::string>& arguments, ConsolePlatform& platf
   // The installation's library functions, read once as the window does before it takes
   // input; a library file that cannot be read ends the program.
   app::WindowServices noWindow;
-  platform.feedback.setStatus(language::kStatusbarCompilerEnvironment);
+  platform.feedback.setStatus(language::TextId::statusbarCompilerEnvironment);
   toolchain::LibraryCatalogue catalogue;
-  const int scanned = toolchain::buildLibraryCatalogue(
-      {platform.files, platform.feedback, noWindow}, state.paths.pbFolder, catalogue);
-  if (scanned != 0) {
-    platform.feedback.reportError(scanned, true);
+  if (const auto failure = toolchain::buildLibraryCatalogue(
+          {platform.files, platform.feedback, noWindow}, state.paths.pbFolder, catalogue)) {
+    platform.feedback.reportError(*failure, true);
     return kExitFailure;
   }
 

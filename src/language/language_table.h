@@ -1,9 +1,11 @@
-// The texts of the loaded language file, addressed by index (see text_ids.h).
+// The texts of the loaded language file, addressed by their TextId (see text_ids.h).
 #pragma once
 
 #include <cstddef>
 #include <string>
 #include <vector>
+
+#include "language/text_ids.h"
 
 namespace brisko::language {
 
@@ -12,9 +14,9 @@ class LanguageTable {
   LanguageTable() = default;
   explicit LanguageTable(std::vector<std::string> texts) : texts_(std::move(texts)) {}
 
-  // Text number index. A language file may hold fewer texts than the built-in one; an index
-  // beyond its texts yields an empty text.
-  const std::string& text(int index) const;
+  // The text at id's position. A language file may hold fewer texts than the built-in one; a
+  // position beyond its texts yields an empty text.
+  const std::string& text(TextId id) const;
 
   void append(std::string text) { texts_.push_back(std::move(text)); }
   void clear() { texts_.clear(); }

@@ -52,16 +52,15 @@ class Analysis {
   Analysis(Conversion& conversion, const Listing& listing)
       : conversion_(conversion), cursor_(listing) {}
 
-  // Returns 0 or the code of a failure already reported.
-  int run() {
+  app::Outcome run() {
     try {
       scanHeader();
       scanSourceLines();
     } catch (const ListingEndedEarly&) {
-      return conversion_.failWith(language::kErrorsInvalidFile, conversion_.asmListingPath);
+      return conversion_.failWith(language::TextId::invalidFile, conversion_.asmListingPath);
     }
     giveInternalProceduresFreeNames();
-    if (conversion_.has(app::kUseExistingAsmFiles)) return 0;
+    if (conversion_.has(app::kUseExistingAsmFiles)) return app::ok();
     return writeDataSections(conversion_, cursor_, current_);
   }
 
@@ -78,14 +77,14 @@ class Analysis {
   void giveInternalProceduresFreeNames() {
     std::unordered_set<std::string> taken;
     for (const SymbolRecord& record : conversion_.symbols) {
-      if (record.kind != kExternal && record.kind != kProcedure) {
+      if (record.kind != SymbolKind::external && record.kind != SymbolKind::procedure) {
         taken.insert(lowerCase(record.outputName));
       }
     }
     taken.insert(lowerCase(symbolBase_ + "_briskoDataSections"));
     taken.insert(lowerCase(symbolBase_ + "_briskoLinkFile"));
     for (SymbolRecord& record : conversion_.symbols) {
-      if (record.kind != kProcedure) continue;
+      if (record.kind != SymbolKind::procedure) continue;
       std::string name = record.outputName;
       for (int n = 2; taken.count(lowerCase(name)) != 0; ++n) {
         name = record.outputName + "_" + std::to_string(n);
@@ -181,13 +180,13 @@ class Analysis {
     }
     SymbolRecord record;
     if (keyword == "proceduredll") {
-      record.kind = kProcedureDll;
+      record.kind = SymbolKind::procedureDll;
     } else if (keyword == "procedurecdll") {
-      record.kind = kProcedureCDll;
+      record.kind = SymbolKind::procedureCDll;
     } else {
-      record.kind = kProcedure;
+      record.kind = SymbolKind::procedure;
     }
-    if (record.kind != kProcedure) ++conversion_.exportCount;
+    if (record.kind != SymbolKind::procedure) ++conversion_.exportCount;
 
     const std::size_t count = tokens_.size();
     std::size_t j = 1;
@@ -198,7 +197,7 @@ class Analysis {
     }
     const std::string name = j < count ? std::string(tokens_[j]) : std::string();
     ++j;
-    record.outputName = record.kind == kProcedure ? symbolBase_ + "_" + name : name;
+    record.outputName = record.kind == SymbolKind::procedure ? symbolBase_ + "_" + name : name;
 
     if (conversion_.has(app::kPbWrapper)) {
       std::string declaration = record.outputName + returnSuffix;
@@ -238,7 +237,7 @@ class Analysis {
       if (keyword == "dim" || keyword == "newlist") {
         ++j;
         const std::string name = j < count ? std::string(tokens_[j]) : std::string();
-        record.kind = keyword == "dim" ? kArray : kList;
+        record.kind = keyword == "dim" ? SymbolKind::array : SymbolKind::list;
         record.asmName = std::string(keyword == "dim" ? "a_" : "t_") + name;
         record.outputName = name;
         if (!endsWith(name, '$')) {
@@ -260,7 +259,7 @@ class Analysis {
             suffix = defaultTypeSuffix_;
           }
         }
-        record.kind = kVariable;
+        record.kind = SymbolKind::variable;
         record.asmName = "v_" + name;
         record.outputName = name;
         record.declaration = name + suffix + " AS \"" + name + "\"";
@@ -303,17 +302,17 @@ class Analysis {
 
 }  // namespace
 
-int analyseAssembly(Conversion& conversion) {
+app::Outcome analyseAssembly(Conversion& conversion) {
   app::Feedback& feedback = conversion.services.feedback;
-  feedback.setStatus(language::kStatusbarParsingAssemblyCode);
-  conversion.logProgress(language::kObjectFirstPass, conversion.asmListingPath);
+  feedback.setStatus(language::TextId::statusbarParsingAssemblyCode);
+  conversion.logProgress(language::TextId::objectFirstPass, conversion.asmListingPath);
 
   const Listing* listing = conversion.readListing();
   if (!listing) {
-    return conversion.failWith(language::kErrorsOpeningFileError, conversion.asmListingPath);
+    return conversion.failWith(language::TextId::openingFileError, conversion.asmListingPath);
   }
-  const int result = Analysis(conversion, *listing).run();
-  if (result == 0) conversion.logOutcome(true);
+  const app::Outcome result = Analysis(conversion, *listing).run();
+  if (result.succeeded()) conversion.logOutcome(true);
   return result;
 }
 

@@ -7,9 +7,9 @@
 namespace brisko::pipeline {
 
 // Reads conversion.asmListingPath and fills symbols, importLibraries and exportCount; then,
-// unless existing sources are reused, writes the data-sections source. Returns 0, 13 when the
-// listing cannot be opened, 12 when it ends early or lacks a marker line, 14 when the
-// data-sections source cannot be written. Failures are reported before returning.
-int analyseAssembly(Conversion& conversion);
+// unless existing sources are reused, writes the data-sections source. Fails (reported) with
+// openingFileError when the listing cannot be opened, invalidFile when it ends early or lacks
+// a marker line, creatingFileError when the data-sections source cannot be written.
+app::Outcome analyseAssembly(Conversion& conversion);
 
 }  // namespace brisko::pipeline

@@ -29,10 +29,10 @@ void deleteObjects(platform::FileSystem& files, const std::string& folder) {
 
 // A tool that ended with an error: its own text, or the unknown-error text when it wrote
 // nothing, shown and logged.
-void reportToolError(Conversion& conversion, int errorText, int unknownText,
-                     const std::string& output) {
+void reportToolError(Conversion& conversion, language::TextId errorText,
+                     language::TextId unknownText, const std::string& output) {
   app::Feedback& feedback = conversion.services.feedback;
-  const std::string& title = feedback.text(language::kGuiTitle);
+  const std::string& title = feedback.text(language::TextId::guiTitle);
   if (!output.empty()) {
     feedback.messageBox(title, feedback.text(errorText) + "\n\n" + output,
                         app::MessageIcon::failure);
@@ -45,14 +45,14 @@ void reportToolError(Conversion& conversion, int errorText, int unknownText,
 
 // polib packs every object of the object folder into a library there, which then replaces
 // Bin/<base>.lib; an older library stays untouched until a new one is there.
-int archive(Conversion& conversion) {
+app::Outcome archive(Conversion& conversion) {
   app::Services& services = conversion.services;
   const std::string& base = conversion.sourceBaseName;
   const std::string bin = conversion.binFolder();
   const std::string objects = conversion.objectFolder();
   const std::string builtLibrary = objects + base + ".lib";
 
-  conversion.logProgress(language::kObjectCreatingCOFFfile,
+  conversion.logProgress(language::TextId::objectCreatingCoffFile,
                          Conversion::binPathFromLogs(base + ".lib"));
   ProgramRunner runner(services.processes);
   auto polib =
@@ -60,7 +60,7 @@ int archive(Conversion& conversion) {
                    objects.substr(0, objects.size() - 1), platform::CapturedStream::standardOutput);
   if (!polib) {
     conversion.logOutcome(false);
-    return services.feedback.reportError(language::kErrorsPolibProblem, false);
+    return services.feedback.reportError(language::TextId::polibProblem, false);
   }
   std::vector<char> buffer(kReadBufferSize);
   const std::string output = polib->collectOutput(buffer);
@@ -70,21 +70,21 @@ int archive(Conversion& conversion) {
 
   if (exitCode != 0) {
     conversion.logOutcome(false);
-    reportToolError(conversion, language::kObjectPolibError, language::kObjectPolibUnknownError,
-                    output);
-    return language::kObjectPolibError;
+    reportToolError(conversion, language::TextId::objectPolibError,
+                    language::TextId::objectPolibUnknownError, output);
+    return app::failed(language::TextId::objectPolibError);
   }
   const std::string library = bin + base + ".lib";
   services.files.deleteFile(library);
   if (!services.files.moveFile(builtLibrary, library)) {
     // polib said it succeeded, yet there is no library where the user looks for it.
     conversion.logOutcome(false);
-    return services.feedback.reportError(language::kErrorsCreatingFileError, false,
+    return services.feedback.reportError(language::TextId::creatingFileError, false,
                                          app::pathDetail(library));
   }
   conversion.logOutcome(true);
   conversion.writtenFiles.push_back(library);
-  return 0;
+  return app::ok();
 }
 
 // One source to assemble and, once its FASM run has ended, how that went.
@@ -111,17 +111,18 @@ std::unique_ptr<RunningProgram> startFasm(Conversion& conversion, ProgramRunner&
                       platform::CapturedStream::standardError);
 }
 
-// The log line of an ended run; a failure is shown as well. Returns 0, 7 or 61.
-int reportAssembly(Conversion& conversion, const Assembly& assembly) {
-  conversion.logProgress(language::kObjectCreatingCOFFfile, assembly.logName);
+// The log line of an ended run; a failure is shown as well and gives fasmProblem or
+// objectFasmError.
+app::Outcome reportAssembly(Conversion& conversion, const Assembly& assembly) {
+  conversion.logProgress(language::TextId::objectCreatingCoffFile, assembly.logName);
   conversion.logOutcome(!assembly.failed());
   if (assembly.startFailed) {
-    return conversion.services.feedback.reportError(language::kErrorsFasmProblem, false);
+    return conversion.services.feedback.reportError(language::TextId::fasmProblem, false);
   }
-  if (assembly.exitCode == 0) return 0;
-  reportToolError(conversion, language::kObjectFasmError, language::kObjectFasmUnknownError,
-                  assembly.errorText);
-  return language::kObjectFasmError;
+  if (assembly.exitCode == 0) return app::ok();
+  reportToolError(conversion, language::TextId::objectFasmError,
+                  language::TextId::objectFasmUnknownError, assembly.errorText);
+  return app::failed(language::TextId::objectFasmError);
 }
 
 // Assembles the sources with up to `jobs` FASM runs at once, on this thread, and tells the
@@ -131,8 +132,8 @@ int reportAssembly(Conversion& conversion, const Assembly& assembly) {
 // later sources still under way are waited for and their objects deleted, so Bin/ holds what
 // the one-by-one run leaves. With showProgress the status detail reads "[ended/total] name"
 // as each run ends.
-int assembleSources(Conversion& conversion, std::vector<Assembly>& sources, int jobs,
-                    bool showProgress) {
+app::Outcome assembleSources(Conversion& conversion, std::vector<Assembly>& sources, int jobs,
+                             bool showProgress) {
   ProgramRunner runner(conversion.services.processes);
   const std::size_t total = sources.size();
   const std::size_t slots = jobs > 1 ? static_cast<std::size_t>(jobs) : 1;
@@ -190,25 +191,25 @@ int assembleSources(Conversion& conversion, std::vector<Assembly>& sources, int 
     }
     running.swap(stillRunning);
   }
-  if (firstFailure == total) return 0;
+  if (firstFailure == total) return app::ok();
   for (std::size_t i = firstFailure + 1; i < next; ++i) {
     conversion.services.files.deleteFile(sources[i].objectFolder + sources[i].objectName);
   }
   return reportAssembly(conversion, sources[firstFailure]);
 }
 
-int assembleLibrary(Conversion& conversion) {
+app::Outcome assembleLibrary(Conversion& conversion) {
   app::Services& services = conversion.services;
-  services.feedback.setStatus(language::kStatusbarCreatingOBJFiles);
+  services.feedback.setStatus(language::TextId::statusbarCreatingObjFiles);
 
   const std::string sourceFolder = conversion.sourceFolder();
   const auto entries = services.files.listFolder(sourceFolder);
-  if (!entries) return services.feedback.reportError(language::kErrorsASMFilesProblem, false);
+  if (!entries) return services.feedback.reportError(language::TextId::asmFilesProblem, false);
   // The objects of an earlier run that did not end (a failure, an interruption) go first.
   const std::string objects = conversion.objectFolder();
   services.files.makeFolder(objects);
   if (!services.files.isFolder(objects)) {
-    return services.feedback.reportError(language::kErrorsOutputDirectories, false,
+    return services.feedback.reportError(language::TextId::outputDirectories, false,
                                          app::pathDetail(objects));
   }
   deleteObjects(services.files, objects);
@@ -226,8 +227,9 @@ int assembleLibrary(Conversion& conversion) {
                        platform::kPathSeparator + "briskoObjects" + platform::kPathSeparator +
                        assembly.objectName;
   }
-  if (sources.empty()) return services.feedback.reportError(language::kErrorsNoASMFiles, false);
-  if (const int result = assembleSources(conversion, sources, conversion.jobs, true)) {
+  if (sources.empty()) return services.feedback.reportError(language::TextId::noAsmFiles, false);
+  if (const app::Outcome result = assembleSources(conversion, sources, conversion.jobs, true);
+      !result.succeeded()) {
     return result;
   }
   return archive(conversion);
@@ -235,8 +237,8 @@ int assembleLibrary(Conversion& conversion) {
 
 }  // namespace
 
-int assembleFile(Conversion& conversion, const std::string& sourcePath,
-                 const std::string& objectName) {
+app::Outcome assembleFile(Conversion& conversion, const std::string& sourcePath,
+                          const std::string& objectName) {
   std::vector<Assembly> source(1);
   source[0].sourceName = platform::filePart(sourcePath);
   source[0].sourcePath = sourcePath;
@@ -246,12 +248,14 @@ int assembleFile(Conversion& conversion, const std::string& sourcePath,
   return assembleSources(conversion, source, 1, false);
 }
 
-int assembleAndArchive(Conversion& conversion) {
+app::Outcome assembleAndArchive(Conversion& conversion) {
   if (!conversion.libraryOutput()) {
     const std::string& base = conversion.sourceBaseName;
-    const int result = assembleFile(
+    const app::Outcome result = assembleFile(
         conversion, conversion.sourceFolder() + base + "_briskoLinkFile.asm", base + ".obj");
-    if (result == 0) conversion.writtenFiles.push_back(conversion.binFolder() + base + ".obj");
+    if (result.succeeded()) {
+      conversion.writtenFiles.push_back(conversion.binFolder() + base + ".obj");
+    }
     return result;
   }
   return assembleLibrary(conversion);

@@ -1,6 +1,6 @@
 #include "pipeline/compile_source.h"
 
-#include <new>
+#include <optional>
 #include <vector>
 
 #include "language/text_ids.h"
@@ -53,85 +53,75 @@ std::string listingPathIn(const platform::FileSystem& files, const std::string& 
   return folder + name;
 }
 
-int compileSource(app::Services& services, const std::string& sourcePath,
-                  const std::string& outputFolder, bool checkMode,
-                  const app::ConversionOptions& options) {
+Compilation compileSource(app::Services& services, const std::string& sourcePath,
+                          const std::string& outputFolder, bool checkMode,
+                          const app::ConversionOptions& options) {
   app::Feedback& feedback = services.feedback;
-  int result = language::kObjectNoCompilerError;
-  feedback.setStatus(language::kStatusbarCompilingSource);
+  feedback.setStatus(language::TextId::statusbarCompilingSource);
 
-  std::vector<char> buffer;
-  try {
-    buffer.resize(kReadBufferSize);
-  } catch (const std::bad_alloc&) {
-    result = language::kErrorsOutOfMemory;
+  const std::string folder = outputFolder.empty() ? services.paths.tempFolder : outputFolder;
+  const std::string executable = folder + "briskoSourceCompilation.exe";
+  const std::string parameters = "\"" + sourcePath + "\"" + compilerSwitches(executable, options);
+
+  ProgramRunner runner(services.processes);
+  auto compiler = runner.start(services.paths.compilerPath, parameters, folder,
+                               platform::CapturedStream::standardOutput);
+  if (!compiler) {
+    return {CompileVerdict::notStarted,
+            feedback.reportError(language::TextId::compilerProblem, false)};
   }
+  std::vector<char> buffer(kReadBufferSize);
+  const std::string output = compiler->collectOutput(buffer);
+  const int exitCode = compiler->exitCode();
+  services.files.deleteFile(executable);
+  compiler->close();
 
-  if (result == language::kObjectNoCompilerError) {
-    const std::string folder = outputFolder.empty() ? services.paths.tempFolder : outputFolder;
-    const std::string executable = folder + "briskoSourceCompilation.exe";
-    const std::string parameters = "\"" + sourcePath + "\"" + compilerSwitches(executable, options);
-
-    ProgramRunner runner(services.processes);
-    auto compiler = runner.start(services.paths.compilerPath, parameters, folder,
-                                 platform::CapturedStream::standardOutput);
-    if (!compiler) {
-      result = language::kErrorsCompilerProblem;
+  const auto position = exitCode == 1 ? output.find("Error: Line") : std::string::npos;
+  const std::string& title = feedback.text(language::TextId::guiTitle);
+  std::optional<language::TextId> failure;
+  // The text shown and logged for a failure; the compiler's own words where it said any.
+  std::string errorText;
+  std::string message;
+  if (position != std::string::npos) {
+    failure = language::TextId::objectCompilerError;
+    // Everything from "Error: Line" on, less the final line break (two whole characters).
+    errorText =
+        withoutLastCharacter(withoutLastCharacter(std::string_view(output).substr(position)));
+    message = feedback.text(language::TextId::objectCompilerError) + "\n\n" + errorText;
+  } else if (exitCode != 0) {
+    // Another message, or none at all (a crash): still a failure, never a success.
+    failure = language::TextId::objectCompilerError;
+    errorText = withoutFinalLineBreaks(output);
+    if (errorText.empty()) {
+      errorText = feedback.text(language::TextId::compilerUnknownError);
+      message = errorText;
     } else {
-      const std::string output = compiler->collectOutput(buffer);
-      const int exitCode = compiler->exitCode();
-      services.files.deleteFile(executable);
-      compiler->close();
-
-      const auto position = exitCode == 1 ? output.find("Error: Line") : std::string::npos;
-      const std::string& title = feedback.text(language::kGuiTitle);
-      // The text shown and logged for a failure; the compiler's own words where it said any.
-      std::string errorText;
-      std::string message;
-      if (position != std::string::npos) {
-        result = language::kObjectCompilerError;
-        // Everything from "Error: Line" on, less the final line break (two whole characters).
-        errorText =
-            withoutLastCharacter(withoutLastCharacter(std::string_view(output).substr(position)));
-        message = feedback.text(language::kObjectCompilerError) + "\n\n" + errorText;
-      } else if (exitCode != 0) {
-        // Another message, or none at all (a crash): still a failure, never a success.
-        result = language::kObjectCompilerError;
-        errorText = withoutFinalLineBreaks(output);
-        if (errorText.empty()) {
-          errorText = feedback.text(language::kMoreerrorsCompilerUnknownError);
-          message = errorText;
-        } else {
-          message = feedback.text(language::kObjectCompilerError) + "\n\n" + errorText;
-        }
-      } else if (options.has(app::kCommented) &&
-                 !services.files.exists(listingPathIn(services.files, folder))) {
-        // The conversion needs the listing; a compiler that ended without it has failed.
-        result = language::kMoreerrorsNoListing;
-        errorText = feedback.text(language::kMoreerrorsNoListing);
-        message = errorText;
-        const std::string_view said = withoutFinalLineBreaks(output);
-        if (!said.empty()) {
-          message += "\n\n";
-          message += said;
-          errorText += ' ';
-          errorText += said;
-        }
-      }
-      if (result != language::kObjectNoCompilerError) {
-        feedback.messageBox(title, message, app::MessageIcon::failure);
-        if (app::LogSink* log = feedback.activeLog()) log->writeLine(errorText);
-      } else if (checkMode) {
-        feedback.messageBox(title, feedback.text(language::kObjectNoCompilerError),
-                            app::MessageIcon::information);
-      }
+      message = feedback.text(language::TextId::objectCompilerError) + "\n\n" + errorText;
+    }
+  } else if (options.has(app::kCommented) &&
+             !services.files.exists(listingPathIn(services.files, folder))) {
+    // The conversion needs the listing; a compiler that ended without it has failed.
+    failure = language::TextId::noListing;
+    errorText = feedback.text(language::TextId::noListing);
+    message = errorText;
+    const std::string_view said = withoutFinalLineBreaks(output);
+    if (!said.empty()) {
+      message += "\n\n";
+      message += said;
+      errorText += ' ';
+      errorText += said;
     }
   }
-
-  if (result == language::kErrorsCompilerProblem || result == language::kErrorsOutOfMemory) {
-    feedback.reportError(result, false);
+  if (failure) {
+    feedback.messageBox(title, message, app::MessageIcon::failure);
+    if (app::LogSink* log = feedback.activeLog()) log->writeLine(errorText);
+    return {CompileVerdict::compileError, app::failed(*failure)};
   }
-  return result;
+  if (checkMode) {
+    feedback.messageBox(title, feedback.text(language::TextId::objectNoCompilerError),
+                        app::MessageIcon::information);
+  }
+  return {CompileVerdict::compiled, app::ok()};
 }
 
 }  // namespace brisko::pipeline

@@ -9,16 +9,32 @@
 
 namespace brisko::pipeline {
 
-// Returns 50 when the source compiled, 49 when the compiler reported an error or ended with
-// any other nonzero exit code (a crash included; its own output, or the unknown-error text
-// when it printed nothing, is shown), 6 when the compiler could not be started, 15 when no
-// read buffer was available, 89 when a listing was asked for (options with kCommented) and the
-// compiler ended without writing it. outputFolder (with its trailing separator) is the
-// compiler's working folder; empty means the temporary folder. In check mode the verdict is
-// shown either way.
-int compileSource(app::Services& services, const std::string& sourcePath,
-                  const std::string& outputFolder, bool checkMode,
-                  const app::ConversionOptions& options);
+// What a run of the compiler came to.
+enum class CompileVerdict {
+  compiled,      // the source compiled (and the listing is there when one was asked for)
+  compileError,  // the compiler ended with a nonzero exit code, or without the listing
+  notStarted,    // the compiler could not be started
+};
+
+struct Compilation {
+  CompileVerdict verdict = CompileVerdict::compiled;
+  // ok() when compiled; otherwise the failure as reported: objectCompilerError for any
+  // nonzero exit code, noListing for the missing listing, compilerProblem when the compiler
+  // did not start.
+  app::Outcome outcome;
+
+  friend bool operator==(const Compilation&, const Compilation&) = default;
+};
+
+// Runs the compiler on the source. A nonzero exit code (a crash included) is a compile error:
+// the compiler's own output is shown and logged, or the unknown-error text when it printed
+// nothing. When a listing is asked for (options with kCommented), a compiler that ends without
+// writing it has failed too. outputFolder (with its trailing separator) is the compiler's
+// working folder; empty means the temporary folder. In check mode the verdict is shown either
+// way.
+Compilation compileSource(app::Services& services, const std::string& sourcePath,
+                          const std::string& outputFolder, bool checkMode,
+                          const app::ConversionOptions& options);
 
 // The compiler's listing in folder: "PureBasic.asm" under any letter case (Windows finds it so;
 // elsewhere the folder is searched), or the path it would have when it is missing.

@@ -115,7 +115,7 @@ std::string Conversion::objectFolder() const {
 std::string Conversion::procedureFileStem(const SymbolRecord& procedure) const {
   const std::string& name = procedure.outputName;
   const std::string symbolBase = this->symbolBase();
-  if (procedure.kind == kProcedure && name.size() > symbolBase.size() &&
+  if (procedure.kind == SymbolKind::procedure && name.size() > symbolBase.size() &&
       name.compare(0, symbolBase.size(), symbolBase) == 0 && name[symbolBase.size()] == '_') {
     return sourceBaseName + name.substr(symbolBase.size());
   }
@@ -131,9 +131,9 @@ std::string Conversion::binPathFromLogs(std::string_view name) {
   return path;
 }
 
-void Conversion::logProgress(int textIndex, std::string_view name) {
+void Conversion::logProgress(language::TextId id, std::string_view name) {
   if (app::LogSink* sink = log()) {
-    std::string line = text(textIndex);
+    std::string line = text(id);
     line += " \"";
     line += name;
     line += "\" ......";
@@ -143,13 +143,13 @@ void Conversion::logProgress(int textIndex, std::string_view name) {
 
 void Conversion::logOutcome(bool ok) {
   if (app::LogSink* sink = log()) {
-    sink->writeLine(text(ok ? language::kErrorsNoErrors : language::kErrorsError));
+    sink->writeLine(text(ok ? language::TextId::noErrors : language::TextId::error));
   }
 }
 
-int Conversion::failWith(int code, std::string_view path) {
+app::Outcome Conversion::failWith(language::TextId id, std::string_view path) {
   logOutcome(false);
-  return services.feedback.reportError(code, false, app::pathDetail(path));
+  return services.feedback.reportError(id, false, app::pathDetail(path));
 }
 
 void Conversion::logLine(std::string_view line) {

@@ -16,28 +16,36 @@
 
 namespace brisko::pipeline {
 
-// Values of SymbolRecord::kind.
-enum SymbolKind : std::uint8_t {
-  kExternal = 0,       // an extrn of the listing
-  kProcedureDll = 1,   // ProcedureDLL: exported, stdcall
-  kProcedureCDll = 2,  // ProcedureCDLL: exported, cdecl
-  kProcedure = 3,      // Procedure / ProcedureC: internal, named base + "_" + name
-  kLocalData = 4,      // library output: a data label given a file-unique name
-  kArray = 5,          // Dim in a Public/Global declaration
-  kList = 6,           // NewList in a Public/Global declaration
-  kVariable = 7,       // variable in a Public/Global declaration
+// What a record of the symbol list stands for.
+enum class SymbolKind : std::uint8_t {
+  external,       // an extrn of the listing
+  procedureDll,   // ProcedureDLL: exported, stdcall
+  procedureCDll,  // ProcedureCDLL: exported, cdecl
+  procedure,      // Procedure / ProcedureC: internal, named base + "_" + name
+  localData,      // library output: a data label given a file-unique name
+  array,          // Dim in a Public/Global declaration
+  list,           // NewList in a Public/Global declaration
+  variable,       // variable in a Public/Global declaration
 };
 
 struct SymbolRecord {
   std::string asmName;     // the symbol as the listing writes it
   std::string outputName;  // its name in the generated sources; empty for externals
-  std::uint8_t kind = kExternal;
+  SymbolKind kind = SymbolKind::external;
   std::string declaration;      // the wrapper's Import line; may be empty
   std::uint8_t referenced = 0;  // externals: set once a procedure or data line uses it
 };
 
-inline bool isProcedureKind(std::uint8_t kind) {
-  return kind == kProcedureDll || kind == kProcedureCDll || kind == kProcedure;
+inline bool isProcedureKind(SymbolKind kind) {
+  return kind == SymbolKind::procedureDll || kind == SymbolKind::procedureCDll ||
+         kind == SymbolKind::procedure;
+}
+
+// Data that the data-sections source defines and declares public: the local data labels and
+// the exported arrays, lists and variables.
+inline bool isDataKind(SymbolKind kind) {
+  return kind == SymbolKind::localData || kind == SymbolKind::array || kind == SymbolKind::list ||
+         kind == SymbolKind::variable;
 }
 
 // The conversion's symbols in the order they were found. Records are only appended, so
@@ -154,19 +162,19 @@ struct Conversion {
   // A file of Bin/ as the log names it, relative to Logs/: "../Bin/" + name.
   static std::string binPathFromLogs(std::string_view name);
 
-  const std::string& text(int index) const { return services.feedback.text(index); }
+  const std::string& text(language::TextId id) const { return services.feedback.text(id); }
   void poll() { services.window.pollEvents(); }
 
   // The conversion log while one is open (the driver attaches it to the feedback).
   app::LogSink* log() const { return services.feedback.activeLog(); }
   // Starts a progress line: the text, a space, the name in double quotes and " ......".
-  void logProgress(int textIndex, std::string_view name);
+  void logProgress(language::TextId id, std::string_view name);
   // Ends the pending progress line with "no errors!" or "Error!".
   void logOutcome(bool ok);
   void logLine(std::string_view line);
-  // Ends the pending progress line with "Error!", reports code with the path as detail and
-  // returns code.
-  int failWith(int code, std::string_view path);
+  // Ends the pending progress line with "Error!", reports the text with the path as detail
+  // and returns the failure.
+  app::Outcome failWith(language::TextId id, std::string_view path);
 
  private:
   std::optional<Listing> listing_;

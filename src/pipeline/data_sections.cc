@@ -34,7 +34,7 @@ class DataSectionsWriter {
         base_(conversion.symbolBase()) {
     if (library_) {
       for (const SymbolRecord& record : conversion.symbols) {
-        if (record.kind != kExternal) takenNames_.insert(record.outputName);
+        if (record.kind != SymbolKind::external) takenNames_.insert(record.outputName);
       }
     }
   }
@@ -68,7 +68,7 @@ class DataSectionsWriter {
   // "_2", "_3", ... appended.
   std::string uniqueName(std::string_view label, bool stringConstant) {
     SymbolRecord record;
-    record.kind = kLocalData;
+    record.kind = SymbolKind::localData;
     record.asmName = label;
     const std::string name = base_ + (stringConstant ? "" : "_") + std::string(label);
     record.outputName = name;
@@ -203,7 +203,7 @@ class DataSectionsWriter {
       if (record == nullptr) {
         out_.append(token);
       } else {
-        if (record->kind == kExternal) record->referenced = 1;
+        if (record->kind == SymbolKind::external) record->referenced = 1;
         const std::string name = symbolLabel(*record);
         out_.append(name);
         if (externNames_.insert(name).second) externs_.push_back(record);
@@ -216,13 +216,13 @@ class DataSectionsWriter {
   void declarations() {
     out_.line("");
     for (const SymbolRecord& record : conversion_.symbols) {
-      if (record.kind >= kLocalData) out_.line(publicLine(record));
+      if (isDataKind(record.kind)) out_.line(publicLine(record));
     }
     if (!library_) return;
     out_.line("");
     for (const SymbolRecord* record : externs_) {
       // What this source defines itself cannot be declared external to it.
-      if (record->kind >= kLocalData) continue;
+      if (isDataKind(record->kind)) continue;
       out_.line(externLine(*record));
     }
   }
@@ -240,12 +240,13 @@ class DataSectionsWriter {
 
 }  // namespace
 
-int writeDataSections(Conversion& conversion, ListingCursor& cursor, std::string_view sectionLine) {
+app::Outcome writeDataSections(Conversion& conversion, ListingCursor& cursor,
+                               std::string_view sectionLine) {
   platform::FileSystem& files = conversion.services.files;
   const std::string path =
       conversion.sourceFolder() + conversion.sourceBaseName + "_briskoDataSections.asm";
   auto file = files.createFile(path);
-  if (!file) return conversion.failWith(language::kErrorsCreatingFileError, path);
+  if (!file) return conversion.failWith(language::TextId::creatingFileError, path);
 
   DataSectionsWriter writer(conversion, cursor);
   try {
@@ -253,13 +254,13 @@ int writeDataSections(Conversion& conversion, ListingCursor& cursor, std::string
   } catch (const ListingEndedEarly&) {
     file->close();
     files.deleteFile(path);
-    return conversion.failWith(language::kErrorsInvalidFile, conversion.asmListingPath);
+    return conversion.failWith(language::TextId::invalidFile, conversion.asmListingPath);
   }
   if (!storeSource(*file, writer.text(), cursor.listing())) {
     files.deleteFile(path);
-    return conversion.failWith(language::kErrorsCreatingFileError, path);
+    return conversion.failWith(language::TextId::creatingFileError, path);
   }
-  return 0;
+  return app::ok();
 }
 
 }  // namespace brisko::pipeline

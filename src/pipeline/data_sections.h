@@ -8,10 +8,11 @@
 namespace brisko::pipeline {
 
 // Writes Source/<base>_briskoDataSections.asm. cursor stands after the listing's first
-// "section" line, which is sectionLine; the writer reads the listing to its end. Returns 0,
-// 14 when the file cannot be created or written, 12 when the listing lacks the bss or the
-// second data section line. Failures are reported (and the analysis' pending log line
-// completed) before returning.
-int writeDataSections(Conversion& conversion, ListingCursor& cursor, std::string_view sectionLine);
+// "section" line, which is sectionLine; the writer reads the listing to its end. Fails with
+// creatingFileError when the file cannot be created or written, invalidFile when the listing
+// lacks the bss or the second data section line. Failures are reported (and the analysis'
+// pending log line completed) before returning.
+app::Outcome writeDataSections(Conversion& conversion, ListingCursor& cursor,
+                               std::string_view sectionLine);
 
 }  // namespace brisko::pipeline

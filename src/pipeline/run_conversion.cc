@@ -31,33 +31,33 @@ void makeFolder(platform::FileSystem& files, std::string path) {
   files.makeFolder(path);
 }
 
-void writeClosingSection(Conversion& conversion, int result) {
+void writeClosingSection(Conversion& conversion, const app::Outcome& result) {
   if (conversion.log() == nullptr) return;
-  if (result != 0) {
-    conversion.logLine(conversion.text(language::kObjectOutputFileNotCreated));
+  if (!result.succeeded()) {
+    conversion.logLine(conversion.text(language::TextId::objectOutputFileNotCreated));
     return;
   }
   if (conversion.has(app::kUseExistingAsmFiles)) return;
   conversion.logLine("");
   conversion.logLine("\"" + conversion.sourceBaseName +
                      (conversion.libraryOutput() ? ".lib" : ".obj") + "\" " +
-                     conversion.text(language::kObjectExternalSymbols));
+                     conversion.text(language::TextId::objectExternalSymbols));
   conversion.logLine("==========");
   int number = 0;
   for (const SymbolRecord& record : conversion.symbols) {
-    if (record.kind != kExternal || !record.referenced) continue;
+    if (record.kind != SymbolKind::external || !record.referenced) continue;
     conversion.logLine(std::to_string(++number) + ") " + record.asmName);
   }
 }
 
 // Reused sources for a library: the library takes every source of Source/, so sources that
 // another file's conversion generated there (its data-sections or link source shows it) must
-// not slip in. Returns the code of the report, or 0.
-int refuseForeignSources(Conversion& conversion) {
+// not slip in. Fails with foreignSources, reported.
+app::Outcome refuseForeignSources(Conversion& conversion) {
   platform::FileSystem& files = conversion.services.files;
   const std::string folder = conversion.sourceFolder();
   const auto entries = files.listFolder(folder);
-  if (!entries) return 0;
+  if (!entries) return app::ok();
   for (const platform::FolderEntry& entry : *entries) {
     if (entry.isFolder) continue;
     std::string_view name = entry.name;
@@ -66,37 +66,36 @@ int refuseForeignSources(Conversion& conversion) {
       if (name.substr(0, name.size() - suffix.size()) == conversion.sourceBaseName) break;
       const auto bytes = files.readFile(folder + entry.name);
       if (!bytes || !isGeneratedSource(*bytes)) break;
-      return conversion.services.feedback.reportError(language::kMoreerrorsForeignSources, false,
+      return conversion.services.feedback.reportError(language::TextId::foreignSources, false,
                                                       app::pathDetail(folder + entry.name));
     }
   }
-  return 0;
+  return app::ok();
 }
 
-int runStages(Conversion& conversion) {
+app::Outcome runStages(Conversion& conversion) {
   app::Services& services = conversion.services;
   const bool reuse = conversion.has(app::kUseExistingAsmFiles);
   const bool wrapper = conversion.has(app::kPbWrapper);
   const std::string sourceFolder = conversion.sourceFolder();
 
-  int result = language::kObjectNoCompilerError;
   if (!reuse || wrapper) {
-    conversion.logProgress(language::kObjectCompiling, conversion.sourcePath);
-    result = compileSource(services, conversion.sourcePath, sourceFolder, false,
-                           conversion.options.with(app::kCommented));
-    if (result == language::kObjectNoCompilerError) conversion.logOutcome(true);
+    conversion.logProgress(language::TextId::objectCompiling, conversion.sourcePath);
+    const Compilation compilation = compileSource(services, conversion.sourcePath, sourceFolder,
+                                                  false, conversion.options.with(app::kCommented));
+    if (compilation.verdict != CompileVerdict::compiled) return compilation.outcome;
+    conversion.logOutcome(true);
   }
-  if (result != language::kObjectNoCompilerError) return result;
 
   conversion.asmListingPath = listingPathIn(services.files, sourceFolder);
   conversion.importLibraries.clear();
   conversion.exportCount = 0;
   conversion.symbols.clear();
-  result = 0;
+  app::Outcome result = app::ok();
   if (!reuse || wrapper) result = analyseAssembly(conversion);
-  if (result == 0 && !reuse) result = splitProcedures(conversion);
-  if (result == 0) result = assembleAndArchive(conversion);
-  if (result == 0 && wrapper) result = writeWrapper(conversion);
+  if (result.succeeded() && !reuse) result = splitProcedures(conversion);
+  if (result.succeeded()) result = assembleAndArchive(conversion);
+  if (result.succeeded() && wrapper) result = writeWrapper(conversion);
   services.files.deleteFile(conversion.asmListingPath);
   conversion.asmListingPath.clear();
   return result;
@@ -104,8 +103,8 @@ int runStages(Conversion& conversion) {
 
 }  // namespace
 
-int prepareOutputFolders(app::Services& services, const std::string& destination,
-                         const app::ConversionOptions& options) {
+app::Outcome prepareOutputFolders(app::Services& services, const std::string& destination,
+                                  const app::ConversionOptions& options) {
   platform::FileSystem& files = services.files;
   const std::string source = destination + "Source" + kSeparator;
   if (options.outputFormat == app::OutputFormat::staticLibrary) {
@@ -127,16 +126,16 @@ int prepareOutputFolders(app::Services& services, const std::string& destination
   makeFolder(files, logs);
   if (!files.isFolder(destination) || !files.isFolder(bin) || !files.isFolder(source) ||
       !files.isFolder(logs)) {
-    return services.feedback.reportError(language::kErrorsOutputDirectories, false,
+    return services.feedback.reportError(language::TextId::outputDirectories, false,
                                          std::string("\n").append(app::pathDetail(destination)));
   }
-  return 0;
+  return app::ok();
 }
 
-int runConversion(app::Services& services, const std::string& sourcePath,
-                  const std::string& destination, const app::ConversionOptions& options,
-                  const toolchain::LibraryCatalogue* catalogue, int jobs,
-                  std::vector<std::string>* writtenFiles) {
+app::Outcome runConversion(app::Services& services, const std::string& sourcePath,
+                           const std::string& destination, const app::ConversionOptions& options,
+                           const toolchain::LibraryCatalogue* catalogue, int jobs,
+                           std::vector<std::string>* writtenFiles) {
   app::WindowServices& window = services.window;
   window.lockWindow();
   window.repaintWindow();
@@ -150,8 +149,8 @@ int runConversion(app::Services& services, const std::string& sourcePath,
   // and pack the first one's files as its own.
   const platform::FolderLockAttempt lock = services.files.lockFolder(folder);
   if (lock.heldElsewhere) {
-    const int result = services.feedback.reportError(language::kMoreerrorsDestinationBusy, false,
-                                                     app::pathDetail(folder));
+    const app::Outcome result = services.feedback.reportError(language::TextId::destinationBusy,
+                                                              false, app::pathDetail(folder));
     window.unlockWindow();
     return result;
   }
@@ -168,12 +167,13 @@ int runConversion(app::Services& services, const std::string& sourcePath,
     conversion.options.outputFormat =
         objectSources ? app::OutputFormat::objectFile : app::OutputFormat::staticLibrary;
     if (!objectSources) {
-      if (const int result = refuseForeignSources(conversion)) {
+      if (const app::Outcome result = refuseForeignSources(conversion); !result.succeeded()) {
         window.unlockWindow();
         return result;
       }
     }
-  } else if (const int result = prepareOutputFolders(services, folder, options)) {
+  } else if (const app::Outcome result = prepareOutputFolders(services, folder, options);
+             !result.succeeded()) {
     window.unlockWindow();
     return result;
   }
@@ -185,7 +185,7 @@ int runConversion(app::Services& services, const std::string& sourcePath,
   }
   services.feedback.setActiveLog(log.get());
 
-  const int result = runStages(conversion);
+  const app::Outcome result = runStages(conversion);
 
   writeClosingSection(conversion, result);
   services.feedback.setActiveLog(nullptr);
@@ -193,7 +193,8 @@ int runConversion(app::Services& services, const std::string& sourcePath,
     log->close();
     conversion.writtenFiles.push_back(folder + "Logs" + kSeparator + "briskoLog.txt");
   }
-  if (writtenFiles != nullptr && result == 0) *writtenFiles = std::move(conversion.writtenFiles);
+  if (writtenFiles != nullptr && result.succeeded())
+    *writtenFiles = std::move(conversion.writtenFiles);
   window.refreshDestinationView();
   window.unlockWindow();
   return result;

@@ -11,21 +11,22 @@
 namespace brisko::pipeline {
 
 // Creates Bin/, Source/ and Logs/ below destination (clearing Source/ first for library
-// output). Returns 0, or 16 after reporting that the folders could not be made.
-int prepareOutputFolders(app::Services& services, const std::string& destination,
-                         const app::ConversionOptions& options);
+// output). Fails with outputDirectories, reported, when the folders could not be made.
+app::Outcome prepareOutputFolders(app::Services& services, const std::string& destination,
+                                  const app::ConversionOptions& options);
 
 // Converts sourcePath into destination/Bin/<base>.obj or .lib (destination falls back to the
 // source file's folder), and writes the wrapper when asked, with the dummy calls the
 // catalogue knows (none without one). A library's sources are assembled with up to jobs FASM
 // runs at once. Only one conversion at a time writes into a destination: while another holds
-// it, the conversion is refused (90). With reused sources for a library, sources that another
-// file's conversion left in Source/ are refused (91). Returns 0 or the text index of the
-// failure, already reported; after a success, writtenFiles (when given) holds the paths of the
-// files left for the user: the object or library, the wrapper, the log.
-int runConversion(app::Services& services, const std::string& sourcePath,
-                  const std::string& destination, const app::ConversionOptions& options,
-                  const toolchain::LibraryCatalogue* catalogue = nullptr, int jobs = 1,
-                  std::vector<std::string>* writtenFiles = nullptr);
+// it, the conversion is refused (destinationBusy). With reused sources for a library, sources
+// that another file's conversion left in Source/ are refused (foreignSources). Returns the
+// outcome of the first stage that failed, already reported, or success; after a success,
+// writtenFiles (when given) holds the paths of the files left for the user: the object or
+// library, the wrapper, the log.
+app::Outcome runConversion(app::Services& services, const std::string& sourcePath,
+                           const std::string& destination, const app::ConversionOptions& options,
+                           const toolchain::LibraryCatalogue* catalogue = nullptr, int jobs = 1,
+                           std::vector<std::string>* writtenFiles = nullptr);
 
 }  // namespace brisko::pipeline

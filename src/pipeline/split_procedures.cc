@@ -32,15 +32,15 @@ class Splitter {
         header_(headerBlock(conversion.services.clock.now())),
         usedIn_(library_ ? conversion.symbols.size() : 0, 0) {}
 
-  int run() {
+  app::Outcome run() {
     for (std::size_t i = 0; i < conversion_.symbols.size(); ++i) {
       conversion_.poll();
       const SymbolRecord& record = conversion_.symbols[i];
       if (!isProcedureKind(record.kind)) continue;
-      if (const int result = writeProcedure(record)) return result;
+      if (const app::Outcome result = writeProcedure(record); !result.succeeded()) return result;
     }
     if (!library_) {
-      if (const int result = writeLinkSource()) return result;
+      if (const app::Outcome result = writeLinkSource(); !result.succeeded()) return result;
     }
     return collectAll();
   }
@@ -51,41 +51,42 @@ class Splitter {
   // Fills a source with build() and hands it to the writer, which stores it while the next
   // sources are built. Outcomes are collected in the order of the sources, and only then is a
   // source's log line written, so the log and the failure reported are those of a run that
-  // stores each source at once: the first source that cannot be stored gives 14, and sources
-  // after it are deleted again. Reports and returns the code of a failure.
+  // stores each source at once: the first source that cannot be stored fails with
+  // creatingFileError, and sources after it are deleted again. Reports and returns a failure.
   template <typename Build>
-  int writeSource(const std::string& name, bool linkSource, Build build) {
+  app::Outcome writeSource(const std::string& name, bool linkSource, Build build) {
     const std::string path = conversion_.sourceFolder() + name;
     feedback_.setStatusDetail(std::string("Source") + platform::kPathSeparator + name);
     SourceText& out = out_;
     out.clear();
     out.append(header_);
     if (build(out) == Outcome::listingEnded) {
-      if (const int result = collectAll()) return result;
+      if (const app::Outcome result = collectAll(); !result.succeeded()) return result;
       startLogLine(name, linkSource);
-      return conversion_.failWith(language::kErrorsInvalidFile, conversion_.asmListingPath);
+      return conversion_.failWith(language::TextId::invalidFile, conversion_.asmListingPath);
     }
     if (writer_.full()) {
-      if (const int result = collectOldest()) return result;
+      if (const app::Outcome result = collectOldest(); !result.succeeded()) return result;
     }
     std::string bytes = sourceBytes(std::move(out.raw()), listing_);
     out.raw() = writer_.takeBuffer();
     writer_.store(path, std::move(bytes));
     inFlight_.push_back({path, name, linkSource});
-    return 0;
+    return app::ok();
   }
 
   void startLogLine(const std::string& name, bool linkSource) {
     if (linkSource) {
-      conversion_.logProgress(language::kObjectCreatingMainASMFile, name);
+      conversion_.logProgress(language::TextId::objectCreatingMainAsmFile, name);
       return;
     }
     if (app::LogSink* log = conversion_.log()) log->write("   ");
-    conversion_.logProgress(language::kObjectCreatingSourceFile, name);
+    conversion_.logProgress(language::TextId::objectCreatingSourceFile, name);
   }
 
-  // The outcome of the oldest source in flight, logged; 14 when it could not be stored.
-  int collectOldest() {
+  // The outcome of the oldest source in flight, logged; creatingFileError when it could not be
+  // stored.
+  app::Outcome collectOldest() {
     const InFlight source = std::move(inFlight_.front());
     inFlight_.pop_front();
     const bool stored = writer_.collectOldest();
@@ -93,20 +94,20 @@ class Splitter {
     if (!stored) {
       writer_.discardAll();
       inFlight_.clear();
-      return conversion_.failWith(language::kErrorsCreatingFileError, source.path);
+      return conversion_.failWith(language::TextId::creatingFileError, source.path);
     }
     conversion_.logOutcome(true);
-    return 0;
+    return app::ok();
   }
 
-  int collectAll() {
+  app::Outcome collectAll() {
     while (!inFlight_.empty()) {
-      if (const int result = collectOldest()) return result;
+      if (const app::Outcome result = collectOldest(); !result.succeeded()) return result;
     }
-    return 0;
+    return app::ok();
   }
 
-  int writeProcedure(const SymbolRecord& procedure) {
+  app::Outcome writeProcedure(const SymbolRecord& procedure) {
     const std::string name = conversion_.procedureFileStem(procedure) + ".asm";
     return writeSource(name, false, [&](SourceText& out) {
       const std::string label = procedure.asmName + ":";
@@ -121,7 +122,7 @@ class Splitter {
         out.line("section '.code' code readable executable");
         out.line("");
       }
-      if (procedure.kind != kProcedure || library_) {
+      if (procedure.kind != SymbolKind::procedure || library_) {
         out.line(publicLine(procedure));
         out.line("");
       }
@@ -164,7 +165,7 @@ class Splitter {
         out.append(token);
       } else {
         SymbolRecord& record = conversion_.symbols[position];
-        if (record.kind == kExternal) {
+        if (record.kind == SymbolKind::external) {
           record.referenced = 1;
           out.append(token);
         } else {
@@ -181,8 +182,8 @@ class Splitter {
     out.endLine();
   }
 
-  int writeLinkSource() {
-    feedback_.setStatus(language::kStatusbarCreatingMainASMFile);
+  app::Outcome writeLinkSource() {
+    feedback_.setStatus(language::TextId::statusbarCreatingMainAsmFile);
     const std::string& base = conversion_.sourceBaseName;
     const std::string name = base + "_briskoLinkFile.asm";
     return writeSource(name, true, [&](SourceText& out) {
@@ -192,7 +193,7 @@ class Splitter {
       bool dataIncluded = false;
       for (const SymbolRecord& record : conversion_.symbols) {
         conversion_.poll();
-        if (record.kind == kExternal) {
+        if (record.kind == SymbolKind::external) {
           if (record.referenced) {
             out.line(externLine(record));
             ++pendingExterns;
@@ -241,18 +242,18 @@ class Splitter {
 
 }  // namespace
 
-int splitProcedures(Conversion& conversion) {
+app::Outcome splitProcedures(Conversion& conversion) {
   app::Feedback& feedback = conversion.services.feedback;
   if (conversion.exportCount == 0) {
-    return feedback.reportError(language::kErrorsNoExports, false,
+    return feedback.reportError(language::TextId::noExports, false,
                                 app::pathDetail(conversion.sourcePath));
   }
-  feedback.setStatus(language::kStatusbarSplittingASMFunctions);
-  conversion.logLine(conversion.text(language::kObjectSplittingASMFunctions));
+  feedback.setStatus(language::TextId::statusbarSplittingAsmFunctions);
+  conversion.logLine(conversion.text(language::TextId::objectSplittingAsmFunctions));
 
   const Listing* listing = conversion.readListing();
   if (!listing) {
-    return feedback.reportError(language::kErrorsOpeningFileError, false,
+    return feedback.reportError(language::TextId::openingFileError, false,
                                 app::pathDetail(conversion.asmListingPath));
   }
   return Splitter(conversion, *listing).run();

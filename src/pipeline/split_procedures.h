@@ -6,8 +6,9 @@
 
 namespace brisko::pipeline {
 
-// Returns 0, 17 when nothing is exported, 13 when the listing cannot be opened, 12 when it
-// ends before a procedure's label or closing line, 14 when a source cannot be written.
-int splitProcedures(Conversion& conversion);
+// Fails (reported) with noExports when nothing is exported, openingFileError when the listing
+// cannot be opened, invalidFile when it ends before a procedure's label or closing line,
+// creatingFileError when a source cannot be written.
+app::Outcome splitProcedures(Conversion& conversion);
 
 }  // namespace brisko::pipeline

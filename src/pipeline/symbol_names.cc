@@ -13,7 +13,7 @@ namespace {
 constexpr std::string_view kInternalPrefix = "brisko?";
 
 bool hasInternalLabel(const SymbolRecord& record) {
-  return record.kind != kExternal && isFasmReservedWord(record.outputName);
+  return record.kind != SymbolKind::external && isFasmReservedWord(record.outputName);
 }
 
 }  // namespace
@@ -29,13 +29,13 @@ bool isFasmReservedWord(std::string_view word) {
 }
 
 std::string symbolLabel(const SymbolRecord& record) {
-  if (record.kind == kExternal) return record.asmName;
+  if (record.kind == SymbolKind::external) return record.asmName;
   if (hasInternalLabel(record)) return std::string(kInternalPrefix) + record.outputName;
   return record.outputName;
 }
 
 void appendSymbolLabel(std::string& text, const SymbolRecord& record) {
-  if (record.kind == kExternal) {
+  if (record.kind == SymbolKind::external) {
     text += record.asmName;
     return;
   }

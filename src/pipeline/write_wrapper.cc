@@ -78,7 +78,7 @@ std::string wrapperText(Conversion& conversion) {
   out.line(";Date is " + formatDate(now));
   out.line(";Time is " + formatTime(now));
   out.line(";");
-  out.line(conversion.text(language::kPbwrapperManualAdjustments));
+  out.line(conversion.text(language::TextId::pbwrapperManualAdjustments));
   out.line(";" + std::string(48, '\\'));
   out.line("");
 
@@ -95,23 +95,24 @@ std::string wrapperText(Conversion& conversion) {
       out.line("");
     }
   };
-  appendBlock("Import", [](std::uint8_t kind) {
-    return kind == kProcedureDll || kind == kArray || kind == kVariable;
+  appendBlock("Import", [](SymbolKind kind) {
+    return kind == SymbolKind::procedureDll || kind == SymbolKind::array ||
+           kind == SymbolKind::variable;
   });
-  appendBlock("ImportC", [](std::uint8_t kind) { return kind == kProcedureCDll; });
+  appendBlock("ImportC", [](SymbolKind kind) { return kind == SymbolKind::procedureCDll; });
 
-  out.line(conversion.text(language::kPbwrapperPurebasicLink));
+  out.line(conversion.text(language::TextId::pbwrapperPurebasicLink));
   static const toolchain::LibraryCatalogue kNoCatalogue;
   const toolchain::LibraryCatalogue& catalogue =
       conversion.catalogue != nullptr ? *conversion.catalogue : kNoCatalogue;
   appendImportBlocks(out, catalogue.compilerLibraryNames());
   appendImportBlocks(out, conversion.importLibraries);
-  out.line("  " + conversion.text(language::kPbwrapperDoNotCall));
+  out.line("  " + conversion.text(language::TextId::pbwrapperDoNotCall));
   out.line("    Procedure _LinkLibs_" + conversion.symbolBase() + "()");
   out.line("      Protected a, a$, NewList a(), Dim b(0)");
   const bool everyExternal = conversion.has(app::kUseExistingAsmFiles);
   for (const SymbolRecord& record : conversion.symbols) {
-    if (record.kind != kExternal || !(record.referenced || everyExternal)) continue;
+    if (record.kind != SymbolKind::external || !(record.referenced || everyExternal)) continue;
     const std::string line = dummyCallFor(record.asmName, catalogue);
     if (!line.empty()) out.line(line);
   }
@@ -129,26 +130,27 @@ std::string dummyCallFor(std::string_view asmName, const toolchain::LibraryCatal
   return windowsCall(asmName, catalogue);
 }
 
-int writeWrapper(Conversion& conversion) {
+app::Outcome writeWrapper(Conversion& conversion) {
   const std::string fileName = conversion.sourceBaseName + ".pbi";
   const std::string path = conversion.binFolder() + fileName;
-  conversion.services.feedback.setStatus(language::kStatusbarCreatingPBWrapper);
-  conversion.logProgress(language::kObjectCreatingPBWrapper, Conversion::binPathFromLogs(fileName));
+  conversion.services.feedback.setStatus(language::TextId::statusbarCreatingPbWrapper);
+  conversion.logProgress(language::TextId::objectCreatingPbWrapper,
+                         Conversion::binPathFromLogs(fileName));
 
   const std::string text = wrapperText(conversion);
   std::unique_ptr<platform::OutputFile> file = conversion.services.files.createFile(path);
   if (!file) {
-    conversion.failWith(language::kErrorsCreatingFileError, path);
-    return 0;
+    conversion.failWith(language::TextId::creatingFileError, path);
+    return app::ok();
   }
   const bool written = file->write(text);
   if (!file->close() || !written) {
-    conversion.failWith(language::kErrorsCreatingFileError, path);
-    return 0;
+    conversion.failWith(language::TextId::creatingFileError, path);
+    return app::ok();
   }
   conversion.logOutcome(true);
   conversion.writtenFiles.push_back(path);
-  return 0;
+  return app::ok();
 }
 
 }  // namespace brisko::pipeline

@@ -11,9 +11,9 @@ namespace brisko::pipeline {
 // Writes Bin/<base>.pbi: the Import/ImportC blocks of the exported procedures, arrays and
 // variables, Import blocks naming the compiler's libraries and the listing's import
 // libraries, and the never-called _LinkLibs_<base> procedure with one dummy call per library
-// or Windows function the converted code uses. Always returns 0: a wrapper that cannot be
+// or Windows function the converted code uses. Always succeeds: a wrapper that cannot be
 // created is reported, and the conversion still counts as done.
-int writeWrapper(Conversion& conversion);
+app::Outcome writeWrapper(Conversion& conversion);
 
 // The dummy call line for one external symbol, or an empty text when it gets none.
 std::string dummyCallFor(std::string_view asmName, const toolchain::LibraryCatalogue& catalogue);

@@ -55,21 +55,21 @@ IdeLocation discoverIde(const platform::InstallationCommandSource& source) {
   return ide;
 }
 
-int registerIdeTool(platform::FileSystem& files, app::Feedback& feedback,
-                    const platform::IdeProbe& ideProbe, const IdeLocation& ide,
-                    const std::string& programPath) {
+app::Outcome registerIdeTool(platform::FileSystem& files, app::Feedback& feedback,
+                             const platform::IdeProbe& ideProbe, const IdeLocation& ide,
+                             const std::string& programPath) {
   const std::string& toolsFile = ide.toolsFile;
-  const auto fail = [&feedback](int code) { return feedback.reportError(code, false); };
+  const auto fail = [&feedback](language::TextId id) { return feedback.reportError(id, false); };
   // Without a tools file there is nothing to open; without the program's path there would be
   // nothing to register.
-  if (toolsFile.empty() || programPath.empty()) return fail(language::kErrorsUnablePBIDETool);
+  if (toolsFile.empty() || programPath.empty()) return fail(language::TextId::unablePbIdeTool);
 
   // A missing file starts as the four lines the IDE expects, in memory only: a refused
   // registration leaves the disk as it was, and the file is created by the write below.
-  if (files.isFolder(toolsFile)) return fail(language::kErrorsUnablePBIDETool);
+  if (files.isFolder(toolsFile)) return fail(language::TextId::unablePbIdeTool);
   const auto bytes =
       files.exists(toolsFile) ? files.readFile(toolsFile) : std::string(kNewToolsFile);
-  if (!bytes) return fail(language::kErrorsUnablePBIDETool);
+  if (!bytes) return fail(language::TextId::unablePbIdeTool);
   language::Preferences tools = language::Preferences::parse(*bytes);
 
   int toolCount = 0;
@@ -79,19 +79,19 @@ int registerIdeTool(platform::FileSystem& files, app::Feedback& feedback,
     // Exact comparison: a copy of the program elsewhere, or a path differing in letter case,
     // is another tool.
     if (group->find("Command").value_or("") == programPath) {
-      return fail(language::kErrorsAlreadyRegistered);
+      return fail(language::TextId::alreadyRegistered);
     }
   }
-  if (ideProbe.ideRunning(ide.program)) return fail(language::kErrorsPBIDERunning);
+  if (ideProbe.ideRunning(ide.program)) return fail(language::TextId::pbIdeRunning);
 
   // Raise the count, write the file back (groups, keys and comments in their order), then
   // append the new tool in the file's own encoding.
   tools.group("ToolsInfo").set("ToolCount", std::to_string(toolCount + 1));
-  if (!files.writeFile(toolsFile, tools.write())) return fail(language::kErrorsUnablePBIDETool);
+  if (!files.writeFile(toolsFile, tools.write())) return fail(language::TextId::unablePbIdeTool);
   const std::string block =
       language::encodeText(toolBlock(toolCount, programPath), tools.encoding());
-  if (!files.appendToFile(toolsFile, block)) return fail(language::kErrorsUnablePBIDETool);
-  return 0;
+  if (!files.appendToFile(toolsFile, block)) return fail(language::TextId::unablePbIdeTool);
+  return app::ok();
 }
 
 }  // namespace brisko::toolchain

@@ -20,13 +20,13 @@ struct IdeLocation {
 IdeLocation discoverIde(const platform::InstallationCommandSource& source);
 
 // Adds programPath as a tool to the IDE's tools file, creating the file when there is none.
-// Returns 0 on success, with nothing shown. Otherwise reports (not fatal) and returns:
-// kErrorsUnablePBIDETool when the file cannot be read or written (or either path is empty),
-// kErrorsAlreadyRegistered when a tool's Command is programPath already, kErrorsPBIDERunning
-// while the IDE runs. The file is then left as it was (a missing one is not created), unless
-// the block could not be appended after the count was raised.
-int registerIdeTool(platform::FileSystem& files, app::Feedback& feedback,
-                    const platform::IdeProbe& ideProbe, const IdeLocation& ide,
-                    const std::string& programPath);
+// Success shows nothing. Otherwise reports (not fatal) and fails with: unablePbIdeTool when
+// the file cannot be read or written (or either path is empty), alreadyRegistered when a
+// tool's Command is programPath already, pbIdeRunning while the IDE runs. The file is then
+// left as it was (a missing one is not created), unless the block could not be appended after
+// the count was raised.
+app::Outcome registerIdeTool(platform::FileSystem& files, app::Feedback& feedback,
+                             const platform::IdeProbe& ideProbe, const IdeLocation& ide,
+                             const std::string& programPath);
 
 }  // namespace brisko::toolchain

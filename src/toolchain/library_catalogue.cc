@@ -138,24 +138,28 @@ bool atTableEnd(const ByteReader& in) {
   return in.atEnd() || in.bytesAt(in.position(), "ERUP") || in.bytesAt(in.position() + 8, "1TAD");
 }
 
-int readLibraryFile(const platform::FileSystem& files, const std::string& path,
-                    std::optional<std::string>& data) {
+std::optional<language::TextId> readLibraryFile(const platform::FileSystem& files,
+                                                const std::string& path,
+                                                std::optional<std::string>& data) {
   data = files.readFile(path);
-  return (!data || data->empty()) ? language::kErrorsFunctionLists : 0;
+  if (!data || data->empty()) return language::TextId::functionLists;
+  return std::nullopt;
 }
 
 // Scans the files of one folder with a reader; a folder that cannot be listed is skipped.
-int scanFolder(const CatalogueScan& scan, const std::string& folder, LibraryCatalogue& catalogue,
-               int (*read)(const platform::FileSystem&, const std::string&, LibraryCatalogue&)) {
+std::optional<language::TextId> scanFolder(
+    const CatalogueScan& scan, const std::string& folder, LibraryCatalogue& catalogue,
+    std::optional<language::TextId> (*read)(const platform::FileSystem&, const std::string&,
+                                            LibraryCatalogue&)) {
   const auto entries = scan.files.listFolder(folder);
-  if (!entries) return 0;
+  if (!entries) return std::nullopt;
   for (const platform::FolderEntry& entry : *entries) {
     scan.window.pollEvents();
     if (entry.isFolder) continue;
     scan.feedback.setStatusDetail("Scanning " + entry.name);
-    if (const int result = read(scan.files, folder + entry.name, catalogue)) return result;
+    if (const auto failure = read(scan.files, folder + entry.name, catalogue)) return failure;
   }
-  return 0;
+  return std::nullopt;
 }
 
 }  // namespace
@@ -245,15 +249,15 @@ void parsePureLibrary(std::string_view data, const std::string& path, LibraryCat
   }
 }
 
-int parseWindowsLibrary(std::string_view data, const std::string& path,
-                        LibraryCatalogue& catalogue) {
+std::optional<language::TextId> parseWindowsLibrary(std::string_view data, const std::string& path,
+                                                    LibraryCatalogue& catalogue) {
   ByteReader in(data);
-  if (!in.bytesAt(0, "ERUPLLDE")) return language::kErrorsFunctionLists;
+  if (!in.bytesAt(0, "ERUPLLDE")) return language::TextId::functionLists;
   const LibraryRecord& library = catalogue.addLibrary(path, false);
   // The entries start after the signature and a copy of the file's own name (L bytes and two
   // more). A trailing entry is taken when its name's NUL and its count byte are inside the
   // data (the last byte is never read); a shorter rest of the file is ignored.
-  if (!in.skip(platform::filePart(path).size() + 10)) return 0;
+  if (!in.skip(platform::filePart(path).size() + 10)) return std::nullopt;
   while (!in.atEnd()) {
     const auto rawName = in.string();
     if (!rawName) break;
@@ -263,34 +267,37 @@ int parseWindowsLibrary(std::string_view data, const std::string& path,
         {&library, platform::ansiToUtf8(*rawName), {}, static_cast<signed char>(*count)});
     in.skip(1);
   }
-  return 0;
+  return std::nullopt;
 }
 
-int readPureLibrary(const platform::FileSystem& files, const std::string& path,
-                    LibraryCatalogue& catalogue) {
+std::optional<language::TextId> readPureLibrary(const platform::FileSystem& files,
+                                                const std::string& path,
+                                                LibraryCatalogue& catalogue) {
   std::optional<std::string> data;
-  if (const int result = readLibraryFile(files, path, data)) return result;
+  if (const auto failure = readLibraryFile(files, path, data)) return failure;
   parsePureLibrary(*data, path, catalogue);
-  return 0;
+  return std::nullopt;
 }
 
-int readWindowsLibrary(const platform::FileSystem& files, const std::string& path,
-                       LibraryCatalogue& catalogue) {
+std::optional<language::TextId> readWindowsLibrary(const platform::FileSystem& files,
+                                                   const std::string& path,
+                                                   LibraryCatalogue& catalogue) {
   std::optional<std::string> data;
-  if (const int result = readLibraryFile(files, path, data)) return result;
+  if (const auto failure = readLibraryFile(files, path, data)) return failure;
   return parseWindowsLibrary(*data, path, catalogue);
 }
 
-int buildLibraryCatalogue(const CatalogueScan& scan, const std::string& pbFolder,
-                          LibraryCatalogue& catalogue) {
+std::optional<language::TextId> buildLibraryCatalogue(const CatalogueScan& scan,
+                                                      const std::string& pbFolder,
+                                                      LibraryCatalogue& catalogue) {
   constexpr char sep = platform::kPathSeparator;
   const std::string pureFolder = pbFolder + "PureLibraries" + sep;
   for (const std::string& folder : {pureFolder, pureFolder + "UserLibraries" + sep}) {
-    if (const int result = scanFolder(scan, folder, catalogue, readPureLibrary)) return result;
+    if (const auto failure = scanFolder(scan, folder, catalogue, readPureLibrary)) return failure;
   }
-  if (const int result =
+  if (const auto failure =
           scanFolder(scan, pureFolder + "Windows" + sep, catalogue, readWindowsLibrary)) {
-    return result;
+    return failure;
   }
   catalogue.sortFunctions();
 
@@ -303,7 +310,7 @@ int buildLibraryCatalogue(const CatalogueScan& scan, const std::string& pbFolder
       }
     }
   }
-  return 0;
+  return std::nullopt;
 }
 
 }  // namespace brisko::toolchain

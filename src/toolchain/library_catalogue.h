@@ -6,12 +6,14 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
 
 #include "app/feedback.h"
+#include "language/text_ids.h"
 #include "platform/file_system.h"
 
 namespace brisko::toolchain {
@@ -81,23 +83,29 @@ struct CatalogueScan {
 
 // Reads PureLibraries/, PureLibraries/UserLibraries/ and PureLibraries/Windows/ below pbFolder
 // (which ends with a separator), sorts the functions and collects the .lib names of Compilers/.
-// Returns 0, or 9 when a library file cannot be read, is empty, or a file of the Windows folder
-// is no descriptor file; the scan stops there. Missing folders are skipped.
-int buildLibraryCatalogue(const CatalogueScan& scan, const std::string& pbFolder,
-                          LibraryCatalogue& catalogue);
+// Returns nothing, or functionLists when a library file cannot be read, is empty, or a file of
+// the Windows folder is no descriptor file; the scan stops there, and the caller reports it.
+// Missing folders are skipped.
+std::optional<language::TextId> buildLibraryCatalogue(const CatalogueScan& scan,
+                                                      const std::string& pbFolder,
+                                                      LibraryCatalogue& catalogue);
 
-// One PureBasic library file: 0 (also for a file without the signatures, which is ignored) or 9.
-int readPureLibrary(const platform::FileSystem& files, const std::string& path,
-                    LibraryCatalogue& catalogue);
-// One Windows descriptor file: 0 or 9.
-int readWindowsLibrary(const platform::FileSystem& files, const std::string& path,
-                       LibraryCatalogue& catalogue);
+// One PureBasic library file: nothing (also for a file without the signatures, which is
+// ignored) or functionLists.
+std::optional<language::TextId> readPureLibrary(const platform::FileSystem& files,
+                                                const std::string& path,
+                                                LibraryCatalogue& catalogue);
+// One Windows descriptor file: nothing or functionLists.
+std::optional<language::TextId> readWindowsLibrary(const platform::FileSystem& files,
+                                                   const std::string& path,
+                                                   LibraryCatalogue& catalogue);
 
 // The parsers behind the two readers, on bytes already read; path names the file (its file
-// part matters to both formats). They never read outside data. The Windows parser returns 9
-// for data without the descriptor signature (and adds nothing), otherwise 0.
+// part matters to both formats). They never read outside data. The Windows parser returns
+// functionLists for data without the descriptor signature (and adds nothing), otherwise
+// nothing.
 void parsePureLibrary(std::string_view data, const std::string& path, LibraryCatalogue& catalogue);
-int parseWindowsLibrary(std::string_view data, const std::string& path,
-                        LibraryCatalogue& catalogue);
+std::optional<language::TextId> parseWindowsLibrary(std::string_view data, const std::string& path,
+                                                    LibraryCatalogue& catalogue);
 
 }  // namespace brisko::toolchain

@@ -12,46 +12,47 @@
 namespace brisko::ui {
 namespace {
 
+using language::TextId;
 using platform::ControlKind;
 using platform::GuiEvent;
 using platform::GuiEventKind;
-namespace ids = language;
 
-constexpr int kNone = -1;
+// A control without a caption or without a tooltip.
+constexpr std::nullopt_t kNone = std::nullopt;
 
 // The controls as placed for labels of zero width; mainWindowControls widens the two labels
 // and moves what stands right of them.
 constexpr ControlRow kMainControls[] = {
-    {kCompilerOptionsFrame, ControlKind::frame, 12, 13, 528, 60, ids::kGuiCompilerOptions, kNone},
-    {kThreadsafeBox, ControlKind::checkBox, 27, 37, 150, 18, ids::kGuiThreadsafeOption,
-     ids::kTooltipsThreadsafeOption},
-    {kUnicodeBox, ControlKind::checkBox, 204, 37, 150, 18, ids::kGuiUnicodeOption,
-     ids::kTooltipsUnicodeOption},
-    {kInlineAsmBox, ControlKind::checkBox, 381, 37, 150, 18, ids::kGuiInlineASMOption,
-     ids::kTooltipsInlineASMOption},
-    {kBriskoOptionsFrame, ControlKind::frame, 12, 86, 528, 100, ids::kGuiBriskoOptions, kNone},
-    {kExportGlobalsBox, ControlKind::checkBox, 27, 110, 150, 18, ids::kGuiExportGlobals,
-     ids::kTooltipsExportGlobals},
-    {kLogFileBox, ControlKind::checkBox, 204, 110, 150, 18, ids::kGuiLogFile,
-     ids::kTooltipsLogFile},
-    {kPbWrapperBox, ControlKind::checkBox, 381, 110, 150, 18, ids::kGuiPbWrapper,
-     ids::kTooltipsPbWrapper},
-    {kUseExistingAsmBox, ControlKind::checkBox, 27, 150, 150, 18, ids::kGuiUseExistingASMFiles,
-     ids::kTooltipsUseExistingASMFiles},
-    {kOutputFormatLabel, ControlKind::label, 204, 152, 5, 20, ids::kGuiOutputFormat, kNone},
+    {kCompilerOptionsFrame, ControlKind::frame, 12, 13, 528, 60, TextId::guiCompilerOptions, kNone},
+    {kThreadsafeBox, ControlKind::checkBox, 27, 37, 150, 18, TextId::guiThreadsafeOption,
+     TextId::tooltipsThreadsafeOption},
+    {kUnicodeBox, ControlKind::checkBox, 204, 37, 150, 18, TextId::guiUnicodeOption,
+     TextId::tooltipsUnicodeOption},
+    {kInlineAsmBox, ControlKind::checkBox, 381, 37, 150, 18, TextId::guiInlineAsmOption,
+     TextId::tooltipsInlineAsmOption},
+    {kBriskoOptionsFrame, ControlKind::frame, 12, 86, 528, 100, TextId::guiBriskoOptions, kNone},
+    {kExportGlobalsBox, ControlKind::checkBox, 27, 110, 150, 18, TextId::guiExportGlobals,
+     TextId::tooltipsExportGlobals},
+    {kLogFileBox, ControlKind::checkBox, 204, 110, 150, 18, TextId::guiLogFile,
+     TextId::tooltipsLogFile},
+    {kPbWrapperBox, ControlKind::checkBox, 381, 110, 150, 18, TextId::guiPbWrapper,
+     TextId::tooltipsPbWrapper},
+    {kUseExistingAsmBox, ControlKind::checkBox, 27, 150, 150, 18, TextId::guiUseExistingAsmFiles,
+     TextId::tooltipsUseExistingAsmFiles},
+    {kOutputFormatLabel, ControlKind::label, 204, 152, 5, 20, TextId::guiOutputFormat, kNone},
     {kOutputFormatList, ControlKind::dropDownList, 214, 149, 150, 140, kNone,
-     ids::kTooltipsOutputFormat},
-    {kSourceFrame, ControlKind::frame, 12, 199, 528, 104, ids::kGuiSource, kNone},
-    {kSourceLabel, ControlKind::label, 27, 223, 5, 20, ids::kGuiSelectSource, kNone},
+     TextId::tooltipsOutputFormat},
+    {kSourceFrame, ControlKind::frame, 12, 199, 528, 104, TextId::guiSource, kNone},
+    {kSourceLabel, ControlKind::label, 27, 223, 5, 20, TextId::guiSelectSource, kNone},
     {kSourceField, ControlKind::textField, 47, 220, 401, 22, kNone, kNone},
-    {kBrowseButton, ControlKind::button, 468, 220, 60, 23, ids::kGuiBrowse, kNone},
-    {kCheckButton, ControlKind::button, 27, 260, 90, 27, ids::kGuiCheckErrors,
-     ids::kTooltipsCheckErrors},
-    {kDestinationFrame, ControlKind::frame, 12, 319, 528, 170, ids::kGuiSelectDestination, kNone},
+    {kBrowseButton, ControlKind::button, 468, 220, 60, 23, TextId::guiBrowse, kNone},
+    {kCheckButton, ControlKind::button, 27, 260, 90, 27, TextId::guiCheckErrors,
+     TextId::tooltipsCheckErrors},
+    {kDestinationFrame, ControlKind::frame, 12, 319, 528, 170, TextId::guiSelectDestination, kNone},
     {kDestinationTree, ControlKind::folderTree, 27, 343, 498, 130, kNone,
-     ids::kTooltipsDestinationFolder},
-    {kCancelButton, ControlKind::button, 420, 510, 50, 27, ids::kGuiCancel, kNone},
-    {kConvertButton, ControlKind::button, 490, 510, 50, 27, ids::kGuiBrisko, kNone},
+     TextId::tooltipsDestinationFolder},
+    {kCancelButton, ControlKind::button, 420, 510, 50, 27, TextId::guiCancel, kNone},
+    {kConvertButton, ControlKind::button, 490, 510, 50, 27, TextId::guiBrisko, kNone},
 };
 
 constexpr int kToolTipWidth = 150;
@@ -131,58 +132,58 @@ void MainWindow::closeWindows() {
   gui_.closeWindow(kMainWindow);
 }
 
-int MainWindow::open() {
-  if (!gui_.openWindow({kMainWindow, kMainWidth, kMainHeight, text(ids::kGuiTitle), -1})) {
-    return ids::kErrorsGuiProblem;
+std::optional<TextId> MainWindow::open() {
+  if (!gui_.openWindow({kMainWindow, kMainWidth, kMainHeight, text(TextId::guiTitle), -1})) {
+    return TextId::guiProblem;
   }
-  if (!gui_.createToolTips(kMainWindow, kToolTipWidth, text(ids::kGuiTitle))) {
-    return ids::kErrorsGuiProblem;
+  if (!gui_.createToolTips(kMainWindow, kToolTipWidth, text(TextId::guiTitle))) {
+    return TextId::guiProblem;
   }
   const std::vector<platform::MenuTitle> menu = {
       {"Options",
-       {{kMenuRegisterIdeTool, text(ids::kMenusOptionsPBIDE)},
+       {{kMenuRegisterIdeTool, text(TextId::menusOptionsPbIde)},
         {0, ""},
-        {kMenuQuit, text(ids::kMenusOptionsQuit)}}},
-      {"Help", {{kMenuAbout, text(ids::kMenusHelpAbout)}}},
+        {kMenuQuit, text(TextId::menusOptionsQuit)}}},
+      {"Help", {{kMenuAbout, text(TextId::menusHelpAbout)}}},
   };
-  if (!gui_.createMenu(kMainWindow, menu)) return ids::kErrorsGuiProblem;
+  if (!gui_.createMenu(kMainWindow, menu)) return TextId::guiProblem;
 
   // The labels fit their translation; what stands right of them moves along.
-  const int formatLabelWidth = gui_.textWidth(kMainWindow, text(ids::kGuiOutputFormat));
-  const int sourceLabelWidth = gui_.textWidth(kMainWindow, text(ids::kGuiSelectSource));
+  const int formatLabelWidth = gui_.textWidth(kMainWindow, text(TextId::guiOutputFormat));
+  const int sourceLabelWidth = gui_.textWidth(kMainWindow, text(TextId::guiSelectSource));
   for (const ControlRow& row : mainWindowControls(formatLabelWidth, sourceLabelWidth)) {
-    const std::string caption = row.text == kNone ? std::string() : text(row.text);
+    const std::string caption = row.text ? text(*row.text) : std::string();
     gui_.createControl(kMainWindow,
                        {row.number, row.kind, row.x, row.y, row.width, row.height, caption});
-    if (row.tooltip != kNone) gui_.addToolTip(row.number, text(row.tooltip));
+    if (row.tooltip) gui_.addToolTip(row.number, text(*row.tooltip));
   }
-  gui_.addListEntry(kOutputFormatList, text(ids::kGuiMSCOFF));
-  gui_.addListEntry(kOutputFormatList, text(ids::kGuiMSCOFFLIB));
+  gui_.addListEntry(kOutputFormatList, text(TextId::guiMsCoff));
+  gui_.addListEntry(kOutputFormatList, text(TextId::guiMsCoffLib));
   gui_.selectListEntry(kOutputFormatList, 0);
 
   if (!gui_.createStatusBar(kMainWindow, {kMainWidth - kStatusDetailWidth, kStatusDetailWidth})) {
-    return ids::kErrorsGuiProblem;
+    return TextId::guiProblem;
   }
-  return 0;
+  return std::nullopt;
 }
 
-int MainWindow::run(std::string_view parameterText) {
-  int result = open();
-  if (result == 0) {
-    feedback_.setStatus(ids::kStatusbarCompilerEnvironment);
+std::optional<TextId> MainWindow::run(std::string_view parameterText) {
+  std::optional<TextId> failure = open();
+  if (!failure) {
+    feedback_.setStatus(TextId::statusbarCompilerEnvironment);
     gui_.repaintWindow(kMainWindow);
-    result = toolchain::buildLibraryCatalogue({platform_.files, feedback_, *this}, paths_.pbFolder,
-                                              catalogue_);
+    failure = toolchain::buildLibraryCatalogue({platform_.files, feedback_, *this}, paths_.pbFolder,
+                                               catalogue_);
   }
-  if (result == 0) {
-    feedback_.setStatus(ids::kStatusbarAwaitingInstructions);
+  if (!failure) {
+    feedback_.setStatus(TextId::statusbarAwaitingInstructions);
     const std::string parameter = firstParameter(parameterText);
     if (!parameter.empty()) takeSourceIfUsable(parameter);
     while (handle(gui_.waitEvent())) {
     }
   }
   closeWindows();
-  return result;
+  return failure;
 }
 
 bool MainWindow::handle(const GuiEvent& event) {
@@ -235,10 +236,10 @@ void MainWindow::takeSourceIfUsable(const std::string& path) {
 }
 
 void MainWindow::browse() {
-  feedback_.setStatus(ids::kStatusbarOpeningFile);
-  const std::string path = gui_.openFileDialog(text(ids::kGuiChooseFile), "", kSourceFilter, 0);
+  feedback_.setStatus(TextId::statusbarOpeningFile);
+  const std::string path = gui_.openFileDialog(text(TextId::guiChooseFile), "", kSourceFilter, 0);
   if (!path.empty()) takeSourceIfUsable(path);
-  feedback_.setStatus(ids::kStatusbarAwaitingInstructions);
+  feedback_.setStatus(TextId::statusbarAwaitingInstructions);
 }
 
 app::ConversionOptions MainWindow::collectOptions() const {
@@ -265,7 +266,7 @@ app::ConversionOptions MainWindow::collectOptions() const {
 std::optional<app::ConversionRequest> MainWindow::buildRequest(app::RequestMode mode) {
   const std::string source(app::trimSpaces(gui_.text(kSourceField)));
   if (source.empty()) return std::nullopt;
-  if (app::validateSourcePath(feedback_, platform_.files, source) != 0) {
+  if (!app::validateSourcePath(feedback_, platform_.files, source).succeeded()) {
     gui_.setText(kSourceField, "");
     gui_.setFocus(kSourceField);
     return std::nullopt;
@@ -293,7 +294,7 @@ void MainWindow::runRequest(const app::ConversionRequest& request) {
                               &catalogue_, platform::processorCount());
     }
   }
-  feedback_.setStatus(ids::kStatusbarAwaitingInstructions);
+  feedback_.setStatus(TextId::statusbarAwaitingInstructions);
 }
 
 // Reused assembly sources fix the output format and the exported variables.
@@ -311,13 +312,13 @@ void MainWindow::registerAsIdeTool() {
 
 void MainWindow::openAbout() {
   if (!gui_.openWindow(
-          {kAboutWindow, kAboutWidth, kAboutHeight, text(ids::kHelpaboutTitle), kMainWindow})) {
+          {kAboutWindow, kAboutWidth, kAboutHeight, text(TextId::helpaboutTitle), kMainWindow})) {
     return;
   }
   gui_.createControl(kAboutWindow, {kLogoImage, ControlKind::image, 10, 10, 368, 75, ""});
   gui_.createControl(kAboutWindow, {kAboutText, ControlKind::richText, 10, 110, 368, 240, ""});
   gui_.createControl(kAboutWindow,
-                     {kOkayButton, ControlKind::button, 150, 370, 88, 20, text(ids::kGuiOkay)});
+                     {kOkayButton, ControlKind::button, 150, 370, 88, 20, text(TextId::guiOkay)});
   gui_.setRichTextFormat(kAboutText, kHeadingFormat);
   gui_.addRichTextLine(kAboutText, kAboutHeading);
   gui_.setRichTextFormat(kAboutText, kPlainFormat);

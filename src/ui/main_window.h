@@ -10,6 +10,7 @@
 
 #include "app/configuration.h"
 #include "app/feedback.h"
+#include "language/text_ids.h"
 #include "platform/file_system.h"
 #include "platform/gui.h"
 #include "platform/ide_probe.h"
@@ -63,7 +64,7 @@ inline constexpr int kAboutWidth = 388;
 inline constexpr int kAboutHeight = 400;
 
 // One control of the main window: its place and the language texts of its caption and
-// tooltip (-1: none).
+// tooltip, if it has them.
 struct ControlRow {
   int number;
   platform::ControlKind kind;
@@ -71,8 +72,8 @@ struct ControlRow {
   int y;
   int width;
   int height;
-  int text;
-  int tooltip;
+  std::optional<language::TextId> text;
+  std::optional<language::TextId> tooltip;
 };
 
 // The main window's controls in creation order. The labels "Select output format" and
@@ -105,10 +106,11 @@ class MainWindow : public app::WindowServices {
   MainWindow& operator=(const MainWindow&) = delete;
 
   // Opens the window, builds the library catalogue, takes the source named by the first
-  // parameter of parameterText and runs the event loop. Returns 0 when the user quits, 10
-  // when the window, its tooltips, menu or status bar cannot be created, or the catalogue's
-  // nonzero code. The windows are closed on return.
-  int run(std::string_view parameterText);
+  // parameter of parameterText and runs the event loop. Returns nothing when the user quits;
+  // otherwise the failure for the caller to report: guiProblem when the window, its tooltips,
+  // menu or status bar cannot be created, or the catalogue's failure. The windows are closed
+  // on return.
+  std::optional<language::TextId> run(std::string_view parameterText);
 
   void lockWindow() override;
   void unlockWindow() override;
@@ -117,7 +119,7 @@ class MainWindow : public app::WindowServices {
   void pollEvents() override;
 
  private:
-  int open();
+  std::optional<language::TextId> open();
   // False when the event ends the loop.
   bool handle(const platform::GuiEvent& event);
   void takeSourceIfUsable(const std::string& path);
@@ -131,7 +133,7 @@ class MainWindow : public app::WindowServices {
   void registerAsIdeTool();
   void openAbout();
   void closeWindows();
-  const std::string& text(int index) const { return feedback_.text(index); }
+  const std::string& text(language::TextId id) const { return feedback_.text(id); }
 
   WindowPlatform platform_;
   platform::Gui& gui_;

@@ -18,12 +18,12 @@ int runWindowProgram(const WindowProgramPlatform& platform, std::string_view par
                                   std::nullopt};
   app::StartupState state;
   if (app::startUp(inputs, state)) {
-    int result = 0;
+    std::optional<language::TextId> failure;
     {
       MainWindow window(platform.window, feedback, state.paths);
-      result = window.run(parameterText);
+      failure = window.run(parameterText);
     }
-    feedback.reportError(result, true);
+    if (failure) feedback.reportError(*failure, true);
   }
   gui.releaseResources();
   return 0;

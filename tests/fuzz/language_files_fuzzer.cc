@@ -41,7 +41,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   files.addFolder("/temp/");
   LanguageTable table;
   if (loadLanguageTable(files, "/program/languages/", "/temp/", table)) {
-    for (std::size_t i = 0; i <= table.size(); ++i) table.text(static_cast<int>(i));
+    for (std::size_t i = 0; i <= table.size(); ++i) table.text(static_cast<TextId>(i));
   }
 
   std::string error;

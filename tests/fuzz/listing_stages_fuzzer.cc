@@ -78,6 +78,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   pipeline::Conversion conversion(services, "/work/fuzz.pb", "/out/", options);
   conversion.sourceBaseName = "fuzz";
   conversion.asmListingPath = "/work/PureBasic.asm";
-  if (pipeline::analyseAssembly(conversion) == 0) pipeline::splitProcedures(conversion);
+  if (pipeline::analyseAssembly(conversion).succeeded()) pipeline::splitProcedures(conversion);
   return 0;
 }

@@ -42,15 +42,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   files.addFile(kToolsFile, bytes);
   SilentFeedback feedback;
   const IdeClosed ide;
-  const int result =
+  const brisko::app::Outcome result =
       brisko::toolchain::registerIdeTool(files, feedback, ide, {kToolsFile, "/pb/IDE"}, kProgram);
 
   const std::string after = files.readFile(kToolsFile).value_or("");
-  if (result == brisko::language::kErrorsAlreadyRegistered) {
+  if (result == brisko::app::failed(brisko::language::TextId::alreadyRegistered)) {
     if (after != bytes) std::abort();
     return 0;
   }
-  if (result != 0) std::abort();
+  if (!result.succeeded()) std::abort();
 
   const Preferences before = Preferences::parse(bytes);
   const Preferences tools = Preferences::parse(after);

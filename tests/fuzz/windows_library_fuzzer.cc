@@ -13,9 +13,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   using namespace brisko::toolchain;
   const std::string_view bytes(reinterpret_cast<const char*>(data), size);
   LibraryCatalogue catalogue;
-  const int result = parseWindowsLibrary(bytes, "Kernel32", catalogue);
-  if ((result == 0) != bytes.starts_with("ERUPLLDE")) std::abort();
-  if (result != 0 && !catalogue.libraries().empty()) std::abort();
+  const auto failure = parseWindowsLibrary(bytes, "Kernel32", catalogue);
+  if (!failure != bytes.starts_with("ERUPLLDE")) std::abort();
+  if (failure && !catalogue.libraries().empty()) std::abort();
   for (const LibraryFunction& f : catalogue.functions()) {
     if (f.library != &catalogue.libraries().front() || f.parameterCount < -128 ||
         f.parameterCount > 127) {

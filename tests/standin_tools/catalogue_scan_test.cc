@@ -28,7 +28,7 @@ TEST(InstallationCatalogueTest, ReadsTheGeneratedLibraryFiles) {
   toolchain::LibraryCatalogue catalogue;
   ASSERT_EQ(toolchain::buildLibraryCatalogue({*files, feedback, window}, installationPath() + "/",
                                              catalogue),
-            0);
+            std::nullopt);
 
   const auto templateOf = [&](const char* name) -> std::string {
     const toolchain::LibraryFunction* f = catalogue.findLibraryFunction(name, true);

@@ -11,8 +11,16 @@
 namespace brisko::pipeline {
 namespace {
 
+using app::failed;
+using language::TextId;
 using testing::RecordingFeedback;
 using testing::ScriptedLauncher;
+
+const Compilation kCompiled{CompileVerdict::compiled, app::ok()};
+
+Compilation compileError(TextId reported) {
+  return {CompileVerdict::compileError, failed(reported)};
+}
 
 class CompileSourceTest : public ::testing::Test {
  protected:
@@ -39,7 +47,7 @@ class CompileSourceTest : public ::testing::Test {
 
 TEST_F(CompileSourceTest, CheckModeRunsInTheTemporaryFolderAndShowsTheVerdict) {
   launcher.scripts.push_back({"PureBasic 4.20 - compiling\r\n", "", 0});
-  EXPECT_EQ(compileSource(services, "/src/demo.pb", "", true, {}), 50);
+  EXPECT_EQ(compileSource(services, "/src/demo.pb", "", true, {}), kCompiled);
   ASSERT_EQ(launcher.started.size(), 1u);
   EXPECT_EQ(
       launcher.started[0].commandLine,
@@ -60,7 +68,7 @@ TEST_F(CompileSourceTest, SwitchesFollowAFixedOrder) {
   app::ConversionOptions options;
   options.flags = app::kCommented | app::kUnicode | app::kInlineAsm | app::kThreadsafe;
   files.addFile("/dest/Source/PureBasic.asm", "; listing");
-  EXPECT_EQ(compileSource(services, "/src/a b.pb", "/dest/Source/", false, options), 50);
+  EXPECT_EQ(compileSource(services, "/src/a b.pb", "/dest/Source/", false, options), kCompiled);
   EXPECT_EQ(
       launcher.started[0].commandLine,
       R"("/pb/compilers/PBcompiler.exe" "/src/a b.pb" /EXE "/dest/Source/briskoSourceCompilation.exe" /THREAD /UNICODE /INLINEASM /COMMENTED)");
@@ -76,7 +84,8 @@ TEST_F(CompileSourceTest, ErrorLineSpanningReadPiecesIsShownAndLogged) {
   launcher.scripts.push_back({output, "", 1});
   testing::StringLog log;
   feedback.setActiveLog(&log);
-  EXPECT_EQ(compileSource(services, "/src/demo.pb", "/dest/Source/", false, {}), 49);
+  EXPECT_EQ(compileSource(services, "/src/demo.pb", "/dest/Source/", false, {}),
+            compileError(TextId::objectCompilerError));
   ASSERT_EQ(feedback.messages.size(), 1u);
   const std::string errorText = "Error: Line 12 - Syntax error.\r\nError: Line 13 - more";
   EXPECT_EQ(feedback.messages[0].text, "The compiler reported an error.\n\n" + errorText);
@@ -87,7 +96,8 @@ TEST_F(CompileSourceTest, ErrorLineSpanningReadPiecesIsShownAndLogged) {
 
 TEST_F(CompileSourceTest, OutputIsReadInPiecesOf1024Bytes) {
   launcher.scripts.push_back({std::string(2500, 'a') + "\r\nError: Line 1 - x\r\n", "", 1});
-  EXPECT_EQ(compileSource(services, "/src/demo.pb", "/dest/Source/", false, {}), 49);
+  EXPECT_EQ(compileSource(services, "/src/demo.pb", "/dest/Source/", false, {}),
+            compileError(TextId::objectCompilerError));
   EXPECT_EQ(launcher.readSizes, (std::vector<std::size_t>{1024, 1024, 1024}));
   EXPECT_EQ(feedback.messages[0].text, "The compiler reported an error.\n\nError: Line 1 - x");
 }
@@ -98,17 +108,20 @@ TEST_F(CompileSourceTest, EveryNonzeroExitCodeIsAFailure) {
   testing::StringLog log;
   feedback.setActiveLog(&log);
   launcher.scripts.push_back({"Error: the source file cannot be opened\r\n", "", 1});
-  EXPECT_EQ(compileSource(services, "/src/demo.pb", "", true, {}), 49);
+  EXPECT_EQ(compileSource(services, "/src/demo.pb", "", true, {}),
+            compileError(TextId::objectCompilerError));
   EXPECT_EQ(feedback.messages.back().text,
             "The compiler reported an error.\n\nError: the source file cannot be opened");
   EXPECT_EQ(feedback.messages.back().icon, app::MessageIcon::failure);
 
   launcher.scripts.push_back({"Error: Line 3 - x\r\n", "", 2});
-  EXPECT_EQ(compileSource(services, "/src/demo.pb", "", true, {}), 49);
+  EXPECT_EQ(compileSource(services, "/src/demo.pb", "", true, {}),
+            compileError(TextId::objectCompilerError));
   EXPECT_EQ(feedback.messages.back().text, "The compiler reported an error.\n\nError: Line 3 - x");
 
   launcher.scripts.push_back({"", "", 139});
-  EXPECT_EQ(compileSource(services, "/src/demo.pb", "/dest/Source/", false, {}), 49);
+  EXPECT_EQ(compileSource(services, "/src/demo.pb", "/dest/Source/", false, {}),
+            compileError(TextId::objectCompilerError));
   EXPECT_EQ(feedback.messages.back().text, "The compiler reported an unknown error.");
   EXPECT_EQ(log.content,
             "Error: the source file cannot be opened\r\nError: Line 3 - x\r\n"
@@ -121,21 +134,23 @@ TEST_F(CompileSourceTest, ConversionWithoutAListingFails) {
   app::ConversionOptions options;
   options.flags = app::kCommented;
   launcher.scripts.push_back({"PureBasic - done\r\n", "", 0});
-  EXPECT_EQ(compileSource(services, "/src/demo.pb", "/dest/Source/", false, options), 89);
+  EXPECT_EQ(compileSource(services, "/src/demo.pb", "/dest/Source/", false, options),
+            compileError(TextId::noListing));
   EXPECT_EQ(feedback.messages.back().text,
             "The compiler wrote no assembly listing.\n\nPureBasic - done");
 
   // The listing under another letter case counts.
   files.addFile("/dest/Source/PUREBASIC.ASM", "; listing");
   launcher.scripts.push_back({"", "", 0});
-  EXPECT_EQ(compileSource(services, "/src/demo.pb", "/dest/Source/", false, options), 50);
+  EXPECT_EQ(compileSource(services, "/src/demo.pb", "/dest/Source/", false, options), kCompiled);
 }
 
 TEST_F(CompileSourceTest, CompilerThatCannotStartIsReported) {
   launcher.scripts.push_back({"", "", 0, true});
   testing::StringLog log;
   feedback.setActiveLog(&log);
-  EXPECT_EQ(compileSource(services, "/src/demo.pb", "/missing/", false, {}), 6);
+  EXPECT_EQ(compileSource(services, "/src/demo.pb", "/missing/", false, {}),
+            (Compilation{CompileVerdict::notStarted, failed(TextId::compilerProblem)}));
   ASSERT_EQ(feedback.messages.size(), 1u);
   EXPECT_EQ(feedback.messages[0].title, "Error!");
   EXPECT_EQ(feedback.messages[0].text, "The PB compiler failed to start.");

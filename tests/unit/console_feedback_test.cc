@@ -30,12 +30,12 @@ TEST_F(ConsoleFeedbackTest, StatusLinesAsTheyChangeAndMessagesByIcon) {
   {
     ConsoleFeedback feedback(out, err, false);
     feedback.attachTexts(&texts);
-    feedback.setStatus(1);
-    feedback.setStatus(1);
+    feedback.setStatus(language::TextId::noErrors);
+    feedback.setStatus(language::TextId::noErrors);
     feedback.setStatusDetail("Scanning String");  // no terminal: not shown
-    feedback.setStatus(0);
+    feedback.setStatus(language::TextId::error);
     feedback.messageBox("brisko", "All done.", app::MessageIcon::information);
-    feedback.reportError(3, true);
+    feedback.reportError(language::TextId::noCompiler, true);
   }
   EXPECT_EQ(contentOf(out), "no errors!\nError!\nbrisko\nAll done.\n");
   EXPECT_EQ(contentOf(err), "Error!\nCannot locate.\n\nTerminating brisko.\n");
@@ -46,7 +46,7 @@ TEST_F(ConsoleFeedbackTest, DetailIsATransientLineOnATerminal) {
     ConsoleFeedback feedback(out, err, true);
     feedback.attachTexts(&texts);
     feedback.setStatusDetail("Scanning String");
-    feedback.setStatus(1);
+    feedback.setStatus(language::TextId::noErrors);
     feedback.setStatusDetail("Scanning Memory");
   }
   EXPECT_EQ(contentOf(out),

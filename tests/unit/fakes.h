@@ -6,14 +6,34 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 
 #include "app/feedback.h"
+#include "app/outcome.h"
+#include "language/text_ids.h"
 #include "platform/ide_probe.h"
 #include "platform/installation_command.h"
 #include "platform/process.h"
 #include "platform/system.h"
+
+// Failed expectations name texts by their position and outcomes by their text.
+namespace brisko::language {
+inline void PrintTo(TextId id, std::ostream* out) {
+  *out << "TextId " << static_cast<int>(id);
+}
+}  // namespace brisko::language
+
+namespace brisko::app {
+inline void PrintTo(const Outcome& outcome, std::ostream* out) {
+  if (outcome.succeeded()) {
+    *out << "ok()";
+  } else {
+    *out << "failed(TextId " << static_cast<int>(outcome.reportedText()) << ")";
+  }
+}
+}  // namespace brisko::app
 
 namespace brisko::testing {
 

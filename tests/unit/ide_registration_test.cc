@@ -12,6 +12,10 @@
 namespace brisko::toolchain {
 namespace {
 
+using app::failed;
+using app::ok;
+using language::TextId;
+
 constexpr const char* kProgram = "/opt/brisko/bin/brisko";
 
 class IdeRegistrationTest : public ::testing::Test {
@@ -21,7 +25,7 @@ class IdeRegistrationTest : public ::testing::Test {
     files.addFolder("/pb/Preferences");
   }
 
-  int registerAs(const std::string& program) {
+  app::Outcome registerAs(const std::string& program) {
     return registerIdeTool(files, feedback, probe, ide, program);
   }
   std::string toolsFile() const { return files.readFile(ide.toolsFile).value_or("<missing>"); }
@@ -33,7 +37,7 @@ class IdeRegistrationTest : public ::testing::Test {
 };
 
 TEST_F(IdeRegistrationTest, MissingFileIsCreatedAndGetsToolZero) {
-  EXPECT_EQ(registerAs(kProgram), 0);
+  EXPECT_EQ(registerAs(kProgram), ok());
   EXPECT_TRUE(feedback.messages.empty());
   EXPECT_EQ(probe.asked, std::vector<std::string>{"/pb/PureBasic.exe"});
   EXPECT_EQ(toolsFile(),
@@ -63,7 +67,7 @@ TEST_F(IdeRegistrationTest, ExistingToolsAreKeptAndCounted) {
   files.addFile(ide.toolsFile,
                 "[ToolsInfo]\r\nToolCount = 3\r\n"
                 "[Tool_0]\r\nCommand = /a\r\n[Tool_1]\r\nCommand = /b\r\n[Tool_2]\r\n");
-  EXPECT_EQ(registerAs(kProgram), 0);
+  EXPECT_EQ(registerAs(kProgram), ok());
   const std::string content = toolsFile();
   EXPECT_TRUE(
       content.starts_with("[ToolsInfo]\r\nToolCount = 4\r\n"
@@ -75,16 +79,16 @@ TEST_F(IdeRegistrationTest, ExistingToolsAreKeptAndCounted) {
 }
 
 TEST_F(IdeRegistrationTest, OnlyTheExactPathCountsAsRegistered) {
-  ASSERT_EQ(registerAs(kProgram), 0);
+  ASSERT_EQ(registerAs(kProgram), ok());
   const std::string once = toolsFile();
-  EXPECT_EQ(registerAs(kProgram), language::kErrorsAlreadyRegistered);
+  EXPECT_EQ(registerAs(kProgram), failed(TextId::alreadyRegistered));
   EXPECT_EQ(feedback.messages.back().text, "brisko is already registered.");
   EXPECT_EQ(toolsFile(), once);
   EXPECT_EQ(probe.asked.size(), 1u);  // the IDE is asked about only when not registered
 
   // A copy elsewhere, and a path differing only in letter case, are further tools.
-  EXPECT_EQ(registerAs("/home/me/brisko"), 0);
-  EXPECT_EQ(registerAs("/OPT/brisko/bin/brisko"), 0);
+  EXPECT_EQ(registerAs("/home/me/brisko"), ok());
+  EXPECT_EQ(registerAs("/OPT/brisko/bin/brisko"), ok());
   const auto tools = language::Preferences::parse(toolsFile());
   EXPECT_EQ(tools.findGroup("ToolsInfo")->find("ToolCount"), "3");
   EXPECT_EQ(tools.findGroup("Tool_2")->find("Command"), "/OPT/brisko/bin/brisko");
@@ -94,12 +98,12 @@ TEST_F(IdeRegistrationTest, RunningIdeLeavesTheFileAlone) {
   const std::string original = "[ToolsInfo]\r\nToolCount = 0\r\n";
   files.addFile(ide.toolsFile, original);
   probe.running = true;
-  EXPECT_EQ(registerAs(kProgram), language::kErrorsPBIDERunning);
+  EXPECT_EQ(registerAs(kProgram), failed(TextId::pbIdeRunning));
   EXPECT_EQ(feedback.messages.back().text, "You need to close the Purebasic IDE first.");
   EXPECT_EQ(toolsFile(), original);
 
   ide.toolsFile = "/pb/Preferences/New.prefs";  // a missing file is not created either
-  EXPECT_EQ(registerAs(kProgram), language::kErrorsPBIDERunning);
+  EXPECT_EQ(registerAs(kProgram), failed(TextId::pbIdeRunning));
   EXPECT_FALSE(files.exists(ide.toolsFile));
 }
 
@@ -109,7 +113,7 @@ TEST_F(IdeRegistrationTest, BlockIsAppendedInTheFilesEncoding) {
   for (const std::string& bytes :
        {"\xFF\xFE" + platform::utf8ToUtf16le(text), "\xEF\xBB\xBF" + text, text}) {
     files.addFile(ide.toolsFile, bytes);
-    ASSERT_EQ(registerAs(program), 0);
+    ASSERT_EQ(registerAs(program), ok());
     const std::string content = toolsFile();
     const auto tools = language::Preferences::parse(content);
     EXPECT_EQ(tools.encoding(), language::Preferences::parse(bytes).encoding());
@@ -124,17 +128,17 @@ TEST_F(IdeRegistrationTest, BlockIsAppendedInTheFilesEncoding) {
 
 TEST_F(IdeRegistrationTest, UnusableToolsFileIsReported) {
   files.addFolder(ide.toolsFile);
-  EXPECT_EQ(registerAs(kProgram), language::kErrorsUnablePBIDETool);
+  EXPECT_EQ(registerAs(kProgram), failed(TextId::unablePbIdeTool));
   EXPECT_EQ(feedback.messages.back().text, "Unable to register brisko as a Purebasic IDE tool.");
   EXPECT_TRUE(files.isFolder(ide.toolsFile));
 
-  EXPECT_EQ(registerAs(""), language::kErrorsUnablePBIDETool);  // the program's path is unknown
-  ide.toolsFile = "";                                           // the open command names none
-  EXPECT_EQ(registerAs(kProgram), language::kErrorsUnablePBIDETool);
+  EXPECT_EQ(registerAs(""), failed(TextId::unablePbIdeTool));  // the program's path is unknown
+  ide.toolsFile = "";                                          // the open command names none
+  EXPECT_EQ(registerAs(kProgram), failed(TextId::unablePbIdeTool));
 
   ide.toolsFile = "/pb/Preferences/Full.prefs";
   files.failWrites(ide.toolsFile);
-  EXPECT_EQ(registerAs(kProgram), language::kErrorsUnablePBIDETool);
+  EXPECT_EQ(registerAs(kProgram), failed(TextId::unablePbIdeTool));
   EXPECT_EQ(feedback.messages.size(), 4u);
 }
 

@@ -60,23 +60,24 @@ TEST(LanguageBuiltinFile, LoadsIntoTheEnglishTable) {
   LanguageTable table;
   ASSERT_TRUE(loadLanguageTable(files, "/missing/languages/", "/tmp/", table));
   ASSERT_EQ(table.size(), 92u);
-  EXPECT_EQ(table.text(kErrorsError), "Error!");
-  EXPECT_EQ(table.text(kErrorsNoASMFiles), "There are no ASM files to compile.");
-  EXPECT_EQ(table.text(23), "brisko (PB --> .obj)");
-  EXPECT_EQ(table.text(kGuiOkay), "Okay");
-  EXPECT_EQ(table.text(kHelpaboutTitle), "About...");
-  EXPECT_EQ(table.text(46), "&Register brisko as a PB IDE tool");
-  EXPECT_EQ(table.text(kObjectNoCompilerError), "The compiler reported no errors.");
-  EXPECT_EQ(table.text(kPbwrapperManualAdjustments),
+  EXPECT_EQ(table.text(TextId::error), "Error!");
+  EXPECT_EQ(table.text(TextId::noAsmFiles), "There are no ASM files to compile.");
+  EXPECT_EQ(table.text(TextId{23}), "brisko (PB --> .obj)");
+  EXPECT_EQ(table.text(TextId::guiOkay), "Okay");
+  EXPECT_EQ(table.text(TextId::helpaboutTitle), "About...");
+  EXPECT_EQ(table.text(TextId{46}), "&Register brisko as a PB IDE tool");
+  EXPECT_EQ(table.text(TextId::objectNoCompilerError), "The compiler reported no errors.");
+  EXPECT_EQ(table.text(TextId::pbwrapperManualAdjustments),
             ";This file may require some manual adjustments.");
-  EXPECT_EQ(table.text(kStatusbarAwaitingInstructions), "Status = awaiting instructions");
-  EXPECT_EQ(table.text(kTooltipsExportGlobals),
+  EXPECT_EQ(table.text(TextId::statusbarAwaitingInstructions), "Status = awaiting instructions");
+  EXPECT_EQ(table.text(TextId::tooltipsExportGlobals),
             "Check this to create an object file which exports all global variables. (All "
             "'public' variables are automatically exported.)");
-  EXPECT_EQ(table.text(87), "3 subfolders will be created by brisko; 'Bin', 'Logs' and 'Source'.");
-  EXPECT_EQ(table.text(kMoreerrorsDestinationBusy),
+  EXPECT_EQ(table.text(TextId{87}),
+            "3 subfolders will be created by brisko; 'Bin', 'Logs' and 'Source'.");
+  EXPECT_EQ(table.text(TextId::destinationBusy),
             "Another conversion is writing into this destination folder.");
-  EXPECT_EQ(table.text(92), "");
+  EXPECT_EQ(table.text(TextId{92}), "");
   EXPECT_FALSE(files.exists("/tmp/English.lan"));
 }
 

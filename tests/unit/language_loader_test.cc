@@ -58,7 +58,7 @@ class LanguageLoaderTest : public ::testing::Test {
 TEST_F(LanguageLoaderTest, BuiltinFileIsWrittenUnchangedLoadedAndDeleted) {
   ASSERT_TRUE(load());
   EXPECT_EQ(table.size(), 92u);
-  EXPECT_EQ(table.text(kErrorsError), "Error!");
+  EXPECT_EQ(table.text(TextId::error), "Error!");
   EXPECT_FALSE(files.exists(kTempEnglish));
   ASSERT_EQ(files.deleted.count(kTempEnglish), 1u);
   EXPECT_EQ(files.deleted[kTempEnglish], builtinEnglishFile());
@@ -110,7 +110,7 @@ TEST_F(LanguageLoaderTest, LanFolderListedFirstFallsBackToTheBuiltinFile) {
   addLanguageFile("Deutsch.lan", xmlFile("<Group><Name>G</Name><a>Fehler!</a></Group>"));
   ASSERT_TRUE(load());
   EXPECT_EQ(table.size(), 92u);
-  EXPECT_EQ(table.text(kErrorsError), "Error!");
+  EXPECT_EQ(table.text(TextId::error), "Error!");
   EXPECT_FALSE(files.exists(kTempEnglish));
 }
 
@@ -186,7 +186,7 @@ TEST_F(LanguageLoaderTest, Utf16LittleEndianXmlLoads) {
   addLanguageFile("English16.lan", "\xFF\xFE" + platform::utf8ToUtf16le(utf8));
   ASSERT_TRUE(load());
   EXPECT_EQ(table.size(), 92u);
-  EXPECT_EQ(table.text(kMenusOptionsPBIDE), "&Register brisko as a PB IDE tool");
+  EXPECT_EQ(table.text(TextId::menusOptionsPbIde), "&Register brisko as a PB IDE tool");
   EXPECT_TRUE(files.deleted.empty());
 
   // A declaration naming UTF-16 is accepted as well; non-ASCII texts survive.
@@ -255,7 +255,7 @@ TEST_F(LanguageLoaderTest, PreferencesFormTextsInFileOrder) {
   ASSERT_TRUE(load());
   EXPECT_EQ(table.texts(), (std::vector<std::string>{"Fehler!", "keine Fehler", "&Beenden"}));
   // A shorter file: texts beyond it are empty.
-  EXPECT_EQ(table.text(kTooltipsDestinationFolder), "");
+  EXPECT_EQ(table.text(TextId::tooltipsDestinationFolder), "");
 
   // Without a mark the file is in the ANSI code page.
   files.addFile(kLanguages + "Prefs.lan"s,

@@ -156,7 +156,8 @@ TEST(WindowsLibraryParse, EntriesStartAfterTheFileNameLength) {
                                .string("GetStockObject")
                                .bytes({0xFF, 0})
                                .data;
-  const auto parse = [](const std::string& data, const std::string& name, int result = 0) {
+  const auto parse = [](const std::string& data, const std::string& name,
+                        std::optional<language::TextId> result = std::nullopt) {
     LibraryCatalogue catalogue;
     EXPECT_EQ(parseWindowsLibrary(data, "Windows" + kSep + name, catalogue), result);
     return catalogue;
@@ -169,7 +170,7 @@ TEST(WindowsLibraryParse, EntriesStartAfterTheFileNameLength) {
     EXPECT_THAT(listed(parse(file.substr(0, cut), "Gdi32")), ElementsAre("DeleteObject 1"));
   }
   EXPECT_EQ(parse(file.substr(0, 12), "Gdi32").libraries().size(), 1u);
-  EXPECT_THAT(parse("ERUPLLD", "Gdi32", 9).libraries(), IsEmpty());
+  EXPECT_THAT(parse("ERUPLLD", "Gdi32", language::TextId::functionLists).libraries(), IsEmpty());
 }
 
 TEST(LibraryCatalogueLookup, MatchesExactNameAndKindLikeAWalkOfTheList) {
@@ -216,7 +217,8 @@ class CatalogueScanTest : public ::testing::Test {
   std::string path(std::string_view folder, std::string_view file) {
     return pb + std::string(folder) + kSep + std::string(file);
   }
-  int build(platform::MemoryFileSystem& fs, LibraryCatalogue& catalogue) {
+  std::optional<language::TextId> build(platform::MemoryFileSystem& fs,
+                                        LibraryCatalogue& catalogue) {
     return buildLibraryCatalogue({fs, feedback, window}, pb, catalogue);
   }
 
@@ -243,7 +245,7 @@ TEST_F(CatalogueScanTest, ReadsTheFoldersInOrderAndSortsTheFunctions) {
   files.addFolder(path("Compilers", "folder.lib"));
 
   LibraryCatalogue catalogue;
-  ASSERT_EQ(build(files, catalogue), 0);
+  ASSERT_EQ(build(files, catalogue), std::nullopt);
   EXPECT_THAT(feedback.details, ElementsAre("Scanning Zeta", "Scanning notes.txt", "Scanning User",
                                             "Scanning Kernel32"));
   EXPECT_EQ(window.polls, 11);  // once per folder entry, folders included
@@ -267,14 +269,14 @@ TEST_F(CatalogueScanTest, UnreadableFilesStopTheScanWithNine) {
     files.addFile(path(c.folder, "Later"), FileBytes().header().entry("Later", {1}).data);
     files.addFile(path("Compilers", "a.lib"), "");
     if (c.inaccessible) files.makeInaccessible(path(c.folder, "Bad"));
-    EXPECT_EQ(build(files, catalogue), 9) << c.folder;
+    EXPECT_EQ(build(files, catalogue), language::TextId::functionLists) << c.folder;
     EXPECT_EQ(feedback.details.back(), "Scanning Bad");
     EXPECT_THAT(catalogue.functions(), IsEmpty());
     EXPECT_THAT(catalogue.compilerLibraryNames(), IsEmpty());
   }
   platform::MemoryFileSystem empty;
   LibraryCatalogue catalogue;
-  EXPECT_EQ(build(empty, catalogue), 0);  // missing folders are skipped
+  EXPECT_EQ(build(empty, catalogue), std::nullopt);  // missing folders are skipped
 }
 
 }  // namespace

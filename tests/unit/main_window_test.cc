@@ -73,15 +73,15 @@ class MainWindowTest : public ::testing::Test {
     paths.tempFolder = "/tmp/brisko-test/";
   }
 
-  int run(std::string_view parameters = "") {
+  std::optional<language::TextId> run(std::string_view parameters = "") {
     MainWindow window(platform(), feedback, paths);
     return window.run(parameters);
   }
   WindowPlatform platform() { return {gui, files, launcher, clock, environment, command, probe}; }
   // Runs with the source field and the boxes set just before the first event; the source
   // field as each later event arrives goes to laterSources.
-  int runWith(const std::string& source, std::vector<GuiEvent> events,
-              std::vector<int> ticked = {}) {
+  std::optional<language::TextId> runWith(const std::string& source, std::vector<GuiEvent> events,
+                                          std::vector<int> ticked = {}) {
     gui.events.assign(events.begin(), events.end());
     laterSources.clear();
     bool prepared = false;
@@ -113,12 +113,13 @@ class MainWindowTest : public ::testing::Test {
 TEST_F(MainWindowTest, OpensWithMeasuredLabelsTooltipsMenuAndStatus) {
   // A longer translation of "Select source file" moves the source field.
   std::vector<std::string> changed = texts.texts();
-  changed[language::kGuiSelectSource] = "Choisissez le fichier source, s'il vous plait";
+  const auto selectSource = static_cast<std::size_t>(language::TextId::guiSelectSource);
+  changed[selectSource] = "Choisissez le fichier source, s'il vous plait";
   texts = language::LanguageTable(changed);
 
-  EXPECT_EQ(run(), 0);
+  EXPECT_EQ(run(), std::nullopt);
   EXPECT_EQ(gui.windows.count(kMainWindow), 0u) << "closed on return";
-  const int sourceWidth = 6 * static_cast<int>(changed[language::kGuiSelectSource].size());
+  const int sourceWidth = 6 * static_cast<int>(changed[selectSource].size());
   ASSERT_EQ(gui.creationOrder.size(), 20u);
   EXPECT_EQ(gui.statusWidths, (std::vector<int>{252, 300}));
   EXPECT_EQ(gui.toolTips.size(), 10u);
@@ -138,14 +139,14 @@ TEST_F(MainWindowTest, OpensWithMeasuredLabelsTooltipsMenuAndStatus) {
 TEST_F(MainWindowTest, CreationFailuresReturnTheGuiError) {
   for (const char* part : {"window", "tooltips", "menu", "status bar"}) {
     gui.failing = {part};
-    EXPECT_EQ(run(), language::kErrorsGuiProblem) << part;
+    EXPECT_EQ(run(), language::TextId::guiProblem) << part;
   }
 }
 
 TEST_F(MainWindowTest, CatalogueFailureEndsBeforeTheLoop) {
   files.addFile("/pb/PureLibraries/Broken", "");
   gui.events = {menuItem(kMenuAbout)};
-  EXPECT_EQ(run(), language::kErrorsFunctionLists);
+  EXPECT_EQ(run(), language::TextId::functionLists);
   EXPECT_EQ(gui.events.size(), 1u);
   EXPECT_EQ(gui.statusFields[0], "Status = initialising compiler environment.");
 }
@@ -189,7 +190,7 @@ TEST_F(MainWindowTest, BrowseTakesOnlyNonEmptyFiles) {
 }
 
 TEST_F(MainWindowTest, UnusableSourcesAreReportedAndCleared) {
-  EXPECT_EQ(runWith("   ", {click(kCheckButton)}), 0);
+  EXPECT_EQ(runWith("   ", {click(kCheckButton)}), std::nullopt);
   EXPECT_TRUE(gui.messages.empty());
   EXPECT_TRUE(launcher.started.empty());
 
@@ -287,7 +288,7 @@ TEST_F(MainWindowTest, WindowServicesActOnTheMainWindow) {
 
   feedback.setStatusDetail("Scanning Gadget");
   EXPECT_EQ(gui.statusFields[1], "Scanning Gadget");
-  feedback.setStatus(language::kStatusbarCompilingSource);
+  feedback.setStatus(language::TextId::statusbarCompilingSource);
   EXPECT_EQ(gui.statusFields[0], "Status = compiling the selected source file.");
   EXPECT_EQ(gui.statusFields[1], "");
 }
@@ -316,7 +317,7 @@ TEST_F(MainWindowTest, MenuRegistersOpensAboutAndQuits) {
       EXPECT_FALSE(gui.isWindowOpen(kAboutWindow)) << seen;
     }
   };
-  EXPECT_EQ(run(), 0);
+  EXPECT_EQ(run(), std::nullopt);
   EXPECT_EQ(gui.events.size(), 1u) << "Quit ends the loop";
   EXPECT_NE(files.readFile("/pb/Tools.prefs").value_or("").find("Command = /opt/brisko/bin/brisko"),
             std::string::npos);
@@ -330,7 +331,7 @@ TEST_F(MainWindowTest, MenuRegistersOpensAboutAndQuits) {
 
 TEST_F(MainWindowTest, ClosingTheMainWindowEndsEvenWithAboutOpen) {
   gui.events = {menuItem(kMenuAbout), closeBox(kMainWindow), click(kThreadsafeBox)};
-  EXPECT_EQ(run(), 0);
+  EXPECT_EQ(run(), std::nullopt);
   EXPECT_EQ(gui.events.size(), 1u);
   EXPECT_TRUE(gui.windows.empty());
 }

@@ -9,6 +9,9 @@
 namespace brisko::pipeline {
 namespace {
 
+using app::failed;
+using app::ok;
+using language::TextId;
 using testing::Lines;
 using testing::ListingText;
 
@@ -77,17 +80,39 @@ TEST(PipelineSplitTokens, AssemblyLinesKeepQuotedTokensWholeWithoutLimit) {
 
 class PipelineAnalysis : public testing::PipelineFixture {
  protected:
-  int analyse(const ListingText& listing, std::uint32_t flags = 0) {
+  app::Outcome analyse(const ListingText& listing, std::uint32_t flags = 0) {
     files.addFile(kListingPath, listing.text());
     return analyseAssembly(conversion(flags));
+  }
+
+  static std::string kindName(SymbolKind kind) {
+    switch (kind) {
+      case SymbolKind::external:
+        return "external";
+      case SymbolKind::procedureDll:
+        return "procedureDll";
+      case SymbolKind::procedureCDll:
+        return "procedureCDll";
+      case SymbolKind::procedure:
+        return "procedure";
+      case SymbolKind::localData:
+        return "localData";
+      case SymbolKind::array:
+        return "array";
+      case SymbolKind::list:
+        return "list";
+      case SymbolKind::variable:
+        return "variable";
+    }
+    return "?";
   }
 
   // "kind asmName outputName | declaration" for every record but the externals.
   Lines declared() const {
     Lines result;
     for (const SymbolRecord& r : current->symbols) {
-      if (r.kind == kExternal) continue;
-      result.push_back(std::to_string(r.kind) + " " + r.asmName + " " + r.outputName + " | " +
+      if (r.kind == SymbolKind::external) continue;
+      result.push_back(kindName(r.kind) + " " + r.asmName + " " + r.outputName + " | " +
                        r.declaration);
     }
     return result;
@@ -99,11 +124,11 @@ TEST_F(PipelineAnalysis, HeaderGivesImportLibrariesAndExternals) {
   listing.imports = {"mylib.lib", " spaced.lib"};
   listing.externs = {"_PB_Len@4", "; ", "  _Beep@8  ", "; ", "_ExitProcess@4"};
   useLog();
-  EXPECT_EQ(analyse(listing), 0);
+  EXPECT_EQ(analyse(listing), ok());
   EXPECT_EQ(current->importLibraries, "mylib.lib, spaced.lib,");
   Lines externals;
   for (const SymbolRecord& r : current->symbols) {
-    EXPECT_EQ(r.kind, kExternal);
+    EXPECT_EQ(r.kind, SymbolKind::external);
     EXPECT_EQ(r.outputName, "");
     EXPECT_EQ(r.referenced, 0);
     externals.push_back(r.asmName);
@@ -125,28 +150,28 @@ TEST_F(PipelineAnalysis, PublicAlwaysAndGlobalOnlyWhenExported) {
       "; Public a : public b",
   };
   const Lines common = {
-      R"(5 a_table table | table_arrayPTR As "table")",
-      R"(6 t_items items | items_arrayPTR As "items")",
-      R"(7 v_count count | count.l AS "count")",
-      R"(7 v_name$ name$ | name$ AS "name$")",
+      R"(array a_table table | table_arrayPTR As "table")",
+      R"(list t_items items | items_arrayPTR As "items")",
+      R"(variable v_count count | count.l AS "count")",
+      R"(variable v_name$ name$ | name$ AS "name$")",
   };
   const Lines rest = {
-      R"(5 a_m m | m_arrayPTR As "m")",
-      R"(7 v_k k | k.w AS "k")",
-      R"(5 a_s$ s$ | s_stringarrayPTR As "s$")",
-      R"(7 v_a a | a.l AS "a")",
-      R"(7 v_b b | b.l AS "b")",
+      R"(array a_m m | m_arrayPTR As "m")",
+      R"(variable v_k k | k.w AS "k")",
+      R"(array a_s$ s$ | s_stringarrayPTR As "s$")",
+      R"(variable v_a a | a.l AS "a")",
+      R"(variable v_b b | b.l AS "b")",
   };
-  ASSERT_EQ(analyse(listing), 0);
+  ASSERT_EQ(analyse(listing), ok());
   Lines expected = common;
   testing::append(expected, rest);
   EXPECT_EQ(declared(), expected);
   EXPECT_EQ(current->exportCount, 9);
 
   feedback.messages.clear();
-  ASSERT_EQ(analyse(listing, app::kExportGlobals), 0);
+  ASSERT_EQ(analyse(listing, app::kExportGlobals), ok());
   expected = common;
-  expected.push_back(R"(7 v_flag flag | flag.l AS "flag")");
+  expected.push_back(R"(variable v_flag flag | flag.l AS "flag")");
   testing::append(expected, rest);
   EXPECT_EQ(declared(), expected);
   EXPECT_EQ(current->exportCount, 10);
@@ -160,18 +185,19 @@ TEST_F(PipelineAnalysis, ProceduresAndTheirWrapperDeclarations) {
   testing::append(listing.program, testing::procedure("Procedure Scale(f.f)", 2, {"RET"}));
   testing::append(listing.program, testing::procedure("ProcedureC.s Name()", 3, {"RET"}));
 
-  ASSERT_EQ(analyse(listing, app::kPbWrapper), 0);
+  ASSERT_EQ(analyse(listing, app::kPbWrapper), ok());
   EXPECT_EQ(declared(), (Lines{
-                            R"(1 _Procedure0 Add | Add.w(a.l,b.b,c$="x, y") As "Add")",
-                            R"(2 _Procedure1 Mul | Mul(x.l) As "Mul")",
-                            R"(3 _Procedure2 demo_Scale | demo_Scale(f.f) As "demo_Scale")",
-                            R"(3 _Procedure3 demo_Name | demo_Name.s() As "demo_Name")",
+                            R"(procedureDll _Procedure0 Add | Add.w(a.l,b.b,c$="x, y") As "Add")",
+                            R"(procedureCDll _Procedure1 Mul | Mul(x.l) As "Mul")",
+                            R"(procedure _Procedure2 demo_Scale | demo_Scale(f.f) As "demo_Scale")",
+                            R"(procedure _Procedure3 demo_Name | demo_Name.s() As "demo_Name")",
                         }));
   EXPECT_EQ(current->exportCount, 2);
 
-  ASSERT_EQ(analyse(listing), 0);
-  EXPECT_EQ(declared(), (Lines{"1 _Procedure0 Add | ", "2 _Procedure1 Mul | ",
-                               "3 _Procedure2 demo_Scale | ", "3 _Procedure3 demo_Name | "}));
+  ASSERT_EQ(analyse(listing), ok());
+  EXPECT_EQ(declared(),
+            (Lines{"procedureDll _Procedure0 Add | ", "procedureCDll _Procedure1 Mul | ",
+                   "procedure _Procedure2 demo_Scale | ", "procedure _Procedure3 demo_Name | "}));
 }
 
 TEST_F(PipelineAnalysis, DefineSetsTheDefaultTypeOnlyOnItsOwn) {
@@ -179,9 +205,10 @@ TEST_F(PipelineAnalysis, DefineSetsTheDefaultTypeOnlyOnItsOwn) {
   listing.program = {"; Define.b x", "; Public p1", "; Define x : Public skipped", "; Define.b",
                      "; Public p2"};
   testing::append(listing.program, testing::procedure("ProcedureDLL F(a, b$)", 0, {"RET"}));
-  ASSERT_EQ(analyse(listing, app::kPbWrapper), 0);
-  EXPECT_EQ(declared(), (Lines{R"(7 v_p1 p1 | p1.l AS "p1")", R"(7 v_p2 p2 | p2.b AS "p2")",
-                               R"(1 _Procedure0 F | F(a.b,b$) As "F")"}));
+  ASSERT_EQ(analyse(listing, app::kPbWrapper), ok());
+  EXPECT_EQ(declared(),
+            (Lines{R"(variable v_p1 p1 | p1.l AS "p1")", R"(variable v_p2 p2 | p2.b AS "p2")",
+                   R"(procedureDll _Procedure0 F | F(a.b,b$) As "F")"}));
 }
 
 TEST_F(PipelineAnalysis, LinesThatDeclareNothing) {
@@ -201,7 +228,7 @@ TEST_F(PipelineAnalysis, LinesThatDeclareNothing) {
       "; ",
       "MOV eax, 1",
   };
-  ASSERT_EQ(analyse(listing), 0);
+  ASSERT_EQ(analyse(listing), ok());
   EXPECT_EQ(declared(), Lines{});
   EXPECT_EQ(current->exportCount, 0);
 }
@@ -210,14 +237,15 @@ TEST_F(PipelineAnalysis, ProcedureLineNotFollowedByItsMacroIsNoDeclaration) {
   ListingText listing;
   listing.program = {"; ProcedureDLL Lost()", "; Public kept", "; ProcedureDLL Lost2()"};
   testing::append(listing.program, testing::procedure("ProcedureDLL Found()", 0, {"RET"}));
-  ASSERT_EQ(analyse(listing), 0);
-  EXPECT_EQ(declared(), (Lines{R"(7 v_kept kept | kept.l AS "kept")", "1 _Procedure0 Found | "}));
+  ASSERT_EQ(analyse(listing), ok());
+  EXPECT_EQ(declared(), (Lines{R"(variable v_kept kept | kept.l AS "kept")",
+                               "procedureDll _Procedure0 Found | "}));
   EXPECT_EQ(current->exportCount, 2);
 }
 
-TEST_F(PipelineAnalysis, ListingThatCannotBeOpenedGives13) {
+TEST_F(PipelineAnalysis, ListingThatCannotBeOpenedIsReportedAndLogged) {
   useLog();
-  EXPECT_EQ(analyseAssembly(conversion()), 13);
+  EXPECT_EQ(analyseAssembly(conversion()), failed(TextId::openingFileError));
   EXPECT_EQ(onlyError(),
             "There was an unexpected problem whilst trying to open the file.\n"
             "(/dest/Source/PureBasic.asm)");
@@ -256,7 +284,7 @@ TEST_F(PipelineAnalysis, IncompleteListingsEndWithInvalidFile) {
     SCOPED_TRACE(i);
     feedback.messages.clear();
     files.addFile(kListingPath, broken[i]);
-    EXPECT_EQ(analyseAssembly(conversion()), 12);
+    EXPECT_EQ(analyseAssembly(conversion()), failed(TextId::invalidFile));
     EXPECT_EQ(onlyError(), "Invalid file.\n(/dest/Source/PureBasic.asm)");
   }
 }

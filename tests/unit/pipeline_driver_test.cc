@@ -10,6 +10,9 @@
 namespace brisko::pipeline {
 namespace {
 
+using app::failed;
+using app::ok;
+using language::TextId;
 using testing::Lines;
 using testing::ListingText;
 
@@ -56,8 +59,9 @@ class PipelineDriver : public testing::PipelineFixture {
     for (int i = 0; i < n; ++i) launcher.scripts.push_back({});
   }
 
-  int run(std::uint32_t flags, app::OutputFormat format, const std::string& source = "/src/demo.pb",
-          const std::string& destination = "/dest/") {
+  app::Outcome run(std::uint32_t flags, app::OutputFormat format,
+                   const std::string& source = "/src/demo.pb",
+                   const std::string& destination = "/dest/") {
     app::ConversionOptions options;
     options.flags = flags;
     options.outputFormat = format;
@@ -102,7 +106,7 @@ ListingText exportOnly() {
 
 TEST_F(PipelineDriver, ObjectRunProducesTheObjectAndACompleteLog) {
   succeed(2);
-  EXPECT_EQ(run(app::kLogFile, kObject), 0);
+  EXPECT_EQ(run(app::kLogFile, kObject), ok());
   EXPECT_EQ(
       commandLines(),
       (Lines{
@@ -144,7 +148,7 @@ TEST_F(PipelineDriver, LibraryRunAssemblesEverySourceAndKeepsOnlyTheLibrary) {
   files.addFile("/dest/Bin/helper.obj", "mine");
   files.addFile("/dest/Bin/notes.txt", "mine");
   succeed(5);
-  EXPECT_EQ(run(app::kLogFile, kLibrary), 0);
+  EXPECT_EQ(run(app::kLogFile, kLibrary), ok());
   const Lines commands = commandLines();
   ASSERT_EQ(commands.size(), 5u);
   EXPECT_EQ(
@@ -174,10 +178,10 @@ TEST_F(PipelineDriver, LibraryRunAssemblesEverySourceAndKeepsOnlyTheLibrary) {
   EXPECT_EQ(logEnd(tail), tail);
 }
 
-TEST_F(PipelineDriver, LibraryThatCannotBeMovedIntoBinGives14) {
+TEST_F(PipelineDriver, LibraryThatCannotBeMovedIntoBinIsReportedAsNotCreated) {
   polibWritesLibrary = false;
   succeed(5);
-  EXPECT_EQ(run(app::kLogFile, kLibrary), 14);
+  EXPECT_EQ(run(app::kLogFile, kLibrary), failed(TextId::creatingFileError));
   EXPECT_EQ(onlyError(), "Unable to create file.\n(/dest/Bin/demo.lib)");
   const std::string tail =
       "Creating COFF file \"../Bin/demo.lib\" ......Error!\r\n"
@@ -189,7 +193,7 @@ TEST_F(PipelineDriver, LibraryThatCannotBeMovedIntoBinGives14) {
 TEST_F(PipelineDriver, FailuresOfEarlierStagesEndTheRun) {
   // The compiler reports an error: its listing stays, nothing else runs.
   launcher.scripts.push_back({"Error: Line 3 - Syntax error\r\n", "", 1});
-  EXPECT_EQ(run(app::kLogFile, kObject), 49);
+  EXPECT_EQ(run(app::kLogFile, kObject), failed(TextId::objectCompilerError));
   EXPECT_EQ(logFile(), kLogHeader +
                            "Compiling \"/src/demo.pb\" ......Error: Line 3 - Syntax error\r\n"
                            "Output file not created.\r\n");
@@ -202,7 +206,7 @@ TEST_F(PipelineDriver, FailuresOfEarlierStagesEndTheRun) {
   listing = inner.text();
   feedback.messages.clear();
   succeed(1);
-  EXPECT_EQ(run(app::kLogFile | app::kPbWrapper, kObject), 17);
+  EXPECT_EQ(run(app::kLogFile | app::kPbWrapper, kObject), failed(TextId::noExports));
   EXPECT_FALSE(files.exists("/dest/Bin/demo.pbi"));
   const std::string tail =
       "......no errors!\r\n"
@@ -218,7 +222,7 @@ TEST_F(PipelineDriver, FailuresOfEarlierStagesEndTheRun) {
 TEST_F(PipelineDriver, RunWithoutExternalsStillWritesTheSummaryHead) {
   listing = exportOnly().text();
   succeed(2);
-  EXPECT_EQ(run(app::kLogFile, kObject), 0);
+  EXPECT_EQ(run(app::kLogFile, kObject), ok());
   const std::string tail =
       "......no errors!\r\n\r\n"
       "\"demo.obj\" uses the following external functions / symbols :\r\n"
@@ -231,8 +235,8 @@ TEST_F(PipelineDriver, BaseNameDropsOnlyTheLastExtension) {
   files.addFile("/src/my.test.pb", "");
   files.addFile("/src/makefile", "");
   succeed(4);
-  EXPECT_EQ(run(0, kObject, "/src/my.test.pb"), 0);
-  EXPECT_EQ(run(0, kObject, "/src/makefile"), 0);
+  EXPECT_EQ(run(0, kObject, "/src/my.test.pb"), ok());
+  EXPECT_EQ(run(0, kObject, "/src/makefile"), ok());
   ASSERT_EQ(launcher.started.size(), 4u);
   EXPECT_EQ(
       launcher.started[1].commandLine,
@@ -245,19 +249,20 @@ TEST_F(PipelineDriver, BaseNameDropsOnlyTheLastExtension) {
 TEST_F(PipelineDriver, DestinationThatIsNoFolderFallsBackToTheSourceFolder) {
   listing = exportOnly().text();
   succeed(4);
-  EXPECT_EQ(run(app::kLogFile, kObject, "/src/demo.pb", "/missing/"), 0);
+  EXPECT_EQ(run(app::kLogFile, kObject, "/src/demo.pb", "/missing/"), ok());
   EXPECT_TRUE(files.exists("/src/Bin/demo.obj"));
   EXPECT_TRUE(files.exists("/src/Logs/briskoLog.txt"));
   files.deleteFile("/src/Bin/demo.obj");
-  EXPECT_EQ(run(0, kObject, "/src/demo.pb", "/src/demo.pb"), 0);
+  EXPECT_EQ(run(0, kObject, "/src/demo.pb", "/src/demo.pb"), ok());
   EXPECT_TRUE(files.exists("/src/Bin/demo.obj"));
   EXPECT_EQ(names("/dest/Bin"), Lines{});
 }
 
-TEST_F(PipelineDriver, OutputFoldersThatCannotBeMadeGive16) {
+TEST_F(PipelineDriver, OutputFoldersThatCannotBeMadeEndTheRunBeforeAnyTool) {
   files.addFolder("/out");
   files.makeInaccessible("/out/Logs");
-  EXPECT_EQ(run(app::kLogFile, kObject, "/src/demo.pb", "/out/"), 16);
+  EXPECT_EQ(run(app::kLogFile, kObject, "/src/demo.pb", "/out/"),
+            failed(TextId::outputDirectories));
   EXPECT_EQ(onlyError(), "Unable to create the output directories.\n\n(/out/)");
   EXPECT_EQ(names("/out"), (Lines{"Bin/", "Source/"}));
   EXPECT_TRUE(launcher.started.empty());
@@ -277,13 +282,14 @@ TEST_F(PipelineDriver, PrepareOutputFoldersClearsSourceOnlyForLibraries) {
   files.addFile("/out/Source/notes.txt", "notes");
   files.addFile("/out/Source/mylib.pb", "ProcedureDLL X()\r\nEndProcedure\r\n");
   app::ConversionOptions options;
-  EXPECT_EQ(prepareOutputFolders(services, "/out/", options), 0);
+  EXPECT_EQ(prepareOutputFolders(services, "/out/", options), ok());
   EXPECT_EQ(names("/out"), (Lines{"Source/", "Bin/", "Logs/"}));
   EXPECT_EQ(names("/out/Source").size(), 7u);
   options.outputFormat = kLibrary;
-  EXPECT_EQ(prepareOutputFolders(services, "/out/", options), 0);
+  EXPECT_EQ(prepareOutputFolders(services, "/out/", options), ok());
   EXPECT_EQ(names("/out/Source"), (Lines{"sub/", "mine.asm", "notes.txt", "mylib.pb"}));
-  EXPECT_EQ(prepareOutputFolders(services, "/nowhere/", options), 16);
+  EXPECT_EQ(prepareOutputFolders(services, "/nowhere/", options),
+            failed(TextId::outputDirectories));
   EXPECT_EQ(onlyError(), "Unable to create the output directories.\n\n(/nowhere/)");
 }
 
@@ -294,7 +300,7 @@ TEST_F(PipelineDriver, ReusedSourcesDecideTheFormatAndSkipTheirMaking) {
   files.addFolder("/src/Bin");
   files.addFolder("/src/Logs");
   succeed(1);
-  EXPECT_EQ(run(app::kLogFile | app::kUseExistingAsmFiles, kLibrary), 0);
+  EXPECT_EQ(run(app::kLogFile | app::kUseExistingAsmFiles, kLibrary), ok());
   EXPECT_EQ(
       commandLines(),
       (Lines{
@@ -305,7 +311,7 @@ TEST_F(PipelineDriver, ReusedSourcesDecideTheFormatAndSkipTheirMaking) {
   // With the wrapper the compiler and the analysis run, the edited sources stay.
   launcher.started.clear();
   succeed(2);
-  EXPECT_EQ(run(app::kUseExistingAsmFiles | app::kPbWrapper, kLibrary), 0);
+  EXPECT_EQ(run(app::kUseExistingAsmFiles | app::kPbWrapper, kLibrary), ok());
   EXPECT_EQ(launcher.started.size(), 2u);
   EXPECT_EQ(read("/src/Source/Get.asm"), "edited");
   EXPECT_FALSE(files.exists("/src/Source/PureBasic.asm"));
@@ -318,7 +324,7 @@ TEST_F(PipelineDriver, ReusedSourcesDecideTheFormatAndSkipTheirMaking) {
   files.deleteFile("/src/Source/demo_briskoLinkFile.asm");
   launcher.started.clear();
   succeed(2);
-  EXPECT_EQ(run(app::kUseExistingAsmFiles, kObject), 0);
+  EXPECT_EQ(run(app::kUseExistingAsmFiles, kObject), ok());
   EXPECT_EQ(lastQuoted(launcher.started[0].commandLine), "/src/Source/briskoObjects/Get.obj");
   // The object of the earlier run and the wrapper stay.
   EXPECT_EQ(names("/src/Bin"), (Lines{"demo.obj", "demo.pbi", "demo.lib"}));
@@ -327,7 +333,7 @@ TEST_F(PipelineDriver, ReusedSourcesDecideTheFormatAndSkipTheirMaking) {
   files.addFile("/src/Source/beta_briskoDataSections.asm", ";Brisko generated asm file.\r\n");
   launcher.started.clear();
   feedback.messages.clear();
-  EXPECT_EQ(run(app::kUseExistingAsmFiles, kObject), 91);
+  EXPECT_EQ(run(app::kUseExistingAsmFiles, kObject), failed(TextId::foreignSources));
   EXPECT_EQ(onlyError(),
             "The Source folder holds the assembly sources of another file. Convert this file "
             "afresh, or remove them first.\n(/src/Source/beta_briskoDataSections.asm)");
@@ -339,33 +345,34 @@ TEST_F(PipelineDriver, BusyDestinationIsRefused) {
   files.addFile("/dest/Source/Get.asm", ";Brisko generated asm file.\r\n");
   platform::FolderLockAttempt first = files.lockFolder("/dest/");
   ASSERT_TRUE(first.lock);
-  EXPECT_EQ(run(app::kLogFile, kLibrary), 90);
+  EXPECT_EQ(run(app::kLogFile, kLibrary), failed(TextId::destinationBusy));
   EXPECT_EQ(onlyError(), "Another conversion is writing into this destination folder.\n(/dest/)");
   EXPECT_TRUE(launcher.started.empty());
   EXPECT_TRUE(files.exists("/dest/Source/Get.asm"));
   EXPECT_EQ(window.unlocks, 1);
   first.lock.reset();
   succeed(5);
-  EXPECT_EQ(run(app::kLogFile, kLibrary), 0);
+  EXPECT_EQ(run(app::kLogFile, kLibrary), ok());
 }
 
 TEST_F(PipelineDriver, ReusedSourcesWithoutSourceFolderFailToAssemble) {
   files.addFile("/bare/demo.pb", "");
-  EXPECT_EQ(run(app::kLogFile | app::kUseExistingAsmFiles, kObject, "/bare/demo.pb"), 21);
+  EXPECT_EQ(run(app::kLogFile | app::kUseExistingAsmFiles, kObject, "/bare/demo.pb"),
+            failed(TextId::asmFilesProblem));
   EXPECT_EQ(onlyError(), "There was an unexpected problem whilst trying to compile the ASM files.");
   EXPECT_EQ(names("/bare"), (Lines{"demo.pb"}));
 }
 
 class PipelineAssemble : public PipelineDriver {
  protected:
-  int assemble(app::OutputFormat format) {
+  app::Outcome assemble(app::OutputFormat format) {
     useLog();
     return assembleAndArchive(conversion(0, format));
   }
 
   // What a library build showed and left behind.
   struct Build {
-    int result = 0;
+    app::Outcome result;
     Lines messages;
     Lines progress;
     std::string log;
@@ -403,7 +410,7 @@ TEST_F(PipelineAssemble, FasmFailureStopsTheLibraryAndKeepsEarlierObjects) {
   files.addFile("/dest/Bin/old.obj", "");
   succeed(2);
   launcher.scripts.push_back({"", "demo.asm [3]: error: illegal instruction.", 2});
-  EXPECT_EQ(assemble(kLibrary), 61);
+  EXPECT_EQ(assemble(kLibrary), failed(TextId::objectFasmError));
   Lines objects;
   for (const auto& started : launcher.started) objects.push_back(lastQuoted(started.commandLine));
   EXPECT_EQ(objects, (Lines{"/dest/Source/briskoObjects/a.obj", "/dest/Source/briskoObjects/b.obj",
@@ -423,23 +430,23 @@ TEST_F(PipelineAssemble, FasmFailureStopsTheLibraryAndKeepsEarlierObjects) {
   EXPECT_EQ(feedback.statuses, (Lines{"Status = creating individual .obj files."}));
 }
 
-TEST_F(PipelineAssemble, SourceFolderWithoutSourcesGives22) {
+TEST_F(PipelineAssemble, SourceFolderWithoutSourcesOrThatCannotBeListedFails) {
   files.addFile("/dest/Source/PureBasic.asm", "");
   files.addFile("/dest/Source/x.ASM", "");
-  EXPECT_EQ(assemble(kLibrary), 22);
+  EXPECT_EQ(assemble(kLibrary), failed(TextId::noAsmFiles));
   EXPECT_EQ(onlyError(), "There are no ASM files to compile.");
   EXPECT_EQ(log.content, "There are no ASM files to compile.\r\n");
   EXPECT_TRUE(launcher.started.empty());
 
   files.makeInaccessible("/dest/Source");
   feedback.messages.clear();
-  EXPECT_EQ(assemble(kLibrary), 21);
+  EXPECT_EQ(assemble(kLibrary), failed(TextId::asmFilesProblem));
 }
 
 TEST_F(PipelineAssemble, ToolsThatFailOrDoNotStart) {
   // FASM ends with an error and says nothing.
   launcher.scripts.push_back({"", "", 1});
-  EXPECT_EQ(assemble(kObject), 61);
+  EXPECT_EQ(assemble(kObject), failed(TextId::objectFasmError));
   EXPECT_EQ(feedback.messages.back().text, "Fasm reported an unknown error.");
   EXPECT_EQ(log.content,
             "Creating COFF file \"../Bin/demo.obj\" ......Error!\r\n"
@@ -447,7 +454,7 @@ TEST_F(PipelineAssemble, ToolsThatFailOrDoNotStart) {
 
   // FASM does not start.
   log.content.clear();
-  EXPECT_EQ(assemble(kObject), 7);
+  EXPECT_EQ(assemble(kObject), failed(TextId::fasmProblem));
   EXPECT_EQ(feedback.messages.back().text, "Fasm failed to start.");
   EXPECT_EQ(log.content,
             "Creating COFF file \"../Bin/demo.obj\" ......Error!\r\nFasm failed to start.\r\n");
@@ -456,20 +463,20 @@ TEST_F(PipelineAssemble, ToolsThatFailOrDoNotStart) {
   files.addFile("/dest/Source/a.asm", "");
   succeed(1);
   launcher.scripts.push_back({"POLIB: fatal error: x", "", 1});
-  EXPECT_EQ(assemble(kLibrary), 63);
+  EXPECT_EQ(assemble(kLibrary), failed(TextId::objectPolibError));
   EXPECT_EQ(feedback.messages.back().text, "Polib reported an error.\n\nPOLIB: fatal error: x");
   EXPECT_EQ(feedback.messages.back().icon, app::MessageIcon::failure);
   EXPECT_EQ(names("/dest/Source/briskoObjects"), Lines{});
 
   succeed(1);
   launcher.scripts.push_back({"", "", 1});
-  EXPECT_EQ(assemble(kLibrary), 63);
+  EXPECT_EQ(assemble(kLibrary), failed(TextId::objectPolibError));
   EXPECT_EQ(feedback.messages.back().text, "Polib reported an unknown error.");
 
   // polib does not start.
   log.content.clear();
   succeed(1);
-  EXPECT_EQ(assemble(kLibrary), 8);
+  EXPECT_EQ(assemble(kLibrary), failed(TextId::polibProblem));
   EXPECT_EQ(feedback.messages.back().text, "Polib failed to start.");
   EXPECT_EQ(log.content,
             "Creating COFF file \"../Source/briskoObjects/a.obj\" ......no errors!\r\n"
@@ -490,20 +497,23 @@ TEST_F(PipelineAssemble, ParallelRunsReportAsTheSequentialRunDoes) {
   struct Case {
     const char* what;
     std::vector<Script> scripts;
-    int result;
+    app::Outcome result;
     Lines bin;
   };
   const Case cases[] = {
       {"b fails after c failed and d succeeded",
        {ok(2), error("b.asm [1]: error: B.", 3), error("c.asm [1]: error: C.", 0), ok(1), ok(0),
         ok(0)},
-       61,
+       failed(TextId::objectFasmError),
        {"a.obj"}},
       {"c does not start while a and b run",
        {ok(2), ok(0), noStart, ok(0), ok(0), ok(0)},
-       7,
+       failed(TextId::fasmProblem),
        {"a.obj", "b.obj"}},
-      {"a fails after b did not start", {error("A", 1), noStart, ok(0)}, 61, {}},
+      {"a fails after b did not start",
+       {error("A", 1), noStart, ok(0)},
+       failed(TextId::objectFasmError),
+       {}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);

@@ -9,6 +9,9 @@
 namespace brisko::pipeline {
 namespace {
 
+using app::failed;
+using app::ok;
+using language::TextId;
 using testing::Lines;
 using testing::ListingText;
 
@@ -18,14 +21,17 @@ constexpr auto kLibrary = app::OutputFormat::staticLibrary;
 class PipelineOutput : public testing::PipelineFixture {
  protected:
   // Analyses and splits the listing; the analysis must succeed.
-  int convert(const std::string& listingBytes, app::OutputFormat format, std::uint32_t flags = 0) {
+  app::Outcome convert(const std::string& listingBytes, app::OutputFormat format,
+                       std::uint32_t flags = 0) {
     files.addFile(kListingPath, listingBytes);
     Conversion& c = conversion(flags, format);
-    const int analysed = analyseAssembly(c);
-    EXPECT_EQ(analysed, 0);
-    return analysed != 0 ? analysed : splitProcedures(c);
+    const app::Outcome analysed = analyseAssembly(c);
+    EXPECT_EQ(analysed, ok());
+    return analysed.succeeded() ? splitProcedures(c) : analysed;
   }
-  int convert(app::OutputFormat format) { return convert(testing::sampleListing().text(), format); }
+  app::Outcome convert(app::OutputFormat format) {
+    return convert(testing::sampleListing().text(), format);
+  }
 
   Lines source(const std::string& name) { return sourceLines("/dest/Source/" + name); }
 
@@ -36,7 +42,7 @@ class PipelineOutput : public testing::PipelineFixture {
 };
 
 TEST_F(PipelineOutput, DataSectionsForObjectOutputKeepLocalNames) {
-  ASSERT_EQ(convert(kObject), 0);
+  ASSERT_EQ(convert(kObject), ok());
   EXPECT_EQ(source("demo_briskoDataSections.asm"),
             (Lines{
                 "section '.data' data readable writeable",
@@ -80,7 +86,7 @@ TEST_F(PipelineOutput, DataSectionsForObjectOutputKeepLocalNames) {
 }
 
 TEST_F(PipelineOutput, DataSectionsForLibraryOutputGiveFileUniqueNames) {
-  ASSERT_EQ(convert(kLibrary), 0);
+  ASSERT_EQ(convert(kLibrary), ok());
   EXPECT_EQ(source("demo_briskoDataSections.asm"),
             (Lines{
                 "format MS COFF",
@@ -143,7 +149,7 @@ TEST_F(PipelineOutput, DataSectionsForLibraryOutputGiveFileUniqueNames) {
 
 TEST_F(PipelineOutput, ObjectOutputGivesFragmentsAndALinkSource) {
   useLog();
-  ASSERT_EQ(convert(kObject), 0);
+  ASSERT_EQ(convert(kObject), ok());
   EXPECT_EQ(source("Get.asm"), (Lines{
                                    "public Get",
                                    "",
@@ -202,7 +208,7 @@ TEST_F(PipelineOutput, ObjectOutputGivesFragmentsAndALinkSource) {
 }
 
 TEST_F(PipelineOutput, LibraryOutputGivesCompleteModulesWithExternsInOrderOfFirstUse) {
-  ASSERT_EQ(convert(kLibrary), 0);
+  ASSERT_EQ(convert(kLibrary), ok());
   const Lines module = {"format MS COFF", "", "section '.code' code readable executable", ""};
   Lines get = module;
   testing::append(get, {
@@ -250,7 +256,7 @@ TEST_F(PipelineOutput, LibraryOutputGivesCompleteModulesWithExternsInOrderOfFirs
 TEST_F(PipelineOutput, ProcedureThatRefersToNothingEndsWithAnEmptyLine) {
   ListingText listing;
   testing::append(listing.program, testing::procedure("ProcedureCDLL Idle()", 0, {"  RET"}));
-  ASSERT_EQ(convert(listing.text(), kLibrary), 0);
+  ASSERT_EQ(convert(listing.text(), kLibrary), ok());
   EXPECT_EQ(source("Idle.asm"),
             (Lines{"format MS COFF", "", "section '.code' code readable executable", "",
                    "public Idle", "", "Idle:", "  RET ", ""}));
@@ -265,7 +271,7 @@ TEST_F(PipelineOutput, NamesFasmReservesGetInternalLabels) {
                   testing::procedure("Procedure Caller()", 1, {"  CALL _Procedure0"}));
   listing.bss = {"v_Loop rd 1", "v_push rd 1", "PB_DataPointer rd 1"};
 
-  ASSERT_EQ(convert(listing.text(), kObject), 0);
+  ASSERT_EQ(convert(listing.text(), kObject), ok());
   EXPECT_EQ(source("Add.asm"), (Lines{"public brisko?Add as 'Add'", "",
                                       "brisko?Add:", "  MOV eax , [ brisko?Loop ] ", "  RET 4 "}));
   EXPECT_EQ(source("demo_Caller.asm"), (Lines{"demo_Caller:", "  CALL brisko?Add "}));
@@ -280,7 +286,7 @@ TEST_F(PipelineOutput, NamesFasmReservesGetInternalLabels) {
                    "section '.code' code readable executable", "", "include \"Add.asm\"",
                    "include \"demo_Caller.asm\""}));
 
-  ASSERT_EQ(convert(listing.text(), kLibrary), 0);
+  ASSERT_EQ(convert(listing.text(), kLibrary), ok());
   const Lines add = source("Add.asm");
   EXPECT_EQ(Lines(add.begin() + 4, add.end()),
             (Lines{"public brisko?Add as 'Add'", "", "brisko?Add:", "  MOV eax , [ brisko?Loop ] ",
@@ -307,19 +313,19 @@ TEST_F(PipelineOutput, SourcesFollowTheListingsEncoding) {
   const std::string dataPath = "/dest/Source/demo_briskoDataSections.asm";
 
   // ANSI: the byte of the code page comes back unchanged.
-  ASSERT_EQ(convert(platform::utf8ToAnsi(utf8), kObject), 0);
+  ASSERT_EQ(convert(platform::utf8ToAnsi(utf8), kObject), ok());
   EXPECT_NE(read(dataPath).find("_S1: db 'caf\xE9',0\r\n"), std::string::npos);
   const std::string ansiProcedure = read("/dest/Source/Cafe.asm");
   EXPECT_EQ(ansiProcedure.substr(0, 6), ";Brisk");
 
   // UTF-8 with its mark: UTF-8 text without the mark, which FASM would refuse.
-  ASSERT_EQ(convert("\xEF\xBB\xBF" + utf8, kObject), 0);
+  ASSERT_EQ(convert("\xEF\xBB\xBF" + utf8, kObject), ok());
   EXPECT_EQ(read(dataPath).substr(0, 6), ";Brisk");
   EXPECT_NE(read(dataPath).find("_S1: db 'caf\xC3\xA9',0\r\n"), std::string::npos);
   EXPECT_EQ(read("/dest/Source/Cafe.asm"), ansiProcedure);
 
   // UTF-16 little endian: UTF-16 sources with their mark.
-  ASSERT_EQ(convert("\xFF\xFE" + platform::utf8ToUtf16le(utf8), kObject), 0);
+  ASSERT_EQ(convert("\xFF\xFE" + platform::utf8ToUtf16le(utf8), kObject), ok());
   for (const char* name : {"demo_briskoDataSections.asm", "Cafe.asm", "demo_briskoLinkFile.asm"}) {
     const std::string bytes = read(std::string("/dest/Source/") + name);
     ASSERT_EQ(bytes.substr(0, 2), "\xFF\xFE") << name;
@@ -331,12 +337,12 @@ TEST_F(PipelineOutput, SourcesFollowTheListingsEncoding) {
   EXPECT_EQ(platform::utf16leToUtf8(read("/dest/Source/Cafe.asm").substr(2)), ansiProcedure);
 }
 
-TEST_F(PipelineOutput, SourceWithoutExportsGives17AndNoFile) {
+TEST_F(PipelineOutput, SourceWithoutExportsFailsAndWritesNoSource) {
   ListingText listing;
   listing.program = {"; Global notExported"};
   testing::append(listing.program, testing::procedure("Procedure Inner()", 0, {"  RET"}));
   useLog();
-  EXPECT_EQ(convert(listing.text(), kObject), 17);
+  EXPECT_EQ(convert(listing.text(), kObject), failed(TextId::noExports));
   EXPECT_EQ(onlyError(), "There are no exports within this file.\n(/src/demo.pb)");
   EXPECT_EQ(log.content.substr(log.content.find("no errors!\r\n") + 12),
             "There are no exports within this file. (/src/demo.pb)\r\n");
@@ -346,11 +352,11 @@ TEST_F(PipelineOutput, SourceWithoutExportsGives17AndNoFile) {
 }
 
 TEST_F(PipelineOutput, SecondConversionReplacesTheSources) {
-  ASSERT_EQ(convert(kObject), 0);
+  ASSERT_EQ(convert(kObject), ok());
   const std::string first = read("/dest/Source/Get.asm");
   const std::string link = read("/dest/Source/demo_briskoLinkFile.asm");
   clock.time.minute = 6;
-  ASSERT_EQ(convert(kObject), 0);
+  ASSERT_EQ(convert(kObject), ok());
   std::string second = read("/dest/Source/Get.asm");
   EXPECT_EQ(second.size(), first.size());
   EXPECT_NE(second.find(";Time is 09:06\r\n"), std::string::npos);
@@ -358,12 +364,12 @@ TEST_F(PipelineOutput, SecondConversionReplacesTheSources) {
   EXPECT_EQ(read("/dest/Source/demo_briskoLinkFile.asm").size(), link.size());
 }
 
-TEST_F(PipelineOutput, DataSectionsSourceThatCannotBeWrittenGives14) {
+TEST_F(PipelineOutput, DataSectionsSourceThatCannotBeWrittenFailsTheAnalysis) {
   const std::string data = "/dest/Source/demo_briskoDataSections.asm";
   useLog();
   files.failWrites(data);
   files.addFile(kListingPath, testing::sampleListing().text());
-  EXPECT_EQ(analyseAssembly(conversion()), 14);
+  EXPECT_EQ(analyseAssembly(conversion()), failed(TextId::creatingFileError));
   EXPECT_EQ(onlyError(), "Unable to create file.\n(" + data + ")");
   EXPECT_EQ(log.content,
             "Scanning assembly code / creating data sections (if appropriate) "
@@ -376,7 +382,7 @@ TEST_F(PipelineOutput, ProcedureSourceThatCannotBeWrittenStopsTheSplitting) {
   const std::string helper = "/dest/Source/demo_Helper.asm";
   useLog();
   files.failWrites(helper);
-  EXPECT_EQ(convert(kObject), 14);
+  EXPECT_EQ(convert(kObject), failed(TextId::creatingFileError));
   EXPECT_EQ(onlyError(), "Unable to create file.\n(" + helper + ")");
   const std::string start = "Splitting assembly code functions ......\r\n";
   EXPECT_EQ(log.content.substr(log.content.find(start) + start.size()),
@@ -388,10 +394,10 @@ TEST_F(PipelineOutput, ProcedureSourceThatCannotBeWrittenStopsTheSplitting) {
   EXPECT_FALSE(files.exists("/dest/Source/demo_briskoLinkFile.asm"));
 }
 
-TEST_F(PipelineOutput, LinkSourceThatCannotBeCreatedGives14) {
+TEST_F(PipelineOutput, LinkSourceThatCannotBeCreatedFailsTheSplitting) {
   const std::string link = "/dest/Source/demo_briskoLinkFile.asm";
   files.makeInaccessible(link);
-  EXPECT_EQ(convert(kObject), 14);
+  EXPECT_EQ(convert(kObject), failed(TextId::creatingFileError));
   EXPECT_EQ(onlyError(), "Unable to create file.\n(" + link + ")");
   EXPECT_EQ(source("demo_Helper.asm").size(), 6u);
 }
@@ -399,7 +405,7 @@ TEST_F(PipelineOutput, LinkSourceThatCannotBeCreatedGives14) {
 TEST_F(PipelineOutput, ListingEndingInsideAProcedureGivesInvalidFile) {
   ListingText listing;
   listing.program = {"; ProcedureDLL Open()", "macro MP0{", "_Procedure0:", "  RET"};
-  EXPECT_EQ(convert(listing.text(), kObject), 12);
+  EXPECT_EQ(convert(listing.text(), kObject), failed(TextId::invalidFile));
   EXPECT_EQ(onlyError(), "Invalid file.\n(/dest/Source/PureBasic.asm)");
   EXPECT_FALSE(files.exists("/dest/Source/demo_briskoLinkFile.asm"));
 }

@@ -8,6 +8,7 @@
 namespace brisko::pipeline {
 namespace {
 
+using app::ok;
 using testing::Lines;
 
 const std::string kHeader =
@@ -67,7 +68,7 @@ SymbolRecord external(const std::string& name, bool referenced = true) {
   return record;
 }
 
-SymbolRecord exported(std::uint8_t kind, const std::string& declaration) {
+SymbolRecord exported(SymbolKind kind, const std::string& declaration) {
   SymbolRecord record;
   record.asmName = "x";
   record.kind = kind;
@@ -81,14 +82,14 @@ TEST_F(PipelineWrapper, BlocksLibrariesAndDummyCallsInListOrder) {
   Conversion& c = prepare(0, app::OutputFormat::objectFile,
                           {
                               external("_PB_OpenFile_UNICODE@8"),
-                              exported(kVariable, "count.l AS \"count\""),
-                              exported(kProcedureCDll, "Sub(a.l) As \"Sub\""),
+                              exported(SymbolKind::variable, "count.l AS \"count\""),
+                              exported(SymbolKind::procedureCDll, "Sub(a.l) As \"Sub\""),
                               external("_SendMessageW@16"),
-                              exported(kProcedure, "never"),
-                              exported(kProcedureDll, "Get.l(i.l) As \"Get\""),
-                              exported(kLocalData, "never"),
-                              exported(kList, "never"),
-                              exported(kArray, "table_arrayPTR As \"table\""),
+                              exported(SymbolKind::procedure, "never"),
+                              exported(SymbolKind::procedureDll, "Get.l(i.l) As \"Get\""),
+                              exported(SymbolKind::localData, "never"),
+                              exported(SymbolKind::list, "never"),
+                              exported(SymbolKind::array, "table_arrayPTR As \"table\""),
                               external("SYS_InitString@0"),
                               external("_PB_OpenFile_THREAD@8", false),
                               external("PB_MessageRequester2@12"),
@@ -102,7 +103,7 @@ TEST_F(PipelineWrapper, BlocksLibrariesAndDummyCallsInListOrder) {
                           });
   c.importLibraries = "kernel32.lib,user32.lib,";
   useLog();
-  EXPECT_EQ(writeWrapper(c), 0);
+  EXPECT_EQ(writeWrapper(c), ok());
   EXPECT_EQ(wrapper(), kHeader +
                            "Import \"demo.obj\"\r\n"
                            "  count.l AS \"count\"\r\n"
@@ -138,10 +139,11 @@ TEST_F(PipelineWrapper, BlocksLibrariesAndDummyCallsInListOrder) {
 TEST_F(PipelineWrapper, LibraryOutputAndBlocksLeftOut) {
   // Only ProcedureCDLL exports, no library names: no Import block, and the link comment is
   // followed directly by the procedure.
-  Conversion& c = prepare(0, app::OutputFormat::staticLibrary,
-                          {exported(kProcedureCDll, "Sub(a.l) As \"Sub\""),
-                           exported(kProcedure, "never"), external("_GetTickCount@0", false)});
-  EXPECT_EQ(writeWrapper(c), 0);
+  Conversion& c =
+      prepare(0, app::OutputFormat::staticLibrary,
+              {exported(SymbolKind::procedureCDll, "Sub(a.l) As \"Sub\""),
+               exported(SymbolKind::procedure, "never"), external("_GetTickCount@0", false)});
+  EXPECT_EQ(writeWrapper(c), ok());
   EXPECT_EQ(wrapper(), kHeader +
                            "ImportC \"demo.lib\"\r\n"
                            "  Sub(a.l) As \"Sub\"\r\n"
@@ -150,10 +152,10 @@ TEST_F(PipelineWrapper, LibraryOutputAndBlocksLeftOut) {
                            kLinkComment + kLinkProcedure + "    EndProcedure\r\n");
 
   // Reusing edited sources leaves no marks: then every external is considered.
-  Conversion& reused =
-      prepare(app::kUseExistingAsmFiles, app::OutputFormat::staticLibrary,
-              {exported(kArray, "t_arrayPTR As \"t\""), external("_GetTickCount@0", false)});
-  EXPECT_EQ(writeWrapper(reused), 0);
+  Conversion& reused = prepare(
+      app::kUseExistingAsmFiles, app::OutputFormat::staticLibrary,
+      {exported(SymbolKind::array, "t_arrayPTR As \"t\""), external("_GetTickCount@0", false)});
+  EXPECT_EQ(writeWrapper(reused), ok());
   EXPECT_EQ(wrapper(), kHeader +
                            "Import \"demo.lib\"\r\n"
                            "  t_arrayPTR As \"t\"\r\n"
@@ -167,7 +169,7 @@ TEST_F(PipelineWrapper, FileThatCannotBeCreatedIsReportedButNoFailure) {
   files.makeInaccessible("/dest/Bin/demo.pbi");
   Conversion& c = prepare(0, app::OutputFormat::objectFile, {external("_GetTickCount@0")});
   useLog();
-  EXPECT_EQ(writeWrapper(c), 0);
+  EXPECT_EQ(writeWrapper(c), ok());
   EXPECT_EQ(onlyError(), "Unable to create file.\n(/dest/Bin/demo.pbi)");
   EXPECT_EQ(log.content,
             "Creating Purebasic wrapper \"../Bin/demo.pbi\" ......Error!\r\n"

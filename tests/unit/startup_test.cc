@@ -9,6 +9,7 @@
 namespace brisko::app {
 namespace {
 
+using language::TextId;
 using testing::FakeEnvironment;
 using testing::FakeInstallationCommand;
 using testing::FixedTempFolder;
@@ -50,7 +51,7 @@ TEST_F(StartupTest, CompleteInstallationStartsWithEnglishTexts) {
   EXPECT_EQ(state.paths.fasmPath, "/pb/compilers/fasm.exe");
   EXPECT_EQ(state.paths.polibPath, "/pb/compilers/polib.exe");
   EXPECT_EQ(state.paths.tempFolder, "/tmp/brisko-test/");
-  EXPECT_EQ(feedback.text(language::kGuiTitle), "brisko (PB --> .obj)");
+  EXPECT_EQ(feedback.text(TextId::guiTitle), "brisko (PB --> .obj)");
   // The built-in file was written out for the load and is gone again.
   EXPECT_FALSE(files.exists("/tmp/brisko-test/English.lan"));
 }
@@ -141,31 +142,31 @@ TEST(ReportError, NonFatalReportShowsDetailAndLogsOneLine) {
   feedback.attachTexts(&texts);
   feedback.setActiveLog(&log);
 
-  EXPECT_EQ(feedback.reportError(11, false, pathDetail("/src/demo.pb")), 11);
+  EXPECT_EQ(feedback.reportError(TextId::fileNotFound, false, pathDetail("/src/demo.pb")),
+            failed(TextId::fileNotFound));
   ASSERT_EQ(feedback.messages.size(), 1u);
   EXPECT_EQ(feedback.messages[0].title, "Error!");
   EXPECT_EQ(feedback.messages[0].text, "File not found.\n(/src/demo.pb)");
   EXPECT_EQ(log.content, "File not found. (/src/demo.pb)\r\n");
 
-  // Code 0 shows and writes nothing; a fatal report never reaches the log.
-  EXPECT_EQ(feedback.reportError(0, false, "x"), 0);
-  EXPECT_EQ(feedback.reportError(11, true), 11);
+  // A fatal report never reaches the log.
+  EXPECT_EQ(feedback.reportError(TextId::fileNotFound, true), failed(TextId::fileNotFound));
   ASSERT_EQ(feedback.messages.size(), 2u);
   EXPECT_EQ(feedback.messages[1].text, "File not found.\n\nTerminating brisko.");
   EXPECT_EQ(log.content, "File not found. (/src/demo.pb)\r\n");
 
   // Without a log nothing is written anywhere but the message.
   feedback.setActiveLog(nullptr);
-  feedback.reportError(11, false, "\n\n(/d/)");
+  feedback.reportError(TextId::fileNotFound, false, "\n\n(/d/)");
   EXPECT_EQ(feedback.messages.back().text, "File not found.\n\n(/d/)");
   EXPECT_EQ(log.content, "File not found. (/src/demo.pb)\r\n");
 }
 
 TEST(LanguageTableLookup, IndexBeyondAShortFileIsEmpty) {
   language::LanguageTable texts({"Fehler!"});
-  EXPECT_EQ(texts.text(0), "Fehler!");
-  EXPECT_EQ(texts.text(87), "");
-  EXPECT_EQ(texts.text(-1), "");
+  EXPECT_EQ(texts.text(TextId::error), "Fehler!");
+  EXPECT_EQ(texts.text(TextId::tooltipsDestinationFolder), "");
+  EXPECT_EQ(texts.text(TextId{-1}), "");
 }
 
 }  // namespace

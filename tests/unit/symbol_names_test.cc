@@ -7,7 +7,7 @@
 namespace brisko::pipeline {
 namespace {
 
-SymbolRecord makeRecord(std::string asmName, std::string outputName, std::uint8_t kind) {
+SymbolRecord makeRecord(std::string asmName, std::string outputName, SymbolKind kind) {
   SymbolRecord record;
   record.asmName = std::move(asmName);
   record.outputName = std::move(outputName);
@@ -31,21 +31,21 @@ TEST(FasmReservedWordTest, LeavesOtherNamesAlone) {
 }
 
 TEST(SymbolNamesTest, ReservedNameGetsAnInternalLabelAndKeepsItsRealName) {
-  const SymbolRecord record = makeRecord("PB_Add", "Add", kProcedureDll);
+  const SymbolRecord record = makeRecord("PB_Add", "Add", SymbolKind::procedureDll);
   EXPECT_EQ(symbolLabel(record), "brisko?Add");
   EXPECT_EQ(publicLine(record), "public brisko?Add as 'Add'");
   EXPECT_EQ(externLine(record), "extrn 'Add' as brisko?Add");
 }
 
 TEST(SymbolNamesTest, OrdinaryNameIsUsedAsItIs) {
-  const SymbolRecord record = makeRecord("v_count", "v_count", kVariable);
+  const SymbolRecord record = makeRecord("v_count", "v_count", SymbolKind::variable);
   EXPECT_EQ(symbolLabel(record), "v_count");
   EXPECT_EQ(publicLine(record), "public v_count");
   EXPECT_EQ(externLine(record), "extrn v_count");
 }
 
 TEST(SymbolNamesTest, ExternalKeepsItsListingName) {
-  const SymbolRecord record = makeRecord("_MessageBoxA@16", "", kExternal);
+  const SymbolRecord record = makeRecord("_MessageBoxA@16", "", SymbolKind::external);
   EXPECT_EQ(symbolLabel(record), "_MessageBoxA@16");
   EXPECT_EQ(externLine(record), "extrn _MessageBoxA@16");
 }
