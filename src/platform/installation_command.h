@@ -8,18 +8,13 @@
 
 namespace brisko::platform {
 
-enum class RegistryRoot { localMachine, classesRoot, currentUser };
-
 class InstallationCommandSource {
  public:
   virtual ~InstallationCommandSource() = default;
-  // The Windows version class (5, 10, 20, 30, 40, 50, 60, 65, 70, 75 or 100).
-  virtual int versionClass() const = 0;
-  // The default value of the key, opened with full access and read into a 1,024-byte
-  // buffer; nothing when the key cannot be opened or the value cannot be read. On POSIX
-  // root and key are not consulted: the value is the content of BRISKO_PB_COMMAND.
-  virtual std::optional<std::string> readCommand(RegistryRoot root,
-                                                 const std::string& subKey) const = 0;
+  // The IDE's open command: on Windows the default value of the registry key that the Windows
+  // release names (see ideCommandKeyFor), opened with full access and read into a 1,024-byte
+  // buffer; on POSIX the content of BRISKO_PB_COMMAND. Nothing when it cannot be read.
+  virtual std::optional<std::string> ideOpenCommand() const = 0;
 };
 
 std::unique_ptr<InstallationCommandSource> makeSystemInstallationCommandSource();

@@ -23,4 +23,28 @@ int classifyWindowsVersion(int platformId, int major, int minor, std::optional<b
   return kOtherWindowsVersion;
 }
 
+std::optional<RegistryKey> ideCommandKeyFor(int versionClass) {
+  switch (versionClass) {
+    case 10:
+    case 30:
+    case 40:
+      return RegistryKey{RegistryRoot::localMachine,
+                         "Software\\Classes\\PureBasic.exe\\shell\\open\\command"};
+    case 5:
+    case 20:
+    case 50:
+    case 60:
+    case 65:
+      return RegistryKey{RegistryRoot::classesRoot,
+                         "Applications\\PureBasic.exe\\shell\\open\\command"};
+    case 70:
+    case 75:
+    case 100:
+      return RegistryKey{RegistryRoot::currentUser,
+                         "Software\\Classes\\PureBasic.exe\\shell\\open\\command"};
+    default:
+      return std::nullopt;
+  }
+}
+
 }  // namespace brisko::platform

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <optional>
+#include <string>
 
 namespace brisko::platform {
 
@@ -19,5 +20,16 @@ inline constexpr int kOtherWindowsVersion = 100;
 // NT 6.x workstation and server; 100 otherwise. workstation is the product type of the
 // extended record, nothing when it could not be obtained (which counts as a workstation).
 int classifyWindowsVersion(int platformId, int major, int minor, std::optional<bool> workstation);
+
+enum class RegistryRoot { localMachine, classesRoot, currentUser };
+
+// The registry key that holds the IDE's open command.
+struct RegistryKey {
+  RegistryRoot root;
+  std::string subKey;
+};
+
+// The key a Windows version class consults; nothing for a class in no row of the table.
+std::optional<RegistryKey> ideCommandKeyFor(int versionClass);
 
 }  // namespace brisko::platform

@@ -4,30 +4,6 @@
 
 namespace brisko::toolchain {
 
-std::optional<CommandKey> commandKeyFor(int versionClass) {
-  switch (versionClass) {
-    case 10:
-    case 30:
-    case 40:
-      return CommandKey{platform::RegistryRoot::localMachine,
-                        "Software\\Classes\\PureBasic.exe\\shell\\open\\command"};
-    case 5:
-    case 20:
-    case 50:
-    case 60:
-    case 65:
-      return CommandKey{platform::RegistryRoot::classesRoot,
-                        "Applications\\PureBasic.exe\\shell\\open\\command"};
-    case 70:
-    case 75:
-    case 100:
-      return CommandKey{platform::RegistryRoot::currentUser,
-                        "Software\\Classes\\PureBasic.exe\\shell\\open\\command"};
-    default:
-      return std::nullopt;
-  }
-}
-
 std::string quoteField(std::string_view command, int n) {
   int field = 1;
   std::size_t start = 0;
@@ -57,9 +33,7 @@ std::string selectFromCommand(std::string_view command, int selector) {
 }
 
 std::string discoverInstallation(const platform::InstallationCommandSource& source, int selector) {
-  const auto key = commandKeyFor(source.versionClass());
-  if (!key) return {};
-  const auto command = source.readCommand(key->root, key->subKey);
+  const auto command = source.ideOpenCommand();
   if (!command) return {};
   return selectFromCommand(*command, selector);
 }

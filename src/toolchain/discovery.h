@@ -9,14 +9,6 @@
 
 namespace brisko::toolchain {
 
-// The registry key that holds the IDE's open command for a Windows version class; nothing
-// for a class in no row of the table.
-struct CommandKey {
-  platform::RegistryRoot root;
-  std::string subKey;
-};
-std::optional<CommandKey> commandKeyFor(int versionClass);
-
 // Field n of a text split at every double quote (field 1 before the first quote); empty
 // when missing.
 std::string quoteField(std::string_view command, int n);

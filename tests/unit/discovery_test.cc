@@ -7,19 +7,12 @@ namespace {
 
 class FakeCommandSource : public platform::InstallationCommandSource {
  public:
-  int versionClass() const override { return versionClass_; }
-  std::optional<std::string> readCommand(platform::RegistryRoot root,
-                                         const std::string& subKey) const override {
-    askedRoot = root;
-    askedKey = subKey;
+  std::optional<std::string> ideOpenCommand() const override {
     ++reads;
     return value;
   }
 
-  int versionClass_ = 100;
   std::optional<std::string> value;
-  mutable platform::RegistryRoot askedRoot{};
-  mutable std::string askedKey;
   mutable int reads = 0;
 };
 
@@ -53,46 +46,16 @@ TEST(DiscoverySelectors, FolderPartAcceptsForwardSlashesAndBareNames) {
   EXPECT_EQ(selectFromCommand(R"("PureBasic.exe" "%1")", 0), "");
 }
 
-TEST(DiscoveryKeys, EachVersionClassConsultsExactlyOneKey) {
-  using platform::RegistryRoot;
-  for (int c : {10, 30, 40}) {
-    auto key = commandKeyFor(c);
-    ASSERT_TRUE(key);
-    EXPECT_EQ(key->root, RegistryRoot::localMachine);
-    EXPECT_EQ(key->subKey, "Software\\Classes\\PureBasic.exe\\shell\\open\\command");
-  }
-  for (int c : {5, 20, 50, 60, 65}) {
-    auto key = commandKeyFor(c);
-    ASSERT_TRUE(key);
-    EXPECT_EQ(key->root, RegistryRoot::classesRoot);
-    EXPECT_EQ(key->subKey, "Applications\\PureBasic.exe\\shell\\open\\command");
-  }
-  for (int c : {70, 75, 100}) {
-    auto key = commandKeyFor(c);
-    ASSERT_TRUE(key);
-    EXPECT_EQ(key->root, RegistryRoot::currentUser);
-  }
-  EXPECT_FALSE(commandKeyFor(0));
-  EXPECT_FALSE(commandKeyFor(66));
-}
-
-TEST(Discovery, XpReadsOnlyTheApplicationsKeyAndAppliesTheSelector) {
+TEST(Discovery, ReadsTheOpenCommandOnceAndAppliesTheSelector) {
   FakeCommandSource source;
-  source.versionClass_ = 60;
   source.value = R"("D:\PB\PureBasic.exe" "%1")";
   EXPECT_EQ(discoverInstallation(source, 0), "D:\\PB\\");
   EXPECT_EQ(source.reads, 1);
-  EXPECT_EQ(source.askedRoot, platform::RegistryRoot::classesRoot);
-  EXPECT_EQ(source.askedKey, "Applications\\PureBasic.exe\\shell\\open\\command");
 }
 
-TEST(Discovery, UnreadableValueOrUnknownClassGivesEmptyResult) {
+TEST(Discovery, UnreadableValueGivesEmptyResult) {
   FakeCommandSource source;
   EXPECT_EQ(discoverInstallation(source, 0), "");
-  source.versionClass_ = 66;
-  source.value = R"("D:\PB\PureBasic.exe")";
-  EXPECT_EQ(discoverInstallation(source, 0), "");
-  EXPECT_EQ(source.reads, 1);  // only the first call had a key to read
 }
 
 }  // namespace

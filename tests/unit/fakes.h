@@ -88,11 +88,7 @@ class FixedTempFolder : public platform::TempFolder {
 class FakeInstallationCommand : public platform::InstallationCommandSource {
  public:
   std::optional<std::string> command;
-  int versionClass() const override { return 100; }
-  std::optional<std::string> readCommand(platform::RegistryRoot,
-                                         const std::string&) const override {
-    return command;
-  }
+  std::optional<std::string> ideOpenCommand() const override { return command; }
 };
 
 // Answers the IDE-running check as told and records the IDE programs it was asked about.

@@ -35,5 +35,29 @@ TEST(WindowsVersion, EverythingElseIsOther) {
   EXPECT_EQ(classifyWindowsVersion(3, 6, 1, true), kOtherWindowsVersion);           // CE
 }
 
+TEST(WindowsVersion, EachVersionClassConsultsExactlyOneKey) {
+  for (int c : {10, 30, 40}) {
+    auto key = ideCommandKeyFor(c);
+    ASSERT_TRUE(key);
+    EXPECT_EQ(key->root, RegistryRoot::localMachine);
+    EXPECT_EQ(key->subKey, "Software\\Classes\\PureBasic.exe\\shell\\open\\command");
+  }
+  for (int c : {5, 20, 50, 60, 65}) {
+    auto key = ideCommandKeyFor(c);
+    ASSERT_TRUE(key);
+    EXPECT_EQ(key->root, RegistryRoot::classesRoot);
+    EXPECT_EQ(key->subKey, "Applications\\PureBasic.exe\\shell\\open\\command");
+  }
+  for (int c : {70, 75, 100}) {
+    auto key = ideCommandKeyFor(c);
+    ASSERT_TRUE(key);
+    EXPECT_EQ(key->root, RegistryRoot::currentUser);
+  }
+  // XP's key, which the installer of its time wrote.
+  EXPECT_EQ(ideCommandKeyFor(60)->subKey, "Applications\\PureBasic.exe\\shell\\open\\command");
+  EXPECT_FALSE(ideCommandKeyFor(0));
+  EXPECT_FALSE(ideCommandKeyFor(66));
+}
+
 }  // namespace
 }  // namespace brisko::platform

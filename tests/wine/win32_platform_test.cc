@@ -13,6 +13,7 @@
 #include "platform/process.h"
 #include "platform/system.h"
 #include "platform/system_file_system.h"
+#include "platform/win32/registry.h"
 #include "platform/win32/wide_text.h"
 #include "platform/windows_command_line.h"
 
@@ -482,34 +483,33 @@ class RegistryKey {
 void registryReadsTheDefaultValueOfTheKey() {
   const std::string subKey = "Software\\brisko-platform-test-" +
                              std::to_string(GetCurrentProcessId()) + "\\shell\\open\\command";
-  auto source = makeSystemInstallationCommandSource();
-  CHECK(!source->readCommand(RegistryRoot::currentUser, subKey));
+  CHECK(!readRegistryDefaultValue(RegistryRoot::currentUser, subKey));
 
   RegistryKey key(widen(subKey));
-  CHECK(!source->readCommand(RegistryRoot::currentUser, subKey));  // no default value yet
+  CHECK(!readRegistryDefaultValue(RegistryRoot::currentUser, subKey));  // no default value yet
   const std::string command = "\"C:\\Programme\\PureBasic \xC3\xA4\\PureBasic.exe\" \"%1\"";
   key.setDefault(REG_SZ, widen(command));
-  CHECK_EQ(source->readCommand(RegistryRoot::currentUser, subKey).value_or(""), command);
-  CHECK(!source->readCommand(RegistryRoot::localMachine, subKey));
+  CHECK_EQ(readRegistryDefaultValue(RegistryRoot::currentUser, subKey).value_or(""), command);
+  CHECK(!readRegistryDefaultValue(RegistryRoot::localMachine, subKey));
 
   // The type is ignored, and the text ends at its first zero or at the end of the data.
   key.setDefault(REG_EXPAND_SZ, std::wstring(L"first") + L'\0' + L"second");
-  CHECK_EQ(source->readCommand(RegistryRoot::currentUser, subKey).value_or(""),
+  CHECK_EQ(readRegistryDefaultValue(RegistryRoot::currentUser, subKey).value_or(""),
            std::string("first"));
   key.setDefault(REG_BINARY, L"no zero", false);
-  CHECK_EQ(source->readCommand(RegistryRoot::currentUser, subKey).value_or(""),
+  CHECK_EQ(readRegistryDefaultValue(RegistryRoot::currentUser, subKey).value_or(""),
            std::string("no zero"));
 
   // 511 characters and the zero fill the 1,024-byte buffer; one more cannot be read.
   key.setDefault(REG_SZ, std::wstring(511, L'x'));
-  CHECK_EQ(source->readCommand(RegistryRoot::currentUser, subKey).value_or(""),
+  CHECK_EQ(readRegistryDefaultValue(RegistryRoot::currentUser, subKey).value_or(""),
            std::string(511, 'x'));
   key.setDefault(REG_SZ, std::wstring(512, L'x'));
-  CHECK(!source->readCommand(RegistryRoot::currentUser, subKey));
+  CHECK(!readRegistryDefaultValue(RegistryRoot::currentUser, subKey));
 }
 
 void versionClassIsThatOfAnNt6OrLaterSystem() {
-  const int versionClass = makeSystemInstallationCommandSource()->versionClass();
+  const int versionClass = windowsVersionClass();
   std::printf("  version class: %d\n", versionClass);
   CHECK(versionClass == 70 || versionClass == 75 || versionClass == 100);
 }

@@ -76,8 +76,7 @@ class PrivateTempFolder : public TempFolder {
 
 class EnvironmentInstallationCommand : public InstallationCommandSource {
  public:
-  int versionClass() const override { return 100; }
-  std::optional<std::string> readCommand(RegistryRoot, const std::string&) const override {
+  std::optional<std::string> ideOpenCommand() const override {
     const char* value = std::getenv("BRISKO_PB_COMMAND");
     if (value == nullptr) return std::nullopt;
     return std::string(value);
