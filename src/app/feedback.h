@@ -64,14 +64,12 @@ class Feedback {
 // The detail text convention: a line feed followed by "(", the path and ")".
 std::string pathDetail(std::string_view path);
 
-// What a running conversion asks of the window; a front end without one does nothing.
+// What a long run (a conversion, the catalogue scan) asks of the front end while it works: one
+// look at the window's events per step, so a locked window still repaints. A front end
+// without a window does nothing. Locking the window around a run is the window's own business.
 class WindowServices {
  public:
   virtual ~WindowServices() = default;
-  virtual void lockWindow() {}
-  virtual void unlockWindow() {}
-  virtual void repaintWindow() {}
-  virtual void refreshDestinationView() {}
   virtual void pollEvents() {}
 };
 

@@ -91,13 +91,12 @@ int runConvert(app::Services& services, const std::string& source, const Command
   if (!line.options.has(app::kUseExistingAsmFiles) && !makeDestination(services, destination)) {
     return kExitFailure;
   }
-  std::vector<std::string> written;
-  const app::Outcome result =
+  const pipeline::ConversionResult result =
       pipeline::runConversion(services, source, destination, line.options, &catalogue,
-                              line.jobs.value_or(platform::processorCount()), &written);
+                              line.jobs.value_or(platform::processorCount()));
   services.feedback.setStatus(language::TextId::statusbarAwaitingInstructions);
-  if (!result.succeeded()) return kExitFailure;
-  for (const std::string& path : written) std::fprintf(out, "%s\n", path.c_str());
+  if (!result.outcome.succeeded()) return kExitFailure;
+  for (const std::string& path : result.writtenFiles) std::fprintf(out, "%s\n", path.c_str());
   return kExitSuccess;
 }
 

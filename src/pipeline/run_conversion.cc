@@ -132,13 +132,11 @@ app::Outcome prepareOutputFolders(app::Services& services, const std::string& de
   return app::ok();
 }
 
-app::Outcome runConversion(app::Services& services, const std::string& sourcePath,
-                           const std::string& destination, const app::ConversionOptions& options,
-                           const toolchain::LibraryCatalogue* catalogue, int jobs,
-                           std::vector<std::string>* writtenFiles) {
-  app::WindowServices& window = services.window;
-  window.lockWindow();
-  window.repaintWindow();
+ConversionResult runConversion(app::Services& services, const std::string& sourcePath,
+                               const std::string& destination,
+                               const app::ConversionOptions& options,
+                               const toolchain::LibraryCatalogue* catalogue, int jobs) {
+  ConversionResult result;
 
   const bool reuse = options.has(app::kUseExistingAsmFiles);
   std::string folder = destination;
@@ -149,9 +147,8 @@ app::Outcome runConversion(app::Services& services, const std::string& sourcePat
   // and pack the first one's files as its own.
   const platform::FolderLockAttempt lock = services.files.lockFolder(folder);
   if (lock.heldElsewhere) {
-    const app::Outcome result = services.feedback.reportError(language::TextId::destinationBusy,
-                                                              false, app::pathDetail(folder));
-    window.unlockWindow();
+    result.outcome = services.feedback.reportError(language::TextId::destinationBusy, false,
+                                                   app::pathDetail(folder));
     return result;
   }
 
@@ -167,16 +164,14 @@ app::Outcome runConversion(app::Services& services, const std::string& sourcePat
     conversion.options.outputFormat =
         objectSources ? app::OutputFormat::objectFile : app::OutputFormat::staticLibrary;
     if (!objectSources) {
-      if (const app::Outcome result = refuseForeignSources(conversion); !result.succeeded()) {
-        window.unlockWindow();
-        return result;
-      }
+      result.outcome = refuseForeignSources(conversion);
+      if (!result.outcome.succeeded()) return result;
     }
-  } else if (const app::Outcome result = prepareOutputFolders(services, folder, options);
-             !result.succeeded()) {
-    window.unlockWindow();
-    return result;
+  } else {
+    result.outcome = prepareOutputFolders(services, folder, options);
+    if (!result.outcome.succeeded()) return result;
   }
+  result.foldersReady = true;
 
   std::unique_ptr<ConversionLog> log;
   if (options.has(app::kLogFile)) {
@@ -185,18 +180,15 @@ app::Outcome runConversion(app::Services& services, const std::string& sourcePat
   }
   services.feedback.setActiveLog(log.get());
 
-  const app::Outcome result = runStages(conversion);
+  result.outcome = runStages(conversion);
 
-  writeClosingSection(conversion, result);
+  writeClosingSection(conversion, result.outcome);
   services.feedback.setActiveLog(nullptr);
   if (log) {
     log->close();
     conversion.writtenFiles.push_back(folder + "Logs" + kSeparator + "briskoLog.txt");
   }
-  if (writtenFiles != nullptr && result.succeeded())
-    *writtenFiles = std::move(conversion.writtenFiles);
-  window.refreshDestinationView();
-  window.unlockWindow();
+  if (result.outcome.succeeded()) result.writtenFiles = std::move(conversion.writtenFiles);
   return result;
 }
 

@@ -21,12 +21,20 @@ app::Outcome prepareOutputFolders(app::Services& services, const std::string& de
 // runs at once. Only one conversion at a time writes into a destination: while another holds
 // it, the conversion is refused (destinationBusy). With reused sources for a library, sources
 // that another file's conversion left in Source/ are refused (foreignSources). Returns the
-// outcome of the first stage that failed, already reported, or success; after a success,
-// writtenFiles (when given) holds the paths of the files left for the user: the object or
-// library, the wrapper, the log.
-app::Outcome runConversion(app::Services& services, const std::string& sourcePath,
-                           const std::string& destination, const app::ConversionOptions& options,
-                           const toolchain::LibraryCatalogue* catalogue = nullptr, int jobs = 1,
-                           std::vector<std::string>* writtenFiles = nullptr);
+// outcome of the first stage that failed, already reported, or success.
+struct ConversionResult {
+  app::Outcome outcome;
+  // The output folders were made (or existed) below the destination, so a view of it may
+  // show new folders.
+  bool foldersReady = false;
+  // After a success: the files left for the user (the object or library, the wrapper, the
+  // log).
+  std::vector<std::string> writtenFiles;
+};
+ConversionResult runConversion(app::Services& services, const std::string& sourcePath,
+                               const std::string& destination,
+                               const app::ConversionOptions& options,
+                               const toolchain::LibraryCatalogue* catalogue = nullptr,
+                               int jobs = 1);
 
 }  // namespace brisko::pipeline

@@ -289,9 +289,16 @@ void MainWindow::runRequest(const app::ConversionRequest& request) {
     if (format == 0 || format == 1) {
       app::ConversionOptions options = request.options;
       options.outputFormat = static_cast<app::OutputFormat>(format);
-      // A library's sources are assembled with one FASM run per processor at a time.
-      pipeline::runConversion(services, request.sourcePath, request.destinationFolder, options,
-                              &catalogue_, platform::processorCount());
+      // The window stays locked, repainted once in its disabled state, while the conversion
+      // runs; it polls the window's events meanwhile. A library's sources are assembled with
+      // one FASM run per processor at a time.
+      lockWindow();
+      repaintWindow();
+      const pipeline::ConversionResult result =
+          pipeline::runConversion(services, request.sourcePath, request.destinationFolder, options,
+                                  &catalogue_, platform::processorCount());
+      if (result.foldersReady) refreshDestinationView();
+      unlockWindow();
     }
   }
   feedback_.setStatus(TextId::statusbarAwaitingInstructions);

@@ -112,10 +112,12 @@ class MainWindow : public app::WindowServices {
   // on return.
   std::optional<language::TextId> run(std::string_view parameterText);
 
-  void lockWindow() override;
-  void unlockWindow() override;
-  void repaintWindow() override;
-  void refreshDestinationView() override;
+  // Around a conversion: the window and its controls 1 to 20 disabled, one repaint, the
+  // destination tree re-read, enabled again.
+  void lockWindow();
+  void unlockWindow();
+  void repaintWindow();
+  void refreshDestinationView();
   void pollEvents() override;
 
  private:

@@ -235,6 +235,7 @@ TEST_F(MainWindowTest, ConvertLocksTheWindowAndWritesBelowTheTreesFolder) {
   EXPECT_TRUE(lockedDuringRun);
   EXPECT_TRUE(files.isFolder("/dest/Bin"));
   EXPECT_TRUE(gui.windowEnabled[kMainWindow]);
+  EXPECT_EQ(gui.treeRefreshes, 1);  // the new folders show in the tree
   EXPECT_EQ(gui.statusFields[0], "Status = awaiting instructions");
 }
 

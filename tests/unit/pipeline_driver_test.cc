@@ -65,8 +65,11 @@ class PipelineDriver : public testing::PipelineFixture {
     app::ConversionOptions options;
     options.flags = flags;
     options.outputFormat = format;
-    return runConversion(services, source, destination, options);
+    lastRun = runConversion(services, source, destination, options);
+    return lastRun.outcome;
   }
+
+  ConversionResult lastRun;
 
   Lines names(const std::string& folder) const {
     Lines result;
@@ -131,10 +134,8 @@ TEST_F(PipelineDriver, ObjectRunProducesTheObjectAndACompleteLog) {
                            "==========\r\n"
                            "1) _PB_Len@4\r\n"
                            "2) _PB_Table@0\r\n");
-  EXPECT_EQ(window.locks, 1);
-  EXPECT_EQ(window.repaints, 1);
-  EXPECT_EQ(window.refreshes, 1);
-  EXPECT_EQ(window.unlocks, 1);
+  EXPECT_TRUE(lastRun.foldersReady);
+  EXPECT_EQ(lastRun.writtenFiles, (Lines{"/dest/Bin/demo.obj", "/dest/Logs/briskoLog.txt"}));
   EXPECT_EQ(feedback.activeLog(), nullptr);
 }
 
@@ -215,8 +216,8 @@ TEST_F(PipelineDriver, FailuresOfEarlierStagesEndTheRun) {
   EXPECT_EQ(logEnd(tail), tail);
   EXPECT_FALSE(files.exists(kListingPath));
   EXPECT_EQ(launcher.started.size(), 2u);
-  EXPECT_EQ(window.unlocks, 2);
-  EXPECT_EQ(window.refreshes, 2);
+  EXPECT_TRUE(lastRun.foldersReady);
+  EXPECT_TRUE(lastRun.writtenFiles.empty());
 }
 
 TEST_F(PipelineDriver, RunWithoutExternalsStillWritesTheSummaryHead) {
@@ -266,8 +267,7 @@ TEST_F(PipelineDriver, OutputFoldersThatCannotBeMadeEndTheRunBeforeAnyTool) {
   EXPECT_EQ(onlyError(), "Unable to create the output directories.\n\n(/out/)");
   EXPECT_EQ(names("/out"), (Lines{"Bin/", "Source/"}));
   EXPECT_TRUE(launcher.started.empty());
-  EXPECT_EQ(window.refreshes, 0);
-  EXPECT_EQ(window.unlocks, 1);
+  EXPECT_FALSE(lastRun.foldersReady);
 }
 
 // Only sources that this program generated go, in each encoding it writes them in; the
@@ -349,7 +349,7 @@ TEST_F(PipelineDriver, BusyDestinationIsRefused) {
   EXPECT_EQ(onlyError(), "Another conversion is writing into this destination folder.\n(/dest/)");
   EXPECT_TRUE(launcher.started.empty());
   EXPECT_TRUE(files.exists("/dest/Source/Get.asm"));
-  EXPECT_EQ(window.unlocks, 1);
+  EXPECT_FALSE(lastRun.foldersReady);
   first.lock.reset();
   succeed(5);
   EXPECT_EQ(run(app::kLogFile, kLibrary), ok());

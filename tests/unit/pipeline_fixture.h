@@ -145,11 +145,8 @@ inline ListingText sampleListing() {
 
 class CountingWindow : public app::WindowServices {
  public:
-  int locks = 0, unlocks = 0, repaints = 0, refreshes = 0;
-  void lockWindow() override { ++locks; }
-  void unlockWindow() override { ++unlocks; }
-  void repaintWindow() override { ++repaints; }
-  void refreshDestinationView() override { ++refreshes; }
+  int polls = 0;
+  void pollEvents() override { ++polls; }
 };
 
 // Services over an in-memory file system with the destination /dest/ and the source
