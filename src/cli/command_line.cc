@@ -180,7 +180,7 @@ std::string usageText() {
          "        --help, --version\n";
 }
 
-std::string missingToolHelp(const app::StartupState& state) {
+std::string missingToolHelp(const session::StartupState& state) {
   if (!state.missingTool) return {};
   const app::ToolchainPaths& paths = state.paths;
   std::string text;
@@ -198,10 +198,10 @@ std::string missingToolHelp(const app::StartupState& state) {
       return {};
   }
   switch (state.pbFolderSource) {
-    case app::InstallationSource::option:
+    case session::InstallationSource::option:
       text += "The installation folder " + paths.pbFolder + " comes from the --pb-folder option.\n";
       break;
-    case app::InstallationSource::openCommand:
+    case session::InstallationSource::openCommand:
 #ifdef _WIN32
       text += "The installation folder " + paths.pbFolder +
               " comes from the PureBasic IDE's open command in the registry.\n";
@@ -210,7 +210,7 @@ std::string missingToolHelp(const app::StartupState& state) {
               " comes from the BRISKO_PB_COMMAND environment variable.\n";
 #endif
       break;
-    case app::InstallationSource::none:
+    case session::InstallationSource::none:
 #ifdef _WIN32
       text +=
           "The registry names no PureBasic installation, so the path was tried relative to "

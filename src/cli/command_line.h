@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "app/configuration.h"
-#include "app/startup.h"
+#include "session/startup.h"
 
 namespace brisko::cli {
 
@@ -35,6 +35,6 @@ std::string usageText();
 
 // After start-up ended because a tool is missing: where brisko looked for it, where that
 // installation folder came from, and how to name another; empty for any other failure.
-std::string missingToolHelp(const app::StartupState& state);
+std::string missingToolHelp(const session::StartupState& state);
 
 }  // namespace brisko::cli

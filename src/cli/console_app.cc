@@ -2,17 +2,12 @@
 
 #include <cstdio>
 
-#include "app/request_validation.h"
-#include "app/services.h"
-#include "app/startup.h"
 #include "cli/command_line.h"
 #include "language/text_ids.h"
-#include "pipeline/compile_source.h"
-#include "pipeline/run_conversion.h"
 #include "platform/paths.h"
-#include "platform/system.h"
-#include "toolchain/ide_registration.h"
-#include "toolchain/library_catalogue.h"
+#include "session/request_validation.h"
+#include "session/session.h"
+#include "session/startup.h"
 
 namespace brisko::cli {
 namespace {
@@ -30,19 +25,6 @@ std::string sourcePath(const CommandLine& line, const platform::Environment& env
   return platform::absolutePath(trimmed, environment.currentFolder());
 }
 
-int runCheck(app::Services& services, const std::string& source, const CommandLine& line) {
-  if (!app::validateSourcePath(services.feedback, services.files, source).succeeded()) {
-    return kExitFailure;
-  }
-  // The check never asks for the listing.
-  app::ConversionOptions options = line.options;
-  options.flags &= app::kInlineAsm | app::kThreadsafe | app::kUnicode;
-  const pipeline::Compilation compilation =
-      pipeline::compileSource(services, source, "", true, options);
-  services.feedback.setStatus(language::TextId::statusbarAwaitingInstructions);
-  return compilation.verdict == pipeline::CompileVerdict::compiled ? kExitSuccess : kExitFailure;
-}
-
 // The destination as given (either separator, relative to the current folder), with its
 // trailing separator; empty when none was given, so the output goes below the source.
 std::string destinationFolder(const CommandLine& line, const platform::Environment& environment) {
@@ -55,8 +37,8 @@ std::string destinationFolder(const CommandLine& line, const platform::Environme
 
 // A destination named on the command line is meant: one that does not exist is made, with
 // the folders above it; a file of that name is refused.
-bool makeDestination(app::Services& services, const std::string& destination) {
-  platform::FileSystem& files = services.files;
+bool makeDestination(platform::FileSystem& files, app::Feedback& feedback,
+                     const std::string& destination) {
   if (destination.empty() || files.isFolder(destination)) return true;
   if (!files.exists(destination)) {
     std::string path = destination;
@@ -72,51 +54,38 @@ bool makeDestination(app::Services& services, const std::string& destination) {
     }
     if (files.isFolder(destination)) return true;
   }
-  services.feedback.reportError(language::TextId::outputDirectories, false,
-                                std::string("\n").append(app::pathDetail(destination)));
+  feedback.reportError(language::TextId::outputDirectories, false,
+                       std::string("\n").append(app::pathDetail(destination)));
   return false;
 }
 
-int runConvert(app::Services& services, const std::string& source, const CommandLine& line,
-               const platform::Environment& environment,
-               const toolchain::LibraryCatalogue& catalogue, std::FILE* out) {
-  if (!app::validateSourcePath(services.feedback, services.files, source).succeeded()) {
+int runConvert(session::Session& session, const platform::Platform& platform,
+               app::Feedback& feedback, const std::string& source, const CommandLine& line,
+               std::FILE* out) {
+  if (!session::validateSourcePath(feedback, platform.files, source).succeeded()) {
     return kExitFailure;
   }
-  const std::string destination = destinationFolder(line, environment);
-  if (!app::validateDestinationPath(services.feedback, destination).succeeded()) {
-    return kExitFailure;
-  }
+  const std::string destination = destinationFolder(line, platform.environment);
+  if (!session::validateDestinationPath(feedback, destination).succeeded()) return kExitFailure;
   // With reused sources the source's own folder is taken whatever the destination says.
-  if (!line.options.has(app::kUseExistingAsmFiles) && !makeDestination(services, destination)) {
+  if (!line.options.has(app::kUseExistingAsmFiles) &&
+      !makeDestination(platform.files, feedback, destination)) {
     return kExitFailure;
   }
+  app::WindowServices noWindow;
+  const app::ConversionRequest request{source, destination, line.options,
+                                       app::RequestMode::convert};
   const pipeline::ConversionResult result =
-      pipeline::runConversion(services, source, destination, line.options, &catalogue,
-                              line.jobs.value_or(platform::processorCount()));
-  services.feedback.setStatus(language::TextId::statusbarAwaitingInstructions);
+      session.convert(request, line.jobs.value_or(platform::processorCount()), noWindow);
   if (!result.outcome.succeeded()) return kExitFailure;
   for (const std::string& path : result.writtenFiles) std::fprintf(out, "%s\n", path.c_str());
   return kExitSuccess;
 }
 
-// The IDE's tools file comes from its open command unless --tools-file names one (either
-// separator, relative to the current folder). The tool registered is this program's file.
-int runRegisterIde(ConsolePlatform& console, const CommandLine& line) {
-  toolchain::IdeLocation ide = toolchain::discoverIde(console.installationCommand);
-  if (line.toolsFile) {
-    ide.toolsFile =
-        platform::absolutePath(inputPath(*line.toolsFile), console.environment.currentFolder());
-  }
-  const app::Outcome result = toolchain::registerIdeTool(
-      console.files, console.feedback, console.ideProbe, ide, console.environment.executablePath());
-  return result.succeeded() ? kExitSuccess : kExitFailure;
-}
-
 }  // namespace
 
-int runConsole(const std::vector<std::string>& arguments, ConsolePlatform& platform,
-               std::FILE* usageOut, std::FILE* errorOut) {
+int runConsole(const std::vector<std::string>& arguments, const platform::Platform& platform,
+               app::Feedback& feedback, std::FILE* usageOut, std::FILE* errorOut) {
   const ParseResult parsed = parseCommandLine(arguments);
   if (!parsed.error.empty()) {
     std::fprintf(errorOut, "brisko: %s\n%s", parsed.error.c_str(), usageText().c_str());
@@ -138,37 +107,40 @@ int runConsole(const std::vector<std::string>& arguments, ConsolePlatform& platf
     return kExitSuccess;
   }
 
-  app::StartupInputs inputs{platform.files,      platform.environment,
-                            platform.tempFolder, platform.installationCommand,
-                            platform.feedback,   true,
-                            std::nullopt};
-  if (line.pbFolder) inputs.pbFolderOverride = inputPath(*line.pbFolder);
-  app::StartupState state;
-  if (!app::startUp(inputs, state)) {
+  session::StartupOptions options;
+  if (line.pbFolder) options.pbFolderOverride = inputPath(*line.pbFolder);
+  session::StartupState state;
+  if (!session::startUp(platform, feedback, options, state)) {
     std::fputs(missingToolHelp(state).c_str(), errorOut);
     return kExitFailure;
   }
 
   // The installation's library functions, read once as the window does before it takes
   // input; a library file that cannot be read ends the program.
+  session::Session session(platform, feedback, state.paths);
   app::WindowServices noWindow;
-  platform.feedback.setStatus(language::TextId::statusbarCompilerEnvironment);
-  toolchain::LibraryCatalogue catalogue;
-  if (const auto failure = toolchain::buildLibraryCatalogue(
-          {platform.files, platform.feedback, noWindow}, state.paths.pbFolder, catalogue)) {
-    platform.feedback.reportError(*failure, true);
+  if (const auto failure = session.buildCatalogue(noWindow)) {
+    feedback.reportError(*failure, true);
     return kExitFailure;
   }
 
-  app::Services services{platform.files,    platform.processes, platform.clock,
-                         platform.feedback, noWindow,           state.paths};
   switch (line.command) {
-    case Command::check:
-      return runCheck(services, source, line);
+    case Command::check: {
+      const app::ConversionRequest request{source, "", line.options, app::RequestMode::check};
+      return session.check(request, noWindow) ? kExitSuccess : kExitFailure;
+    }
     case Command::convert:
-      return runConvert(services, source, line, platform.environment, catalogue, usageOut);
-    case Command::registerIde:
-      return runRegisterIde(platform, line);
+      return runConvert(session, platform, feedback, source, line, usageOut);
+    case Command::registerIde: {
+      // The IDE's tools file comes from its open command unless --tools-file names one
+      // (either separator, relative to the current folder).
+      std::optional<std::string> toolsFile;
+      if (line.toolsFile) {
+        toolsFile = platform::absolutePath(inputPath(*line.toolsFile),
+                                           platform.environment.currentFolder());
+      }
+      return session.registerIde(toolsFile).succeeded() ? kExitSuccess : kExitFailure;
+    }
     default:
       return kExitUsage;
   }

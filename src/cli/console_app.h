@@ -5,11 +5,7 @@
 #include <vector>
 
 #include "app/feedback.h"
-#include "platform/file_system.h"
-#include "platform/ide_probe.h"
-#include "platform/installation_command.h"
-#include "platform/process.h"
-#include "platform/system.h"
+#include "platform/platform.h"
 
 namespace brisko::cli {
 
@@ -18,21 +14,11 @@ inline constexpr int kExitSuccess = 0;
 inline constexpr int kExitFailure = 1;
 inline constexpr int kExitUsage = 2;
 
-// What the console program runs on; the real platform in main, fakes in tests.
-struct ConsolePlatform {
-  platform::FileSystem& files;
-  platform::ProcessLauncher& processes;
-  const platform::Clock& clock;
-  const platform::Environment& environment;
-  platform::TempFolder& tempFolder;
-  const platform::InstallationCommandSource& installationCommand;
-  app::Feedback& feedback;
-  const platform::IdeProbe& ideProbe;
-};
-
-// Runs the program for the arguments after its name and returns the exit status. Usage
-// texts and usage errors go to usageOut.
-int runConsole(const std::vector<std::string>& arguments, ConsolePlatform& platform,
-               std::FILE* usageOut, std::FILE* errorOut);
+// Runs the program for the arguments after its name, on the platform (the real one in main,
+// fakes in tests) with the feedback on the console, and returns the exit status. Usage texts,
+// the version and the files a conversion wrote go to usageOut; usage errors and start-up help
+// to errorOut.
+int runConsole(const std::vector<std::string>& arguments, const platform::Platform& platform,
+               app::Feedback& feedback, std::FILE* usageOut, std::FILE* errorOut);
 
 }  // namespace brisko::cli

@@ -1,13 +1,9 @@
 #include "ui/main_window.h"
 
-#include "app/request_validation.h"
-#include "app/services.h"
 #include "language/text_ids.h"
-#include "pipeline/compile_source.h"
-#include "pipeline/run_conversion.h"
 #include "platform/paths.h"
 #include "platform/system.h"
-#include "toolchain/ide_registration.h"
+#include "session/request_validation.h"
 
 namespace brisko::ui {
 namespace {
@@ -119,9 +115,9 @@ std::string firstParameter(std::string_view parameterText) {
   return std::string(parameterText.substr(at, end - at));
 }
 
-MainWindow::MainWindow(const WindowPlatform& platform, app::Feedback& feedback,
-                       const app::ToolchainPaths& paths)
-    : platform_(platform), gui_(platform.gui), feedback_(feedback), paths_(paths) {}
+MainWindow::MainWindow(platform::Gui& gui, const platform::Platform& platform,
+                       app::Feedback& feedback, const app::ToolchainPaths& paths)
+    : gui_(gui), platform_(platform), feedback_(feedback), session_(platform, feedback, paths) {}
 
 MainWindow::~MainWindow() {
   closeWindows();
@@ -172,8 +168,7 @@ std::optional<TextId> MainWindow::run(std::string_view parameterText) {
   if (!failure) {
     feedback_.setStatus(TextId::statusbarCompilerEnvironment);
     gui_.repaintWindow(kMainWindow);
-    failure = toolchain::buildLibraryCatalogue({platform_.files, feedback_, *this}, paths_.pbFolder,
-                                               catalogue_);
+    failure = session_.buildCatalogue(*this);
   }
   if (!failure) {
     feedback_.setStatus(TextId::statusbarAwaitingInstructions);
@@ -266,7 +261,7 @@ app::ConversionOptions MainWindow::collectOptions() const {
 std::optional<app::ConversionRequest> MainWindow::buildRequest(app::RequestMode mode) {
   const std::string source(app::trimSpaces(gui_.text(kSourceField)));
   if (source.empty()) return std::nullopt;
-  if (!app::validateSourcePath(feedback_, platform_.files, source).succeeded()) {
+  if (!session::validateSourcePath(feedback_, platform_.files, source).succeeded()) {
     gui_.setText(kSourceField, "");
     gui_.setFocus(kSourceField);
     return std::nullopt;
@@ -279,29 +274,27 @@ std::optional<app::ConversionRequest> MainWindow::buildRequest(app::RequestMode 
 }
 
 void MainWindow::runRequest(const app::ConversionRequest& request) {
-  app::Services services{platform_.files, platform_.processes, platform_.clock, feedback_, *this,
-                         paths_};
   if (request.mode == app::RequestMode::check) {
     // The compiler works in the temporary folder and its verdict is shown.
-    pipeline::compileSource(services, request.sourcePath, "", true, request.options);
-  } else {
-    const int format = gui_.selectedListEntry(kOutputFormatList);
-    if (format == 0 || format == 1) {
-      app::ConversionOptions options = request.options;
-      options.outputFormat = static_cast<app::OutputFormat>(format);
-      // The window stays locked, repainted once in its disabled state, while the conversion
-      // runs; it polls the window's events meanwhile. A library's sources are assembled with
-      // one FASM run per processor at a time.
-      lockWindow();
-      repaintWindow();
-      const pipeline::ConversionResult result =
-          pipeline::runConversion(services, request.sourcePath, request.destinationFolder, options,
-                                  &catalogue_, platform::processorCount());
-      if (result.foldersReady) refreshDestinationView();
-      unlockWindow();
-    }
+    session_.check(request, *this);
+    return;
   }
-  feedback_.setStatus(TextId::statusbarAwaitingInstructions);
+  const int format = gui_.selectedListEntry(kOutputFormatList);
+  if (format != 0 && format != 1) {
+    feedback_.setStatus(TextId::statusbarAwaitingInstructions);
+    return;
+  }
+  app::ConversionRequest conversion = request;
+  conversion.options.outputFormat = static_cast<app::OutputFormat>(format);
+  // The window stays locked, repainted once in its disabled state, while the conversion runs;
+  // it polls the window's events meanwhile. A library's sources are assembled with one FASM
+  // run per processor at a time.
+  lockWindow();
+  repaintWindow();
+  const pipeline::ConversionResult result =
+      session_.convert(conversion, platform::processorCount(), *this);
+  if (result.foldersReady) refreshDestinationView();
+  unlockWindow();
 }
 
 // Reused assembly sources fix the output format and the exported variables.
@@ -312,9 +305,7 @@ void MainWindow::greyOptionsForExistingAsm() {
 }
 
 void MainWindow::registerAsIdeTool() {
-  toolchain::registerIdeTool(platform_.files, feedback_, platform_.ideProbe,
-                             toolchain::discoverIde(platform_.installationCommand),
-                             platform_.environment.executablePath());
+  session_.registerIde(std::nullopt);
 }
 
 void MainWindow::openAbout() {

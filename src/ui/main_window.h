@@ -11,13 +11,9 @@
 #include "app/configuration.h"
 #include "app/feedback.h"
 #include "language/text_ids.h"
-#include "platform/file_system.h"
 #include "platform/gui.h"
-#include "platform/ide_probe.h"
-#include "platform/installation_command.h"
-#include "platform/process.h"
-#include "platform/system.h"
-#include "toolchain/library_catalogue.h"
+#include "platform/platform.h"
+#include "session/session.h"
 
 namespace brisko::ui {
 
@@ -86,20 +82,9 @@ std::vector<ControlRow> mainWindowControls(int formatLabelWidth, int sourceLabel
 // blanks; one in double quotes may hold blanks and is taken without its quotes.
 std::string firstParameter(std::string_view parameterText);
 
-// What the window runs on besides the windowing.
-struct WindowPlatform {
-  platform::Gui& gui;
-  platform::FileSystem& files;
-  platform::ProcessLauncher& processes;
-  const platform::Clock& clock;
-  const platform::Environment& environment;
-  const platform::InstallationCommandSource& installationCommand;
-  const platform::IdeProbe& ideProbe;
-};
-
 class MainWindow : public app::WindowServices {
  public:
-  MainWindow(const WindowPlatform& platform, app::Feedback& feedback,
+  MainWindow(platform::Gui& gui, const platform::Platform& platform, app::Feedback& feedback,
              const app::ToolchainPaths& paths);
   ~MainWindow() override;
   MainWindow(const MainWindow&) = delete;
@@ -137,11 +122,10 @@ class MainWindow : public app::WindowServices {
   void closeWindows();
   const std::string& text(language::TextId id) const { return feedback_.text(id); }
 
-  WindowPlatform platform_;
   platform::Gui& gui_;
+  const platform::Platform& platform_;
   app::Feedback& feedback_;
-  const app::ToolchainPaths& paths_;
-  toolchain::LibraryCatalogue catalogue_;
+  session::Session session_;
 };
 
 }  // namespace brisko::ui

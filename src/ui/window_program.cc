@@ -1,26 +1,20 @@
 #include "ui/window_program.h"
 
-#include "app/startup.h"
+#include "session/startup.h"
 #include "ui/gui_feedback.h"
 
 namespace brisko::ui {
 
-int runWindowProgram(const WindowProgramPlatform& platform, std::string_view parameterText) {
-  platform::Gui& gui = platform.window.gui;
+int runWindowProgram(platform::Gui& gui, const platform::Platform& platform,
+                     std::string_view parameterText) {
   GuiFeedback feedback(gui);
-  const bool resourcesObtained = gui.loadResources();
-  const app::StartupInputs inputs{platform.window.files,
-                                  platform.window.environment,
-                                  platform.tempFolder,
-                                  platform.window.installationCommand,
-                                  feedback,
-                                  resourcesObtained,
-                                  std::nullopt};
-  app::StartupState state;
-  if (app::startUp(inputs, state)) {
+  session::StartupOptions options;
+  options.resourcesObtained = gui.loadResources();
+  session::StartupState state;
+  if (session::startUp(platform, feedback, options, state)) {
     std::optional<language::TextId> failure;
     {
-      MainWindow window(platform.window, feedback, state.paths);
+      MainWindow window(gui, platform, feedback, state.paths);
       failure = window.run(parameterText);
     }
     if (failure) feedback.reportError(*failure, true);

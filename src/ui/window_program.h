@@ -9,13 +9,9 @@
 
 namespace brisko::ui {
 
-struct WindowProgramPlatform {
-  WindowPlatform window;
-  platform::TempFolder& tempFolder;
-};
-
-// Runs the program for the command line's parameter text; always returns 0, the process's
-// exit code, also after a fatal error has been shown.
-int runWindowProgram(const WindowProgramPlatform& platform, std::string_view parameterText);
+// Runs the program on the windowing and the platform for the command line's parameter text;
+// always returns 0, the process's exit code, also after a fatal error has been shown.
+int runWindowProgram(platform::Gui& gui, const platform::Platform& platform,
+                     std::string_view parameterText);
 
 }  // namespace brisko::ui

@@ -26,8 +26,8 @@ class ConsoleAppTest : public ::testing::Test {
   }
 
   int run(const std::vector<std::string>& arguments) {
-    ConsolePlatform platform{files, launcher, clock, environment, temp, command, feedback, ide};
-    return runConsole(arguments, platform, usage, errors);
+    const platform::Platform platform{files, launcher, clock, environment, temp, command, ide};
+    return runConsole(arguments, platform, feedback, usage, errors);
   }
 
   static std::string contentOf(std::FILE* file) {

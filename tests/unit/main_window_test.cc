@@ -74,10 +74,9 @@ class MainWindowTest : public ::testing::Test {
   }
 
   std::optional<language::TextId> run(std::string_view parameters = "") {
-    MainWindow window(platform(), feedback, paths);
+    MainWindow window(gui, platform, feedback, paths);
     return window.run(parameters);
   }
-  WindowPlatform platform() { return {gui, files, launcher, clock, environment, command, probe}; }
   // Runs with the source field and the boxes set just before the first event; the source
   // field as each later event arrives goes to laterSources.
   std::optional<language::TextId> runWith(const std::string& source, std::vector<GuiEvent> events,
@@ -107,6 +106,8 @@ class MainWindowTest : public ::testing::Test {
   testing::FakeEnvironment environment;
   testing::FakeInstallationCommand command;
   testing::FakeIdeProbe probe;
+  testing::FixedTempFolder temp;
+  const platform::Platform platform{files, launcher, clock, environment, temp, command, probe};
   app::ToolchainPaths paths;
 };
 
@@ -272,7 +273,7 @@ TEST_F(MainWindowTest, ExistingAsmGreysFormatAndExportGlobalsUntilCleared) {
 }
 
 TEST_F(MainWindowTest, WindowServicesActOnTheMainWindow) {
-  MainWindow window(platform(), feedback, paths);
+  MainWindow window(gui, platform, feedback, paths);
   gui.openWindow({kMainWindow, 552, 590, "", -1});
   gui.createStatusBar(kMainWindow, {252, 300});
   for (int control : {1, 11, 17, 20}) gui.createControl(kMainWindow, {control, {}, 0, 0, 0, 0, ""});
@@ -345,8 +346,7 @@ class WindowProgramTest : public MainWindowTest {
     }
     command.command = R"("/pb/PureBasic.exe" "%1")";
   }
-  int runProgram() { return runWindowProgram({platform(), temp}, ""); }
-  testing::FixedTempFolder temp;
+  int runProgram() { return runWindowProgram(gui, platform, ""); }
 };
 
 TEST_F(WindowProgramTest, FatalStartsAreShownAndStillExitWithZero) {

@@ -1,4 +1,4 @@
-#include "app/startup.h"
+#include "session/startup.h"
 
 #include <gtest/gtest.h>
 
@@ -6,9 +6,12 @@
 #include "language/text_ids.h"
 #include "platform/memory_file_system.h"
 
-namespace brisko::app {
+namespace brisko::session {
 namespace {
 
+using app::failed;
+using app::MessageIcon;
+using app::pathDetail;
 using language::TextId;
 using testing::FakeEnvironment;
 using testing::FakeInstallationCommand;
@@ -30,14 +33,17 @@ class StartupTest : public ::testing::Test {
   }
 
   bool run(std::optional<std::string> pbFolder = std::nullopt, bool resources = true) {
-    StartupInputs inputs{files, environment, temp, command, feedback, resources, pbFolder};
-    return startUp(inputs, state);
+    const platform::Platform platform{files, launcher, clock, environment, temp, command, probe};
+    return startUp(platform, feedback, {resources, pbFolder}, state);
   }
 
   platform::MemoryFileSystem files;
   FakeEnvironment environment;
   FixedTempFolder temp;
   FakeInstallationCommand command;
+  testing::ScriptedLauncher launcher;
+  testing::FixedClock clock;
+  testing::FakeIdeProbe probe;
   RecordingFeedback feedback;
   StartupState state;
 };
@@ -170,4 +176,4 @@ TEST(LanguageTableLookup, IndexBeyondAShortFileIsEmpty) {
 }
 
 }  // namespace
-}  // namespace brisko::app
+}  // namespace brisko::session

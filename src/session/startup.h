@@ -7,18 +7,12 @@
 #include "app/configuration.h"
 #include "app/feedback.h"
 #include "language/language_table.h"
-#include "platform/file_system.h"
-#include "platform/installation_command.h"
-#include "platform/system.h"
+#include "platform/platform.h"
 
-namespace brisko::app {
+namespace brisko::session {
 
-struct StartupInputs {
-  platform::FileSystem& files;
-  const platform::Environment& environment;
-  platform::TempFolder& tempFolder;
-  const platform::InstallationCommandSource& installationCommand;
-  Feedback& feedback;
+// What a front end adds to the platform for the start-up.
+struct StartupOptions {
   // Whether the front end obtained its start-up resources (the window's icon); a front end
   // without a window has none to load and passes true.
   bool resourcesObtained = true;
@@ -32,7 +26,7 @@ struct StartupInputs {
 enum class InstallationSource { option, openCommand, none };
 
 struct StartupState {
-  ToolchainPaths paths;
+  app::ToolchainPaths paths;
   language::LanguageTable texts;
   InstallationSource pbFolderSource = InstallationSource::none;
   // checkTools' result when start-up ended at the tool checks.
@@ -45,12 +39,13 @@ bool toolFilePresent(const platform::FileSystem& files, const std::string& path)
 // Nothing when all three tools are present; otherwise the text that names the first one that
 // is missing, in the order compiler, FASM, polib (noCompiler, noFasm, noPolib).
 std::optional<language::TextId> checkTools(const platform::FileSystem& files,
-                                           const ToolchainPaths& paths);
+                                           const app::ToolchainPaths& paths);
 
 // Runs the start-up steps up to the tool checks. On success fills state, attaches its texts
 // to the feedback and returns true; on failure the fatal message has been shown and the
 // program must end.
-bool startUp(const StartupInputs& inputs, StartupState& state);
+bool startUp(const platform::Platform& platform, app::Feedback& feedback,
+             const StartupOptions& options, StartupState& state);
 
 // The fixed English messages shown before any language text exists.
 inline constexpr const char* kInitialisingProblem =
@@ -59,4 +54,4 @@ inline constexpr const char* kLanguageFileProblem =
     "There was a problem loading the language file.\nNot even the default language file could "
     "be unpacked!\n\nTerminating brisko.";
 
-}  // namespace brisko::app
+}  // namespace brisko::session

@@ -1,11 +1,11 @@
-#include "app/startup.h"
+#include "session/startup.h"
 
 #include "language/language_loader.h"
 #include "language/text_ids.h"
 #include "platform/paths.h"
 #include "toolchain/discovery.h"
 
-namespace brisko::app {
+namespace brisko::session {
 
 bool toolFilePresent(const platform::FileSystem& files, const std::string& path) {
   if (!files.exists(path) || files.isFolder(path)) return false;
@@ -14,52 +14,53 @@ bool toolFilePresent(const platform::FileSystem& files, const std::string& path)
 }
 
 std::optional<language::TextId> checkTools(const platform::FileSystem& files,
-                                           const ToolchainPaths& paths) {
+                                           const app::ToolchainPaths& paths) {
   if (!toolFilePresent(files, paths.compilerPath)) return language::TextId::noCompiler;
   if (!toolFilePresent(files, paths.fasmPath)) return language::TextId::noFasm;
   if (!toolFilePresent(files, paths.polibPath)) return language::TextId::noPolib;
   return std::nullopt;
 }
 
-bool startUp(const StartupInputs& inputs, StartupState& state) {
+bool startUp(const platform::Platform& platform, app::Feedback& feedback,
+             const StartupOptions& options, StartupState& state) {
   // Start-up resources, then the temporary folder (only once the resources are there).
   std::string tempFolder;
-  if (inputs.resourcesObtained) tempFolder = inputs.tempFolder.path();
-  if (!inputs.resourcesObtained || tempFolder.empty()) {
-    inputs.feedback.messageBox("Error!", kInitialisingProblem, MessageIcon::error);
+  if (options.resourcesObtained) tempFolder = platform.tempFolder.path();
+  if (!options.resourcesObtained || tempFolder.empty()) {
+    feedback.messageBox("Error!", kInitialisingProblem, app::MessageIcon::error);
     return false;
   }
 
   // Language texts.
-  const std::string executableFolder = platform::folderPart(inputs.environment.executablePath());
+  const std::string executableFolder = platform::folderPart(platform.environment.executablePath());
   const std::string languagesFolder =
       executableFolder + "languages" + std::string(1, platform::kPathSeparator);
   state.texts.clear();
-  if (!language::loadLanguageTable(inputs.files, languagesFolder, tempFolder, state.texts)) {
-    inputs.feedback.messageBox("Error!", kLanguageFileProblem, MessageIcon::error);
+  if (!language::loadLanguageTable(platform.files, languagesFolder, tempFolder, state.texts)) {
+    feedback.messageBox("Error!", kLanguageFileProblem, app::MessageIcon::error);
     return false;
   }
   language::addMissingBuiltinTexts(state.texts);
-  inputs.feedback.attachTexts(&state.texts);
+  feedback.attachTexts(&state.texts);
 
   // The installation folder and the tool paths.
   std::string pbFolder;
-  if (inputs.pbFolderOverride) {
-    pbFolder = platform::withTrailingSeparator(*inputs.pbFolderOverride);
+  if (options.pbFolderOverride) {
+    pbFolder = platform::withTrailingSeparator(*options.pbFolderOverride);
     state.pbFolderSource = InstallationSource::option;
   } else {
-    pbFolder = toolchain::discoverInstallation(inputs.installationCommand, 0);
+    pbFolder = toolchain::discoverInstallation(platform.installationCommand, 0);
     state.pbFolderSource =
         pbFolder.empty() ? InstallationSource::none : InstallationSource::openCommand;
   }
-  state.paths = toolchainPathsFor(pbFolder, tempFolder);
+  state.paths = app::toolchainPathsFor(pbFolder, tempFolder);
 
-  state.missingTool = checkTools(inputs.files, state.paths);
+  state.missingTool = checkTools(platform.files, state.paths);
   if (state.missingTool) {
-    inputs.feedback.reportError(*state.missingTool, true);
+    feedback.reportError(*state.missingTool, true);
     return false;
   }
   return true;
 }
 
-}  // namespace brisko::app
+}  // namespace brisko::session
