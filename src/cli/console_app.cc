@@ -12,7 +12,7 @@
 #include "platform/paths.h"
 #include "platform/system.h"
 #include "toolchain/ide_registration.h"
-#include "toolchain/library_catalogue.h"
+#include "toolchain/catalogue_scan.h"
 
 namespace brisko::cli {
 namespace {

@@ -7,6 +7,7 @@
 #include "pipeline/run_conversion.h"
 #include "platform/paths.h"
 #include "platform/system.h"
+#include "toolchain/catalogue_scan.h"
 #include "toolchain/ide_registration.h"
 
 namespace brisko::ui {
