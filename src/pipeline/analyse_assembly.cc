@@ -4,7 +4,6 @@
 #include <unordered_set>
 
 #include "language/text_ids.h"
-#include "pipeline/data_sections.h"
 #include "pipeline/listing_text.h"
 #include "pipeline/split_tokens.h"
 
@@ -60,12 +59,12 @@ class Analysis {
       return conversion_.failWith(language::TextId::invalidFile, conversion_.asmListingPath);
     }
     giveInternalProceduresFreeNames();
-    if (conversion_.has(app::kUseExistingAsmFiles)) return app::ok();
-    return writeDataSections(conversion_, cursor_, current_);
+    return app::ok();
   }
 
  private:
   void read() {
+    currentStart_ = cursor_.position();
     if (!cursor_.next(current_)) throw ListingEndedEarly{};
   }
 
@@ -136,6 +135,7 @@ class Analysis {
       examine(current_);
       if (readNext_) read();
     }
+    conversion_.dataStart = currentStart_;
   }
 
   void examine(std::string_view line) {
@@ -200,20 +200,12 @@ class Analysis {
     record.outputName = record.kind == SymbolKind::procedure ? symbolBase_ + "_" + name : name;
 
     if (conversion_.has(app::kPbWrapper)) {
-      std::string declaration = record.outputName + returnSuffix;
-      bool parameterOpen = false;
+      DeclarationParts& parts = record.declaration.emplace();
+      parts.type = std::move(returnSuffix);
+      parts.defaultType = defaultTypeSuffix_;
       for (std::size_t k = j; k < count && tokens_[k] != ";"; ++k) {
-        const std::string_view token = tokens_[k];
-        declaration += token;
-        if (!parameterOpen && token != "(" && token != ")") {
-          parameterOpen = true;
-          const bool typed = k + 1 < count && tokens_[k + 1] == ".";
-          if (!endsWith(token, '$') && !typed) declaration += defaultTypeSuffix_;
-        }
-        if (token == ",") parameterOpen = false;
+        parts.parameters.emplace_back(tokens_[k]);
       }
-      declaration += " As \"" + record.outputName + "\"";
-      record.declaration = std::move(declaration);
     }
 
     read();
@@ -243,26 +235,19 @@ class Analysis {
         if (!endsWith(name, '$')) {
           ++j;
           if (j < count && tokens_[j] == ".") j += 2;
-          record.declaration = name + "_arrayPTR As \"" + name + "\"";
-        } else {
-          record.declaration =
-              name.substr(0, name.size() - 1) + "_stringarrayPTR As \"" + name + "\"";
         }
+        record.declaration.emplace();
       } else {
         const std::string name(first);
-        std::string suffix;
-        if (!endsWith(name, '$')) {
-          if (j + 1 < count && tokens_[j + 1] == ".") {
-            suffix = typeSuffix(j + 2 < count ? tokens_[j + 2] : std::string_view());
-            j += 2;
-          } else {
-            suffix = defaultTypeSuffix_;
-          }
+        DeclarationParts& parts = record.declaration.emplace();
+        parts.defaultType = defaultTypeSuffix_;
+        if (!endsWith(name, '$') && j + 1 < count && tokens_[j + 1] == ".") {
+          parts.type = typeSuffix(j + 2 < count ? tokens_[j + 2] : std::string_view());
+          j += 2;
         }
         record.kind = SymbolKind::variable;
         record.asmName = "v_" + name;
         record.outputName = name;
-        record.declaration = name + suffix + " AS \"" + name + "\"";
       }
       ++conversion_.exportCount;
       conversion_.symbols.append(std::move(record));
@@ -295,6 +280,7 @@ class Analysis {
   const std::string symbolBase_ = conversion_.symbolBase();
   ListingCursor cursor_;
   std::string_view current_;
+  std::size_t currentStart_ = 0;  // where current_ starts in the listing
   bool readNext_ = true;
   std::string defaultTypeSuffix_ = ".l";
   TokenArray tokens_;
@@ -311,9 +297,7 @@ app::Outcome analyseAssembly(Conversion& conversion) {
   if (!listing) {
     return conversion.failWith(language::TextId::openingFileError, conversion.asmListingPath);
   }
-  const app::Outcome result = Analysis(conversion, *listing).run();
-  if (result.succeeded()) conversion.logOutcome(true);
-  return result;
+  return Analysis(conversion, *listing).run();
 }
 
 }  // namespace brisko::pipeline
