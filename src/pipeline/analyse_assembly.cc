@@ -4,6 +4,7 @@
 #include <unordered_set>
 
 #include "language/text_ids.h"
+#include "pipeline/listing_reader.h"
 #include "pipeline/listing_text.h"
 #include "pipeline/split_tokens.h"
 
@@ -26,21 +27,11 @@ bool endsWith(std::string_view text, char c) {
   return !text.empty() && text.back() == c;
 }
 
-// The text after its first n characters (whole UTF-8 sequences).
 // "." followed by a type name.
 std::string typeSuffix(std::string_view type) {
   std::string suffix(".");
   suffix += type;
   return suffix;
-}
-
-std::string_view dropCharacters(std::string_view text, std::size_t n) {
-  std::size_t pos = 0;
-  for (std::size_t dropped = 0; dropped < n && pos < text.size(); ++dropped) {
-    ++pos;
-    while (pos < text.size() && (static_cast<unsigned char>(text[pos]) & 0xC0) == 0x80) ++pos;
-  }
-  return text.substr(pos);
 }
 
 // Thrown inside the scan when the listing ends before a line it waits for.
@@ -49,11 +40,11 @@ struct ListingEndedEarly {};
 class Analysis {
  public:
   Analysis(Conversion& conversion, const Listing& listing)
-      : conversion_(conversion), cursor_(listing) {}
+      : conversion_(conversion), reader_(listing) {}
 
   app::Outcome run() {
     try {
-      scanHeader();
+      readHeader();
       scanSourceLines();
     } catch (const ListingEndedEarly&) {
       return conversion_.failWith(language::TextId::invalidFile, conversion_.asmListingPath);
@@ -63,11 +54,6 @@ class Analysis {
   }
 
  private:
-  void read() {
-    currentStart_ = cursor_.position();
-    if (!cursor_.next(current_)) throw ListingEndedEarly{};
-  }
-
   // An internal procedure's name (base + "_" + name) may be taken already: an exported
   // procedure or variable of that name ("Procedure Helper" beside "ProcedureDLL lib_Helper"),
   // another internal procedure, or a generated file's name. Names are compared without regard
@@ -99,48 +85,32 @@ class Analysis {
     }
     return text;
   }
-  void readUntil(std::string_view marker) {
-    while (current_ != marker) read();
-  }
-
-  void scanHeader() {
-    for (int line = 1; line <= 8; ++line) read();
-    readUntil("; :System");
-    readUntil("; :Import");
-    read();
-    while (current_ != "; ") {
-      conversion_.importLibraries += dropCharacters(current_, 2);
+  void readHeader() {
+    ListingHeader header;
+    if (!reader_.readHeader(header)) throw ListingEndedEarly{};
+    for (const std::string_view library : header.importLibraries) {
+      conversion_.importLibraries += library;
       conversion_.importLibraries += ',';
-      read();
     }
-    read();
-    read();
-    read();
-    while (!startsWith(current_, "public")) {
-      if (!startsWith(current_, ";")) {
-        SymbolRecord record;
-        record.asmName = app::trimSpaces(dropCharacters(current_, 6));
-        conversion_.symbols.append(std::move(record));
-      }
-      read();
+    for (const std::string_view name : header.externals) {
+      SymbolRecord record;
+      record.asmName = name;
+      conversion_.symbols.append(std::move(record));
     }
-    readUntil("; :");
-    read();
   }
 
   void scanSourceLines() {
-    while (!startsWith(current_, "section")) {
+    std::string_view source;
+    while (reader_.nextProgramLine(source)) {
       conversion_.poll();
-      readNext_ = true;
-      examine(current_);
-      if (readNext_) read();
+      examine(source);
     }
-    conversion_.dataStart = currentStart_;
+    if (reader_.ended()) throw ListingEndedEarly{};
+    conversion_.dataStart = reader_.dataStart();
   }
 
-  void examine(std::string_view line) {
-    if (!startsWith(line, "; ")) return;
-    const std::string_view source = app::trimSpaces(line.substr(2));
+  // Records what a source line declares.
+  void examine(std::string_view source) {
     if (source.empty() || source.front() == '*') return;
     if (!splitTokens(source, kSourceLineDelimiters, tokens_, QuoteRule::sourceLine)) return;
 
@@ -170,12 +140,12 @@ class Analysis {
     }
   }
 
-  // Returns true when the line is done; false when the line after the procedure's source
-  // line does not open its code, so nothing was recorded and the walk goes on.
+  // Returns true when the line is done; false when the procedure's code does not start after
+  // its source line, so nothing was recorded and the walk goes on.
   bool declareProcedure(std::string_view keyword) {
-    read();
-    if (!startsWith(current_, "macro MP")) {
-      readNext_ = false;
+    std::string_view label;
+    if (!reader_.procedureLabel(label)) {
+      if (reader_.ended()) throw ListingEndedEarly{};
       return false;
     }
     SymbolRecord record;
@@ -208,8 +178,7 @@ class Analysis {
       }
     }
 
-    read();
-    record.asmName = withoutLastCharacter(current_);
+    record.asmName = label;
     conversion_.symbols.append(std::move(record));
     return true;
   }
@@ -278,10 +247,7 @@ class Analysis {
 
   Conversion& conversion_;
   const std::string symbolBase_ = conversion_.symbolBase();
-  ListingCursor cursor_;
-  std::string_view current_;
-  std::size_t currentStart_ = 0;  // where current_ starts in the listing
-  bool readNext_ = true;
+  ListingReader reader_;
   std::string defaultTypeSuffix_ = ".l";
   TokenArray tokens_;
 };

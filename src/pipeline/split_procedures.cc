@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "language/text_ids.h"
+#include "pipeline/listing_reader.h"
 #include "pipeline/listing_text.h"
 #include "pipeline/ordered_source_writer.h"
 #include "pipeline/split_tokens.h"
@@ -26,7 +27,7 @@ class Splitter {
       : conversion_(conversion),
         feedback_(conversion.services.feedback),
         listing_(listing),
-        cursor_(listing),
+        reader_(listing),
         library_(conversion.libraryOutput()),
         header_(headerBlock(conversion.services.clock.now())),
         usedIn_(library_ ? conversion.symbols.size() : 0, 0) {}
@@ -67,11 +68,7 @@ class Splitter {
   app::Outcome writeProcedure(const SymbolRecord& procedure) {
     const std::string name = conversion_.procedureFileStem(procedure) + ".asm";
     return writeSource(name, OrderedSourceWriter::Kind::procedure, [&](SourceText& out) {
-      const std::string label = procedure.asmName + ":";
-      std::string_view line;
-      do {
-        if (!cursor_.next(line)) return Outcome::listingEnded;
-      } while (line != label);
+      if (!reader_.seekProcedure(procedure.asmName)) return Outcome::listingEnded;
 
       if (library_) {
         out.line("format MS COFF");
@@ -87,17 +84,16 @@ class Splitter {
 
       externs_.clear();
       ++procedureStamp_;
-      for (;;) {
-        if (!cursor_.next(line)) return Outcome::listingEnded;
-        const std::string_view stripped = app::trimSpaces(line);
-        if (stripped == "}") break;
-        if (startsWith(stripped, ";")) continue;
-        if (stripped.empty()) {
+      std::string_view line;
+      while (reader_.nextProcedureLine(line)) {
+        if (startsWith(line, ";")) continue;
+        if (line.empty()) {
           out.line("");
           continue;
         }
-        rewriteBodyLine(stripped, out);
+        rewriteBodyLine(line, out);
       }
+      if (reader_.ended()) return Outcome::listingEnded;
 
       if (library_) {
         out.line("");
@@ -179,7 +175,7 @@ class Splitter {
   Conversion& conversion_;
   app::Feedback& feedback_;
   const Listing& listing_;
-  ListingCursor cursor_;
+  ListingReader reader_;  // the procedures' code, in the listing's order
   const bool library_;
   // One reading of the clock dates every source of the run.
   const std::string header_;
