@@ -33,6 +33,7 @@
 #include "pipeline/analyse_assembly.h"
 #include "pipeline/assemble_archive.h"
 #include "pipeline/conversion.h"
+#include "pipeline/data_sections.h"
 #include "pipeline/split_procedures.h"
 #include "platform/file_system.h"
 #include "platform/memory_file_system.h"
@@ -468,6 +469,7 @@ class FormatMeasurement {
     conversion.asmListingPath = listingPath_;
     const Clock::time_point start = Clock::now();
     app::Outcome result = pipeline::analyseAssembly(conversion);
+    if (result.succeeded()) result = pipeline::writeDataSections(conversion);
     if (result.succeeded()) result = pipeline::splitProcedures(conversion);
     const double seconds = secondsSince(start);
     if (!result.succeeded()) {
@@ -690,6 +692,7 @@ LibraryBuild measureLibraryBuild(BenchServices& bench, const std::string& folder
   conversion.sourceBaseName = "bench";
   conversion.asmListingPath = listingPath;
   app::Outcome result = pipeline::analyseAssembly(conversion);
+  if (result.succeeded()) result = pipeline::writeDataSections(conversion);
   if (result.succeeded()) result = pipeline::splitProcedures(conversion);
   files.deleteFile(listingPath);
   if (result.succeeded()) {

@@ -4,7 +4,7 @@
 #include <unordered_set>
 
 #include "language/text_ids.h"
-#include "pipeline/data_sections.h"
+#include "pipeline/listing_reader.h"
 #include "pipeline/listing_text.h"
 #include "pipeline/split_tokens.h"
 
@@ -27,21 +27,11 @@ bool endsWith(std::string_view text, char c) {
   return !text.empty() && text.back() == c;
 }
 
-// The text after its first n characters (whole UTF-8 sequences).
 // "." followed by a type name.
 std::string typeSuffix(std::string_view type) {
   std::string suffix(".");
   suffix += type;
   return suffix;
-}
-
-std::string_view dropCharacters(std::string_view text, std::size_t n) {
-  std::size_t pos = 0;
-  for (std::size_t dropped = 0; dropped < n && pos < text.size(); ++dropped) {
-    ++pos;
-    while (pos < text.size() && (static_cast<unsigned char>(text[pos]) & 0xC0) == 0x80) ++pos;
-  }
-  return text.substr(pos);
 }
 
 // Thrown inside the scan when the listing ends before a line it waits for.
@@ -50,25 +40,20 @@ struct ListingEndedEarly {};
 class Analysis {
  public:
   Analysis(Conversion& conversion, const Listing& listing)
-      : conversion_(conversion), cursor_(listing) {}
+      : conversion_(conversion), reader_(listing) {}
 
   app::Outcome run() {
     try {
-      scanHeader();
+      readHeader();
       scanSourceLines();
     } catch (const ListingEndedEarly&) {
       return conversion_.failWith(language::TextId::invalidFile, conversion_.asmListingPath);
     }
     giveInternalProceduresFreeNames();
-    if (conversion_.has(app::kUseExistingAsmFiles)) return app::ok();
-    return writeDataSections(conversion_, cursor_, current_);
+    return app::ok();
   }
 
  private:
-  void read() {
-    if (!cursor_.next(current_)) throw ListingEndedEarly{};
-  }
-
   // An internal procedure's name (base + "_" + name) may be taken already: an exported
   // procedure or variable of that name ("Procedure Helper" beside "ProcedureDLL lib_Helper"),
   // another internal procedure, or a generated file's name. Names are compared without regard
@@ -100,47 +85,32 @@ class Analysis {
     }
     return text;
   }
-  void readUntil(std::string_view marker) {
-    while (current_ != marker) read();
-  }
-
-  void scanHeader() {
-    for (int line = 1; line <= 8; ++line) read();
-    readUntil("; :System");
-    readUntil("; :Import");
-    read();
-    while (current_ != "; ") {
-      conversion_.importLibraries += dropCharacters(current_, 2);
+  void readHeader() {
+    ListingHeader header;
+    if (!reader_.readHeader(header)) throw ListingEndedEarly{};
+    for (const std::string_view library : header.importLibraries) {
+      conversion_.importLibraries += library;
       conversion_.importLibraries += ',';
-      read();
     }
-    read();
-    read();
-    read();
-    while (!startsWith(current_, "public")) {
-      if (!startsWith(current_, ";")) {
-        SymbolRecord record;
-        record.asmName = app::trimSpaces(dropCharacters(current_, 6));
-        conversion_.symbols.append(std::move(record));
-      }
-      read();
+    for (const std::string_view name : header.externals) {
+      SymbolRecord record;
+      record.asmName = name;
+      conversion_.symbols.append(std::move(record));
     }
-    readUntil("; :");
-    read();
   }
 
   void scanSourceLines() {
-    while (!startsWith(current_, "section")) {
+    std::string_view source;
+    while (reader_.nextProgramLine(source)) {
       conversion_.poll();
-      readNext_ = true;
-      examine(current_);
-      if (readNext_) read();
+      examine(source);
     }
+    if (reader_.ended()) throw ListingEndedEarly{};
+    conversion_.dataStart = reader_.dataStart();
   }
 
-  void examine(std::string_view line) {
-    if (!startsWith(line, "; ")) return;
-    const std::string_view source = app::trimSpaces(line.substr(2));
+  // Records what a source line declares.
+  void examine(std::string_view source) {
     if (source.empty() || source.front() == '*') return;
     if (!splitTokens(source, kSourceLineDelimiters, tokens_, QuoteRule::sourceLine)) return;
 
@@ -170,12 +140,12 @@ class Analysis {
     }
   }
 
-  // Returns true when the line is done; false when the line after the procedure's source
-  // line does not open its code, so nothing was recorded and the walk goes on.
+  // Returns true when the line is done; false when the procedure's code does not start after
+  // its source line, so nothing was recorded and the walk goes on.
   bool declareProcedure(std::string_view keyword) {
-    read();
-    if (!startsWith(current_, "macro MP")) {
-      readNext_ = false;
+    std::string_view label;
+    if (!reader_.procedureLabel(label)) {
+      if (reader_.ended()) throw ListingEndedEarly{};
       return false;
     }
     SymbolRecord record;
@@ -200,24 +170,15 @@ class Analysis {
     record.outputName = record.kind == SymbolKind::procedure ? symbolBase_ + "_" + name : name;
 
     if (conversion_.has(app::kPbWrapper)) {
-      std::string declaration = record.outputName + returnSuffix;
-      bool parameterOpen = false;
+      DeclarationParts& parts = record.declaration.emplace();
+      parts.type = std::move(returnSuffix);
+      parts.defaultType = defaultTypeSuffix_;
       for (std::size_t k = j; k < count && tokens_[k] != ";"; ++k) {
-        const std::string_view token = tokens_[k];
-        declaration += token;
-        if (!parameterOpen && token != "(" && token != ")") {
-          parameterOpen = true;
-          const bool typed = k + 1 < count && tokens_[k + 1] == ".";
-          if (!endsWith(token, '$') && !typed) declaration += defaultTypeSuffix_;
-        }
-        if (token == ",") parameterOpen = false;
+        parts.parameters.emplace_back(tokens_[k]);
       }
-      declaration += " As \"" + record.outputName + "\"";
-      record.declaration = std::move(declaration);
     }
 
-    read();
-    record.asmName = withoutLastCharacter(current_);
+    record.asmName = label;
     conversion_.symbols.append(std::move(record));
     return true;
   }
@@ -243,26 +204,19 @@ class Analysis {
         if (!endsWith(name, '$')) {
           ++j;
           if (j < count && tokens_[j] == ".") j += 2;
-          record.declaration = name + "_arrayPTR As \"" + name + "\"";
-        } else {
-          record.declaration =
-              name.substr(0, name.size() - 1) + "_stringarrayPTR As \"" + name + "\"";
         }
+        record.declaration.emplace();
       } else {
         const std::string name(first);
-        std::string suffix;
-        if (!endsWith(name, '$')) {
-          if (j + 1 < count && tokens_[j + 1] == ".") {
-            suffix = typeSuffix(j + 2 < count ? tokens_[j + 2] : std::string_view());
-            j += 2;
-          } else {
-            suffix = defaultTypeSuffix_;
-          }
+        DeclarationParts& parts = record.declaration.emplace();
+        parts.defaultType = defaultTypeSuffix_;
+        if (!endsWith(name, '$') && j + 1 < count && tokens_[j + 1] == ".") {
+          parts.type = typeSuffix(j + 2 < count ? tokens_[j + 2] : std::string_view());
+          j += 2;
         }
         record.kind = SymbolKind::variable;
         record.asmName = "v_" + name;
         record.outputName = name;
-        record.declaration = name + suffix + " AS \"" + name + "\"";
       }
       ++conversion_.exportCount;
       conversion_.symbols.append(std::move(record));
@@ -293,9 +247,7 @@ class Analysis {
 
   Conversion& conversion_;
   const std::string symbolBase_ = conversion_.symbolBase();
-  ListingCursor cursor_;
-  std::string_view current_;
-  bool readNext_ = true;
+  ListingReader reader_;
   std::string defaultTypeSuffix_ = ".l";
   TokenArray tokens_;
 };
@@ -311,9 +263,7 @@ app::Outcome analyseAssembly(Conversion& conversion) {
   if (!listing) {
     return conversion.failWith(language::TextId::openingFileError, conversion.asmListingPath);
   }
-  const app::Outcome result = Analysis(conversion, *listing).run();
-  if (result.succeeded()) conversion.logOutcome(true);
-  return result;
+  return Analysis(conversion, *listing).run();
 }
 
 }  // namespace brisko::pipeline

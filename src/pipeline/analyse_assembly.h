@@ -6,10 +6,12 @@
 
 namespace brisko::pipeline {
 
-// Reads conversion.asmListingPath and fills symbols, importLibraries and exportCount; then,
-// unless existing sources are reused, writes the data-sections source. Fails (reported) with
-// openingFileError when the listing cannot be opened, invalidFile when it ends early or lacks
-// a marker line, creatingFileError when the data-sections source cannot be written.
+// Reads conversion.asmListingPath and fills symbols (with what the wrapper's declarations are
+// formed from), importLibraries, exportCount and dataStart. Starts the progress line
+// "Scanning assembly code / creating data sections" and, on success, leaves it open: the driver
+// completes it once the data-sections source is written. Fails (reported, the line completed)
+// with openingFileError when the listing cannot be opened, invalidFile when it ends before its
+// data or lacks a marker line.
 app::Outcome analyseAssembly(Conversion& conversion);
 
 }  // namespace brisko::pipeline

@@ -1,10 +1,11 @@
 #include "pipeline/assemble_archive.h"
 
-#include <algorithm>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "language/text_ids.h"
+#include "pipeline/parallel_runs.h"
 #include "pipeline/program_runner.h"
 #include "platform/paths.h"
 
@@ -87,20 +88,13 @@ app::Outcome archive(Conversion& conversion) {
   return app::ok();
 }
 
-// One source to assemble and, once its FASM run has ended, how that went.
+// One source to assemble.
 struct Assembly {
   std::string sourceName;  // the file name, shown in the progress
   std::string sourcePath;
   std::string objectName;
   std::string objectFolder;  // where the object goes, FASM's working folder too
   std::string logName;       // the object as the log names it, relative to Logs/
-  std::unique_ptr<RunningProgram> fasm;
-  bool ended = false;
-  bool startFailed = false;
-  int exitCode = 0;
-  std::string errorText;
-
-  bool failed() const { return startFailed || exitCode != 0; }
 };
 
 std::unique_ptr<RunningProgram> startFasm(Conversion& conversion, ProgramRunner& runner,
@@ -113,89 +107,60 @@ std::unique_ptr<RunningProgram> startFasm(Conversion& conversion, ProgramRunner&
 
 // The log line of an ended run; a failure is shown as well and gives fasmProblem or
 // objectFasmError.
-app::Outcome reportAssembly(Conversion& conversion, const Assembly& assembly) {
+app::Outcome reportAssembly(Conversion& conversion, const Assembly& assembly,
+                            const RunResult& run) {
   conversion.logProgress(language::TextId::objectCreatingCoffFile, assembly.logName);
-  conversion.logOutcome(!assembly.failed());
-  if (assembly.startFailed) {
+  conversion.logOutcome(!run.failed());
+  if (run.startFailed) {
     return conversion.services.feedback.reportError(language::TextId::fasmProblem, false);
   }
-  if (assembly.exitCode == 0) return app::ok();
+  if (run.exitCode == 0) return app::ok();
   reportToolError(conversion, language::TextId::objectFasmError,
-                  language::TextId::objectFasmUnknownError, assembly.errorText);
+                  language::TextId::objectFasmUnknownError, run.errorText);
   return app::failed(language::TextId::objectFasmError);
 }
 
-// Assembles the sources with up to `jobs` FASM runs at once, on this thread, and tells the
+// Assembles the sources with up to `jobs` FASM runs at once (ParallelRuns) and tells the
 // outcome as a run one source after another would: the log gets each source's line in the
 // sources' order as soon as the sources before it are through, and the first source in that
 // order that fails gives the result. Once a failure is known nothing more is started; runs of
 // later sources still under way are waited for and their objects deleted, so Bin/ holds what
 // the one-by-one run leaves. With showProgress the status detail reads "[ended/total] name"
 // as each run ends.
-app::Outcome assembleSources(Conversion& conversion, std::vector<Assembly>& sources, int jobs,
+app::Outcome assembleSources(Conversion& conversion, const std::vector<Assembly>& sources, int jobs,
                              bool showProgress) {
   ProgramRunner runner(conversion.services.processes);
-  const std::size_t total = sources.size();
-  const std::size_t slots = jobs > 1 ? static_cast<std::size_t>(jobs) : 1;
-  std::size_t next = 0;              // the next source to start
-  std::size_t firstFailure = total;  // the earliest source known to have failed
-  std::size_t reported = 0;          // sources whose log line is written
+  ParallelRuns runs(runner, sources.size(), jobs);
+  const auto start = [&](std::size_t i) { return startFasm(conversion, runner, sources[i]); };
   std::size_t endedCount = 0;
-  std::vector<std::size_t> running;
   for (;;) {
-    while (running.size() < slots && next < total && firstFailure == total) {
-      Assembly& assembly = sources[next];
-      assembly.fasm = startFasm(conversion, runner, assembly);
-      if (!assembly.fasm) {
-        assembly.ended = assembly.startFailed = true;
-        firstFailure = next;
-      } else {
-        running.push_back(next);
-      }
-      ++next;
-    }
+    runs.startRuns(start);
     // Sources before the first failure that have ended succeeded: their lines go to the log in
     // the sources' order.
-    while (reported < firstFailure && sources[reported].ended) {
-      reportAssembly(conversion, sources[reported]);
-      ++reported;
+    while (const std::optional<std::size_t> i = runs.nextInOrder()) {
+      reportAssembly(conversion, sources[*i], runs.result(*i));
     }
-    if (running.empty()) break;
+    if (!runs.anyRunning()) break;
 
-    std::vector<RunningProgram*> programs;
-    for (std::size_t i : running) programs.push_back(sources[i].fasm.get());
-    const std::vector<std::size_t> ended = runner.waitForEnded(programs, kWaitMilliseconds);
+    const std::vector<std::size_t> ended = runs.waitForEnded(kWaitMilliseconds);
     conversion.poll();
-    std::vector<bool> done(running.size(), false);
-    for (std::size_t position : ended) {
-      done[position] = true;
-      Assembly& assembly = sources[running[position]];
-      assembly.errorText = assembly.fasm->readErrorText();
-      assembly.exitCode = assembly.fasm->exitCode();
-      assembly.fasm->close();
-      assembly.ended = true;
-      if (assembly.exitCode != 0) firstFailure = std::min(firstFailure, running[position]);
-      if (showProgress) {
-        std::string progress(1, '[');
-        progress += std::to_string(++endedCount);
-        progress += '/';
-        progress += std::to_string(total);
-        progress += "] ";
-        progress += assembly.sourceName;
-        conversion.services.feedback.setStatusDetail(progress);
-      }
+    if (!showProgress) continue;
+    for (std::size_t i : ended) {
+      std::string progress(1, '[');
+      progress += std::to_string(++endedCount);
+      progress += '/';
+      progress += std::to_string(sources.size());
+      progress += "] ";
+      progress += sources[i].sourceName;
+      conversion.services.feedback.setStatusDetail(progress);
     }
-    std::vector<std::size_t> stillRunning;
-    for (std::size_t position = 0; position < running.size(); ++position) {
-      if (!done[position]) stillRunning.push_back(running[position]);
-    }
-    running.swap(stillRunning);
   }
-  if (firstFailure == total) return app::ok();
-  for (std::size_t i = firstFailure + 1; i < next; ++i) {
+  const std::optional<std::size_t> failure = runs.firstFailure();
+  if (!failure) return app::ok();
+  for (std::size_t i = *failure + 1; i < runs.started(); ++i) {
     conversion.services.files.deleteFile(sources[i].objectFolder + sources[i].objectName);
   }
-  return reportAssembly(conversion, sources[firstFailure]);
+  return reportAssembly(conversion, sources[*failure], runs.result(*failure));
 }
 
 app::Outcome assembleLibrary(Conversion& conversion) {

@@ -28,11 +28,23 @@ enum class SymbolKind : std::uint8_t {
   variable,       // variable in a Public/Global declaration
 };
 
+// What the wrapper's Import line of an item is formed from (wrapper_declarations.h), as the
+// analysis found it on the item's source line.
+struct DeclarationParts {
+  // The ".type" the line gives: a procedure's return type, a variable's type; empty when none.
+  std::string type;
+  // The default type suffix in force at the line (".l" until a "Define.type" line).
+  std::string defaultType;
+  // Procedures: the tokens after the name, up to a comment.
+  std::vector<std::string> parameters;
+};
+
 struct SymbolRecord {
   std::string asmName;     // the symbol as the listing writes it
   std::string outputName;  // its name in the generated sources; empty for externals
   SymbolKind kind = SymbolKind::external;
-  std::string declaration;      // the wrapper's Import line; may be empty
+  // Exported data always, procedures when a wrapper is wanted; none for the rest.
+  std::optional<DeclarationParts> declaration;
   std::uint8_t referenced = 0;  // externals: set once a procedure or data line uses it
 };
 
@@ -136,6 +148,9 @@ struct Conversion {
   std::string asmListingPath;
   std::string importLibraries;  // each name followed by ","
   int exportCount = 0;
+  // Where the listing's data starts: the position (ListingCursor::position) of its first
+  // "section" line, as the analysis found it.
+  std::size_t dataStart = 0;
   SymbolList symbols;
   // The files a successful run leaves for the user (the object or library, the wrapper), as
   // they are written.

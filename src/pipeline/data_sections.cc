@@ -240,8 +240,16 @@ class DataSectionsWriter {
 
 }  // namespace
 
-app::Outcome writeDataSections(Conversion& conversion, ListingCursor& cursor,
-                               std::string_view sectionLine) {
+app::Outcome writeDataSections(Conversion& conversion) {
+  const Listing* listing = conversion.readListing();
+  if (!listing) {
+    return conversion.failWith(language::TextId::openingFileError, conversion.asmListingPath);
+  }
+  ListingCursor cursor(*listing);
+  cursor.seek(conversion.dataStart);
+  std::string_view sectionLine;
+  cursor.next(sectionLine);
+
   platform::FileSystem& files = conversion.services.files;
   const std::string path =
       conversion.sourceFolder() + conversion.sourceBaseName + "_briskoDataSections.asm";

@@ -7,12 +7,11 @@
 
 namespace brisko::pipeline {
 
-// Writes Source/<base>_briskoDataSections.asm. cursor stands after the listing's first
-// "section" line, which is sectionLine; the writer reads the listing to its end. Fails with
-// creatingFileError when the file cannot be created or written, invalidFile when the listing
-// lacks the bss or the second data section line. Failures are reported (and the analysis'
-// pending log line completed) before returning.
-app::Outcome writeDataSections(Conversion& conversion, ListingCursor& cursor,
-                               std::string_view sectionLine);
+// Writes Source/<base>_briskoDataSections.asm from the listing's data, which starts at
+// conversion.dataStart (the analysis has run); the writer reads the listing to its end. Fails
+// with openingFileError when the listing cannot be read, creatingFileError when the file cannot
+// be created or written, invalidFile when the listing lacks the bss or the second data section
+// line. Failures are reported (and the analysis' pending log line completed) before returning.
+app::Outcome writeDataSections(Conversion& conversion);
 
 }  // namespace brisko::pipeline

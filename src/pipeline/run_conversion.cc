@@ -6,6 +6,7 @@
 #include "pipeline/compile_source.h"
 #include "pipeline/conversion.h"
 #include "pipeline/conversion_log.h"
+#include "pipeline/data_sections.h"
 #include "pipeline/listing_text.h"
 #include "pipeline/split_procedures.h"
 #include "pipeline/write_wrapper.h"
@@ -92,7 +93,12 @@ app::Outcome runStages(Conversion& conversion) {
   conversion.exportCount = 0;
   conversion.symbols.clear();
   app::Outcome result = app::ok();
-  if (!reuse || wrapper) result = analyseAssembly(conversion);
+  if (!reuse || wrapper) {
+    result = analyseAssembly(conversion);
+    if (result.succeeded() && !reuse) result = writeDataSections(conversion);
+    // The analysis' progress line covers the data-sections source as well.
+    if (result.succeeded()) conversion.logOutcome(true);
+  }
   if (result.succeeded() && !reuse) result = splitProcedures(conversion);
   if (result.succeeded()) result = assembleAndArchive(conversion);
   if (result.succeeded() && wrapper) result = writeWrapper(conversion);

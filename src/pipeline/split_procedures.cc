@@ -1,15 +1,15 @@
 #include "pipeline/split_procedures.h"
 
 #include <cstdint>
-#include <deque>
 #include <optional>
 #include <vector>
 
 #include "language/text_ids.h"
+#include "pipeline/listing_reader.h"
 #include "pipeline/listing_text.h"
+#include "pipeline/ordered_source_writer.h"
 #include "pipeline/split_tokens.h"
 #include "pipeline/symbol_names.h"
-#include "platform/background_writer.h"
 #include "platform/paths.h"
 
 namespace brisko::pipeline {
@@ -27,7 +27,7 @@ class Splitter {
       : conversion_(conversion),
         feedback_(conversion.services.feedback),
         listing_(listing),
-        cursor_(listing),
+        reader_(listing),
         library_(conversion.libraryOutput()),
         header_(headerBlock(conversion.services.clock.now())),
         usedIn_(library_ ? conversion.symbols.size() : 0, 0) {}
@@ -42,79 +42,33 @@ class Splitter {
     if (!library_) {
       if (const app::Outcome result = writeLinkSource(); !result.succeeded()) return result;
     }
-    return collectAll();
+    return writer_.collectAll();
   }
 
  private:
   enum class Outcome { written, listingEnded };
 
-  // Fills a source with build() and hands it to the writer, which stores it while the next
-  // sources are built. Outcomes are collected in the order of the sources, and only then is a
-  // source's log line written, so the log and the failure reported are those of a run that
-  // stores each source at once: the first source that cannot be stored fails with
-  // creatingFileError, and sources after it are deleted again. Reports and returns a failure.
+  // Fills a source with build() and hands it to the ordered writer, which stores it while the
+  // next sources are built. A listing that ends inside the source fails with invalidFile once
+  // the sources before it are through. Reports and returns a failure.
   template <typename Build>
-  app::Outcome writeSource(const std::string& name, bool linkSource, Build build) {
-    const std::string path = conversion_.sourceFolder() + name;
+  app::Outcome writeSource(const std::string& name, OrderedSourceWriter::Kind kind, Build build) {
     feedback_.setStatusDetail(std::string("Source") + platform::kPathSeparator + name);
     SourceText& out = out_;
     out.clear();
     out.append(header_);
     if (build(out) == Outcome::listingEnded) {
-      if (const app::Outcome result = collectAll(); !result.succeeded()) return result;
-      startLogLine(name, linkSource);
+      if (const app::Outcome result = writer_.collectAll(); !result.succeeded()) return result;
+      writer_.startLogLine(name, kind);
       return conversion_.failWith(language::TextId::invalidFile, conversion_.asmListingPath);
     }
-    if (writer_.full()) {
-      if (const app::Outcome result = collectOldest(); !result.succeeded()) return result;
-    }
-    std::string bytes = sourceBytes(std::move(out.raw()), listing_);
-    out.raw() = writer_.takeBuffer();
-    writer_.store(path, std::move(bytes));
-    inFlight_.push_back({path, name, linkSource});
-    return app::ok();
-  }
-
-  void startLogLine(const std::string& name, bool linkSource) {
-    if (linkSource) {
-      conversion_.logProgress(language::TextId::objectCreatingMainAsmFile, name);
-      return;
-    }
-    if (app::LogSink* log = conversion_.log()) log->write("   ");
-    conversion_.logProgress(language::TextId::objectCreatingSourceFile, name);
-  }
-
-  // The outcome of the oldest source in flight, logged; creatingFileError when it could not be
-  // stored.
-  app::Outcome collectOldest() {
-    const InFlight source = std::move(inFlight_.front());
-    inFlight_.pop_front();
-    const bool stored = writer_.collectOldest();
-    startLogLine(source.name, source.linkSource);
-    if (!stored) {
-      writer_.discardAll();
-      inFlight_.clear();
-      return conversion_.failWith(language::TextId::creatingFileError, source.path);
-    }
-    conversion_.logOutcome(true);
-    return app::ok();
-  }
-
-  app::Outcome collectAll() {
-    while (!inFlight_.empty()) {
-      if (const app::Outcome result = collectOldest(); !result.succeeded()) return result;
-    }
-    return app::ok();
+    return writer_.store(name, kind, out.raw());
   }
 
   app::Outcome writeProcedure(const SymbolRecord& procedure) {
     const std::string name = conversion_.procedureFileStem(procedure) + ".asm";
-    return writeSource(name, false, [&](SourceText& out) {
-      const std::string label = procedure.asmName + ":";
-      std::string_view line;
-      do {
-        if (!cursor_.next(line)) return Outcome::listingEnded;
-      } while (line != label);
+    return writeSource(name, OrderedSourceWriter::Kind::procedure, [&](SourceText& out) {
+      if (!reader_.seekProcedure(procedure.asmName)) return Outcome::listingEnded;
 
       if (library_) {
         out.line("format MS COFF");
@@ -130,17 +84,16 @@ class Splitter {
 
       externs_.clear();
       ++procedureStamp_;
-      for (;;) {
-        if (!cursor_.next(line)) return Outcome::listingEnded;
-        const std::string_view stripped = app::trimSpaces(line);
-        if (stripped == "}") break;
-        if (startsWith(stripped, ";")) continue;
-        if (stripped.empty()) {
+      std::string_view line;
+      while (reader_.nextProcedureLine(line)) {
+        if (startsWith(line, ";")) continue;
+        if (line.empty()) {
           out.line("");
           continue;
         }
-        rewriteBodyLine(stripped, out);
+        rewriteBodyLine(line, out);
       }
+      if (reader_.ended()) return Outcome::listingEnded;
 
       if (library_) {
         out.line("");
@@ -186,7 +139,7 @@ class Splitter {
     feedback_.setStatus(language::TextId::statusbarCreatingMainAsmFile);
     const std::string& base = conversion_.sourceBaseName;
     const std::string name = base + "_briskoLinkFile.asm";
-    return writeSource(name, true, [&](SourceText& out) {
+    return writeSource(name, OrderedSourceWriter::Kind::linkSource, [&](SourceText& out) {
       out.line("format MS COFF");
       out.line("");
       int pendingExterns = 0;
@@ -222,18 +175,12 @@ class Splitter {
   Conversion& conversion_;
   app::Feedback& feedback_;
   const Listing& listing_;
-  ListingCursor cursor_;
+  ListingReader reader_;  // the procedures' code, in the listing's order
   const bool library_;
   // One reading of the clock dates every source of the run.
   const std::string header_;
   SourceText out_;  // the source being built; its memory and the writer's take turns
-  platform::BackgroundWriter writer_{conversion_.services.files};
-  struct InFlight {
-    std::string path;
-    std::string name;
-    bool linkSource;
-  };
-  std::deque<InFlight> inFlight_;  // the sources handed to the writer, oldest first
+  OrderedSourceWriter writer_{conversion_, listing_};
   std::vector<const SymbolRecord*> externs_;
   // Per record, the last procedure (by number) whose extern list took it.
   std::vector<std::uint32_t> usedIn_;

@@ -1,6 +1,7 @@
 #include "pipeline/write_wrapper.h"
 
 #include "language/text_ids.h"
+#include "pipeline/wrapper_declarations.h"
 #include "platform/paths.h"
 
 namespace brisko::pipeline {
@@ -88,7 +89,7 @@ std::string wrapperText(Conversion& conversion) {
       if (!belongs(record.kind)) continue;
       if (!opened) out.line(std::string(keyword) + " \"" + blockFile + "\"");
       opened = true;
-      out.line("  " + record.declaration);
+      out.line("  " + wrapperDeclaration(record));
     }
     if (opened) {
       out.line("EndImport");

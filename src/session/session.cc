@@ -3,6 +3,7 @@
 #include "language/text_ids.h"
 #include "pipeline/compile_source.h"
 #include "session/request_validation.h"
+#include "toolchain/catalogue_scan.h"
 #include "toolchain/ide_registration.h"
 
 namespace brisko::session {

@@ -1,20 +1,16 @@
 // The functions the installed PureBasic libraries and the Windows descriptor files offer, read
-// once at start-up from the installation's library folders. The wrapper writer looks external
+// once at start-up from the installation's library folders (catalogue_scan, with the file
+// readers pure_library_file and windows_library_file). The wrapper writer looks external
 // symbols up here to write the dummy calls that make the PureBasic linker pull in libraries.
 #pragma once
 
 #include <cstdint>
 #include <deque>
 #include <functional>
-#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
-
-#include "app/feedback.h"
-#include "language/text_ids.h"
-#include "platform/file_system.h"
 
 namespace brisko::toolchain {
 
@@ -72,40 +68,5 @@ class LibraryCatalogue {
   std::string compilerLibraryNames_;
   std::unordered_map<std::string, FirstMatches, NameHash, std::equal_to<>> index_;
 };
-
-// Where the scan reports progress: "Scanning " + file name as status detail, and a poll of the
-// user interface before each folder entry.
-struct CatalogueScan {
-  const platform::FileSystem& files;
-  app::Feedback& feedback;
-  app::WindowServices& window;
-};
-
-// Reads PureLibraries/, PureLibraries/UserLibraries/ and PureLibraries/Windows/ below pbFolder
-// (which ends with a separator), sorts the functions and collects the .lib names of Compilers/.
-// Returns nothing, or functionLists when a library file cannot be read, is empty, or a file of
-// the Windows folder is no descriptor file; the scan stops there, and the caller reports it.
-// Missing folders are skipped.
-std::optional<language::TextId> buildLibraryCatalogue(const CatalogueScan& scan,
-                                                      const std::string& pbFolder,
-                                                      LibraryCatalogue& catalogue);
-
-// One PureBasic library file: nothing (also for a file without the signatures, which is
-// ignored) or functionLists.
-std::optional<language::TextId> readPureLibrary(const platform::FileSystem& files,
-                                                const std::string& path,
-                                                LibraryCatalogue& catalogue);
-// One Windows descriptor file: nothing or functionLists.
-std::optional<language::TextId> readWindowsLibrary(const platform::FileSystem& files,
-                                                   const std::string& path,
-                                                   LibraryCatalogue& catalogue);
-
-// The parsers behind the two readers, on bytes already read; path names the file (its file
-// part matters to both formats). They never read outside data. The Windows parser returns
-// functionLists for data without the descriptor signature (and adds nothing), otherwise
-// nothing.
-void parsePureLibrary(std::string_view data, const std::string& path, LibraryCatalogue& catalogue);
-std::optional<language::TextId> parseWindowsLibrary(std::string_view data, const std::string& path,
-                                                    LibraryCatalogue& catalogue);
 
 }  // namespace brisko::toolchain

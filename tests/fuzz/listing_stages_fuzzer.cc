@@ -18,6 +18,7 @@
 #include "app/services.h"
 #include "pipeline/analyse_assembly.h"
 #include "pipeline/conversion.h"
+#include "pipeline/data_sections.h"
 #include "pipeline/split_procedures.h"
 #include "platform/memory_file_system.h"
 #include "platform/process.h"
@@ -78,6 +79,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   pipeline::Conversion conversion(services, "/work/fuzz.pb", "/out/", options);
   conversion.sourceBaseName = "fuzz";
   conversion.asmListingPath = "/work/PureBasic.asm";
-  if (pipeline::analyseAssembly(conversion).succeeded()) pipeline::splitProcedures(conversion);
+  if (pipeline::analyseAssembly(conversion).succeeded() &&
+      pipeline::writeDataSections(conversion).succeeded()) {
+    pipeline::splitProcedures(conversion);
+  }
   return 0;
 }

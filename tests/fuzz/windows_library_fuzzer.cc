@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "toolchain/library_catalogue.h"
+#include "toolchain/windows_library_file.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace brisko::toolchain;

@@ -7,7 +7,7 @@
 #include "library_file_reader.h"
 #include "platform/system_file_system.h"
 #include "tool_runner.h"
-#include "toolchain/library_catalogue.h"
+#include "toolchain/catalogue_scan.h"
 
 namespace brisko::standin_test {
 namespace {

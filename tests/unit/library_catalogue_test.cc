@@ -9,6 +9,9 @@
 #include "fakes.h"
 #include "platform/memory_file_system.h"
 #include "platform/paths.h"
+#include "toolchain/catalogue_scan.h"
+#include "toolchain/pure_library_file.h"
+#include "toolchain/windows_library_file.h"
 
 namespace brisko::toolchain {
 namespace {

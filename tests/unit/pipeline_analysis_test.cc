@@ -4,6 +4,7 @@
 #include "pipeline/analyse_assembly.h"
 #include "pipeline/listing_text.h"
 #include "pipeline/split_tokens.h"
+#include "pipeline/wrapper_declarations.h"
 #include "pipeline_fixture.h"
 
 namespace brisko::pipeline {
@@ -82,7 +83,7 @@ class PipelineAnalysis : public testing::PipelineFixture {
  protected:
   app::Outcome analyse(const ListingText& listing, std::uint32_t flags = 0) {
     files.addFile(kListingPath, listing.text());
-    return analyseAssembly(conversion(flags));
+    return analyseListing(conversion(flags));
   }
 
   static std::string kindName(SymbolKind kind) {
@@ -113,7 +114,7 @@ class PipelineAnalysis : public testing::PipelineFixture {
     for (const SymbolRecord& r : current->symbols) {
       if (r.kind == SymbolKind::external) continue;
       result.push_back(kindName(r.kind) + " " + r.asmName + " " + r.outputName + " | " +
-                       r.declaration);
+                       wrapperDeclaration(r));
     }
     return result;
   }
@@ -245,7 +246,7 @@ TEST_F(PipelineAnalysis, ProcedureLineNotFollowedByItsMacroIsNoDeclaration) {
 
 TEST_F(PipelineAnalysis, ListingThatCannotBeOpenedIsReportedAndLogged) {
   useLog();
-  EXPECT_EQ(analyseAssembly(conversion()), failed(TextId::openingFileError));
+  EXPECT_EQ(analyseListing(conversion()), failed(TextId::openingFileError));
   EXPECT_EQ(onlyError(),
             "There was an unexpected problem whilst trying to open the file.\n"
             "(/dest/Source/PureBasic.asm)");
@@ -284,7 +285,7 @@ TEST_F(PipelineAnalysis, IncompleteListingsEndWithInvalidFile) {
     SCOPED_TRACE(i);
     feedback.messages.clear();
     files.addFile(kListingPath, broken[i]);
-    EXPECT_EQ(analyseAssembly(conversion()), failed(TextId::invalidFile));
+    EXPECT_EQ(analyseListing(conversion()), failed(TextId::invalidFile));
     EXPECT_EQ(onlyError(), "Invalid file.\n(/dest/Source/PureBasic.asm)");
   }
 }

@@ -11,7 +11,9 @@
 
 #include "english_texts.h"
 #include "fakes.h"
+#include "pipeline/analyse_assembly.h"
 #include "pipeline/conversion.h"
+#include "pipeline/data_sections.h"
 #include "platform/memory_file_system.h"
 
 namespace brisko::testing {
@@ -178,6 +180,15 @@ class PipelineFixture : public ::testing::Test {
   }
 
   void useLog() { feedback.setActiveLog(&log); }
+
+  // The first pass as the driver runs it: the analysis, the data-sections source, and the
+  // analysis' progress line completed.
+  static app::Outcome analyseListing(pipeline::Conversion& c) {
+    app::Outcome result = pipeline::analyseAssembly(c);
+    if (result.succeeded()) result = pipeline::writeDataSections(c);
+    if (result.succeeded()) c.logOutcome(true);
+    return result;
+  }
 
   std::string read(const std::string& path) const {
     return files.readFile(path).value_or("<missing " + path + ">");

@@ -25,7 +25,7 @@ class PipelineOutput : public testing::PipelineFixture {
                        std::uint32_t flags = 0) {
     files.addFile(kListingPath, listingBytes);
     Conversion& c = conversion(flags, format);
-    const app::Outcome analysed = analyseAssembly(c);
+    const app::Outcome analysed = analyseListing(c);
     EXPECT_EQ(analysed, ok());
     return analysed.succeeded() ? splitProcedures(c) : analysed;
   }
@@ -369,7 +369,7 @@ TEST_F(PipelineOutput, DataSectionsSourceThatCannotBeWrittenFailsTheAnalysis) {
   useLog();
   files.failWrites(data);
   files.addFile(kListingPath, testing::sampleListing().text());
-  EXPECT_EQ(analyseAssembly(conversion()), failed(TextId::creatingFileError));
+  EXPECT_EQ(analyseListing(conversion()), failed(TextId::creatingFileError));
   EXPECT_EQ(onlyError(), "Unable to create file.\n(" + data + ")");
   EXPECT_EQ(log.content,
             "Scanning assembly code / creating data sections (if appropriate) "

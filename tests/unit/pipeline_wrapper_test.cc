@@ -68,39 +68,43 @@ SymbolRecord external(const std::string& name, bool referenced = true) {
   return record;
 }
 
-SymbolRecord exported(SymbolKind kind, const std::string& declaration) {
+// An item as the analysis records it: its name and what its declaration is formed from.
+SymbolRecord exported(SymbolKind kind, const std::string& name, std::string type = {},
+                      std::vector<std::string> parameters = {}) {
   SymbolRecord record;
   record.asmName = "x";
+  record.outputName = name;
   record.kind = kind;
-  record.declaration = declaration;
+  record.declaration = DeclarationParts{std::move(type), ".l", std::move(parameters)};
   return record;
 }
 
 TEST_F(PipelineWrapper, BlocksLibrariesAndDummyCallsInListOrder) {
   catalogue.addCompilerLibrary(" PureBasicRuntime.lib ");
   catalogue.addCompilerLibrary("StringManager.lib");
-  Conversion& c = prepare(0, app::OutputFormat::objectFile,
-                          {
-                              external("_PB_OpenFile_UNICODE@8"),
-                              exported(SymbolKind::variable, "count.l AS \"count\""),
-                              exported(SymbolKind::procedureCDll, "Sub(a.l) As \"Sub\""),
-                              external("_SendMessageW@16"),
-                              exported(SymbolKind::procedure, "never"),
-                              exported(SymbolKind::procedureDll, "Get.l(i.l) As \"Get\""),
-                              exported(SymbolKind::localData, "never"),
-                              exported(SymbolKind::list, "never"),
-                              exported(SymbolKind::array, "table_arrayPTR As \"table\""),
-                              external("SYS_InitString@0"),
-                              external("_PB_OpenFile_THREAD@8", false),
-                              external("PB_MessageRequester2@12"),
-                              external("_PB_123@4"),
-                              external("_PB_Missing@4"),
-                              external("_OpenFileA@12"),
-                              external("_OpenFileW@12"),
-                              external("_GetTickCount@0"),
-                              external("_Beep@8"),
-                              external("_Unknown@4"),
-                          });
+  Conversion& c =
+      prepare(0, app::OutputFormat::objectFile,
+              {
+                  external("_PB_OpenFile_UNICODE@8"),
+                  exported(SymbolKind::variable, "count", ".l"),
+                  exported(SymbolKind::procedureCDll, "Sub", "", {"(", "a", ".", "l", ")"}),
+                  external("_SendMessageW@16"),
+                  exported(SymbolKind::procedure, "never"),
+                  exported(SymbolKind::procedureDll, "Get", ".l", {"(", "i", ".", "l", ")"}),
+                  exported(SymbolKind::localData, "never"),
+                  exported(SymbolKind::list, "never"),
+                  exported(SymbolKind::array, "table"),
+                  external("SYS_InitString@0"),
+                  external("_PB_OpenFile_THREAD@8", false),
+                  external("PB_MessageRequester2@12"),
+                  external("_PB_123@4"),
+                  external("_PB_Missing@4"),
+                  external("_OpenFileA@12"),
+                  external("_OpenFileW@12"),
+                  external("_GetTickCount@0"),
+                  external("_Beep@8"),
+                  external("_Unknown@4"),
+              });
   c.importLibraries = "kernel32.lib,user32.lib,";
   useLog();
   EXPECT_EQ(writeWrapper(c), ok());
@@ -141,7 +145,7 @@ TEST_F(PipelineWrapper, LibraryOutputAndBlocksLeftOut) {
   // followed directly by the procedure.
   Conversion& c =
       prepare(0, app::OutputFormat::staticLibrary,
-              {exported(SymbolKind::procedureCDll, "Sub(a.l) As \"Sub\""),
+              {exported(SymbolKind::procedureCDll, "Sub", "", {"(", "a", ".", "l", ")"}),
                exported(SymbolKind::procedure, "never"), external("_GetTickCount@0", false)});
   EXPECT_EQ(writeWrapper(c), ok());
   EXPECT_EQ(wrapper(), kHeader +
@@ -152,9 +156,9 @@ TEST_F(PipelineWrapper, LibraryOutputAndBlocksLeftOut) {
                            kLinkComment + kLinkProcedure + "    EndProcedure\r\n");
 
   // Reusing edited sources leaves no marks: then every external is considered.
-  Conversion& reused = prepare(
-      app::kUseExistingAsmFiles, app::OutputFormat::staticLibrary,
-      {exported(SymbolKind::array, "t_arrayPTR As \"t\""), external("_GetTickCount@0", false)});
+  Conversion& reused =
+      prepare(app::kUseExistingAsmFiles, app::OutputFormat::staticLibrary,
+              {exported(SymbolKind::array, "t"), external("_GetTickCount@0", false)});
   EXPECT_EQ(writeWrapper(reused), ok());
   EXPECT_EQ(wrapper(), kHeader +
                            "Import \"demo.lib\"\r\n"
