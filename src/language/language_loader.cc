@@ -7,6 +7,8 @@
 #include "language/builtin_english.h"
 #include "language/preferences.h"
 #include "language/xml_document.h"
+#include "platform/paths.h"
+#include "platform/text_encoding.h"
 
 namespace brisko::language {
 namespace {
@@ -20,13 +22,17 @@ FileForm formOf(std::string_view bytes) {
   if (bytes.starts_with("\xFF\xFE\x00\x00"sv) || bytes.starts_with("\x00\x00\xFE\xFF"sv)) {
     return FileForm::kUnsupported;
   }
-  if (bytes.starts_with("\xEF\xBB\xBF"sv)) {
-    // The mark followed by "<?xml": the four bytes after the "<" decide. A file that is
-    // only the mark has none of them.
-    return bytes.size() >= 8 && bytes.substr(4, 4) == "?xml" ? FileForm::kXml
-                                                             : FileForm::kPreferences;
+  switch (platform::encodingOf(bytes)) {
+    case platform::TextEncoding::utf8:
+      // The mark followed by "<?xml": the four bytes after the "<" decide. A file that is
+      // only the mark has none of them.
+      return bytes.size() >= 8 && bytes.substr(4, 4) == "?xml" ? FileForm::kXml
+                                                               : FileForm::kPreferences;
+    case platform::TextEncoding::utf16le:
+      return FileForm::kXml;
+    case platform::TextEncoding::ansi:
+      break;
   }
-  if (bytes.starts_with("\xFF\xFE"sv)) return FileForm::kXml;
   if (bytes.starts_with("\xFE\xFF"sv)) return FileForm::kUnsupported;
   return FileForm::kPreferences;
 }
@@ -83,8 +89,7 @@ std::optional<std::string> chooseLanguageFile(const platform::FileSystem& files,
   const auto entries = files.listFolder(languagesFolder);
   if (!entries) return std::nullopt;
   for (const platform::FolderEntry& entry : *entries) {
-    const std::size_t dot = entry.name.rfind('.');
-    if (dot != std::string::npos && entry.name.compare(dot + 1, std::string::npos, "lan") == 0) {
+    if (platform::extensionOf(entry.name) == "lan") {
       return languagesFolder + entry.name;
     }
   }

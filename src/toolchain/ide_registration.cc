@@ -7,6 +7,7 @@
 #include "language/text_ids.h"
 #include "platform/code_pages.h"
 #include "platform/paths.h"
+#include "platform/text_encoding.h"
 #include "toolchain/discovery.h"
 
 namespace brisko::toolchain {
@@ -89,7 +90,7 @@ int registerIdeTool(platform::FileSystem& files, app::Feedback& feedback,
   tools.group("ToolsInfo").set("ToolCount", std::to_string(toolCount + 1));
   if (!files.writeFile(toolsFile, tools.write())) return fail(language::kErrorsUnablePBIDETool);
   const std::string block =
-      language::encodeText(toolBlock(toolCount, programPath), tools.encoding());
+      platform::encodeText(toolBlock(toolCount, programPath), tools.encoding());
   if (!files.appendToFile(toolsFile, block)) return fail(language::kErrorsUnablePBIDETool);
   return 0;
 }

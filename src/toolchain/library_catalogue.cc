@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "language/text_ids.h"
+#include "platform/ascii.h"
 #include "platform/code_pages.h"
 #include "platform/paths.h"
 
@@ -12,8 +13,7 @@ namespace brisko::toolchain {
 namespace {
 
 unsigned char foldCase(char c) {
-  const auto u = static_cast<unsigned char>(c);
-  return (u >= 'A' && u <= 'Z') ? static_cast<unsigned char>(u - 'A' + 'a') : u;
+  return static_cast<unsigned char>(platform::asciiLower(c));
 }
 
 bool lessIgnoringCase(std::string_view a, std::string_view b) {
@@ -297,8 +297,7 @@ int buildLibraryCatalogue(const CatalogueScan& scan, const std::string& pbFolder
   if (const auto entries = scan.files.listFolder(pbFolder + "Compilers" + sep)) {
     for (const platform::FolderEntry& entry : *entries) {
       scan.window.pollEvents();
-      const std::size_t dot = entry.name.rfind('.');
-      if (!entry.isFolder && dot != std::string::npos && entry.name.substr(dot + 1) == "lib") {
+      if (!entry.isFolder && platform::extensionOf(entry.name) == "lib") {
         catalogue.addCompilerLibrary(entry.name);
       }
     }

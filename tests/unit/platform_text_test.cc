@@ -2,6 +2,7 @@
 
 #include "platform/code_pages.h"
 #include "platform/paths.h"
+#include "platform/text_encoding.h"
 #include "platform/windows_command_line.h"
 
 namespace brisko::platform {
@@ -74,6 +75,32 @@ TEST(Paths, FolderAndFileParts) {
   EXPECT_EQ(absolutePath("/src/a.pb", "/home/me/"), "/src/a.pb");
   EXPECT_EQ(absolutePath("", "/home/me/"), "");
 #endif
+}
+
+TEST(Paths, ExtensionIsTheTextAfterTheFileNamesLastDot) {
+  EXPECT_EQ(extensionOf("lib.x.asm"), "asm");
+  EXPECT_EQ(withoutExtension("lib.x.asm"), "lib.x");
+  EXPECT_EQ(extensionOf("/a.b/c"), "");
+  EXPECT_EQ(withoutExtension("/a.b\\c"), "/a.b\\c");
+  EXPECT_EQ(extensionOf("name."), "");
+  EXPECT_EQ(withoutExtension("name."), "name");
+}
+
+TEST(TextEncodings, TheMarkDecidesAndEncodingAddsNone) {
+  EXPECT_EQ(encodingOf("\xFF\xFEx"), TextEncoding::utf16le);
+  EXPECT_EQ(encodingOf("\xEF\xBB\xBFx"), TextEncoding::utf8);
+  EXPECT_EQ(encodingOf("\xEF\xBB"), TextEncoding::ansi);
+  EXPECT_EQ(withoutByteOrderMark("\xEF\xBB\xBFx"), "x");
+  EXPECT_EQ(withoutByteOrderMark("\xFE\xFFx"), "\xFE\xFFx");
+  for (const TextEncoding encoding :
+       {TextEncoding::ansi, TextEncoding::utf8, TextEncoding::utf16le}) {
+    const std::string text = "a\u00E9";
+    EXPECT_EQ(encodeText(text, encoding), encoding == TextEncoding::utf16le ? utf8ToUtf16le(text)
+                                          : encoding == TextEncoding::utf8  ? text
+                                                                            : utf8ToAnsi(text));
+    EXPECT_EQ(encodingOf(std::string(byteOrderMark(encoding)) + encodeText(text, encoding)),
+              encoding);
+  }
 }
 
 }  // namespace

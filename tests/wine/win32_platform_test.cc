@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/ascii.h"
 #include "platform/installation_command.h"
 #include "platform/process.h"
 #include "platform/system.h"
@@ -105,13 +106,6 @@ int runChild(const std::vector<std::string>& arguments) {
 
 std::string executable() {
   return makeSystemEnvironment()->executablePath();
-}
-
-std::string lowerAscii(std::string text) {
-  for (char& c : text) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return text;
 }
 
 std::string withoutTrailingBackslash(std::string path) {
@@ -294,7 +288,7 @@ void environmentReadsVariablesAndTheExecutable() {
 
   const std::string path = environment->executablePath();
   CHECK(path.size() > 3 && path[1] == ':' && path[2] == '\\');
-  CHECK(lowerAscii(path).ends_with("win32_platform_test.exe"));
+  CHECK(asciiLowerCase(path).ends_with("win32_platform_test.exe"));
   CHECK(makeSystemFileSystem()->exists(path));
 }
 
@@ -410,8 +404,8 @@ void processRunsInTheWorkingFolderAndFailsWithoutIt() {
   if (child) {
     bool piecesFull = false;
     const std::string folder = collectOutput(*child, piecesFull);
-    CHECK_EQ(lowerAscii(withoutTrailingBackslash(folder)),
-             lowerAscii(withoutTrailingBackslash(scratch.path())));
+    CHECK_EQ(asciiLowerCase(withoutTrailingBackslash(folder)),
+             asciiLowerCase(withoutTrailingBackslash(scratch.path())));
   }
   CHECK(!launcher->start(childLine(executable(), "cwd"), scratch.path() + "missing\\",
                          CapturedStream::standardOutput));
