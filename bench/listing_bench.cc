@@ -387,10 +387,9 @@ struct BenchServices {
   app::Services services{*files, *processes, *clock, feedback, window, paths};
 
   BenchServices() {
-    // The built-in English texts, loaded through an in-memory tree so that nothing is written.
-    platform::MemoryFileSystem memory;
-    memory.addFolder("/temp/");
-    if (language::loadLanguageTable(memory, "/languages/", "/temp/", texts)) {
+    // The built-in English texts (an empty in-memory tree holds no language file).
+    const platform::MemoryFileSystem memory;
+    if (language::loadLanguageTable(memory, "/languages/", texts)) {
       feedback.attachTexts(&texts);
     }
   }

@@ -34,7 +34,7 @@ bool startUp(const StartupInputs& inputs, StartupState& state) {
   const std::string languagesFolder =
       executableFolder + "languages" + std::string(1, platform::kPathSeparator);
   state.texts.clear();
-  if (!language::loadLanguageTable(inputs.files, languagesFolder, tempFolder, state.texts)) {
+  if (!language::loadLanguageTable(inputs.files, languagesFolder, state.texts)) {
     inputs.feedback.messageBox("Error!", kLanguageFileProblem, MessageIcon::error);
     return false;
   }

@@ -62,17 +62,15 @@ void readPreferenceTexts(std::string_view bytes, std::vector<std::string>& texts
   }
 }
 
-bool readLanguageFile(const platform::FileSystem& files, const std::string& path,
-                      LanguageTable& table) {
-  const std::optional<std::string> bytes = files.readFile(path);
-  if (!bytes) return false;
+// The texts of a language file's bytes, in either form.
+bool readLanguageTexts(std::string_view bytes, LanguageTable& table) {
   std::vector<std::string> texts;
-  switch (formOf(*bytes)) {
+  switch (formOf(bytes)) {
     case FileForm::kXml:
-      if (!readXmlTexts(*bytes, texts)) return false;
+      if (!readXmlTexts(bytes, texts)) return false;
       break;
     case FileForm::kPreferences:
-      readPreferenceTexts(*bytes, texts);
+      readPreferenceTexts(bytes, texts);
       break;
     case FileForm::kUnsupported:
       return false;
@@ -96,32 +94,17 @@ std::optional<std::string> chooseLanguageFile(const platform::FileSystem& files,
   return std::nullopt;
 }
 
-bool writeBuiltinFile(platform::FileSystem& files, const std::string& path) {
-  std::unique_ptr<platform::OutputFile> file = files.createFile(path);
-  if (!file) return false;
-  const bool written = file->write(builtinEnglishFile());
-  if (file->close() && written) return true;
-  file.reset();
-  files.deleteFile(path);
-  return false;
-}
-
 }  // namespace
 
-bool loadLanguageTable(platform::FileSystem& files, const std::string& languagesFolder,
-                       const std::string& tempFolder, LanguageTable& table) {
+bool loadLanguageTable(const platform::FileSystem& files, const std::string& languagesFolder,
+                       LanguageTable& table) {
   const std::optional<std::string> chosen = chooseLanguageFile(files, languagesFolder);
   if (chosen && files.exists(*chosen) && !files.isFolder(*chosen)) {
-    return readLanguageFile(files, *chosen, table);
+    const std::optional<std::string> bytes = files.readFile(*chosen);
+    return bytes && readLanguageTexts(*bytes, table);
   }
-
-  // No usable language file: the built-in one is written out, loaded like any other file and
-  // deleted again whatever the outcome.
-  const std::string builtinPath = tempFolder + "English.lan";
-  if (!writeBuiltinFile(files, builtinPath)) return false;
-  const bool loaded = readLanguageFile(files, builtinPath, table);
-  files.deleteFile(builtinPath);
-  return loaded;
+  // No usable language file: the built-in one is read as any other file would be.
+  return readLanguageTexts(builtinEnglishFile(), table);
 }
 
 void addMissingBuiltinTexts(LanguageTable& table) {
