@@ -5,6 +5,7 @@
 #include "app/request_validation.h"
 #include "app/services.h"
 #include "app/startup.h"
+#include "app/version.h"
 #include "cli/command_line.h"
 #include "language/text_ids.h"
 #include "pipeline/compile_source.h"
@@ -132,7 +133,7 @@ int runConsole(const std::vector<std::string>& arguments, ConsolePlatform& platf
     return kExitSuccess;
   }
   if (line.command == Command::version) {
-    std::fputs("brisko version 2.0 Beta 1\n", usageOut);
+    std::fprintf(usageOut, "brisko version %s\n", app::kVersionText);
     return kExitSuccess;
   }
 
