@@ -293,7 +293,7 @@ TEST(InstalledLibraryFilesTest, CompilerLibrariesAreArchivesOfTheRuntimeSymbols)
     EXPECT_EQ(std::string(data.begin(), data.begin() + 8), "!<arch>\n") << name;
   }
   const std::string nm = findProgram("llvm-nm");
-  if (nm.empty()) GTEST_SKIP() << "llvm-nm is not installed";
+  ASSERT_FALSE(nm.empty()) << "llvm-nm is not installed";
   const ToolResult listed =
       runTool(nm, {"--defined-only", "--extern-only", "Compilers/PureBasicRuntime.lib"},
               installationPath());
