@@ -47,7 +47,8 @@ bool startUp(const StartupInputs& inputs, StartupState& state) {
     pbFolder = platform::withTrailingSeparator(*inputs.pbFolderOverride);
     state.pbFolderSource = InstallationSource::option;
   } else {
-    pbFolder = toolchain::discoverInstallation(inputs.installationCommand, 0);
+    pbFolder = toolchain::discoverInstallation(inputs.installationCommand,
+                                               toolchain::CommandPart::installationFolder);
     state.pbFolderSource =
         pbFolder.empty() ? InstallationSource::none : InstallationSource::openCommand;
   }

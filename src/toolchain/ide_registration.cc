@@ -13,9 +13,6 @@
 namespace brisko::toolchain {
 namespace {
 
-// Any selector outside 0 to 3 gives the whole command.
-constexpr int kWholeCommand = -1;
-
 // What a tools file holds when registration has to create it: ANSI, no byte-order mark.
 constexpr std::string_view kNewToolsFile =
     ";  PureBasic IDE ToolsMenu Configuration\r\n"
@@ -49,9 +46,9 @@ std::string toolBlock(int toolNumber, const std::string& programPath) {
 }  // namespace
 
 IdeLocation discoverIde(const platform::InstallationCommandSource& source) {
-  const std::string command = discoverInstallation(source, kWholeCommand);
+  const std::string command = discoverInstallation(source, CommandPart::whole);
   IdeLocation ide;
-  ide.toolsFile = platform::nativeSeparators(selectFromCommand(command, 3));
+  ide.toolsFile = platform::nativeSeparators(selectFromCommand(command, CommandPart::toolsFile));
   ide.program = platform::nativeSeparators(quoteField(command, 2));
   return ide;
 }

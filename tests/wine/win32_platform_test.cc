@@ -424,12 +424,19 @@ void processPassesTheCommandLineAsGiven() {
   const std::string copy = folder + "child tool.exe";
   CHECK(CopyFileW(widen(executable()).c_str(), widen(copy).c_str(), TRUE));
 
-  const std::vector<std::string> arguments = {"plain",      "two words",        "quote\"inside",
-                                              "trailing\\", "\xE2\x82\xAC uro", ""};
+  // Each argument and its quoted form in the command line.
+  const std::vector<std::pair<std::string, std::string>> quoted = {
+      {"plain", "plain"},
+      {"two words", "\"two words\""},
+      {"quote\"inside", "\"quote\\\"inside\""},
+      {"trailing\\", "\"trailing\\\\\""},
+      {"\xE2\x82\xAC uro", "\"\xE2\x82\xAC uro\""},
+      {"", "\"\""}};
+  std::vector<std::string> arguments;
   std::string line = "args";
-  for (const auto& argument : arguments) {
-    line += ' ';
-    line += quoteWindowsArgument(argument);
+  for (const auto& [argument, form] : quoted) {
+    arguments.push_back(argument);
+    line += ' ' + form;
   }
   auto child =
       makeProcessLauncher()->start(childLine(copy, line), "", CapturedStream::standardOutput);
