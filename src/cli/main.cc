@@ -14,23 +14,18 @@
 #endif
 
 #include "cli/console_app.h"
-#include "platform/system_file_system.h"
+#include "platform/system_objects.h"
 #include "ui/console_feedback.h"
 
 int main(int argc, char** argv) {
   brisko::platform::initialiseConsole();
   const std::vector<std::string> arguments = brisko::platform::programArguments(argc, argv);
 
-  auto files = brisko::platform::makeSystemFileSystem();
-  auto processes = brisko::platform::makeProcessLauncher();
-  auto clock = brisko::platform::makeSystemClock();
-  auto environment = brisko::platform::makeSystemEnvironment();
-  auto tempFolder = brisko::platform::makeSystemTempFolder();
-  auto installationCommand = brisko::platform::makeSystemInstallationCommandSource();
-  auto ideProbe = brisko::platform::makeSystemIdeProbe();
+  const brisko::platform::SystemObjects system;
   brisko::ui::ConsoleFeedback feedback(stdout, stderr, BRISKO_ISATTY(BRISKO_FILENO(stdout)) != 0);
 
-  brisko::cli::ConsolePlatform platform{*files,      *processes,           *clock,   *environment,
-                                        *tempFolder, *installationCommand, feedback, *ideProbe};
+  brisko::cli::ConsolePlatform platform{
+      *system.files,      *system.processes,           *system.clock, *system.environment,
+      *system.tempFolder, *system.installationCommand, feedback,      *system.ideProbe};
   return brisko::cli::runConsole(arguments, platform, stdout, stderr);
 }
