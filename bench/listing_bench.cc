@@ -30,6 +30,7 @@
 #include "app/services.h"
 #include "language/language_loader.h"
 #include "language/language_table.h"
+#include "listing_builder.h"
 #include "pipeline/analyse_assembly.h"
 #include "pipeline/assemble_archive.h"
 #include "pipeline/conversion.h"
@@ -46,320 +47,6 @@ namespace {
 
 using namespace brisko;
 using Clock = std::chrono::steady_clock;
-
-// ---------------------------------------------------------------------------------------------
-// The generated program.
-//
-// A listing as the stand-in compiler writes it for a source of `procedures` procedures that
-// call earlier procedures and library and Windows functions, and use Public variables and
-// arrays, Global variables, a Global list, string constants and DataSection labels. The
-// source lines go into the listing as its comment lines and are kept so that the source can
-// be written out and compiled with the stand-in for comparison.
-
-struct GeneratedProgram {
-  std::string listing;
-  std::string source;
-};
-
-const char* const kProcedureKinds[] = {"Procedure", "ProcedureDLL", "ProcedureC", "ProcedureCDLL"};
-
-bool isCdecl(int procedure) {
-  return procedure % 4 >= 2;
-}
-
-// Externals and libraries in order of first use, as the listing's header names them.
-class FirstUse {
- public:
-  void add(const std::string& name) {
-    if (std::find(names_.begin(), names_.end(), name) == names_.end()) names_.push_back(name);
-  }
-  const std::vector<std::string>& names() const { return names_; }
-
- private:
-  std::vector<std::string> names_;
-};
-
-class ProgramWriter {
- public:
-  explicit ProgramWriter(int procedures)
-      : procedures_(procedures), blocks_(std::max(1, procedures / 10)) {}
-
-  GeneratedProgram write() {
-    sourceLine("; Generated source of " + std::to_string(procedures_) + " procedures");
-    declarations();
-    for (int i = 0; i < procedures_; ++i) procedure(i);
-    dataSection();
-    GeneratedProgram program;
-    program.listing = header() + code_ + tail();
-    for (std::string& line : source_) {
-      program.source += line;
-      program.source += "\r\n";
-    }
-    return program;
-  }
-
- private:
-  // Per block of ten procedures: one Public array, four Public variables, two Global
-  // variables and one DataSection label.
-  int publicVariables() const { return 4 * blocks_; }
-  int globalVariables() const { return 2 * blocks_; }
-
-  void sourceLine(std::string text) {
-    code_ += "; " + text + "\r\n";
-    source_.push_back(std::move(text));
-  }
-  void code(std::string_view line) {
-    code_ += "  ";
-    code_ += line;
-    code_ += "\r\n";
-  }
-  void label(std::string_view name) {
-    code_ += name;
-    code_ += ":\r\n";
-  }
-  std::string stringConstant(std::string text) {
-    strings_.push_back(std::move(text));
-    return "_S" + std::to_string(strings_.size());
-  }
-
-  void declarations() {
-    for (int b = 0; b < blocks_; ++b) {
-      const std::string n = std::to_string(b);
-      std::string line = "Public Dim pa" + n + ".l(9)";
-      bss_ += "a_pa" + n + ":\r\nrd  10\r\n";
-      for (int k = 4 * b; k < 4 * b + 4; ++k) {
-        line += ", pv" + std::to_string(k) + ".l";
-        bss_ += "v_pv" + std::to_string(k) + " rd 1\r\n";
-      }
-      sourceLine(line);
-      const std::string g0 = std::to_string(2 * b), g1 = std::to_string(2 * b + 1);
-      sourceLine("Global gv" + g0 + ".l, gv" + g1 + ".l");
-      bss_ += "v_gv" + g0 + " rd 1\r\nv_gv" + g1 + " rd 1\r\n";
-    }
-    sourceLine("Global NewList items.l()");
-    bss_ += "t_items rd 1\r\n";
-  }
-
-  // t = t + <value in eax>, with the value's code between the two halves.
-  template <typename Value>
-  void addToT(Value value) {
-    code("MOV eax,dword [ebp-4]");
-    code("PUSH eax");
-    value();
-    code("MOV ecx,eax");
-    code("POP eax");
-    code("ADD eax,ecx");
-    code("MOV dword [ebp-4],eax");
-  }
-
-  void libraryCall(const std::string& library, const std::string& symbol) {
-    libraries_.add(library);
-    libraryExterns_.add(symbol);
-    code("CALL " + symbol);
-  }
-
-  void procedure(int i) {
-    const std::string n = std::to_string(i);
-    sourceLine(std::string(kProcedureKinds[i % 4]) + ".l Proc" + n + "(a.l, b.l)");
-    code_ += "macro MP" + n + "{\r\n";
-    label("_Procedure" + n);
-    code("PUSH ebp");
-    code("MOV ebp,esp");
-    if (i == 0) {
-      sourceLine("ProcedureReturn a + b");
-      code("MOV eax,dword [ebp+8]");
-      code("PUSH eax");
-      code("MOV eax,dword [ebp+12]");
-      code("MOV ecx,eax");
-      code("POP eax");
-      code("ADD eax,ecx");
-    } else {
-      procedureBody(i);
-      sourceLine("ProcedureReturn t");
-      code("MOV eax,dword [ebp-4]");
-    }
-    code("JMP _EndProcedure" + n);
-    sourceLine("EndProcedure");
-    code("XOR eax,eax");
-    label("_EndProcedure" + n);
-    code("MOV esp,ebp");
-    code("POP ebp");
-    code(isCdecl(i) ? "RET" : "RET 8");
-    code_ += "}\r\n";
-  }
-
-  void procedureBody(int i) {
-    const std::string n = std::to_string(i);
-    const int callee = static_cast<int>((static_cast<long long>(i) * 7919) % i);
-    const std::string pv = std::to_string(i % publicVariables());
-    const std::string gv = std::to_string(i % globalVariables());
-    const std::string pa = std::to_string(i % blocks_);
-    const std::string d = std::to_string(i % blocks_);
-
-    code("SUB esp,4");
-    code("MOV dword [ebp-4],0");
-    sourceLine("Protected t.l");
-
-    sourceLine("t = a + pv" + pv);
-    code("MOV eax,dword [ebp+8]");
-    code("PUSH eax");
-    code("MOV eax,dword [v_pv" + pv + "]");
-    code("MOV ecx,eax");
-    code("POP eax");
-    code("ADD eax,ecx");
-    code("MOV dword [ebp-4],eax");
-
-    const std::string endIf = "_EndIf" + std::to_string(labelCounter_++);
-    sourceLine("If t > b");
-    code("MOV eax,dword [ebp-4]");
-    code("PUSH eax");
-    code("MOV eax,dword [ebp+12]");
-    code("MOV ecx,eax");
-    code("POP eax");
-    code("CMP eax,ecx");
-    code("SETG al");
-    code("MOVZX eax,al");
-    code("TEST eax,eax");
-    code("JZ " + endIf);
-    const bool withString = i % 2 == 1;
-    const std::string literal = "text " + n;
-    sourceLine("t = t + Proc" + std::to_string(callee) + "(t, " +
-               (withString ? "Len(\"" + literal + "\")" : std::string("b")) + ")");
-    addToT([&] {
-      if (withString) {
-        code("MOV eax," + stringConstant(literal));
-        code("PUSH eax");
-        libraryCall("String", "_PB_Len@4");
-      } else {
-        code("MOV eax,dword [ebp+12]");
-      }
-      code("PUSH eax");
-      code("MOV eax,dword [ebp-4]");
-      code("PUSH eax");
-      code("CALL _Procedure" + std::to_string(callee));
-      if (isCdecl(callee)) code("ADD esp,8");
-    });
-    sourceLine("EndIf");
-    label(endIf);
-
-    const std::string index = std::to_string(i % 10);
-    sourceLine("pa" + pa + "(" + index + ") = PeekL(?d" + d + ")");
-    code("MOV eax," + index);
-    code("MOV ecx,eax");
-    code("PUSH ecx");
-    code("MOV eax,l_d" + d);
-    code("PUSH eax");
-    libraryCall("Memory", "_PB_PeekL@4");
-    code("POP ecx");
-    code("MOV dword [a_pa" + pa + "+ecx*4],eax");
-
-    sourceLine("gv" + gv + " = gv" + gv + " + t");
-    code("MOV eax,dword [v_gv" + gv + "]");
-    code("PUSH eax");
-    code("MOV eax,dword [ebp-4]");
-    code("MOV ecx,eax");
-    code("POP eax");
-    code("ADD eax,ecx");
-    code("MOV dword [v_gv" + gv + "],eax");
-
-    if (i % 50 == 7) {
-      const std::string title = "Proc" + n, message = "message " + n;
-      sourceLine("MessageRequester(\"" + title + "\", \"" + message + "\")");
-      code("MOV eax," + stringConstant(message));
-      code("PUSH eax");
-      code("MOV eax," + stringConstant(title));
-      code("PUSH eax");
-      libraryCall("Requester", "_PB_MessageRequester@8");
-    }
-    if (i % 25 == 3) {
-      sourceLine("AddElement(items())");
-      code("PUSH dword t_items");
-      libraryCall("LinkedList", "_PB_AddElement@4");
-    }
-    if (i % 40 == 11) {
-      sourceLine("t = t + GetTickCount_()");
-      addToT([&] {
-        windowsExterns_.add("_GetTickCount@0");
-        code("CALL _GetTickCount@0");
-      });
-    }
-    if (i % 40 == 31) {
-      sourceLine("MessageBeep_(0)");
-      code("MOV eax,0");
-      code("PUSH eax");
-      windowsExterns_.add("_MessageBeep@4");
-      usesUser32_ = true;
-      code("CALL _MessageBeep@4");
-    }
-  }
-
-  // One label per block: three numbers, a text, and the addresses of itself and the label
-  // before it.
-  void dataSection() {
-    sourceLine("DataSection");
-    for (int b = 0; b < blocks_; ++b) {
-      const std::string n = std::to_string(b);
-      const std::string previous = std::to_string(b == 0 ? 0 : b - 1);
-      sourceLine("d" + n + ":");
-      sourceLine("Data.l " + n + ", " + std::to_string(b + 1) + ", " + std::to_string(b + 2));
-      sourceLine("Data.s \"row " + n + "\"");
-      sourceLine("Data.l ?d" + n + ", ?d" + previous);
-      data_ += "l_d" + n + ":\r\ndd " + n + "," + std::to_string(b + 1) + "," +
-               std::to_string(b + 2) + "\r\ndb 'row " + n + "',0\r\ndd l_d" + n + ",l_d" +
-               previous + "\r\n";
-    }
-    sourceLine("EndDataSection");
-  }
-
-  std::string header() const {
-    std::string text =
-        "; \r\n"
-        "; PureBasic 4.20 (Windows - x86) generated code - brisko stand-in compiler\r\n"
-        "; \r\n"
-        "; (c) the brisko project\r\n"
-        "; \r\n"
-        "; The header must stay intact for re-assembly.\r\n"
-        "; \r\n";
-    for (const std::string& library : libraries_.names()) text += "; " + library + "\r\n";
-    text += "; :System\r\n; KERNEL32\r\n";
-    if (usesUser32_) text += "; USER32\r\n";
-    text += "; :Import\r\n; \r\nformat MS COFF\r\n; \r\n";
-    for (const std::string& symbol : libraryExterns_.names()) text += "extrn " + symbol + "\r\n";
-    text += "; \r\nextrn _ExitProcess@4\r\n";
-    for (const std::string& symbol : windowsExterns_.names()) text += "extrn " + symbol + "\r\n";
-    text +=
-        "; \r\npublic main\r\n; \r\nsection '.code' code readable executable\r\n; \r\n"
-        "main:\r\n  CLD\r\n  MOV dword [PB_DataPointer],0\r\n; :\r\n";
-    return text;
-  }
-
-  std::string tail() const {
-    std::string text = "  PUSH dword 0\r\n  JMP _PB_EOP\r\n";
-    for (int i = 0; i < procedures_; ++i) text += "MP" + std::to_string(i) + "\r\n";
-    text +=
-        "_PB_EOP:\r\n  CALL _ExitProcess@4\r\nsection '.data' data readable writeable\r\n"
-        "_SYS_StaticStringStart:\r\n";
-    for (std::size_t s = 0; s < strings_.size(); ++s) {
-      text += "_S" + std::to_string(s + 1) + ": db '" + strings_[s] + "',0\r\n";
-    }
-    text += "align 4\r\nsection '.bss' readable writeable\r\n" + bss_ +
-            "PB_DataPointer rd 1\r\nsection '.data' data readable writeable\r\n" + data_;
-    return text;
-  }
-
-  int procedures_;
-  int blocks_;
-  int labelCounter_ = 1;
-  bool usesUser32_ = false;
-  std::string code_;
-  std::string bss_;
-  std::string data_;
-  std::vector<std::string> source_;
-  std::vector<std::string> strings_;
-  FirstUse libraries_;
-  FirstUse libraryExterns_;
-  FirstUse windowsExterns_;
-};
 
 // ---------------------------------------------------------------------------------------------
 // The services the stages receive: the real file system, no window, no messages shown (the
@@ -388,10 +75,9 @@ struct BenchServices {
   app::Services services{*files, *processes, *clock, feedback, window, paths};
 
   BenchServices() {
-    // The built-in English texts, loaded through an in-memory tree so that nothing is written.
-    platform::MemoryFileSystem memory;
-    memory.addFolder("/temp/");
-    if (language::loadLanguageTable(memory, "/languages/", "/temp/", texts)) {
+    // The built-in English texts (an empty in-memory tree holds no language file).
+    const platform::MemoryFileSystem memory;
+    if (language::loadLanguageTable(memory, "/languages/", texts)) {
       feedback.attachTexts(&texts);
     }
   }
@@ -571,7 +257,7 @@ const Measurement* find(const std::vector<Measurement>& all, int procedures,
 }
 
 int writeSample(int procedures, const std::string& folder) {
-  const GeneratedProgram program = ProgramWriter(procedures).write();
+  const testing::GeneratedProgram program = testing::generateProgram(procedures);
   auto files = platform::makeSystemFileSystem();
   const std::string base = folder.empty() || folder.back() == '/' ? folder : folder + "/";
   if (!files->writeFile(base + "PureBasic.asm", program.listing) ||
@@ -600,7 +286,7 @@ int runBenchmark(std::string folder) {
   std::printf("%11s  %-7s  %10s  %7s  %10s  %10s  %10s  %6s\n", "procedures", "output",
               "listing MB", "files", "output MB", "brisko ms", "floor ms", "ratio");
   for (int procedures : sizes) {
-    const GeneratedProgram program = ProgramWriter(procedures).write();
+    const testing::GeneratedProgram program = testing::generateProgram(procedures);
     const std::string listingPath = listingPathOf(folder, procedures);
     if (!bench.files->writeFile(listingPath, program.listing)) {
       std::fprintf(stderr, "cannot write %s\n", listingPath.c_str());
@@ -682,7 +368,7 @@ LibraryBuild measureLibraryBuild(BenchServices& bench, const std::string& folder
   const std::string listingPath = destination + "listing.asm";
   if (!files.makeFolder(destination) || !files.makeFolder(destination + "Source/") ||
       !files.makeFolder(destination + "Bin/") ||
-      !files.writeFile(listingPath, ProgramWriter(procedures).write().listing)) {
+      !files.writeFile(listingPath, testing::generateProgram(procedures).listing)) {
     build.failure = "cannot prepare " + destination;
     return build;
   }

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer targets of tests/fuzz with clang (AddressSanitizer and
 # UndefinedBehaviorSanitizer) into build-fuzz/ and runs each for SECONDS seconds on a scratch
-# copy of its seed corpus. Prints one line per target:
+# copy of its seed corpus (for the listing stages with the seeds listing_seeds generates).
+# Prints one line per target:
 #   fuzz <name>: <runs> runs, <ok|crash|timeout|leak>
 # Exits with 1 when any target found something; the input that shows it is kept in
 # build-fuzz/findings/<name>/ and the end of the fuzzer's output is printed.
@@ -23,7 +24,8 @@ done
 cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
   -DBRISKO_BUILD_TESTS=OFF -DBRISKO_BUILD_FUZZERS=ON >/dev/null
-if ! cmake --build build-fuzz -j "$jobs" --target "${targets[@]/#/fuzz_}" >build-fuzz/build.log 2>&1; then
+if ! cmake --build build-fuzz -j "$jobs" --target "${targets[@]/#/fuzz_}" listing_seeds \
+  >build-fuzz/build.log 2>&1; then
   grep -v '^\[' build-fuzz/build.log | tail -n 40 >&2
   echo "fuzz: the fuzz targets did not build" >&2
   exit 1
@@ -38,6 +40,9 @@ for name in "${targets[@]}"; do
   log="$scratch/$name.log"
   mkdir -p "$corpus" "$findings"
   cp tests/fuzz/corpus/"$name"/* "$corpus"/
+  if [ "$name" = listing_stages ]; then
+    build-fuzz/bin/listing_seeds "$corpus"
+  fi
   rc=0
   ASAN_OPTIONS="${ASAN_OPTIONS:-detect_leaks=1}" \
     build-fuzz/bin/fuzz_"$name" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \

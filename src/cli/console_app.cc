@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "app/version.h"
 #include "cli/command_line.h"
 #include "language/text_ids.h"
 #include "platform/paths.h"
@@ -103,7 +104,7 @@ int runConsole(const std::vector<std::string>& arguments, const platform::Platfo
     return kExitSuccess;
   }
   if (line.command == Command::version) {
-    std::fputs("brisko version 2.0 Beta 1\n", usageOut);
+    std::fprintf(usageOut, "brisko version %s\n", app::kVersionText);
     return kExitSuccess;
   }
 

@@ -7,6 +7,8 @@
 #include "language/builtin_english.h"
 #include "language/preferences.h"
 #include "language/xml_document.h"
+#include "platform/paths.h"
+#include "platform/text_encoding.h"
 
 namespace brisko::language {
 namespace {
@@ -20,13 +22,17 @@ FileForm formOf(std::string_view bytes) {
   if (bytes.starts_with("\xFF\xFE\x00\x00"sv) || bytes.starts_with("\x00\x00\xFE\xFF"sv)) {
     return FileForm::kUnsupported;
   }
-  if (bytes.starts_with("\xEF\xBB\xBF"sv)) {
-    // The mark followed by "<?xml": the four bytes after the "<" decide. A file that is
-    // only the mark has none of them.
-    return bytes.size() >= 8 && bytes.substr(4, 4) == "?xml" ? FileForm::kXml
-                                                             : FileForm::kPreferences;
+  switch (platform::encodingOf(bytes)) {
+    case platform::TextEncoding::utf8:
+      // The mark followed by "<?xml": the four bytes after the "<" decide. A file that is
+      // only the mark has none of them.
+      return bytes.size() >= 8 && bytes.substr(4, 4) == "?xml" ? FileForm::kXml
+                                                               : FileForm::kPreferences;
+    case platform::TextEncoding::utf16le:
+      return FileForm::kXml;
+    case platform::TextEncoding::ansi:
+      break;
   }
-  if (bytes.starts_with("\xFF\xFE"sv)) return FileForm::kXml;
   if (bytes.starts_with("\xFE\xFF"sv)) return FileForm::kUnsupported;
   return FileForm::kPreferences;
 }
@@ -56,17 +62,15 @@ void readPreferenceTexts(std::string_view bytes, std::vector<std::string>& texts
   }
 }
 
-bool readLanguageFile(const platform::FileSystem& files, const std::string& path,
-                      LanguageTable& table) {
-  const std::optional<std::string> bytes = files.readFile(path);
-  if (!bytes) return false;
+// The texts of a language file's bytes, in either form.
+bool readLanguageTexts(std::string_view bytes, LanguageTable& table) {
   std::vector<std::string> texts;
-  switch (formOf(*bytes)) {
+  switch (formOf(bytes)) {
     case FileForm::kXml:
-      if (!readXmlTexts(*bytes, texts)) return false;
+      if (!readXmlTexts(bytes, texts)) return false;
       break;
     case FileForm::kPreferences:
-      readPreferenceTexts(*bytes, texts);
+      readPreferenceTexts(bytes, texts);
       break;
     case FileForm::kUnsupported:
       return false;
@@ -83,40 +87,24 @@ std::optional<std::string> chooseLanguageFile(const platform::FileSystem& files,
   const auto entries = files.listFolder(languagesFolder);
   if (!entries) return std::nullopt;
   for (const platform::FolderEntry& entry : *entries) {
-    const std::size_t dot = entry.name.rfind('.');
-    if (dot != std::string::npos && entry.name.compare(dot + 1, std::string::npos, "lan") == 0) {
+    if (platform::extensionOf(entry.name) == "lan") {
       return languagesFolder + entry.name;
     }
   }
   return std::nullopt;
 }
 
-bool writeBuiltinFile(platform::FileSystem& files, const std::string& path) {
-  std::unique_ptr<platform::OutputFile> file = files.createFile(path);
-  if (!file) return false;
-  const bool written = file->write(builtinEnglishFile());
-  if (file->close() && written) return true;
-  file.reset();
-  files.deleteFile(path);
-  return false;
-}
-
 }  // namespace
 
-bool loadLanguageTable(platform::FileSystem& files, const std::string& languagesFolder,
-                       const std::string& tempFolder, LanguageTable& table) {
+bool loadLanguageTable(const platform::FileSystem& files, const std::string& languagesFolder,
+                       LanguageTable& table) {
   const std::optional<std::string> chosen = chooseLanguageFile(files, languagesFolder);
   if (chosen && files.exists(*chosen) && !files.isFolder(*chosen)) {
-    return readLanguageFile(files, *chosen, table);
+    const std::optional<std::string> bytes = files.readFile(*chosen);
+    return bytes && readLanguageTexts(*bytes, table);
   }
-
-  // No usable language file: the built-in one is written out, loaded like any other file and
-  // deleted again whatever the outcome.
-  const std::string builtinPath = tempFolder + "English.lan";
-  if (!writeBuiltinFile(files, builtinPath)) return false;
-  const bool loaded = readLanguageFile(files, builtinPath, table);
-  files.deleteFile(builtinPath);
-  return loaded;
+  // No usable language file: the built-in one is read as any other file would be.
+  return readLanguageTexts(builtinEnglishFile(), table);
 }
 
 void addMissingBuiltinTexts(LanguageTable& table) {

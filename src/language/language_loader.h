@@ -10,11 +10,10 @@
 namespace brisko::language {
 
 // languagesFolder: the "languages" folder beside the executable, with its trailing
-// separator. tempFolder: the user's temporary folder, with its trailing separator, where the
-// built-in file is written out for the load and deleted again. Fills table and returns true
-// on success; on failure the table's content is unspecified.
-bool loadLanguageTable(platform::FileSystem& files, const std::string& languagesFolder,
-                       const std::string& tempFolder, LanguageTable& table);
+// separator. The built-in file is read from memory; nothing is written. Fills table and
+// returns true on success; on failure the table's content is unspecified.
+bool loadLanguageTable(const platform::FileSystem& files, const std::string& languagesFolder,
+                       LanguageTable& table);
 
 // A translation made before texts were added holds fewer texts than the built-in file: the
 // texts after its last one are taken from the built-in English file.

@@ -1,12 +1,11 @@
 #include "language/preferences.h"
 
 #include "platform/code_pages.h"
+#include "platform/text_encoding.h"
 
 namespace brisko::language {
 namespace {
 
-constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
-constexpr std::string_view kUtf16LeMark = "\xFF\xFE";
 constexpr std::string_view kWhiteSpace = " \t";
 
 std::string_view trimmed(std::string_view text) {
@@ -52,30 +51,21 @@ void PreferenceGroup::set(std::string_view key, std::string value) {
   lines.push_back({PreferenceLine::Kind::kKey, std::string(key), std::move(value)});
 }
 
-std::string encodeText(std::string_view utf8, TextEncoding encoding) {
-  switch (encoding) {
-    case TextEncoding::kUtf8:
-      return std::string(utf8);
-    case TextEncoding::kUtf16Le:
-      return platform::utf8ToUtf16le(utf8);
-    case TextEncoding::kAnsi:
-      break;
-  }
-  return platform::utf8ToAnsi(utf8);
-}
-
 Preferences Preferences::parse(std::string_view bytes) {
   Preferences result;
+  result.encoding_ = platform::encodingOf(bytes);
+  const std::string_view content = platform::withoutByteOrderMark(bytes);
   std::string text;
-  if (bytes.starts_with(kUtf8Mark)) {
-    result.encoding_ = TextEncoding::kUtf8;
-    text = bytes.substr(kUtf8Mark.size());
-  } else if (bytes.starts_with(kUtf16LeMark)) {
-    result.encoding_ = TextEncoding::kUtf16Le;
-    text = platform::utf16leToUtf8(bytes.substr(kUtf16LeMark.size()));
-  } else {
-    result.encoding_ = TextEncoding::kAnsi;
-    text = platform::ansiToUtf8(bytes);
+  switch (result.encoding_) {
+    case platform::TextEncoding::utf8:
+      text = content;
+      break;
+    case platform::TextEncoding::utf16le:
+      text = platform::utf16leToUtf8(content);
+      break;
+    case platform::TextEncoding::ansi:
+      text = platform::ansiToUtf8(content);
+      break;
   }
 
   for (std::string_view raw : splitLines(text)) {
@@ -121,15 +111,7 @@ std::string Preferences::write() const {
       text += "\r\n";
     }
   }
-  switch (encoding_) {
-    case TextEncoding::kUtf8:
-      return std::string(kUtf8Mark) + text;
-    case TextEncoding::kUtf16Le:
-      return std::string(kUtf16LeMark) + encodeText(text, encoding_);
-    case TextEncoding::kAnsi:
-      break;
-  }
-  return encodeText(text, encoding_);
+  return std::string(platform::byteOrderMark(encoding_)) + platform::encodeText(text, encoding_);
 }
 
 std::vector<const PreferenceGroup*> Preferences::namedGroups() const {

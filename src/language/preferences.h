@@ -20,9 +20,9 @@
 #include <string_view>
 #include <vector>
 
-namespace brisko::language {
+#include "platform/text_encoding.h"
 
-enum class TextEncoding { kAnsi, kUtf8, kUtf16Le };
+namespace brisko::language {
 
 struct PreferenceLine {
   enum class Kind { kKey, kComment, kBlank, kOther };
@@ -42,9 +42,6 @@ struct PreferenceGroup {
   void set(std::string_view key, std::string value);
 };
 
-// UTF-8 text in an encoding, without a byte-order mark.
-std::string encodeText(std::string_view utf8, TextEncoding encoding);
-
 class Preferences {
  public:
   // Reads a file's bytes. The byte-order mark decides the encoding: EF BB BF is UTF-8, FF FE
@@ -56,8 +53,8 @@ class Preferences {
   // comment, blank lines empty, other lines unchanged; every line ends with CR LF.
   std::string write() const;
 
-  TextEncoding encoding() const { return encoding_; }
-  void setEncoding(TextEncoding encoding) { encoding_ = encoding; }
+  platform::TextEncoding encoding() const { return encoding_; }
+  void setEncoding(platform::TextEncoding encoding) { encoding_ = encoding; }
 
   // Every group, the leading headerless one (always present, maybe empty) first.
   std::vector<PreferenceGroup>& groups() { return groups_; }
@@ -72,7 +69,7 @@ class Preferences {
   PreferenceGroup& group(std::string_view name);
 
  private:
-  TextEncoding encoding_ = TextEncoding::kAnsi;
+  platform::TextEncoding encoding_ = platform::TextEncoding::ansi;
   std::vector<PreferenceGroup> groups_{PreferenceGroup{"", false, {}}};
 };
 

@@ -7,12 +7,10 @@
 #include <memory>
 
 #include "platform/code_pages.h"
+#include "platform/text_encoding.h"
 
 namespace brisko::language {
 namespace {
-
-constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
-constexpr std::string_view kUtf16LeMark = "\xFF\xFE";
 
 // Collects the parser's events into a tree. Only the innermost open element is ever
 // extended, so pointers to the open elements stay valid while they are on the stack.
@@ -64,14 +62,13 @@ std::optional<XmlElement> parseXml(std::string_view bytes, std::string* error) {
   // encoding then no longer matters (a UTF-16 file often still declares "UTF-8").
   std::string converted;
   const XML_Char* encoding = nullptr;
-  if (bytes.starts_with(kUtf16LeMark)) {
-    converted = platform::utf16leToUtf8(bytes.substr(kUtf16LeMark.size()));
+  const platform::TextEncoding marked = platform::encodingOf(bytes);
+  bytes = platform::withoutByteOrderMark(bytes);
+  if (marked == platform::TextEncoding::utf16le) {
+    converted = platform::utf16leToUtf8(bytes);
     bytes = converted;
-    encoding = "UTF-8";
-  } else if (bytes.starts_with(kUtf8Mark)) {
-    bytes.remove_prefix(kUtf8Mark.size());
-    encoding = "UTF-8";
   }
+  if (marked != platform::TextEncoding::ansi) encoding = "UTF-8";
 
   std::unique_ptr<XML_ParserStruct, ParserDeleter> parser(XML_ParserCreate(encoding));
   if (!parser) {

@@ -7,6 +7,7 @@
 #include "pipeline/listing_reader.h"
 #include "pipeline/listing_text.h"
 #include "pipeline/split_tokens.h"
+#include "platform/ascii.h"
 
 namespace brisko::pipeline {
 namespace {
@@ -17,8 +18,7 @@ namespace {
 std::string_view keywordOf(std::string_view token, char (&buffer)[16]) {
   if (token.size() > 13) return {};
   for (std::size_t i = 0; i < token.size(); ++i) {
-    const char c = token[i];
-    buffer[i] = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+    buffer[i] = platform::asciiLower(token[i]);
   }
   return std::string_view(buffer, token.size());
 }
@@ -63,28 +63,22 @@ class Analysis {
     std::unordered_set<std::string> taken;
     for (const SymbolRecord& record : conversion_.symbols) {
       if (record.kind != SymbolKind::external && record.kind != SymbolKind::procedure) {
-        taken.insert(lowerCase(record.outputName));
+        taken.insert(platform::asciiLowerCase(record.outputName));
       }
     }
-    taken.insert(lowerCase(symbolBase_ + "_briskoDataSections"));
-    taken.insert(lowerCase(symbolBase_ + "_briskoLinkFile"));
+    taken.insert(platform::asciiLowerCase(symbolBase_ + "_briskoDataSections"));
+    taken.insert(platform::asciiLowerCase(symbolBase_ + "_briskoLinkFile"));
     for (SymbolRecord& record : conversion_.symbols) {
       if (record.kind != SymbolKind::procedure) continue;
       std::string name = record.outputName;
-      for (int n = 2; taken.count(lowerCase(name)) != 0; ++n) {
+      for (int n = 2; taken.count(platform::asciiLowerCase(name)) != 0; ++n) {
         name = record.outputName + "_" + std::to_string(n);
       }
-      taken.insert(lowerCase(name));
+      taken.insert(platform::asciiLowerCase(name));
       record.outputName = std::move(name);
     }
   }
 
-  static std::string lowerCase(std::string text) {
-    for (char& c : text) {
-      if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    }
-    return text;
-  }
   void readHeader() {
     ListingHeader header;
     if (!reader_.readHeader(header)) throw ListingEndedEarly{};

@@ -21,8 +21,7 @@ void deleteObjects(platform::FileSystem& files, const std::string& folder) {
   if (!entries) return;
   for (const platform::FolderEntry& entry : *entries) {
     if (entry.isFolder) continue;
-    const auto dot = entry.name.rfind('.');
-    if (dot != std::string::npos && entry.name.substr(dot + 1) == "obj") {
+    if (platform::extensionOf(entry.name) == "obj") {
       files.deleteFile(folder + entry.name);
     }
   }
@@ -181,12 +180,11 @@ app::Outcome assembleLibrary(Conversion& conversion) {
   std::vector<Assembly> sources;
   for (const platform::FolderEntry& entry : *entries) {
     if (entry.isFolder || entry.name == "PureBasic.asm") continue;
-    const auto dot = entry.name.rfind('.');
-    if (dot == std::string::npos || entry.name.substr(dot + 1) != "asm") continue;
+    if (platform::extensionOf(entry.name) != "asm") continue;
     Assembly& assembly = sources.emplace_back();
     assembly.sourceName = entry.name;
     assembly.sourcePath = sourceFolder + entry.name;
-    assembly.objectName = entry.name.substr(0, dot) + ".obj";
+    assembly.objectName = std::string(platform::withoutExtension(entry.name)) + ".obj";
     assembly.objectFolder = objects;
     assembly.logName = std::string("..") + platform::kPathSeparator + "Source" +
                        platform::kPathSeparator + "briskoObjects" + platform::kPathSeparator +

@@ -10,17 +10,7 @@
 namespace brisko::pipeline {
 namespace {
 
-using detail::kHighBits;
-using detail::wordAt;
-
-// Eight bytes at a time: a byte of 0x80 or above sets its high bit.
-bool isAscii(std::string_view bytes) {
-  std::size_t i = 0;
-  std::uint64_t high = 0;
-  for (; i + 8 <= bytes.size(); i += 8) high |= wordAt(bytes.data() + i);
-  for (; i < bytes.size(); ++i) high |= static_cast<unsigned char>(bytes[i]);
-  return (high & kHighBits) == 0;
-}
+using platform::TextEncoding;
 
 std::string twoDigits(int value) {
   char text[16];
@@ -30,12 +20,6 @@ std::string twoDigits(int value) {
 
 }  // namespace
 
-TextEncoding detectEncoding(std::string_view bytes) {
-  if (bytes.size() >= 2 && bytes[0] == '\xFF' && bytes[1] == '\xFE') return TextEncoding::utf16le;
-  if (bytes.size() >= 3 && bytes.substr(0, 3) == "\xEF\xBB\xBF") return TextEncoding::utf8;
-  return TextEncoding::ansi;
-}
-
 std::optional<Listing> Listing::read(const platform::FileSystem& files, const std::string& path) {
   auto bytes = files.readFile(path);
   if (!bytes) return std::nullopt;
@@ -44,17 +28,18 @@ std::optional<Listing> Listing::read(const platform::FileSystem& files, const st
 
 Listing Listing::fromBytes(std::string bytes) {
   Listing listing;
-  listing.encoding_ = detectEncoding(bytes);
+  listing.encoding_ = platform::encodingOf(bytes);
+  const std::size_t mark = platform::byteOrderMark(listing.encoding_).size();
   switch (listing.encoding_) {
     case TextEncoding::utf16le:
-      listing.text_ = platform::utf16leToUtf8(std::string_view(bytes).substr(2));
+      listing.text_ = platform::utf16leToUtf8(std::string_view(bytes).substr(mark));
       break;
     case TextEncoding::utf8:
       listing.text_ = std::move(bytes);
-      listing.text_.erase(0, 3);
+      listing.text_.erase(0, mark);
       break;
     case TextEncoding::ansi:
-      if (isAscii(bytes)) {
+      if (platform::isAscii(bytes)) {
         listing.asciiOnly_ = true;
         listing.text_ = std::move(bytes);
       } else {
@@ -65,20 +50,13 @@ Listing Listing::fromBytes(std::string bytes) {
   return listing;
 }
 
-std::string encodeSource(std::string_view utf8, TextEncoding encoding) {
-  switch (encoding) {
-    case TextEncoding::utf16le:
-      return "\xFF\xFE" + platform::utf8ToUtf16le(utf8);
-    case TextEncoding::utf8:
-      return std::string(utf8);
-    case TextEncoding::ansi:
-      break;
-  }
-  if (isAscii(utf8)) return std::string(utf8);
-  return platform::utf8ToAnsi(utf8);
-}
-
 namespace {
+
+// UTF-16 sources start with the mark; UTF-8 ones carry none (FASM refuses it).
+std::string encodedSource(std::string_view utf8, TextEncoding encoding) {
+  if (encoding != TextEncoding::utf16le) return platform::encodeText(utf8, encoding);
+  return std::string(platform::kUtf16LeMark) + platform::encodeText(utf8, encoding);
+}
 
 // Sources are made of the listing's text and ASCII lines of their own, so the sources of an
 // ASCII-only ANSI listing are stored as they are built.
@@ -90,13 +68,13 @@ bool storedAsBuilt(const Listing& listing) {
 
 bool storeSource(platform::OutputFile& file, std::string_view utf8, const Listing& listing) {
   const bool ok = storedAsBuilt(listing) ? file.write(utf8)
-                                         : file.write(encodeSource(utf8, listing.encoding()));
+                                         : file.write(encodedSource(utf8, listing.encoding()));
   return file.close() && ok;
 }
 
 std::string sourceBytes(std::string utf8, const Listing& listing) {
   if (storedAsBuilt(listing)) return utf8;
-  return encodeSource(utf8, listing.encoding());
+  return encodedSource(utf8, listing.encoding());
 }
 
 std::string formatDate(const platform::LocalTime& time) {
@@ -122,11 +100,12 @@ std::string headerBlock(const platform::LocalTime& now) {
 
 bool isGeneratedSource(std::string_view bytes) {
   static constexpr std::string_view kFirstLine = ";Brisko generated asm file.";
-  if (detectEncoding(bytes) == TextEncoding::utf16le) {
-    const std::size_t size = std::min(bytes.size(), 2 + 2 * kFirstLine.size());
-    return platform::utf16leToUtf8(bytes.substr(2, size - 2)).starts_with(kFirstLine);
+  const TextEncoding encoding = platform::encodingOf(bytes);
+  bytes = platform::withoutByteOrderMark(bytes);
+  if (encoding == TextEncoding::utf16le) {
+    const std::size_t size = std::min(bytes.size(), 2 * kFirstLine.size());
+    return platform::utf16leToUtf8(bytes.substr(0, size)).starts_with(kFirstLine);
   }
-  if (detectEncoding(bytes) == TextEncoding::utf8) bytes.remove_prefix(3);
   return bytes.starts_with(kFirstLine);
 }
 

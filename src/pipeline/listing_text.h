@@ -14,14 +14,9 @@
 
 #include "platform/file_system.h"
 #include "platform/system.h"
+#include "platform/text_encoding.h"
 
 namespace brisko::pipeline {
-
-// The listing's text encoding, from its byte-order mark: FF FE is UTF-16 little endian,
-// EF BB BF is UTF-8, anything else is the system's ANSI code page.
-enum class TextEncoding { ansi, utf8, utf16le };
-
-TextEncoding detectEncoding(std::string_view bytes);
 
 class Listing {
  public:
@@ -30,7 +25,8 @@ class Listing {
   // Decodes listing bytes (with their byte-order mark, if any).
   static Listing fromBytes(std::string bytes);
 
-  TextEncoding encoding() const { return encoding_; }
+  // From the listing's byte-order mark.
+  platform::TextEncoding encoding() const { return encoding_; }
   // True when the listing holds ASCII text only, so that sources made from it need no
   // conversion to the code page.
   bool asciiOnly() const { return asciiOnly_; }
@@ -38,7 +34,7 @@ class Listing {
   std::string_view text() const { return text_; }
 
  private:
-  TextEncoding encoding_ = TextEncoding::ansi;
+  platform::TextEncoding encoding_ = platform::TextEncoding::ansi;
   bool asciiOnly_ = false;
   std::string text_;
 };
@@ -121,10 +117,6 @@ class SourceText {
   std::string text_;
 };
 
-// The bytes of a generated source in the listing's encoding: UTF-16 sources start with the
-// FF FE mark; UTF-8 sources carry no mark, as FASM refuses a source that begins with one.
-std::string encodeSource(std::string_view utf8, TextEncoding encoding);
-
 // The comment line with the maker's address that opens generated sources and the wrapper.
 inline constexpr const char* kMakerAddressLine = ";(https://brisko.example.org)";
 
@@ -147,7 +139,8 @@ std::string formatTime(const platform::LocalTime& time);
 // the bytes could not all be stored.
 bool storeSource(platform::OutputFile& file, std::string_view utf8, const Listing& listing);
 // The bytes of a generated source in the listing's encoding; the text itself when it needs no
-// conversion.
+// conversion. UTF-16 sources start with the FF FE mark; UTF-8 sources carry no mark, as FASM
+// refuses a source that begins with one.
 std::string sourceBytes(std::string utf8, const Listing& listing);
 
 // Drops the last character (a whole UTF-8 sequence) of a text.

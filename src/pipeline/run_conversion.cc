@@ -18,10 +18,7 @@ namespace {
 constexpr char kSeparator = platform::kPathSeparator;
 
 std::string baseNameOf(const std::string& sourcePath) {
-  std::string name = platform::filePart(sourcePath);
-  const auto dot = name.rfind('.');
-  if (dot != std::string::npos) name.erase(dot);
-  return name;
+  return std::string(platform::withoutExtension(platform::filePart(sourcePath)));
 }
 
 // Creates one folder level, the path stripped of trailing spaces and separators first.

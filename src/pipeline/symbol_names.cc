@@ -4,6 +4,7 @@
 #include <array>
 
 #include "pipeline/fasm_reserved_words.h"
+#include "platform/ascii.h"
 
 namespace brisko::pipeline {
 namespace {
@@ -21,9 +22,7 @@ bool hasInternalLabel(const SymbolRecord& record) {
 bool isFasmReservedWord(std::string_view word) {
   if (word.empty() || word.size() > kLongestFasmReservedWord) return false;
   std::array<char, kLongestFasmReservedWord> lower{};
-  std::ranges::transform(word, lower.begin(), [](char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-  });
+  std::ranges::transform(word, lower.begin(), platform::asciiLower);
   return std::ranges::binary_search(fasmReservedWords(),
                                     std::string_view(lower.data(), word.size()));
 }

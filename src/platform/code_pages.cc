@@ -170,8 +170,4 @@ std::string utf8ToUtf16le(std::string_view text) {
   return out;
 }
 
-std::size_t utf16Length(std::string_view text) {
-  return utf8ToUtf16(text).size();
-}
-
 }  // namespace brisko::platform

@@ -26,7 +26,4 @@ std::string utf8ToUtf16le(std::string_view text);
 std::u16string utf8ToUtf16(std::string_view text);
 std::string utf16ToUtf8(std::u16string_view text);
 
-// Number of UTF-16 code units the UTF-8 text needs.
-std::size_t utf16Length(std::string_view text);
-
 }  // namespace brisko::platform

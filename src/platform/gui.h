@@ -91,7 +91,6 @@ class Gui {
   virtual bool openWindow(const WindowSetup& setup) = 0;
   // Closes the window and its controls; nothing when it is not open.
   virtual void closeWindow(int window) = 0;
-  virtual bool isWindowOpen(int window) const = 0;
   virtual void setWindowEnabled(int window, bool enabled) = 0;
   // Redraws the window and its controls at once.
   virtual void repaintWindow(int window) = 0;

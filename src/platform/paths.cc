@@ -14,6 +14,29 @@ std::string filePart(std::string_view path) {
   return std::string(path.substr(last + 1));
 }
 
+namespace {
+
+// Where the extension's dot stands in a path; npos when its file part has no dot.
+std::size_t extensionDot(std::string_view path) {
+  const auto dot = path.rfind('.');
+  const auto last = path.find_last_of("\\/");
+  if (dot == std::string_view::npos || (last != std::string_view::npos && dot < last)) {
+    return std::string_view::npos;
+  }
+  return dot;
+}
+
+}  // namespace
+
+std::string_view extensionOf(std::string_view path) {
+  const std::size_t dot = extensionDot(path);
+  return dot == std::string_view::npos ? std::string_view() : path.substr(dot + 1);
+}
+
+std::string_view withoutExtension(std::string_view path) {
+  return path.substr(0, extensionDot(path));
+}
+
 std::string withTrailingSeparator(std::string_view folder) {
   std::string result(folder);
   if (!result.empty() && !isPathSeparator(result.back())) result += kPathSeparator;

@@ -22,6 +22,10 @@ inline bool isPathSeparator(char c) {
 std::string folderPart(std::string_view path);
 // The file part of a path: everything after its last separator.
 std::string filePart(std::string_view path);
+// The text after the last dot of a path's file part; empty when it has none.
+std::string_view extensionOf(std::string_view path);
+// A path without the last dot of its file part and what follows it.
+std::string_view withoutExtension(std::string_view path);
 // A folder text with a separator at its end (unchanged when it already has one or is empty).
 std::string withTrailingSeparator(std::string_view folder);
 // A path made absolute against folder (which ends with a separator); an absolute path, on

@@ -69,28 +69,4 @@ std::vector<std::string> splitWindowsCommandLine(std::string_view line) {
   return arguments;
 }
 
-std::string quoteWindowsArgument(std::string_view argument) {
-  if (!argument.empty() && argument.find_first_of(" \t\"") == std::string_view::npos) {
-    return std::string(argument);
-  }
-  std::string quoted = "\"";
-  std::size_t backslashes = 0;
-  for (char c : argument) {
-    if (c == '\\') {
-      ++backslashes;
-      continue;
-    }
-    if (c == '"') {
-      quoted.append(backslashes * 2 + 1, '\\');
-    } else {
-      quoted.append(backslashes, '\\');
-    }
-    backslashes = 0;
-    quoted += c;
-  }
-  quoted.append(backslashes * 2, '\\');
-  quoted += '"';
-  return quoted;
-}
-
 }  // namespace brisko::platform

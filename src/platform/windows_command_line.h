@@ -16,7 +16,4 @@ namespace brisko::platform {
 // 2n+1: n backslashes and a literal quote).
 std::vector<std::string> splitWindowsCommandLine(std::string_view commandLine);
 
-// Quotes one argument so that splitWindowsCommandLine gives it back unchanged.
-std::string quoteWindowsArgument(std::string_view argument);
-
 }  // namespace brisko::platform

@@ -36,7 +36,7 @@ bool startUp(const platform::Platform& platform, app::Feedback& feedback,
   const std::string languagesFolder =
       executableFolder + "languages" + std::string(1, platform::kPathSeparator);
   state.texts.clear();
-  if (!language::loadLanguageTable(platform.files, languagesFolder, tempFolder, state.texts)) {
+  if (!language::loadLanguageTable(platform.files, languagesFolder, state.texts)) {
     feedback.messageBox("Error!", kLanguageFileProblem, app::MessageIcon::error);
     return false;
   }
@@ -49,7 +49,8 @@ bool startUp(const platform::Platform& platform, app::Feedback& feedback,
     pbFolder = platform::withTrailingSeparator(*options.pbFolderOverride);
     state.pbFolderSource = InstallationSource::option;
   } else {
-    pbFolder = toolchain::discoverInstallation(platform.installationCommand, 0);
+    pbFolder = toolchain::discoverInstallation(platform.installationCommand,
+                                               toolchain::CommandPart::installationFolder);
     state.pbFolderSource =
         pbFolder.empty() ? InstallationSource::none : InstallationSource::openCommand;
   }

@@ -17,25 +17,23 @@ std::string quoteField(std::string_view command, int n) {
   return std::string(command.substr(start, end == std::string_view::npos ? end : end - start));
 }
 
-std::string selectFromCommand(std::string_view command, int selector) {
-  switch (selector) {
-    case 0:
+std::string selectFromCommand(std::string_view command, CommandPart part) {
+  switch (part) {
+    case CommandPart::installationFolder:
       return platform::folderPart(quoteField(command, 2));
-    case 1:
-      return quoteField(command, 6);
-    case 2:
-      return quoteField(command, 8);
-    case 3:
+    case CommandPart::toolsFile:
       return quoteField(command, 10);
-    default:
-      return std::string(command);
+    case CommandPart::whole:
+      break;
   }
+  return std::string(command);
 }
 
-std::string discoverInstallation(const platform::InstallationCommandSource& source, int selector) {
+std::string discoverInstallation(const platform::InstallationCommandSource& source,
+                                 CommandPart part) {
   const auto command = source.ideOpenCommand();
   if (!command) return {};
-  return selectFromCommand(*command, selector);
+  return selectFromCommand(*command, part);
 }
 
 }  // namespace brisko::toolchain

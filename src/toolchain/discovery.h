@@ -13,12 +13,14 @@ namespace brisko::toolchain {
 // when missing.
 std::string quoteField(std::string_view command, int n);
 
-// Applies a selector to the command value: 0 the folder of the first quoted path, 1, 2, 3
-// the third, fourth and fifth quoted items, any other the whole value.
-std::string selectFromCommand(std::string_view command, int selector);
+// The parts of the command value the program uses: the folder of the first quoted path (the
+// installation folder), the fifth quoted item (the IDE's tools file), or the whole value.
+enum class CommandPart { installationFolder, toolsFile, whole };
+std::string selectFromCommand(std::string_view command, CommandPart part);
 
-// Discovery: reads the command from the source and applies the selector; empty when it
+// Discovery: reads the command from the source and takes the part of it; empty when it
 // cannot be read.
-std::string discoverInstallation(const platform::InstallationCommandSource& source, int selector);
+std::string discoverInstallation(const platform::InstallationCommandSource& source,
+                                 CommandPart part);
 
 }  // namespace brisko::toolchain

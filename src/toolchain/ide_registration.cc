@@ -7,13 +7,11 @@
 #include "language/text_ids.h"
 #include "platform/code_pages.h"
 #include "platform/paths.h"
+#include "platform/text_encoding.h"
 #include "toolchain/discovery.h"
 
 namespace brisko::toolchain {
 namespace {
-
-// Any selector outside 0 to 3 gives the whole command.
-constexpr int kWholeCommand = -1;
 
 // What a tools file holds when registration has to create it: ANSI, no byte-order mark.
 constexpr std::string_view kNewToolsFile =
@@ -48,9 +46,9 @@ std::string toolBlock(int toolNumber, const std::string& programPath) {
 }  // namespace
 
 IdeLocation discoverIde(const platform::InstallationCommandSource& source) {
-  const std::string command = discoverInstallation(source, kWholeCommand);
+  const std::string command = discoverInstallation(source, CommandPart::whole);
   IdeLocation ide;
-  ide.toolsFile = platform::nativeSeparators(selectFromCommand(command, 3));
+  ide.toolsFile = platform::nativeSeparators(selectFromCommand(command, CommandPart::toolsFile));
   ide.program = platform::nativeSeparators(quoteField(command, 2));
   return ide;
 }
@@ -89,7 +87,7 @@ app::Outcome registerIdeTool(platform::FileSystem& files, app::Feedback& feedbac
   tools.group("ToolsInfo").set("ToolCount", std::to_string(toolCount + 1));
   if (!files.writeFile(toolsFile, tools.write())) return fail(language::TextId::unablePbIdeTool);
   const std::string block =
-      language::encodeText(toolBlock(toolCount, programPath), tools.encoding());
+      platform::encodeText(toolBlock(toolCount, programPath), tools.encoding());
   if (!files.appendToFile(toolsFile, block)) return fail(language::TextId::unablePbIdeTool);
   return app::ok();
 }

@@ -3,12 +3,13 @@
 #include <algorithm>
 #include <utility>
 
+#include "platform/ascii.h"
+
 namespace brisko::toolchain {
 namespace {
 
 unsigned char foldCase(char c) {
-  const auto u = static_cast<unsigned char>(c);
-  return (u >= 'A' && u <= 'Z') ? static_cast<unsigned char>(u - 'A' + 'a') : u;
+  return static_cast<unsigned char>(platform::asciiLower(c));
 }
 
 bool lessIgnoringCase(std::string_view a, std::string_view b) {

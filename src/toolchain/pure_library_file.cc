@@ -1,5 +1,6 @@
 #include "toolchain/pure_library_file.h"
 
+#include "platform/ascii.h"
 #include "platform/code_pages.h"
 #include "platform/paths.h"
 #include "toolchain/library_file_bytes.h"
@@ -7,14 +8,9 @@
 namespace brisko::toolchain {
 namespace {
 
-unsigned char foldCase(char c) {
-  const auto u = static_cast<unsigned char>(c);
-  return (u >= 'A' && u <= 'Z') ? static_cast<unsigned char>(u - 'A' + 'a') : u;
-}
-
 bool equalIgnoringCase(std::string_view a, std::string_view b) {
   return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           return foldCase(x) == foldCase(y);
+           return platform::asciiLower(x) == platform::asciiLower(y);
          });
 }
 

@@ -1,5 +1,6 @@
 #include "ui/main_window.h"
 
+#include "app/version.h"
 #include "language/text_ids.h"
 #include "platform/paths.h"
 #include "platform/system.h"
@@ -58,7 +59,6 @@ constexpr int kLastLockedControl = 20;
 
 constexpr const char* kSourceFilter = "Purebasic file (*.pb, *.pbi) | *.pb;*.pbi";
 
-constexpr const char* kAboutHeading = "brisko version 2.0 Beta 1";
 constexpr const char* kAboutLines[] = {
     "(.pb / pbi --> .obj / .lib)", "", "Written by the brisko developers", "2008", "",
 };
@@ -318,7 +318,7 @@ void MainWindow::openAbout() {
   gui_.createControl(kAboutWindow,
                      {kOkayButton, ControlKind::button, 150, 370, 88, 20, text(TextId::guiOkay)});
   gui_.setRichTextFormat(kAboutText, kHeadingFormat);
-  gui_.addRichTextLine(kAboutText, kAboutHeading);
+  gui_.addRichTextLine(kAboutText, std::string("brisko version ") + app::kVersionText);
   gui_.setRichTextFormat(kAboutText, kPlainFormat);
   for (const char* line : kAboutLines) gui_.addRichTextLine(kAboutText, line);
   std::string_view credits = kAboutCredits;

@@ -38,9 +38,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   brisko::platform::MemoryFileSystem files;
   files.addFile("/program/languages/Fuzz.lan", std::string(bytes));
-  files.addFolder("/temp/");
   LanguageTable table;
-  if (loadLanguageTable(files, "/program/languages/", "/temp/", table)) {
+  if (loadLanguageTable(files, "/program/languages/", table)) {
     for (std::size_t i = 0; i <= table.size(); ++i) table.text(static_cast<TextId>(i));
   }
 

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "library_file_reader.h"
+#include "catalogue_view.h"
 #include "platform/system_file_system.h"
 #include "tool_runner.h"
 #include "toolchain/catalogue_scan.h"
@@ -51,7 +51,7 @@ TEST(InstallationCatalogueTest, ReadsTheGeneratedLibraryFiles) {
   ASSERT_NE(demo, nullptr);
   EXPECT_THAT(demo->library->path, HasSubstr("UserLibraries"));
 
-  // The Windows entries agree with the test reader's view of the same file.
+  // The Windows entries agree with the parser's view of the file alone.
   const auto kernel32 =
       readWindowsFile(readBytes(installationPath("PureLibraries/Windows/Kernel32")), "Kernel32");
   ASSERT_TRUE(kernel32);

@@ -16,46 +16,46 @@ class FakeCommandSource : public platform::InstallationCommandSource {
   mutable int reads = 0;
 };
 
+constexpr CommandPart kFolder = CommandPart::installationFolder;
+constexpr CommandPart kToolsFile = CommandPart::toolsFile;
+
 TEST(DiscoverySelectors, PicksFolderOfFirstQuotedPathAndLaterQuotedItems) {
   const std::string command =
       R"("C:\Program Files\PureBasic\PureBasic.exe" "%1" "a b" "" "C:\Users\me\Tools.prefs")";
-  EXPECT_EQ(selectFromCommand(command, 0), "C:\\Program Files\\PureBasic\\");
-  // Selectors 1 and 2 take the third and fourth quoted items, not the document placeholder.
-  EXPECT_EQ(selectFromCommand(command, 1), "a b");
-  EXPECT_EQ(selectFromCommand(command, 2), "");
-  EXPECT_EQ(selectFromCommand(command, 3), "C:\\Users\\me\\Tools.prefs");
-  EXPECT_EQ(selectFromCommand(command, 7), command);
+  EXPECT_EQ(selectFromCommand(command, kFolder), "C:\\Program Files\\PureBasic\\");
+  // The tools file is the fifth quoted item, counted from the program, not the placeholder.
+  EXPECT_EQ(selectFromCommand(command, kToolsFile), "C:\\Users\\me\\Tools.prefs");
+  EXPECT_EQ(selectFromCommand(command, CommandPart::whole), command);
 }
 
 TEST(DiscoverySelectors, IdeCommandWithDocumentPlaceholderHasNoToolsFile) {
   const std::string command = R"("C:\PureBasic\PureBasic.exe" "%1")";
-  EXPECT_EQ(selectFromCommand(command, 0), "C:\\PureBasic\\");
-  EXPECT_EQ(selectFromCommand(command, 3), "");
+  EXPECT_EQ(selectFromCommand(command, kFolder), "C:\\PureBasic\\");
+  EXPECT_EQ(selectFromCommand(command, kToolsFile), "");
 }
 
 TEST(DiscoverySelectors, CommandWithoutQuotesYieldsNothing) {
   const std::string command = R"(C:\PureBasic\PureBasic.exe %1)";
-  for (int selector = 0; selector <= 3; ++selector) {
-    EXPECT_EQ(selectFromCommand(command, selector), "") << selector;
-  }
-  EXPECT_EQ(selectFromCommand(command, 4), command);
+  EXPECT_EQ(selectFromCommand(command, kFolder), "");
+  EXPECT_EQ(selectFromCommand(command, kToolsFile), "");
+  EXPECT_EQ(selectFromCommand(command, CommandPart::whole), command);
 }
 
 TEST(DiscoverySelectors, FolderPartAcceptsForwardSlashesAndBareNames) {
-  EXPECT_EQ(selectFromCommand(R"("/opt/pb/PureBasic.exe" "%1")", 0), "/opt/pb/");
-  EXPECT_EQ(selectFromCommand(R"("PureBasic.exe" "%1")", 0), "");
+  EXPECT_EQ(selectFromCommand(R"("/opt/pb/PureBasic.exe" "%1")", kFolder), "/opt/pb/");
+  EXPECT_EQ(selectFromCommand(R"("PureBasic.exe" "%1")", kFolder), "");
 }
 
 TEST(Discovery, ReadsTheOpenCommandOnceAndAppliesTheSelector) {
   FakeCommandSource source;
   source.value = R"("D:\PB\PureBasic.exe" "%1")";
-  EXPECT_EQ(discoverInstallation(source, 0), "D:\\PB\\");
+  EXPECT_EQ(discoverInstallation(source, kFolder), "D:\\PB\\");
   EXPECT_EQ(source.reads, 1);
 }
 
 TEST(Discovery, UnreadableValueGivesEmptyResult) {
   FakeCommandSource source;
-  EXPECT_EQ(discoverInstallation(source, 0), "");
+  EXPECT_EQ(discoverInstallation(source, kFolder), "");
 }
 
 }  // namespace

@@ -9,10 +9,9 @@ namespace brisko::testing {
 
 inline const language::LanguageTable& englishTexts() {
   static const language::LanguageTable table = [] {
-    platform::MemoryFileSystem files;
-    files.addFolder("/tmp");
+    const platform::MemoryFileSystem files;
     language::LanguageTable loaded;
-    language::loadLanguageTable(files, "/nowhere/languages/", "/tmp/", loaded);
+    language::loadLanguageTable(files, "/nowhere/languages/", loaded);
     return loaded;
   }();
   return table;

@@ -64,7 +64,7 @@ class FakeGui : public platform::Gui {
     windows.erase(window);
     std::erase_if(controls, [window](const auto& entry) { return entry.second.window == window; });
   }
-  bool isWindowOpen(int window) const override { return windows.count(window) != 0; }
+  bool hasWindow(int window) const { return windows.count(window) != 0; }
   void setWindowEnabled(int window, bool enabled) override { windowEnabled[window] = enabled; }
   void repaintWindow(int) override { ++repaints; }
   bool createToolTips(int, int, const std::string&) override { return !failing.count("tooltips"); }
@@ -78,7 +78,7 @@ class FakeGui : public platform::Gui {
     return !failing.count("status bar");
   }
   void setStatusField(int window, int field, const std::string& text) override {
-    if (isWindowOpen(window) && !statusWidths.empty()) statusFields[field] = text;
+    if (hasWindow(window) && !statusWidths.empty()) statusFields[field] = text;
   }
   void createControl(int window, const platform::ControlSetup& setup) override {
     FakeControl made;

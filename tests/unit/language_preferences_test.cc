@@ -25,7 +25,7 @@ constexpr const char* kToolsFile =
 
 TEST(LanguagePreferences, GroupsAndLinesInFileOrder) {
   const Preferences prefs = Preferences::parse(kToolsFile);
-  EXPECT_EQ(prefs.encoding(), TextEncoding::kAnsi);
+  EXPECT_EQ(prefs.encoding(), platform::TextEncoding::ansi);
   ASSERT_EQ(prefs.groups().size(), 4u);
 
   const PreferenceGroup& leading = prefs.groups()[0];
@@ -128,7 +128,7 @@ TEST(LanguagePreferences, EncodingFollowsTheMarkBothWays) {
       "5\r\n";
 
   Preferences utf8 = Preferences::parse("\xEF\xBB\xBF" + text);
-  EXPECT_EQ(utf8.encoding(), TextEncoding::kUtf8);
+  EXPECT_EQ(utf8.encoding(), platform::TextEncoding::utf8);
   ASSERT_NE(utf8.findGroup("G\xC3\xBC"), nullptr);
   EXPECT_EQ(utf8.findGroup("G\xC3\xBC")->find("k"),
             "\xE2\x82\xAC"
@@ -137,7 +137,7 @@ TEST(LanguagePreferences, EncodingFollowsTheMarkBothWays) {
 
   const std::string utf16 = "\xFF\xFE" + platform::utf8ToUtf16le(text);
   Preferences wide = Preferences::parse(utf16);
-  EXPECT_EQ(wide.encoding(), TextEncoding::kUtf16Le);
+  EXPECT_EQ(wide.encoding(), platform::TextEncoding::utf16le);
   EXPECT_EQ(wide.findGroup("G\xC3\xBC")->find("k"),
             "\xE2\x82\xAC"
             "5");
@@ -148,7 +148,7 @@ TEST(LanguagePreferences, EncodingFollowsTheMarkBothWays) {
       "[G\xFC]\r\nk = \x80"
       "5\r\n";
   Preferences narrow = Preferences::parse(ansi);
-  EXPECT_EQ(narrow.encoding(), TextEncoding::kAnsi);
+  EXPECT_EQ(narrow.encoding(), platform::TextEncoding::ansi);
   EXPECT_EQ(narrow.findGroup("G\xC3\xBC")->find("k"),
             "\xE2\x82\xAC"
             "5");

@@ -316,7 +316,7 @@ TEST_F(MainWindowTest, MenuRegistersOpensAboutAndQuits) {
     }
     // Okay and the close box each close the about window, and the loop goes on.
     if (seen == 4 || seen == 6) {
-      EXPECT_FALSE(gui.isWindowOpen(kAboutWindow)) << seen;
+      EXPECT_FALSE(gui.hasWindow(kAboutWindow)) << seen;
     }
   };
   EXPECT_EQ(run(), std::nullopt);

@@ -2,6 +2,7 @@
 
 #include "platform/code_pages.h"
 #include "platform/paths.h"
+#include "platform/text_encoding.h"
 #include "platform/windows_command_line.h"
 
 namespace brisko::platform {
@@ -30,13 +31,11 @@ TEST(WindowsCommandLine, FollowsTheRuntimeRulesForQuotesAndBackslashes) {
   EXPECT_EQ(splitWindowsCommandLine("tool"), Args{"tool"});
 }
 
-TEST(WindowsCommandLine, QuotingRoundTrips) {
-  for (const std::string argument :
-       {"plain", "with space", "", "trail\\", "q\"uote", "a\\\"b", "C:\\dir with space\\"}) {
-    const auto split = splitWindowsCommandLine("prog " + quoteWindowsArgument(argument));
-    ASSERT_EQ(split.size(), 2u) << argument;
-    EXPECT_EQ(split[1], argument);
-  }
+TEST(WindowsCommandLine, QuotedArgumentsComeBackUnchanged) {
+  EXPECT_EQ(splitWindowsCommandLine(R"(prog plain "with space" "" "trail\\" "q\"uote")"),
+            (Args{"prog", "plain", "with space", "", "trail\\", "q\"uote"}));
+  EXPECT_EQ(splitWindowsCommandLine(R"(prog "a\\\"b" "C:\dir with space\\")"),
+            (Args{"prog", "a\\\"b", "C:\\dir with space\\"}));
 }
 
 TEST(CodePages, EveryAnsiByteSurvivesARoundTrip) {
@@ -55,7 +54,7 @@ TEST(CodePages, Utf16LittleEndianConversions) {
   const std::string bytes = utf8ToUtf16le(text);
   EXPECT_EQ(bytes, std::string("A\0\xE9\0\xAC\x20\x3D\xD8\x00\xDE", 10));
   EXPECT_EQ(utf16leToUtf8(bytes), text);
-  EXPECT_EQ(utf16Length(text), 5u);
+  EXPECT_EQ(utf8ToUtf16(text).size(), 5u);
   // A lone surrogate and an odd trailing byte do not break the conversion.
   EXPECT_EQ(utf16leToUtf8(std::string("\x00\xD8\x41\x00\x42", 5)), "\uFFFDA");
   EXPECT_EQ(utf8ToUtf16("\xFF"), u"\uFFFD");
@@ -74,6 +73,32 @@ TEST(Paths, FolderAndFileParts) {
   EXPECT_EQ(absolutePath("/src/a.pb", "/home/me/"), "/src/a.pb");
   EXPECT_EQ(absolutePath("", "/home/me/"), "");
 #endif
+}
+
+TEST(Paths, ExtensionIsTheTextAfterTheFileNamesLastDot) {
+  EXPECT_EQ(extensionOf("lib.x.asm"), "asm");
+  EXPECT_EQ(withoutExtension("lib.x.asm"), "lib.x");
+  EXPECT_EQ(extensionOf("/a.b/c"), "");
+  EXPECT_EQ(withoutExtension("/a.b\\c"), "/a.b\\c");
+  EXPECT_EQ(extensionOf("name."), "");
+  EXPECT_EQ(withoutExtension("name."), "name");
+}
+
+TEST(TextEncodings, TheMarkDecidesAndEncodingAddsNone) {
+  EXPECT_EQ(encodingOf("\xFF\xFEx"), TextEncoding::utf16le);
+  EXPECT_EQ(encodingOf("\xEF\xBB\xBFx"), TextEncoding::utf8);
+  EXPECT_EQ(encodingOf("\xEF\xBB"), TextEncoding::ansi);
+  EXPECT_EQ(withoutByteOrderMark("\xEF\xBB\xBFx"), "x");
+  EXPECT_EQ(withoutByteOrderMark("\xFE\xFFx"), "\xFE\xFFx");
+  for (const TextEncoding encoding :
+       {TextEncoding::ansi, TextEncoding::utf8, TextEncoding::utf16le}) {
+    const std::string text = "a\u00E9";
+    EXPECT_EQ(encodeText(text, encoding), encoding == TextEncoding::utf16le ? utf8ToUtf16le(text)
+                                          : encoding == TextEncoding::utf8  ? text
+                                                                            : utf8ToAnsi(text));
+    EXPECT_EQ(encodingOf(std::string(byteOrderMark(encoding)) + encodeText(text, encoding)),
+              encoding);
+  }
 }
 
 }  // namespace

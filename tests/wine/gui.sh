@@ -209,7 +209,7 @@ object="$files/my sources/Bin/answer.obj"
 library="$files/lib dest/Bin/answer.lib"
 [ -f "$library" ] || library="$files/my sources/Bin/answer.lib"
 if [ -n "$missing_tools" ]; then
-  echo "skip linking the window's output: missing$missing_tools"
+  fail "linking the window's output" "missing tools:$missing_tools"
 else
   if window_made "an object file"; then
     symbols=$(llvm-nm --defined-only "$object" 2>&1)

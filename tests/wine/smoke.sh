@@ -176,7 +176,7 @@ if [ -f "$standin/compilers/PBcompiler.exe" ]; then
   run "$brisko" convert "$(winpath "$work/dest/demo.pb")" --use-existing-asm
   expect "FASM's complaint about an edited source" 1 err has "error: illegal instruction."
 else
-  echo "skip check runs: no stand-in compiler in $standin/compilers"
+  fail "check runs" "no stand-in compiler in $standin/compilers"
 fi
 
 echo "$passed passed, $failed failed"

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/ascii.h"
 #include "platform/installation_command.h"
 #include "platform/process.h"
 #include "platform/system.h"
@@ -106,13 +107,6 @@ int runChild(const std::vector<std::string>& arguments) {
 
 std::string executable() {
   return makeSystemEnvironment()->executablePath();
-}
-
-std::string lowerAscii(std::string text) {
-  for (char& c : text) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return text;
 }
 
 std::string withoutTrailingBackslash(std::string path) {
@@ -295,7 +289,7 @@ void environmentReadsVariablesAndTheExecutable() {
 
   const std::string path = environment->executablePath();
   CHECK(path.size() > 3 && path[1] == ':' && path[2] == '\\');
-  CHECK(lowerAscii(path).ends_with("win32_platform_test.exe"));
+  CHECK(asciiLowerCase(path).ends_with("win32_platform_test.exe"));
   CHECK(makeSystemFileSystem()->exists(path));
 }
 
@@ -411,8 +405,8 @@ void processRunsInTheWorkingFolderAndFailsWithoutIt() {
   if (child) {
     bool piecesFull = false;
     const std::string folder = collectOutput(*child, piecesFull);
-    CHECK_EQ(lowerAscii(withoutTrailingBackslash(folder)),
-             lowerAscii(withoutTrailingBackslash(scratch.path())));
+    CHECK_EQ(asciiLowerCase(withoutTrailingBackslash(folder)),
+             asciiLowerCase(withoutTrailingBackslash(scratch.path())));
   }
   CHECK(!launcher->start(childLine(executable(), "cwd"), scratch.path() + "missing\\",
                          CapturedStream::standardOutput));
@@ -431,12 +425,19 @@ void processPassesTheCommandLineAsGiven() {
   const std::string copy = folder + "child tool.exe";
   CHECK(CopyFileW(widen(executable()).c_str(), widen(copy).c_str(), TRUE));
 
-  const std::vector<std::string> arguments = {"plain",      "two words",        "quote\"inside",
-                                              "trailing\\", "\xE2\x82\xAC uro", ""};
+  // Each argument and its quoted form in the command line.
+  const std::vector<std::pair<std::string, std::string>> quoted = {
+      {"plain", "plain"},
+      {"two words", "\"two words\""},
+      {"quote\"inside", "\"quote\\\"inside\""},
+      {"trailing\\", "\"trailing\\\\\""},
+      {"\xE2\x82\xAC uro", "\"\xE2\x82\xAC uro\""},
+      {"", "\"\""}};
+  std::vector<std::string> arguments;
   std::string line = "args";
-  for (const auto& argument : arguments) {
-    line += ' ';
-    line += quoteWindowsArgument(argument);
+  for (const auto& [argument, form] : quoted) {
+    arguments.push_back(argument);
+    line += ' ' + form;
   }
   auto child =
       makeProcessLauncher()->start(childLine(copy, line), "", CapturedStream::standardOutput);

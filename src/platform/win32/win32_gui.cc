@@ -70,7 +70,6 @@ class Win32Gui : public Gui {
 
   bool openWindow(const WindowSetup& setup) override;
   void closeWindow(int window) override;
-  bool isWindowOpen(int window) const override { return windowHandle(window) != nullptr; }
   void setWindowEnabled(int window, bool enabled) override;
   void repaintWindow(int window) override;
 

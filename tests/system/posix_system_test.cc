@@ -9,6 +9,7 @@
 #include <fstream>
 
 #include "platform/system.h"
+#include "run_program.h"
 
 namespace brisko::platform {
 namespace {
@@ -35,9 +36,8 @@ class ScopedTmpDir {
 };
 
 TEST(PosixTempFolder, IsPrivateToTheProcessAndRemovedWithItsContent) {
-  const fs::path base = fs::temp_directory_path() / "brisko-tmpdir-test";
-  fs::remove_all(base);
-  fs::create_directories(base);
+  const testsupport::ScratchFolder scratch;
+  const fs::path base = scratch.path();
   ScopedTmpDir tmpdir(base.string());
 
   std::string path;
@@ -60,7 +60,6 @@ TEST(PosixTempFolder, IsPrivateToTheProcessAndRemovedWithItsContent) {
   }
   EXPECT_FALSE(fs::exists(path));
   EXPECT_TRUE(fs::exists(base / "outside.txt"));
-  fs::remove_all(base);
 }
 
 TEST(PosixEnvironment, CurrentFolderAndExecutable) {

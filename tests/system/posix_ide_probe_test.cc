@@ -10,6 +10,7 @@
 #include <filesystem>
 
 #include "platform/ide_probe.h"
+#include "run_program.h"
 
 extern char** environ;
 
@@ -19,10 +20,8 @@ namespace {
 namespace fs = std::filesystem;
 
 TEST(PosixIdeProbe, FindsAProcessRunningTheProgramThroughAnyPathToIt) {
-  const fs::path folder =
-      fs::temp_directory_path() / ("brisko-ide-probe-" + std::to_string(::getpid()));
-  fs::remove_all(folder);
-  fs::create_directories(folder);
+  const testsupport::ScratchFolder scratch;
+  const fs::path folder = scratch.path();
   const fs::path program = folder / "PureBasic";
   fs::copy_file("/bin/sleep", program);
   fs::create_symlink(program, folder / "IDE");
@@ -45,7 +44,6 @@ TEST(PosixIdeProbe, FindsAProcessRunningTheProgramThroughAnyPathToIt) {
   ::kill(child, SIGKILL);
   ::waitpid(child, nullptr, 0);
   EXPECT_FALSE(probe->ideRunning(program.string()));
-  fs::remove_all(folder);
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 
 #include "platform/memory_file_system.h"
 #include "platform/system_file_system.h"
+#include "run_program.h"
 
 namespace brisko::platform {
 namespace {
@@ -33,9 +34,8 @@ std::vector<bool> storeForty(FileSystem& files, const std::string& folder) {
 }
 
 TEST(BackgroundWriter, StoresInOrderAndReportsEachOutcome) {
-  const fs::path folder = fs::temp_directory_path() / "brisko-writer-test";
-  fs::remove_all(folder);
-  fs::create_directories(folder);
+  const testsupport::ScratchFolder scratch;
+  const fs::path folder = scratch.path();
   auto disk = makeSystemFileSystem();
   MemoryFileSystem memory;
   memory.addFolder("/m");
@@ -54,7 +54,6 @@ TEST(BackgroundWriter, StoresInOrderAndReportsEachOutcome) {
   writer.discardAll();
   EXPECT_EQ(writer.inFlight(), 0u);
   EXPECT_FALSE(fs::exists(folder / "later4"));
-  fs::remove_all(folder);
 }
 
 }  // namespace
