@@ -26,7 +26,14 @@
 #include <string_view>
 #include <vector>
 
+#include "check_harness.h"
+#include "platform/win32/wide_text.h"
+
 namespace {
+
+using brisko::platform::win32::narrow;
+using brisko::wine_checks::Check;
+using brisko::wine_checks::shown;
 
 // ---- texts of the built-in English language file and of the translation gui.sh writes
 
@@ -64,35 +71,7 @@ constexpr int kAboutOkay = 24;
 
 constexpr UINT kSendTimeoutMs = 5000;
 
-// ---- text conversion
-
-std::string narrow(std::wstring_view text) {
-  if (text.empty()) return {};
-  const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-                                       nullptr, 0, nullptr, nullptr);
-  std::string result(static_cast<std::size_t>(size), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), result.data(), size,
-                      nullptr, nullptr);
-  return result;
-}
-
-// Shows line feeds and carriage returns, so that message texts compare visibly.
-std::string shown(std::wstring_view text) {
-  std::wstring escaped;
-  for (wchar_t c : text) {
-    if (c == L'\n') {
-      escaped += L"\\n";
-    } else if (c == L'\r') {
-      escaped += L"\\r";
-    } else {
-      escaped += c;
-    }
-  }
-  std::string quoted(1, '"');
-  quoted += narrow(escaped);
-  quoted += '"';
-  return quoted;
-}
+// ---- text comparison
 
 bool equalNoCase(std::wstring_view a, std::wstring_view b) {
   if (a.size() != b.size()) return false;
@@ -102,60 +81,7 @@ bool equalNoCase(std::wstring_view a, std::wstring_view b) {
   return true;
 }
 
-// ---- checks: each groups related expectations and prints one line
-
-int checksPassed = 0;
-int checksFailed = 0;
-
-class Check {
- public:
-  explicit Check(std::string name) : name_(std::move(name)) {}
-  Check(const Check&) = delete;
-  Check& operator=(const Check&) = delete;
-  ~Check() { finish(); }
-
-  bool expect(bool condition, const std::string& what) {
-    ++expectations_;
-    if (!condition) problems_.push_back(what);
-    return condition;
-  }
-  bool expectEq(const std::string& what, long long actual, long long expected) {
-    return expect(actual == expected, what + " is " + std::to_string(actual) + ", expected " +
-                                          std::to_string(expected));
-  }
-  bool expectEq(const std::string& what, std::wstring_view actual, std::wstring_view expected) {
-    return expect(actual == expected,
-                  what + " is " + shown(actual) + ", expected " + shown(expected));
-  }
-  // A problem that makes the rest of the check impossible.
-  void fail(const std::string& what) { expect(false, what); }
-  // Context printed under a failure.
-  void note(const std::string& text) { notes_.push_back(text); }
-  bool ok() const { return problems_.empty(); }
-
-  void finish() {
-    if (finished_) return;
-    finished_ = true;
-    if (expectations_ == 0) problems_.push_back("nothing was checked");
-    if (problems_.empty()) {
-      ++checksPassed;
-      std::printf("ok   %s\n", name_.c_str());
-    } else {
-      ++checksFailed;
-      std::printf("FAIL %s\n", name_.c_str());
-      for (const std::string& problem : problems_) std::printf("     %s\n", problem.c_str());
-      for (const std::string& line : notes_) std::printf("     (%s)\n", line.c_str());
-    }
-    std::fflush(stdout);
-  }
-
- private:
-  std::string name_;
-  int expectations_ = 0;
-  std::vector<std::string> problems_;
-  std::vector<std::string> notes_;
-  bool finished_ = false;
-};
+// ---- notes between the checks
 
 void note(const std::string& text) {
   std::printf("note %s\n", text.c_str());
@@ -1530,6 +1456,5 @@ int main() {
   conversionInstance(paths);
   translatedInstance(paths, w33, w35, x11, x13);
 
-  std::printf("%d passed, %d failed\n", checksPassed, checksFailed);
-  return checksFailed == 0 ? 0 : 1;
+  return brisko::wine_checks::summary();
 }

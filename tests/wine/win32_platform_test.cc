@@ -17,39 +17,14 @@
 #include "platform/win32/registry.h"
 #include "platform/win32/wide_text.h"
 #include "platform/windows_command_line.h"
+#include "check_harness.h"
 
 namespace {
 
 using namespace brisko::platform;
 using brisko::platform::win32::narrow;
 using brisko::platform::win32::widen;
-
-// ---- a minimal harness: a test passes when none of its checks failed
-
-int checksFailed = 0;
-
-#define CHECK(condition)                                                          \
-  do {                                                                            \
-    if (!(condition)) {                                                           \
-      std::printf("  %s:%d: check failed: %s\n", __FILE__, __LINE__, #condition); \
-      ++checksFailed;                                                             \
-    }                                                                             \
-  } while (false)
-
-#define CHECK_EQ(actual, expected)                                                \
-  do {                                                                            \
-    const auto& a_ = (actual);                                                    \
-    const auto& e_ = (expected);                                                  \
-    if (!(a_ == e_)) {                                                            \
-      std::printf("  %s:%d: %s != %s\n", __FILE__, __LINE__, #actual, #expected); \
-      ++checksFailed;                                                             \
-    }                                                                             \
-  } while (false)
-
-struct TestCase {
-  const char* name;
-  std::function<void()> body;
-};
+using brisko::wine_checks::TestCase;
 
 // ---- the child program
 
@@ -542,16 +517,6 @@ int main(int argc, char** argv) {
       {"registry reads the default value of the key", registryReadsTheDefaultValueOfTheKey},
       {"version class is that of an NT 6 or later system", versionClassIsThatOfAnNt6OrLaterSystem},
   };
-  int passed = 0;
-  int failed = 0;
-  for (const auto& test : tests) {
-    const int before = checksFailed;
-    test.body();
-    const bool ok = checksFailed == before;
-    std::printf("%s: %s\n", ok ? "ok  " : "FAIL", test.name);
-    std::fflush(stdout);
-    ok ? ++passed : ++failed;
-  }
-  std::printf("%d passed, %d failed\n", passed, failed);
-  return failed == 0 ? 0 : 1;
+  brisko::wine_checks::runTests(tests);
+  return brisko::wine_checks::summary();
 }
