@@ -84,8 +84,8 @@ printf 'Procedure Base()\r\n  ProcedureReturn 7000\r\nEndProcedure\r\n\r\nProced
   "\"$(winpath "$standin")\\PureBasic.exe\" \"%1\" \"\" \"\" \"$(winpath "$files")\\Tools.prefs\"" \
   >/dev/null 2>&1
 
-# A copy of the program with a translation whose labels 33 and 35 are much longer (the same
-# texts as kLongOutputFormat and kLongSelectSource in gui_driver.cc).
+# A copy of the program with a translation whose labels 33 and 35 are much longer (the driver
+# reads the translated texts from this file).
 mkdir -p "$work/translated/languages"
 cp "$brisko" "$work/translated/brisko.exe"
 sed -e 's|>Select output format<|>Sélectionnez le format de sortie<|' \

@@ -6,8 +6,9 @@
 // The work folder holds what gui.sh prepared: good.pb, bad.pb, the folders "a folder",
 // "my sources" (with answer.pb) and "lib dest", and the place of the IDE's tools file
 // Tools.prefs, which the registry names and which does not exist yet. The translated copy of
-// brisko.exe has a languages folder beside it whose texts 33 and 35 are kLongOutputFormat and
-// kLongSelectSource.
+// brisko.exe has a languages folder beside it with a translation whose texts 33 and 35 are
+// longer. The expected places, captions and tooltips of the main window's controls come from
+// the window's own control table and the language file each copy loads.
 #include <windows.h>
 
 #include <commctrl.h>
@@ -27,39 +28,27 @@
 #include <vector>
 
 #include "check_harness.h"
+#include "language/language_loader.h"
+#include "language/language_table.h"
+#include "platform/paths.h"
+#include "platform/system_file_system.h"
 #include "platform/win32/wide_text.h"
+#include "ui/main_window.h"
 
 namespace {
 
+using brisko::language::LanguageTable;
+using brisko::language::TextId;
+using brisko::platform::ControlKind;
 using brisko::platform::win32::narrow;
+using brisko::platform::win32::widen;
 using brisko::wine_checks::Check;
 using brisko::wine_checks::shown;
 
-// ---- texts of the built-in English language file and of the translation gui.sh writes
+// ---- texts the window shows outside the language file's labels
 
 constexpr std::wstring_view kCaption = L"brisko (PB --> .obj)";
 constexpr std::wstring_view kAwaiting = L"Status = awaiting instructions";
-constexpr std::wstring_view kOutputFormat = L"Select output format";
-constexpr std::wstring_view kSelectSource = L"Select source file";
-constexpr std::wstring_view kLongOutputFormat = L"Sélectionnez le format de sortie";
-constexpr std::wstring_view kLongSelectSource = L"Sélectionnez le fichier source";
-
-const std::map<int, std::wstring_view> kTooltips = {
-    {2, L"Check this to create an object file built using PB's threadsafe string libraries."},
-    {3, L"Check this to enable the inline ASM compiler option."},
-    {4, L"Check this to create an object file built using the Unicode api's."},
-    {20,
-     L"Check this to create an object file which exports all global variables. (All 'public' "
-     L"variables are automatically exported.)"},
-    {7, L"Check this to create various log / info files."},
-    {6, L"Check this to create a Purebasic wrapper (.pbi file)."},
-    {8,
-     L"Check this if you have made alterations to the ASM files and wish to skip the "
-     L"compilation."},
-    {15, L"Press this button to have the Purebasic compiler scan the source code etc."},
-    {11, L"Use this to select the output format (only .obj is supported at the moment)."},
-    {17, L"3 subfolders will be created by brisko; 'Bin', 'Logs' and 'Source'."},
-};
 
 // Menu items and the about window's controls.
 constexpr int kMenuRegister = 1;
@@ -535,61 +524,100 @@ bool takeBox(const Instance& brisko, Box& box, DWORD milliseconds) {
 
 // ---- the layout of the main window
 
-enum class Kind { frame, checkBox, label, list, textField, button, tree };
+// The language texts a copy of brisko.exe shows: those of the language file it loads at
+// start-up from the "languages" folder beside it, else the built-in English ones.
+LanguageTable textsOf(const std::wstring& program, Check& check) {
+  LanguageTable texts;
+  const auto files = brisko::platform::makeSystemFileSystem();
+  const std::string folder = brisko::platform::folderPart(narrow(program)) + "languages\\";
+  if (check.expect(brisko::language::loadLanguageTable(*files, folder, texts),
+                   "no language texts could be loaded for " + narrow(program))) {
+    brisko::language::addMissingBuiltinTexts(texts);
+  }
+  return texts;
+}
 
-const char* kindName(Kind kind) {
+std::wstring languageText(const LanguageTable& texts, TextId id) {
+  return widen(texts.text(id));
+}
+
+const char* kindName(ControlKind kind) {
   switch (kind) {
-    case Kind::frame:
+    case ControlKind::frame:
       return "frame";
-    case Kind::checkBox:
+    case ControlKind::checkBox:
       return "check box";
-    case Kind::label:
+    case ControlKind::label:
       return "label";
-    case Kind::list:
+    case ControlKind::dropDownList:
       return "drop-down list";
-    case Kind::textField:
+    case ControlKind::textField:
       return "text field";
-    case Kind::button:
+    case ControlKind::button:
       return "button";
-    case Kind::tree:
+    case ControlKind::folderTree:
       return "folder tree";
+    case ControlKind::image:
+      return "image";
+    case ControlKind::richText:
+      return "rich-text box";
   }
   return "?";
 }
 
 struct ExpectedControl {
   int id;
-  Kind kind;
+  ControlKind kind;
   int x, y, width, height;
-  std::wstring_view text;
+  std::wstring text;
   bool checkText = true;
 };
 
-// The controls as laid out for label texts of widths w33 and w35.
-std::vector<ExpectedControl> mainLayout(int w33, int w35, std::wstring_view outputFormat,
-                                        std::wstring_view selectSource) {
-  return {
-      {1, Kind::frame, 12, 13, 528, 60, L"Compiler options"},
-      {2, Kind::checkBox, 27, 37, 150, 18, L"Threadsafe option"},
-      {4, Kind::checkBox, 204, 37, 150, 18, L"Unicode option"},
-      {3, Kind::checkBox, 381, 37, 150, 18, L"Inline ASM option"},
-      {5, Kind::frame, 12, 86, 528, 100, L"brisko options"},
-      {20, Kind::checkBox, 27, 110, 150, 18, L"Export global variables"},
-      {7, Kind::checkBox, 204, 110, 150, 18, L"Create log-files"},
-      {6, Kind::checkBox, 381, 110, 150, 18, L"Create Purebasic wrapper"},
-      {8, Kind::checkBox, 27, 150, 150, 18, L"Use existing ASM files"},
-      {10, Kind::label, 204, 152, w33 + 5, 20, outputFormat},
-      {11, Kind::list, 204 + w33 + 10, 149, 150, 140, L"MSCOFF object file (.obj)"},
-      {9, Kind::frame, 12, 199, 528, 104, L"Source"},
-      {12, Kind::label, 27, 223, w35 + 5, 20, selectSource},
-      {13, Kind::textField, 27 + w35 + 20, 220, 528 - 27 - w35 - 100, 22, L""},
-      {14, Kind::button, 468, 220, 60, 23, L"Browse"},
-      {15, Kind::button, 27, 260, 90, 27, L"Check for errors"},
-      {16, Kind::frame, 12, 319, 528, 170, L"Destination folder"},
-      {17, Kind::tree, 27, 343, 498, 130, L"", false},
-      {18, Kind::button, 420, 510, 50, 27, L"Cancel"},
-      {19, Kind::button, 490, 510, 50, 27, L"Brisko"},
-  };
+// The main window's controls as its control table places them for labels of widths
+// formatLabelWidth and sourceLabelWidth, with their captions from `texts`. The drop-down list
+// shows the entry the window selects, its first one; a folder tree has no caption to read.
+std::vector<ExpectedControl> mainLayout(const LanguageTable& texts, int formatLabelWidth,
+                                        int sourceLabelWidth) {
+  std::vector<ExpectedControl> controls;
+  for (const brisko::ui::ControlRow& row :
+       brisko::ui::mainWindowControls(formatLabelWidth, sourceLabelWidth)) {
+    ExpectedControl want{row.number, row.kind, row.x, row.y, row.width, row.height, {}, true};
+    if (row.kind == ControlKind::dropDownList) {
+      want.text = languageText(texts, TextId::guiMsCoff);
+    } else if (row.kind == ControlKind::folderTree) {
+      want.checkText = false;
+    } else if (row.text) {
+      want.text = languageText(texts, *row.text);
+    }
+    controls.push_back(want);
+  }
+  return controls;
+}
+
+const ExpectedControl* findControl(const std::vector<ExpectedControl>& layout, int id) {
+  for (const ExpectedControl& want : layout) {
+    if (want.id == id) return &want;
+  }
+  return nullptr;
+}
+
+// The source field ends this many pixels left of "Browse".
+constexpr int kSourceFieldGap = 20;
+
+// Where the source field's right edge belongs: kSourceFieldGap left of "Browse".
+int sourceFieldEnd(const std::vector<ExpectedControl>& layout) {
+  const ExpectedControl* browse = findControl(layout, brisko::ui::kBrowseButton);
+  return browse != nullptr ? browse->x - kSourceFieldGap : -1;
+}
+
+// The tooltip texts of the main window's controls by control number, as the control table
+// names them.
+std::map<int, std::wstring> expectedTooltips(const LanguageTable& texts) {
+  std::map<int, std::wstring> tips;
+  for (const brisko::ui::ControlRow& row : brisko::ui::mainWindowControls(0, 0)) {
+    if (row.tooltip) tips[row.number] = languageText(texts, *row.tooltip);
+  }
+  return tips;
 }
 
 // The width of a text in the default GUI font, as the window measures its labels.
@@ -603,34 +631,41 @@ int textWidth(HWND window, std::wstring_view text) {
   return size.cx;
 }
 
-void checkKind(Check& check, HWND control, Kind kind) {
+void checkKind(Check& check, HWND control, ControlKind kind) {
   const std::wstring name = classOf(control);
   const LONG_PTR style = styleOf(control);
   const LONG_PTR buttonType = style & BS_TYPEMASK;
   bool matches = false;
   switch (kind) {
-    case Kind::frame:
+    case ControlKind::frame:
       matches = equalNoCase(name, L"Button") && buttonType == BS_GROUPBOX;
       break;
-    case Kind::checkBox:
+    case ControlKind::checkBox:
       matches = equalNoCase(name, L"Button") &&
                 (buttonType == BS_AUTOCHECKBOX || buttonType == BS_CHECKBOX);
       break;
-    case Kind::label:
+    case ControlKind::label:
       matches = equalNoCase(name, L"Static");
       break;
-    case Kind::list:
+    case ControlKind::dropDownList:
       matches = equalNoCase(name, L"ComboBox") && (style & 3) == CBS_DROPDOWNLIST;
       break;
-    case Kind::textField:
+    case ControlKind::textField:
       matches = equalNoCase(name, L"Edit");
       break;
-    case Kind::button:
+    case ControlKind::button:
       matches = equalNoCase(name, L"Button") &&
                 (buttonType == BS_PUSHBUTTON || buttonType == BS_DEFPUSHBUTTON);
       break;
-    case Kind::tree:
+    case ControlKind::folderTree:
       matches = equalNoCase(name, WC_TREEVIEWW) && (style & TVS_SHOWSELALWAYS) != 0;
+      break;
+    case ControlKind::image:
+      matches = equalNoCase(name, L"Static") && (style & SS_TYPEMASK) == SS_BITMAP;
+      break;
+    case ControlKind::richText:
+      matches = name.find(L"RichEdit") != std::wstring::npos ||
+                name.find(L"RICHEDIT") != std::wstring::npos;
       break;
   }
   char styleText[32];
@@ -648,7 +683,7 @@ void checkPlace(Check& check, const Instance& brisko, HWND control, const Expect
   check.expectEq("x", place.left, want.x);
   check.expectEq("y", place.top, want.y);
   check.expectEq("width", place.right - place.left, want.width);
-  if (want.kind != Kind::list) {
+  if (want.kind != ControlKind::dropDownList) {
     check.expectEq("height", place.bottom - place.top, want.height);
     return;
   }
@@ -842,7 +877,8 @@ HWND ownTooltip(const Instance& brisko, int* count = nullptr) {
   return found;
 }
 
-void checkTooltips(const Instance& brisko) {
+void checkTooltips(const Instance& brisko, const LanguageTable& texts) {
+  const std::map<int, std::wstring> expectedTips = expectedTooltips(texts);
   Check check("tooltips: one tooltip control, ten tools by window handle with their texts");
   int count = 0;
   HWND tips = ownTooltip(brisko, &count);
@@ -893,8 +929,8 @@ void checkTooltips(const Instance& brisko) {
     }
     check.expect((tool.uFlags & TTF_SUBCLASS) != 0, name + " does not subclass its control");
     const int id = GetDlgCtrlID(reinterpret_cast<HWND>(tool.uId));
-    const auto expected = kTooltips.find(id);
-    if (!check.expect(expected != kTooltips.end(),
+    const auto expected = expectedTips.find(id);
+    if (!check.expect(expected != expectedTips.end(),
                       name + " belongs to control " + std::to_string(id) + ", which has no tip")) {
       continue;
     }
@@ -903,13 +939,13 @@ void checkTooltips(const Instance& brisko) {
                  name + " names a window that is not control " + std::to_string(id));
     check.expectEq("tip of control " + std::to_string(id), text, expected->second);
   }
-  for (const auto& [id, text] : kTooltips) {
+  for (const auto& [id, text] : expectedTips) {
     check.expectEq("tools for control " + std::to_string(id), seen[id], 1);
   }
 }
 
 // Moves the mouse over "Check for errors" and waits for its tip to show.
-void hoverTooltip(const Instance& brisko) {
+void hoverTooltip(const Instance& brisko, const LanguageTable& texts) {
   Check check("tooltip shows on hover over \"Check for errors\"");
   HWND tips = ownTooltip(brisko);
   HWND button = brisko.item(15);
@@ -929,7 +965,7 @@ void hoverTooltip(const Instance& brisko) {
     shownTip = waitUntil([&] { return IsWindowVisible(tips) != 0; }, 700);
   }
   if (!check.expect(shownTip, "the tip did not appear within 4 s")) return;
-  check.expectEq("text shown", textOf(tips), std::wstring(kTooltips.at(15)));
+  check.expectEq("text shown", textOf(tips), expectedTooltips(texts).at(15));
   Sleep(300);  // let the tip finish drawing
   RECT area = windowRect(brisko.main());
   const RECT tip = windowRect(tips);
@@ -1247,7 +1283,8 @@ void checkAbout(const Instance& brisko) {
   }
 }
 
-void mainInstance(const Paths& paths, int& w33, int& w35, int& x11, int& x13) {
+void mainInstance(const Paths& paths, const LanguageTable& texts, int& w33, int& w35, int& x11,
+                  int& x13) {
   Instance brisko;
   {
     Check check("brisko.exe starts, shows its window and awaits instructions");
@@ -1260,23 +1297,24 @@ void mainInstance(const Paths& paths, int& w33, int& w35, int& x11, int& x13) {
 
   checkMainWindow(brisko);
   checkMenu(brisko);
-  w33 = textWidth(brisko.main(), kOutputFormat);
-  w35 = textWidth(brisko.main(), kSelectSource);
+  w33 = textWidth(brisko.main(), languageText(texts, TextId::guiOutputFormat));
+  w35 = textWidth(brisko.main(), languageText(texts, TextId::guiSelectSource));
   note("measured label widths in the default GUI font: w33 = " + std::to_string(w33) +
        ", w35 = " + std::to_string(w35));
-  for (const ExpectedControl& want : mainLayout(w33, w35, kOutputFormat, kSelectSource)) {
-    checkControl(brisko, want);
-  }
+  const std::vector<ExpectedControl> layout = mainLayout(texts, w33, w35);
+  for (const ExpectedControl& want : layout) checkControl(brisko, want);
   {
-    Check check("the source field ends at x = 448, 20 pixels left of \"Browse\"");
-    check.expectEq("right edge of control 13", placeIn(brisko.item(13), brisko.main()).right, 448);
+    const int end = sourceFieldEnd(layout);
+    Check check("the source field ends at x = " + std::to_string(end) + ", " +
+                std::to_string(kSourceFieldGap) + " pixels left of \"Browse\"");
+    check.expectEq("right edge of control 13", placeIn(brisko.item(13), brisko.main()).right, end);
   }
   x11 = placeIn(brisko.item(11), brisko.main()).left;
   x13 = placeIn(brisko.item(13), brisko.main()).left;
   checkInitialState(brisko);
   checkStatusBar(brisko);
-  checkTooltips(brisko);
-  hoverTooltip(brisko);
+  checkTooltips(brisko, texts);
+  hoverTooltip(brisko, texts);
   checkUseExistingAsm(brisko);
 
   checkForErrors(brisko, "\"Check for errors\" on a good source: no errors",
@@ -1402,19 +1440,20 @@ void conversionInstance(const Paths& paths) {
 
 // ---- a translation with longer label texts, and a folder as parameter
 
-void translatedInstance(const Paths& paths, int w33, int w35, int x11, int x13) {
+void translatedInstance(const Paths& paths, const LanguageTable& texts, int w33, int w35, int x11,
+                        int x13) {
   Instance brisko;
   {
     Check check("translated copy started with a folder as parameter: the field stays empty");
     if (!brisko.start(paths.translated, paths.work + L"\\a folder", paths.work, check)) return;
     check.expectEq("source field", textOf(brisko.item(13)), L"");
   }
-  const int long33 = textWidth(brisko.main(), kLongOutputFormat);
-  const int long35 = textWidth(brisko.main(), kLongSelectSource);
+  const int long33 = textWidth(brisko.main(), languageText(texts, TextId::guiOutputFormat));
+  const int long35 = textWidth(brisko.main(), languageText(texts, TextId::guiSelectSource));
   note("measured widths of the translated labels: " + std::to_string(long33) + ", " +
        std::to_string(long35));
-  for (const ExpectedControl& want :
-       mainLayout(long33, long35, kLongOutputFormat, kLongSelectSource)) {
+  const std::vector<ExpectedControl> layout = mainLayout(texts, long33, long35);
+  for (const ExpectedControl& want : layout) {
     if (want.id >= 10 && want.id <= 14) checkControl(brisko, want, "translation: ");
   }
   {
@@ -1428,7 +1467,7 @@ void translatedInstance(const Paths& paths, int w33, int w35, int x11, int x13) 
       check.expectEq("shift of control 13", placeIn(brisko.item(13), brisko.main()).left - x13,
                      long35 - w35);
       check.expectEq("right edge of control 13", placeIn(brisko.item(13), brisko.main()).right,
-                     448);
+                     sourceFieldEnd(layout));
     }
   }
   Check check("\"Cancel\" ends the program with exit code 0");
@@ -1451,10 +1490,16 @@ int main() {
   screenshotFolder = arguments[4];
   LocalFree(arguments);
 
+  LanguageTable english;
+  LanguageTable translation;
+  {
+    Check check("the language texts of brisko.exe and of its translated copy load");
+    english = textsOf(paths.brisko, check);
+    translation = textsOf(paths.translated, check);
+  }
   int w33 = 0, w35 = 0, x11 = 0, x13 = 0;
-  mainInstance(paths, w33, w35, x11, x13);
+  mainInstance(paths, english, w33, w35, x11, x13);
   conversionInstance(paths);
-  translatedInstance(paths, w33, w35, x11, x13);
-
+  translatedInstance(paths, translation, w33, w35, x11, x13);
   return brisko::wine_checks::summary();
 }
