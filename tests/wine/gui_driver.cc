@@ -1208,20 +1208,20 @@ void checkAbout(const Instance& brisko) {
     check.expect((style & WS_SYSMENU) != 0, "no system menu");
     check.expect(!(style & (WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_THICKFRAME)),
                  "has minimise, maximise or sizing");
-    struct Part {
+    struct AboutControl {
       int id;
       int x, y, width, height;
     };
-    for (const Part& part :
-         {Part{kAboutImage, 10, 10, 368, 75}, Part{kAboutText, 10, 110, 368, 240},
-          Part{kAboutOkay, 150, 370, 88, 20}}) {
-      HWND control = GetDlgItem(about, part.id);
-      const std::string name = "control " + std::to_string(part.id);
+    for (const AboutControl& wanted : {AboutControl{kAboutImage, 10, 10, 368, 75},
+                                       AboutControl{kAboutText, 10, 110, 368, 240},
+                                       AboutControl{kAboutOkay, 150, 370, 88, 20}}) {
+      HWND control = GetDlgItem(about, wanted.id);
+      const std::string name = "control " + std::to_string(wanted.id);
       if (!check.expect(control != nullptr, "no " + name)) continue;
       const RECT place = placeIn(control, about);
-      check.expect(place.left == part.x && place.top == part.y &&
-                       place.right - place.left == part.width &&
-                       place.bottom - place.top == part.height,
+      check.expect(place.left == wanted.x && place.top == wanted.y &&
+                       place.right - place.left == wanted.width &&
+                       place.bottom - place.top == wanted.height,
                    name + " at " + describe(place));
     }
     HWND image = GetDlgItem(about, kAboutImage);
