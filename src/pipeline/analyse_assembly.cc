@@ -82,6 +82,7 @@ class Analysis {
   void readHeader() {
     ListingHeader header;
     if (!reader_.readHeader(header)) throw ListingEndedEarly{};
+    conversion_.compilerLayout = header.layout == ListingLayout::compiler;
     for (const std::string_view library : header.importLibraries) {
       conversion_.importLibraries += library;
       conversion_.importLibraries += ',';

@@ -151,6 +151,9 @@ struct Conversion {
   // Where the listing's data starts: the position (ListingCursor::position) of its first
   // "section" line, as the analysis found it.
   std::size_t dataStart = 0;
+  // True for the layouts of the real compilers (procedures may jump to the main program's end
+  // code, which the data-sections source then provides).
+  bool compilerLayout = false;
   SymbolList symbols;
   // The files a successful run leaves for the user (the object or library, the wrapper), as
   // they are written.

@@ -49,6 +49,7 @@ class DataSectionsWriter {
     dataPass();
     bssPass();
     finalPass();
+    if (conversion_.compilerLayout) endOfProgram();
     declarations();
   }
 
@@ -92,7 +93,8 @@ class DataSectionsWriter {
     for (;;) {
       if (line == "_SYS_StaticStringStart:") {
         line = read();
-        while (startsWith(line, "_S") && contains(line, ":")) {
+        while (startsWith(line, "_S") && contains(line, ":") &&
+               !startsWith(line, "_SYS_StaticStringEnd")) {
           out_.line(renamed(line, line.find(':'), true));
           line = read();
         }
@@ -123,6 +125,13 @@ class DataSectionsWriter {
     while (line != kDataSection) {
       conversion_.poll();
       bool haveNext = false;
+      if (startsWith(line, "section") && contains(line, " code")) {
+        // Procedures after the bss (5.31): none of the data's business.
+        do {
+          line = app::trimSpaces(read());
+        } while (!startsWith(line, "section"));
+        continue;
+      }
       if (startsWith(line, ";")) {
         // a comment
       } else if (startsWith(line, "v_") || startsWith(line, "t_")) {
@@ -192,6 +201,34 @@ class DataSectionsWriter {
         rewriteDataLine(line);
       }
     }
+  }
+
+  // In the real compilers' layouts "End" inside a procedure jumps to the main program's end
+  // code: _PB_EOP with the exit code pushed, _PB_EOP_NoValue without one. A converted program
+  // runs none of the main code, so this source provides both, ending the process as the end
+  // code does.
+  void endOfProgram() {
+    SymbolRecord* exitProcess = nullptr;
+    for (SymbolRecord& record : conversion_.symbols) {
+      if (record.kind == SymbolKind::external && (record.asmName == "_ExitProcess@4" ||
+                                                  record.asmName == "_ExitProcess")) {
+        exitProcess = &record;
+        break;
+      }
+    }
+    std::string exit = "_ExitProcess@4";
+    if (exitProcess != nullptr) {
+      exitProcess->referenced = 1;
+      exit = symbolLabel(*exitProcess);
+      if (externNames_.insert(exit).second) externs_.push_back(exitProcess);
+    }
+    out_.line("");
+    out_.line("section '.code' code readable executable");
+    out_.line("");
+    out_.line(renamed("_PB_EOP_NoValue", std::string_view::npos) + ":");
+    out_.line("  PUSH dword 0");
+    out_.line(renamed("_PB_EOP", std::string_view::npos) + ":");
+    out_.line("  CALL " + exit);
   }
 
   void rewriteDataLine(std::string_view line) {

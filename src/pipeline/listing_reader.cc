@@ -15,6 +15,31 @@ std::string_view dropCharacters(std::string_view text, std::size_t n) {
   return text.substr(pos);
 }
 
+bool isSection(std::string_view line) { return startsWith(line, "section"); }
+
+bool isCodeSection(std::string_view line) {
+  return isSection(line) && line.find(" code") != std::string_view::npos;
+}
+
+// The label line "name:" of a procedure's code.
+bool isProcedureLabel(std::string_view line) {
+  line = app::trimSpaces(line);
+  return startsWith(line, "_Procedure") && line.size() > 11 && line.back() == ':';
+}
+
+// "; Procedure...", "; ProcedureC...", "; ProcedureDLL...", "; ProcedureCDLL..." (any case),
+// the keyword followed by a blank, a "." or nothing.
+bool declaresProcedure(std::string_view line) {
+  if (!startsWith(line, "; ")) return false;
+  const std::string_view text = app::trimSpaces(line.substr(2));
+  std::size_t end = 0;
+  while (end < text.size() && text[end] != ' ' && text[end] != '.') ++end;
+  std::string keyword(text.substr(0, end));
+  for (char& c : keyword) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+  return keyword == "procedure" || keyword == "procedurec" || keyword == "proceduredll" ||
+         keyword == "procedurecdll";
+}
+
 }  // namespace
 
 bool ListingReader::read() {
@@ -24,7 +49,7 @@ bool ListingReader::read() {
 }
 
 bool ListingReader::readUntil(std::string_view marker) {
-  while (line_ != marker) {
+  while (app::trimSpaces(line_) != marker) {
     if (!read()) return false;
   }
   return true;
@@ -38,8 +63,11 @@ bool ListingReader::readHeader(ListingHeader& header) {
     if (!read()) return false;
   }
   if (!readUntil("; :System") || !readUntil("; :Import") || !read()) return false;
-  while (line_ != "; ") {
-    header.importLibraries.push_back(dropCharacters(line_, 2));
+  while (app::trimSpaces(line_) != ";") {
+    // Blanks inside a name are kept, those after it (real listings have them) are not.
+    std::string_view library = dropCharacters(line_, 2);
+    while (!library.empty() && library.back() == ' ') library.remove_suffix(1);
+    header.importLibraries.push_back(library);
     if (!read()) return false;
   }
   for (int line = 1; line <= 3; ++line) {
@@ -50,47 +78,118 @@ bool ListingReader::readHeader(ListingHeader& header) {
       header.externals.push_back(app::trimSpaces(dropCharacters(line_, 6)));
     if (!read()) return false;
   }
-  return readUntil("; :");
+  return findProgramStart(header);
+}
+
+// The classic layout's program follows the marker "; :". The compilers' layouts go on with
+// macro definitions, the start label's "public" line and the code section's start-up lines;
+// the program starts with the first source line (or section line) after the code section's.
+bool ListingReader::findProgramStart(ListingHeader& header) {
+  bool inCode = false;
+  for (;;) {
+    if (!read()) return false;
+    const std::string_view line = app::trimSpaces(line_);
+    if (line == "; :") {
+      layout_ = header.layout = ListingLayout::classic;
+      return true;
+    }
+    if (!inCode) {
+      inCode = isCodeSection(line_);
+    } else if (isSection(line_) || (startsWith(line, "; ") && line.size() > 2)) {
+      layout_ = header.layout = ListingLayout::compiler;
+      pending_ = true;
+      return true;
+    }
+  }
+}
+
+bool ListingReader::atProcedureSource() {
+  if (!declaresProcedure(line_)) return false;
+  const std::size_t position = cursor_.position();
+  std::string_view next;
+  const bool opens = cursor_.next(next) && (startsWith(app::trimSpaces(next), "macro MP") ||
+                                            isProcedureLabel(next));
+  cursor_.seek(position);
+  return opens;
 }
 
 // Source lines are the compiler's comments "; text"; the program runs up to the first
 // "section" line.
 bool ListingReader::nextProgramLine(std::string_view& source) {
-  if (!pending_ && !read()) return false;
-  pending_ = false;
-  if (startsWith(line_, "section")) {
-    dataStart_ = lineStart_;
-    return false;
+  if (layout_ == ListingLayout::classic) {
+    if (!pending_ && !read()) return false;
+    pending_ = false;
+    if (startsWith(line_, "section")) {
+      dataStart_ = lineStart_;
+      return false;
+    }
+  } else {
+    for (;;) {
+      if (!pending_ && !read()) {
+        ended_ = dataStart_ == 0;
+        return false;
+      }
+      pending_ = false;
+      if (isSection(line_)) {
+        inCode_ = isCodeSection(line_);
+        if (!inCode_ && dataStart_ == 0) dataStart_ = lineStart_;
+        continue;
+      }
+      if (inCode_) break;
+    }
   }
   source = startsWith(line_, "; ") ? app::trimSpaces(line_.substr(2)) : std::string_view();
   return true;
 }
 
 // A procedure's code opens with a "macro MP" line right after its source line, followed by the
-// line with its label.
+// line with its label; in the compilers' layouts it may open with the label line itself.
 bool ListingReader::procedureLabel(std::string_view& label) {
   if (!read()) return false;
+  if (layout_ == ListingLayout::compiler && isProcedureLabel(line_)) {
+    label = withoutLastCharacter(app::trimSpaces(line_));
+    return true;
+  }
   if (!startsWith(line_, "macro MP")) {
     pending_ = true;
     return false;
   }
   if (!read()) return false;
-  label = withoutLastCharacter(line_);
+  label = withoutLastCharacter(app::trimSpaces(line_));
   return true;
 }
 
 bool ListingReader::seekProcedure(std::string_view label) {
-  do {
+  bool afterMacro = false;
+  for (;;) {
+    afterMacro = startsWith(app::trimSpaces(line_), "macro MP");
     if (!read()) return false;
-  } while (!(line_.size() == label.size() + 1 && line_.starts_with(label) && line_.back() == ':'));
+    const std::string_view line = app::trimSpaces(line_);
+    if (line.size() == label.size() + 1 && line.starts_with(label) && line.back() == ':') break;
+  }
+  macroProcedure_ = afterMacro;
   return true;
 }
 
-// The code ends at a line "}".
+// A macro's code ends at a line "}"; other code at the next procedure's source line or section
+// line, which stays for the next seek.
 bool ListingReader::nextProcedureLine(std::string_view& line) {
-  if (!read()) return false;
+  if (macroProcedure_) {
+    if (!read()) return false;
+    line = app::trimSpaces(line_);
+    return line != "}";
+  }
+  const std::size_t position = cursor_.position();
+  if (!read()) {
+    ended_ = false;
+    return false;
+  }
+  if (isSection(line_) || atProcedureSource()) {
+    cursor_.seek(position);
+    return false;
+  }
   line = app::trimSpaces(line_);
-  return line != "}";
+  return true;
 }
 
 }  // namespace brisko::pipeline
