@@ -7,6 +7,7 @@
 #include "pipeline/listing_reader.h"
 #include "pipeline/listing_text.h"
 #include "pipeline/split_tokens.h"
+#include "pipeline/symbol_names.h"
 #include "platform/ascii.h"
 
 namespace brisko::pipeline {
@@ -70,12 +71,10 @@ class Analysis {
     taken.insert(platform::asciiLowerCase(symbolBase_ + "_briskoLinkFile"));
     for (SymbolRecord& record : conversion_.symbols) {
       if (record.kind != SymbolKind::procedure) continue;
-      std::string name = record.outputName;
-      for (int n = 2; taken.count(platform::asciiLowerCase(name)) != 0; ++n) {
-        name = record.outputName + "_" + std::to_string(n);
-      }
-      taken.insert(platform::asciiLowerCase(name));
-      record.outputName = std::move(name);
+      record.outputName = freeName(record.outputName, [&](const std::string& name) {
+        return taken.count(platform::asciiLowerCase(name)) != 0;
+      });
+      taken.insert(platform::asciiLowerCase(record.outputName));
     }
   }
 

@@ -6,6 +6,7 @@
 #include "language/text_ids.h"
 #include "pipeline/listing_text.h"
 #include "pipeline/program_runner.h"
+#include "platform/ascii.h"
 
 namespace brisko::pipeline {
 namespace {
@@ -33,16 +34,10 @@ std::string_view withoutFinalLineBreaks(std::string_view text) {
 std::string listingPathIn(const platform::FileSystem& files, const std::string& folder) {
   const std::string name = "Purebasic.asm";
 #ifndef _WIN32
-  const auto lowerCase = [](std::string text) {
-    for (char& c : text) {
-      if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    }
-    return text;
-  };
   if (const auto entries = files.listFolder(folder)) {
     std::string found;
     for (const platform::FolderEntry& entry : *entries) {
-      if (entry.isFolder || lowerCase(entry.name) != "purebasic.asm") continue;
+      if (entry.isFolder || platform::asciiLowerCase(entry.name) != "purebasic.asm") continue;
       if (found.empty() || entry.name == "PureBasic.asm") found = entry.name;
     }
     if (!found.empty()) return folder + found;

@@ -71,11 +71,9 @@ class DataSectionsWriter {
     SymbolRecord record;
     record.kind = SymbolKind::localData;
     record.asmName = label;
-    const std::string name = base_ + (stringConstant ? "" : "_") + std::string(label);
-    record.outputName = name;
-    for (int n = 2; takenNames_.count(record.outputName) != 0; ++n) {
-      record.outputName = name + "_" + std::to_string(n);
-    }
+    record.outputName =
+        freeName(base_ + (stringConstant ? "" : "_") + std::string(label),
+                 [&](const std::string& name) { return takenNames_.count(name) != 0; });
     takenNames_.insert(record.outputName);
     return conversion_.symbols.append(std::move(record)).outputName;
   }
@@ -210,8 +208,8 @@ class DataSectionsWriter {
   void endOfProgram() {
     SymbolRecord* exitProcess = nullptr;
     for (SymbolRecord& record : conversion_.symbols) {
-      if (record.kind == SymbolKind::external && (record.asmName == "_ExitProcess@4" ||
-                                                  record.asmName == "_ExitProcess")) {
+      if (record.kind == SymbolKind::external &&
+          (record.asmName == "_ExitProcess@4" || record.asmName == "_ExitProcess")) {
         exitProcess = &record;
         break;
       }

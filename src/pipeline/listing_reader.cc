@@ -15,7 +15,9 @@ std::string_view dropCharacters(std::string_view text, std::size_t n) {
   return text.substr(pos);
 }
 
-bool isSection(std::string_view line) { return startsWith(line, "section"); }
+bool isSection(std::string_view line) {
+  return startsWith(line, "section");
+}
 
 bool isCodeSection(std::string_view line) {
   return isSection(line) && line.find(" code") != std::string_view::npos;
@@ -107,8 +109,8 @@ bool ListingReader::atProcedureSource() {
   if (!declaresProcedure(line_)) return false;
   const std::size_t position = cursor_.position();
   std::string_view next;
-  const bool opens = cursor_.next(next) && (startsWith(app::trimSpaces(next), "macro MP") ||
-                                            isProcedureLabel(next));
+  const bool opens = cursor_.next(next) &&
+                     (startsWith(app::trimSpaces(next), "macro MP") || isProcedureLabel(next));
   cursor_.seek(position);
   return opens;
 }

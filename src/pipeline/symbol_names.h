@@ -13,6 +13,15 @@
 
 namespace brisko::pipeline {
 
+// A name not taken yet: name itself when taken(name) is false, else the first of name_2, name_3,
+// ... that is free.
+template <typename Taken>
+std::string freeName(const std::string& name, Taken&& taken) {
+  std::string candidate = name;
+  for (int n = 2; taken(candidate); ++n) candidate = name + "_" + std::to_string(n);
+  return candidate;
+}
+
 // True when FASM reserves the word (compared without regard to case).
 bool isFasmReservedWord(std::string_view word);
 

@@ -328,31 +328,6 @@ TEST_F(PipelineDriver, ReusedSourcesDecideTheFormatAndSkipTheirMaking) {
   EXPECT_EQ(lastQuoted(launcher.started[0].commandLine), "/src/Source/briskoObjects/Get.obj");
   // The object of the earlier run and the wrapper stay.
   EXPECT_EQ(names("/src/Bin"), (Lines{"demo.obj", "demo.pbi", "demo.lib"}));
-
-  // Sources that another file's conversion generated are no part of this file's library.
-  files.addFile("/src/Source/beta_briskoDataSections.asm", ";Brisko generated asm file.\r\n");
-  launcher.started.clear();
-  feedback.messages.clear();
-  EXPECT_EQ(run(app::kUseExistingAsmFiles, kObject), failed(TextId::foreignSources));
-  EXPECT_EQ(onlyError(),
-            "The Source folder holds the assembly sources of another file. Convert this file "
-            "afresh, or remove them first.\n(/src/Source/beta_briskoDataSections.asm)");
-  EXPECT_TRUE(launcher.started.empty());
-}
-
-// While one conversion holds a destination, a second is refused before it changes anything.
-TEST_F(PipelineDriver, BusyDestinationIsRefused) {
-  files.addFile("/dest/Source/Get.asm", ";Brisko generated asm file.\r\n");
-  platform::FolderLockAttempt first = files.lockFolder("/dest/");
-  ASSERT_TRUE(first.lock);
-  EXPECT_EQ(run(app::kLogFile, kLibrary), failed(TextId::destinationBusy));
-  EXPECT_EQ(onlyError(), "Another conversion is writing into this destination folder.\n(/dest/)");
-  EXPECT_TRUE(launcher.started.empty());
-  EXPECT_TRUE(files.exists("/dest/Source/Get.asm"));
-  EXPECT_FALSE(lastRun.foldersReady);
-  first.lock.reset();
-  succeed(5);
-  EXPECT_EQ(run(app::kLogFile, kLibrary), ok());
 }
 
 TEST_F(PipelineDriver, ReusedSourcesWithoutSourceFolderFailToAssemble) {
