@@ -1,6 +1,7 @@
 #include "pipeline/listing_reader.h"
 
 #include "app/configuration.h"
+#include "platform/ascii.h"
 
 namespace brisko::pipeline {
 namespace {
@@ -36,8 +37,7 @@ bool declaresProcedure(std::string_view line) {
   const std::string_view text = app::trimSpaces(line.substr(2));
   std::size_t end = 0;
   while (end < text.size() && text[end] != ' ' && text[end] != '.') ++end;
-  std::string keyword(text.substr(0, end));
-  for (char& c : keyword) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+  const std::string keyword = platform::asciiLowerCase(std::string(text.substr(0, end)));
   return keyword == "procedure" || keyword == "procedurec" || keyword == "proceduredll" ||
          keyword == "procedurecdll";
 }
