@@ -35,6 +35,12 @@ std::string typeSuffix(std::string_view type) {
   return suffix;
 }
 
+// Labels the runtime keeps in the program's data and bss.
+constexpr std::string_view kRuntimeItems[] = {
+    "_PB_ExecutableType",   "PB_MemoryBase", "PB_Instance", "_SYS_StaticStringStart",
+    "_SYS_StaticStringEnd", "I_BSSStart",    "I_BSSEnd",    "_PB_DataSection",
+    "_PB_BSSSection"};
+
 // Thrown inside the scan when the listing ends before a line it waits for.
 struct ListingEndedEarly {};
 
@@ -63,7 +69,8 @@ class Analysis {
   void giveInternalProceduresFreeNames() {
     std::unordered_set<std::string> taken;
     for (const SymbolRecord& record : conversion_.symbols) {
-      if (record.kind != SymbolKind::external && record.kind != SymbolKind::procedure) {
+      if (isDataKind(record.kind) || record.kind == SymbolKind::procedureDll ||
+          record.kind == SymbolKind::procedureCDll) {
         taken.insert(platform::asciiLowerCase(record.outputName));
       }
     }
@@ -86,21 +93,70 @@ class Analysis {
       conversion_.importLibraries += library;
       conversion_.importLibraries += ',';
     }
-    for (const std::string_view name : header.externals) {
+    for (const std::string_view name : header.externals) addExternal(name);
+    if (!conversion_.compilerLayout) return;
+    // What the runtime keeps in the program's data and bss, and what the header makes public,
+    // belongs to the program that links the output: code and data that name it get it as an
+    // external.
+    for (const std::string_view name : header.publicNames) addExternal(name);
+    for (const std::string_view name : kRuntimeItems) addExternal(name);
+    for (const std::string_view line : header.defines) {
+      // "define <alias> <text>": the text may hold blanks.
+      const std::string_view rest = app::trimSpaces(line.substr(6));
+      const std::size_t blank = rest.find(' ');
+      if (blank == std::string_view::npos) continue;
+      const std::string_view alias = rest.substr(0, blank);
+      if (conversion_.symbols.find(alias)) continue;
       SymbolRecord record;
-      record.asmName = name;
+      record.kind = SymbolKind::alias;
+      record.asmName = alias;
+      record.outputName = app::trimSpaces(rest.substr(blank));
       conversion_.symbols.append(std::move(record));
     }
+  }
+
+  void addExternal(std::string_view name) {
+    if (name.empty() || conversion_.symbols.find(name)) return;
+    SymbolRecord record;
+    record.asmName = name;
+    conversion_.symbols.append(std::move(record));
   }
 
   void scanSourceLines() {
     std::string_view source;
     while (reader_.nextProgramLine(source)) {
       conversion_.poll();
+      if (source.empty()) {
+        if (conversion_.compilerLayout && !reader_.inProcedure()) {
+          noteMainLabel(reader_.programLine());
+        }
+        continue;
+      }
       examine(source);
     }
     if (reader_.ended()) throw ListingEndedEarly{};
     conversion_.dataStart = reader_.dataStart();
+    for (const std::string_view name : reader_.publishedData()) {
+      addExternal(name);
+      addExternal("_" + std::string(name));
+    }
+  }
+
+  // A label of the main program's code ("name:"; local ".name" labels aside). The end-of-
+  // program labels of the compilers' layouts are left to the data-sections source, which
+  // provides them.
+  void noteMainLabel(std::string_view line) {
+    if (line.size() < 2 || line.back() != ':' || line.front() == '.' || line.front() == ';') {
+      return;
+    }
+    const std::string_view name = line.substr(0, line.size() - 1);
+    if (name.find_first_of(" \t") != std::string_view::npos) return;
+    if (name == "_PB_EOP" || name == "_PB_EOP_NoValue") return;
+    if (conversion_.symbols.find(name)) return;
+    SymbolRecord record;
+    record.kind = SymbolKind::mainLabel;
+    record.asmName = name;
+    conversion_.symbols.append(std::move(record));
   }
 
   // Records what a source line declares.

@@ -26,6 +26,8 @@ enum class SymbolKind : std::uint8_t {
   array,          // Dim in a Public/Global declaration
   list,           // NewList in a Public/Global declaration
   variable,       // variable in a Public/Global declaration
+  alias,          // a "define <alias> <text>" line of the header; outputName holds the text
+  mainLabel,      // a label of the main program's code, which no output holds
 };
 
 // What the wrapper's Import line of an item is formed from (wrapper_declarations.h), as the

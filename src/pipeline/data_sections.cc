@@ -23,6 +23,11 @@ bool contains(std::string_view text, std::string_view part) {
   return text.find(part) != std::string_view::npos;
 }
 
+// A label of a DataSection, "l_<name>:", or "ll_<procedure>_<name>:" inside a procedure.
+bool isDataLabel(std::string_view line) {
+  return (startsWith(line, "l_") || startsWith(line, "ll_")) && line.back() == ':';
+}
+
 struct ListingEndedEarly {};
 
 class DataSectionsWriter {
@@ -31,10 +36,13 @@ class DataSectionsWriter {
       : conversion_(conversion),
         cursor_(cursor),
         library_(conversion.libraryOutput()),
-        base_(conversion.symbolBase()) {
+        base_(conversion.symbolBase()),
+        compilerLayout_(conversion.compilerLayout) {
     if (library_) {
       for (const SymbolRecord& record : conversion.symbols) {
-        if (record.kind != SymbolKind::external) takenNames_.insert(record.outputName);
+        if (isProcedureKind(record.kind) || isDataKind(record.kind)) {
+          takenNames_.insert(record.outputName);
+        }
       }
     }
   }
@@ -49,7 +57,7 @@ class DataSectionsWriter {
     dataPass();
     bssPass();
     finalPass();
-    if (conversion_.compilerLayout) endOfProgram();
+    if (compilerLayout_) endOfProgram();
     declarations();
   }
 
@@ -109,6 +117,13 @@ class DataSectionsWriter {
       } else if (startsWith(line, "s_") &&
                  (contains(line, " db ") || contains(line, " dw ") || contains(line, " dd "))) {
         out_.line(renamed(line, line.find(' ')));
+      } else if (startsWith(line, "so_") && contains(line, " d")) {
+        // A procedure's static with its value, which may name a string constant.
+        const std::size_t end = line.find(' ');
+        out_.append(renamed(line.substr(0, end), std::string_view::npos));
+        out_.append(" ");
+        appendRewritten(line.substr(end + 1));
+        out_.endLine();
       }
       if (line == kBssSection) break;
       line = read();
@@ -139,7 +154,8 @@ class DataSectionsWriter {
         } else {
           out_.line(renamed(line, end));
         }
-      } else if (startsWith(line, "s_") || startsWith(line, "p_")) {
+      } else if (startsWith(line, "s_") || startsWith(line, "p_") || startsWith(line, "m_") ||
+                 startsWith(line, "so_")) {
         if (contains(line, " rb ") || contains(line, " rw ") || contains(line, " rd ")) {
           out_.line(renamed(line, line.find(' ')));
         }
@@ -176,7 +192,7 @@ class DataSectionsWriter {
       std::string_view line;
       while (cursor_.next(line)) {
         line = app::trimSpaces(line);
-        if (startsWith(line, "l_") && line.back() == ':') {
+        if (isDataLabel(line)) {
           uniqueName(line.substr(0, line.size() - 1), false);
         }
       }
@@ -186,14 +202,15 @@ class DataSectionsWriter {
     while (cursor_.next(line)) {
       conversion_.poll();
       line = app::trimSpaces(line);
-      if (startsWith(line, "l_") && line.back() == ':') {
+      if (isDataLabel(line)) {
         if (const SymbolRecord* record = conversion_.symbols.find(line.substr(0, line.size() - 1));
             library_ && record != nullptr) {
           out_.line(record->outputName + ":");
         } else {
           out_.line(line);
         }
-      } else if (startsWith(line, "db ") || startsWith(line, "dw ") || startsWith(line, "file ")) {
+      } else if (startsWith(line, "db ") || startsWith(line, "dw ") || startsWith(line, "file ") ||
+                 (compilerLayout_ && startsWith(line, "align "))) {
         out_.line(indented(line));
       } else if (startsWith(line, "dd ")) {
         rewriteDataLine(line);
@@ -230,22 +247,38 @@ class DataSectionsWriter {
   }
 
   void rewriteDataLine(std::string_view line) {
-    splitTokens(line, kDataLineDelimiters, tokens_, QuoteRule::assembly);
     out_.append("  ");
+    appendRewritten(line);
+    out_.endLine();
+  }
+
+  // Appends the tokens of a data line, each followed by a space, with the names of symbols
+  // replaced: a procedure or data label by its output name, an alias by the text it stands for.
+  // Library output declares what other sources define as external.
+  void appendRewritten(std::string_view text) {
+    splitTokens(text, kDataLineDelimiters, tokens_, QuoteRule::assembly);
     for (std::size_t i = 0; i < tokens_.size(); ++i) {
       const std::string_view token = tokens_[i];
+      std::string_view written = token;
       SymbolRecord* record = token == "," ? nullptr : conversion_.symbols.find(token);
-      if (record == nullptr) {
-        out_.append(token);
+      if (record != nullptr && record->kind == SymbolKind::alias) {
+        written = record->outputName;
+        record = conversion_.symbols.find(written);
+      }
+      if (record == nullptr || record->kind == SymbolKind::alias ||
+          record->kind == SymbolKind::mainLabel) {
+        out_.append(written);
       } else {
-        if (record->kind == SymbolKind::external) record->referenced = 1;
-        const std::string name = symbolLabel(*record);
-        out_.append(name);
-        if (externNames_.insert(name).second) externs_.push_back(record);
+        out_.append(symbolLabel(*record));
+        refer(*record);
       }
       out_.append(" ");
     }
-    out_.endLine();
+  }
+
+  void refer(SymbolRecord& record) {
+    if (record.kind == SymbolKind::external) record.referenced = 1;
+    if (externNames_.insert(symbolLabel(record)).second) externs_.push_back(&record);
   }
 
   void declarations() {
@@ -266,6 +299,8 @@ class DataSectionsWriter {
   ListingCursor& cursor_;
   const bool library_;
   const std::string base_;
+  // The real compilers' layouts align DataSection items; the classic layout's data needs none.
+  const bool compilerLayout_;
   SourceText out_;
   TokenArray tokens_;
   std::vector<const SymbolRecord*> externs_;

@@ -44,6 +44,10 @@ bool declaresProcedure(std::string_view line) {
 
 }  // namespace
 
+std::string_view ListingReader::programLine() const {
+  return app::trimSpaces(line_);
+}
+
 bool ListingReader::read() {
   lineStart_ = cursor_.position();
   if (!cursor_.next(line_)) ended_ = true;
@@ -97,6 +101,11 @@ bool ListingReader::findProgramStart(ListingHeader& header) {
     }
     if (!inCode) {
       inCode = isCodeSection(line_);
+      if (startsWith(line, "public ")) {
+        header.publicNames.push_back(app::trimSpaces(line.substr(7)));
+      } else if (startsWith(line, "define ")) {
+        header.defines.push_back(line);
+      }
     } else if (isSection(line_) || (startsWith(line, "; ") && line.size() > 2)) {
       layout_ = header.layout = ListingLayout::compiler;
       pending_ = true;
@@ -125,6 +134,7 @@ bool ListingReader::nextProgramLine(std::string_view& source) {
       dataStart_ = lineStart_;
       return false;
     }
+    if (inProcedure_ && app::trimSpaces(line_) == "}") inProcedure_ = false;
   } else {
     for (;;) {
       if (!pending_ && !read()) {
@@ -134,11 +144,17 @@ bool ListingReader::nextProgramLine(std::string_view& source) {
       pending_ = false;
       if (isSection(line_)) {
         inCode_ = isCodeSection(line_);
+        inProcedure_ = false;
         if (!inCode_ && dataStart_ == 0) dataStart_ = lineStart_;
         continue;
       }
       if (inCode_) break;
+      if (startsWith(line_, "pb_public ")) {
+        publishedData_.push_back(app::trimSpaces(line_.substr(10)));
+      }
     }
+    // A macro's code ends at a line "}"; other code runs on to the next procedure or section.
+    if (inProcedure_ && bodyIsMacro_ && app::trimSpaces(line_) == "}") inProcedure_ = false;
   }
   source = startsWith(line_, "; ") ? app::trimSpaces(line_.substr(2)) : std::string_view();
   return true;
@@ -150,6 +166,8 @@ bool ListingReader::procedureLabel(std::string_view& label) {
   if (!read()) return false;
   if (layout_ == ListingLayout::compiler && isProcedureLabel(line_)) {
     label = withoutLastCharacter(app::trimSpaces(line_));
+    inProcedure_ = true;
+    bodyIsMacro_ = false;
     return true;
   }
   if (!startsWith(line_, "macro MP")) {
@@ -158,6 +176,8 @@ bool ListingReader::procedureLabel(std::string_view& label) {
   }
   if (!read()) return false;
   label = withoutLastCharacter(app::trimSpaces(line_));
+  inProcedure_ = true;
+  bodyIsMacro_ = true;
   return true;
 }
 

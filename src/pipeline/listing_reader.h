@@ -28,6 +28,11 @@ struct ListingHeader {
   std::vector<std::string_view> importLibraries;  // as written, spaces kept
   std::vector<std::string_view> externals;        // the extrn names, trimmed
   ListingLayout layout = ListingLayout::classic;
+  // The compilers' layouts: the names of the header's "public" lines (the runtime's items and
+  // the start label, which the program that links the output defines) and its "define" lines
+  // as written, trimmed.
+  std::vector<std::string_view> publicNames;
+  std::vector<std::string_view> defines;
 };
 
 class ListingReader {
@@ -62,6 +67,13 @@ class ListingReader {
   std::size_t dataStart() const { return dataStart_; }
   // True once a read found the end of the listing.
   bool ended() const { return ended_; }
+  // The line nextProgramLine handed out last, trimmed (a label, an instruction, a comment).
+  std::string_view programLine() const;
+  // True when that line stood inside a procedure's code.
+  bool inProcedure() const { return inProcedure_; }
+  // The names the data published with "pb_public <name>" lines that nextProgramLine passed
+  // over (the compilers' layouts).
+  const std::vector<std::string_view>& publishedData() const { return publishedData_; }
 
  private:
   // The next line into line_ (with its start in lineStart_); false at the end of the listing.
@@ -84,7 +96,12 @@ class ListingReader {
   // How the procedure being read ends: at a line "}" (macro) or at the next procedure or section.
   bool macroProcedure_ = true;
   bool ended_ = false;
+  // Whether the line nextProgramLine handed out last stands in a procedure's code, and how
+  // that code ends.
+  bool inProcedure_ = false;
+  bool bodyIsMacro_ = false;
   std::size_t dataStart_ = 0;
+  std::vector<std::string_view> publishedData_;
 };
 
 }  // namespace brisko::pipeline

@@ -47,6 +47,8 @@ std::string wrapperDeclaration(const SymbolRecord& record) {
     }
     case SymbolKind::external:
     case SymbolKind::localData:
+    case SymbolKind::alias:
+    case SymbolKind::mainLabel:
       break;
   }
   return {};

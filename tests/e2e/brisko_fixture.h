@@ -63,6 +63,24 @@ inline std::vector<std::string> folderEntries(const std::filesystem::path& folde
   return names;
 }
 
+// The members of a library with their bytes, FASM's time stamp in each COFF header blanked.
+inline std::map<std::string, std::string> memberBytes(const std::filesystem::path& library,
+                                                      const std::filesystem::path& folder) {
+  std::filesystem::create_directories(folder);
+  const testsupport::CommandResult extracted =
+      testsupport::runCommand("cd " + testsupport::shellQuote(folder.string()) + " && llvm-ar x " +
+                              testsupport::shellQuote(library.string()));
+  EXPECT_EQ(extracted.exitCode, 0) << extracted.output;
+  std::map<std::string, std::string> members;
+  for (const std::filesystem::directory_entry& entry :
+       std::filesystem::directory_iterator(folder)) {
+    std::string bytes = testsupport::readFileText(entry.path().string());
+    if (bytes.size() >= 8) bytes.replace(4, 4, 4, '\0');
+    members[entry.path().filename().string()] = bytes;
+  }
+  return members;
+}
+
 // Runs brisko in a scratch folder with a private temporary folder.
 class BriskoTest : public ::testing::Test {
  protected:
@@ -76,9 +94,35 @@ class BriskoTest : public ::testing::Test {
   // A copy of the stand-in installation, its files linked rather than copied, in which the
   // program compilers/<program> is replaced by a shell script.
   std::string installationWith(const std::string& program, const std::string& script) {
+    const std::filesystem::path copy = installationCopy("pb-" + program);
+    const std::filesystem::path replaced = copy / "compilers" / program;
+    std::filesystem::remove(replaced);
+    std::ofstream(replaced, std::ios::binary) << "#!/bin/sh\n" << script << "\n";
+    std::filesystem::permissions(replaced, std::filesystem::perms::owner_all,
+                                 std::filesystem::perm_options::add);
+    return copy.string();
+  }
+
+  // A copy of the stand-in installation whose compiler writes the listing layout named
+  // ("macros", "after-bss", "after-end-code"; "classic" is the installation itself).
+  std::string installationWithLayout(const std::string& layout) {
+    if (layout == "classic") return BRISKO_INSTALLATION;
+    const std::filesystem::path copy = installationCopy("pb-" + layout);
+    // The compiler finds its setting beside its own file, which a link would resolve to the
+    // original installation's folder.
+    const std::filesystem::path compiler = copy / "compilers" / "PBcompiler.exe";
+    std::filesystem::remove(compiler);
+    std::filesystem::copy_file(std::string(BRISKO_INSTALLATION) + "/compilers/PBcompiler.exe",
+                               compiler);
+    std::ofstream(copy / "compilers" / "listing-layout.txt", std::ios::binary) << layout << "\r\n";
+    return copy.string();
+  }
+
+ private:
+  std::filesystem::path installationCopy(const std::string& name) {
     namespace fs = std::filesystem;
     const fs::path original(BRISKO_INSTALLATION);
-    const fs::path copy = work.file("pb-" + program);
+    const fs::path copy = work.file(name);
     fs::remove_all(copy);
     for (const fs::directory_entry& entry : fs::recursive_directory_iterator(original)) {
       const fs::path target = copy / fs::relative(entry.path(), original);
@@ -88,13 +132,10 @@ class BriskoTest : public ::testing::Test {
         fs::create_symlink(entry.path(), target);
       }
     }
-    const fs::path replaced = copy / "compilers" / program;
-    fs::remove(replaced);
-    std::ofstream(replaced, std::ios::binary) << "#!/bin/sh\n" << script << "\n";
-    fs::permissions(replaced, fs::perms::owner_all, fs::perm_options::add);
-    return copy.string();
+    return copy;
   }
 
+ protected:
   testsupport::ScratchFolder work;
   testsupport::ScratchFolder temp;
 };

@@ -13,6 +13,7 @@
 #include <sstream>
 
 #include "brisko_fixture.h"
+#include "programs.h"
 #include "run_x86.h"
 
 namespace brisko::e2e {
@@ -22,142 +23,6 @@ namespace fs = std::filesystem;
 namespace ts = testsupport;
 
 enum class Format { object, library };
-
-// Procedures of every kind calling each other, recursion, exported and internal globals, an
-// array, string constants (one holding ", ", which must survive the splitting of code lines at
-// commas), data read through label addresses, library and Windows functions, and a procedure
-// named like an x86 instruction.
-const char* const kMathsSource =
-    R"(; Exports, internal procedures, globals, arrays, strings and data
-Public counter.l
-Global hidden.l
-Public Dim table.l(9)
-
-DataSection
-  primes:
-  Data.l 2, 3, 5, 7, ?words
-  words:
-  Data.s "one, two"
-EndDataSection
-
-Procedure.l Factorial(n.l)
-  If n < 2 : ProcedureReturn 1 : EndIf
-  ProcedureReturn n * Factorial(n - 1)
-EndProcedure
-
-Procedure Square(x)
-  ProcedureReturn x * x
-EndProcedure
-
-ProcedureDLL.l Compute(a.l, b.l)
-  counter = counter + 1
-  hidden = hidden + a
-  ProcedureReturn Factorial(a) + Square(b)
-EndProcedure
-
-ProcedureCDLL.l Subtract(a, b, c)
-  ProcedureReturn a - b - c
-EndProcedure
-
-ProcedureDLL Add(a, b)
-  ProcedureReturn a + b
-EndProcedure
-
-ProcedureDLL Hidden()
-  ProcedureReturn hidden
-EndProcedure
-
-ProcedureDLL FillTable(stride)
-  For i = 0 To 9 : table(i) = i * stride : Next
-EndProcedure
-
-ProcedureDLL.s Separator()
-  ProcedureReturn ", "
-EndProcedure
-
-ProcedureDLL Show(text$)
-  ProcedureReturn MessageRequester("Shown", text$) + Len(text$)
-EndProcedure
-
-ProcedureDLL Ticks()
-  ProcedureReturn GetTickCount_() + GetCurrentProcessId_() + MessageBox_(0, "body", "caption", 0)
-EndProcedure
-
-ProcedureDLL SumPrimes()
-  Protected p = ?primes
-  ProcedureReturn PeekL(p) + PeekL(p + 4) + PeekL(p + 8) + PeekL(p + 12)
-EndProcedure
-
-ProcedureDLL Words()
-  ProcedureReturn PeekL(?primes + 16)
-EndProcedure
-
-counter = Compute(1, 1)
-)";
-
-const std::vector<std::string> kMathsExports = {"Compute",   "Subtract",  "Add",  "Hidden",
-                                                "FillTable", "Separator", "Show", "Ticks",
-                                                "SumPrimes", "Words"};
-const std::vector<std::string> kMathsInternals = {"Factorial", "Square"};
-
-// Calls every export by its undecorated name, as a C program would through a header.
-const char* const kMathsHarness = R"(#include "x86_harness.h"
-extern int counter __asm__("counter");
-extern int table[10] __asm__("table");
-int HARNESS_STDCALL Compute(int a, int b) __asm__("Compute");
-int HARNESS_CDECL Subtract(int a, int b, int c) __asm__("Subtract");
-int HARNESS_STDCALL Add(int a, int b) __asm__("Add");
-int HARNESS_STDCALL Hidden(void) __asm__("Hidden");
-void HARNESS_STDCALL FillTable(int stride) __asm__("FillTable");
-const char* HARNESS_STDCALL Separator(void) __asm__("Separator");
-int HARNESS_STDCALL Show(const char* text) __asm__("Show");
-int HARNESS_STDCALL Ticks(void) __asm__("Ticks");
-int HARNESS_STDCALL SumPrimes(void) __asm__("SumPrimes");
-const char* HARNESS_STDCALL Words(void) __asm__("Words");
-
-static void show(const char* name, int value) {
-  harness_print(name);
-  harness_print(" ");
-  harness_print_int(value);
-  harness_print("\n");
-}
-
-int harness_main(void) {
-  int i, difference = 0;
-  counter = 40;
-  show("compute", Compute(5, 3));
-  show("compute", Compute(3, 4));
-  show("counter", counter);
-  show("hidden", Hidden());
-  for (i = 0; i < 100; i++) difference += Subtract(50, 8, i % 2);
-  show("subtract", difference);
-  show("add", Add(20, 22));
-  FillTable(3);
-  show("table", table[9] + table[1]);
-  harness_print(Words());
-  harness_print(Separator());
-  harness_print("three\n");
-  show("show", Show("hello"));
-  show("ticks", Ticks());
-  show("primes", SumPrimes());
-  return 0;
-}
-)";
-
-const char* const kMathsOutput =
-    "compute 129\n"    // 5! + 3 * 3
-    "compute 22\n"     // 3! + 4 * 4
-    "counter 42\n"     // set by the harness, counted up by Compute
-    "hidden 8\n"       // the internal global, 5 + 3
-    "subtract 4150\n"  // 50 * 42 + 50 * 41: cdecl, the stack stays balanced
-    "add 42\n"
-    "table 30\n"  // 9 * 3 + 1 * 3
-    "one, two, three\n"
-    "Shown: hello\n"
-    "show 6\n"  // the requester's 1 + Len("hello")
-    "MessageBox caption: body\n"
-    "ticks 123499\n"  // 123456 + 42 + 1 from the stubs
-    "primes 17\n";
 
 // A conversion's log: UTF-8 with its mark, every line ended by CR LF.
 struct LogFile {
@@ -460,22 +325,6 @@ TEST_F(ConvertTest, FailuresAreReportedAndLogged) {
   EXPECT_FALSE(fs::exists(work.file("plain/Bin/plain.obj")));
   expectFailureLog(work.file("plain/Logs/briskoLog.txt"),
                    "There are no exports within this file\\..*");
-}
-
-// The members of a library with their bytes, FASM's time stamp in each COFF header blanked.
-std::map<std::string, std::string> memberBytes(const fs::path& library, const fs::path& folder) {
-  fs::create_directories(folder);
-  const ts::CommandResult extracted =
-      ts::runCommand("cd " + ts::shellQuote(folder.string()) + " && llvm-ar x " +
-                     ts::shellQuote(library.string()));
-  EXPECT_EQ(extracted.exitCode, 0) << extracted.output;
-  std::map<std::string, std::string> members;
-  for (const fs::directory_entry& entry : fs::directory_iterator(folder)) {
-    std::string bytes = ts::readFileText(entry.path().string());
-    if (bytes.size() >= 8) bytes.replace(4, 4, 4, '\0');
-    members[entry.path().filename().string()] = bytes;
-  }
-  return members;
 }
 
 // A library assembled with several FASM runs at once is the one assembled one source after

@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "brisko_fixture.h"
+#include "programs.h"
 #include "run_x86.h"
 
 namespace brisko::e2e {
@@ -13,54 +14,6 @@ namespace {
 
 namespace fs = std::filesystem;
 namespace ts = testsupport;
-
-// Exports of every kind the wrapper declares, and calls of library and Windows functions that
-// the wrapper's dummy calls must name.
-const char* const kShapesSource =
-    R"(; Shapes: a small library for the wrapper test
-Public calls.l
-Public Dim sides.l(3)
-Global secret
-
-ProcedureDLL.l Area(w.l, h.l)
-  calls = calls + 1
-  ProcedureReturn w * h
-EndProcedure
-
-ProcedureCDLL.l Perimeter(a, b, c)
-  calls = calls + 1
-  ProcedureReturn a + b + c
-EndProcedure
-
-ProcedureDLL FillSides(n)
-  For i = 0 To 3 : sides(i) = n + i : Next
-EndProcedure
-
-ProcedureDLL NameLength(name$)
-  ProcedureReturn Len(name$)
-EndProcedure
-
-ProcedureDLL Noise()
-  ProcedureReturn GetTickCount_() + MessageBox_(0, "body", "caption", 0) + PeekL(?table)
-EndProcedure
-
-DataSection
-  table:
-  Data.l 5
-EndDataSection
-)";
-
-// Uses the exports through the wrapper; the exit code adds up what they computed.
-const char* const kClientSource =
-    R"(XIncludeFile "out/Bin/shapes.pbi"
-
-a = Area(3, 4)
-p = Perimeter(5, 6, 7)
-FillSides(10)
-n = NameLength("four")
-End a + p + n + calls * 100 + PeekL(@sides_arrayPTR + 8)
-)";
-constexpr int kClientExit = 12 + 18 + 4 + 2 * 100 + 12;  // below 256: exit codes are 8 bits
 
 const char* const kMainHarness = R"(#include "x86_harness.h"
 void pb_main(void) __asm__("main");

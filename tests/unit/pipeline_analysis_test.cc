@@ -104,6 +104,10 @@ class PipelineAnalysis : public testing::PipelineFixture {
         return "list";
       case SymbolKind::variable:
         return "variable";
+      case SymbolKind::alias:
+        return "alias";
+      case SymbolKind::mainLabel:
+        return "mainLabel";
     }
     return "?";
   }

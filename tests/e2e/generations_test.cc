@@ -1,0 +1,196 @@
+// Conversions of the listings every compiler generation writes: the stand-in installation is
+// set to each layout in turn, and the same programs convert in both formats, link with the
+// x86 helper and with the Windows linkers, and run as they do from the classic layout.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <set>
+#include <tuple>
+
+#include "brisko_fixture.h"
+#include "programs.h"
+#include "run_x86.h"
+
+namespace brisko::e2e {
+namespace {
+
+namespace fs = std::filesystem;
+namespace ts = testsupport;
+
+const char* const kLayouts[] = {"classic", "macros", "after-bss", "after-end-code"};
+const char* const kCompilerLayouts[] = {"macros", "after-bss", "after-end-code"};
+
+// What the real compilers' layouts add: a static, inline assembly with the equates of the
+// procedure's parameters and locals, procedure addresses in a DataSection, a procedure nothing
+// calls, and End inside a procedure, which ends the process with its code.
+const char* const kGenerationsSource = R"(Procedure.l Twice(x)
+  ProcedureReturn x * 2
+EndProcedure
+
+Procedure Unused()
+  ProcedureReturn MessageRequester("never", "shown")
+EndProcedure
+
+ProcedureDLL Counter()
+  Static calls, base = 40
+  calls = calls + 1
+  ProcedureReturn base + calls
+EndProcedure
+
+ProcedureCDLL Mix(a, b)
+  Protected c = 100
+  !MOV eax,[p.v_a]
+  !IMUL eax,[p.v_b]
+  !ADD [p.v_c],eax
+  ProcedureReturn c
+EndProcedure
+
+ProcedureDLL Through(slot, x)
+  Protected p = PeekL(?table + slot * 4)
+  !MOV ecx,[p.v_p]
+  !PUSH dword [p.v_x]
+  !CALL ecx
+  !MOV [p.v_x],eax
+  ProcedureReturn x
+EndProcedure
+
+ProcedureDLL Quit(code)
+  If code : End code + Twice(code) : EndIf
+  End
+EndProcedure
+
+DataSection
+  table:
+  Data.i @Twice(), @Counter()
+EndDataSection
+)";
+
+const char* const kGenerationsHarness = R"(#include "x86_harness.h"
+int HARNESS_STDCALL Counter(void) __asm__("Counter");
+int HARNESS_CDECL Mix(int a, int b) __asm__("Mix");
+int HARNESS_STDCALL Through(int slot, int x) __asm__("Through");
+void HARNESS_STDCALL Quit(int code) __asm__("Quit");
+int harness_main(void) {
+  harness_print_int(Counter() + Counter());
+  harness_print(" ");
+  harness_print_int(Mix(3, 4));
+  harness_print(" ");
+  harness_print_int(Through(0, 21));
+  harness_print("\n");
+  Quit(5);
+  return 99;
+}
+)";
+
+class LayoutTest : public BriskoTest,
+                   public ::testing::WithParamInterface<std::tuple<const char*, bool>> {
+ protected:
+  std::string layout() const { return std::get<0>(GetParam()); }
+  bool library() const { return std::get<1>(GetParam()); }
+  std::string output(const std::string& base) const { return base + (library() ? ".lib" : ".obj"); }
+
+  // Converts the file in the folder with the layout's installation; the result's path.
+  fs::path convert(const std::string& folder, const std::string& file,
+                   std::vector<std::string> options = {}) {
+    std::vector<std::string> arguments = {"--pb-folder", installationWithLayout(layout()),
+                                          "convert", work.file(folder + "/" + file)};
+    if (library()) arguments.push_back("--lib");
+    arguments.insert(arguments.end(), options.begin(), options.end());
+    const ts::ProgramResult r = brisko(arguments);
+    EXPECT_EQ(r.exitCode, 0) << r.out << r.err;
+    return work.file(folder + "/Bin/" + output(fs::path(file).stem().string()));
+  }
+};
+
+TEST_P(LayoutTest, HeldProgramRunsAndLinksForWindows) {
+  work.write("maths/maths.pb", kMathsSource);
+  const fs::path result = convert("maths", "maths.pb");
+  ASSERT_TRUE(fs::exists(result));
+  const std::set<std::string> symbols = definedSymbols(result);
+  for (const std::string& name : kMathsExports) EXPECT_EQ(symbols.count(name), 1u) << name;
+
+  const ts::X86Run run = ts::linkAndRun({result}, kMathsHarness, work.path());
+  ASSERT_TRUE(run.linked) << run.log;
+  EXPECT_EQ(run.output, kMathsOutput);
+  const ts::LinkCheck lld = ts::linkForWindows({result}, kMathsHarness, work.path());
+  EXPECT_TRUE(lld.linked) << lld.log;
+  const ts::LinkCheck mingw = ts::linkWithMinGW({result}, kMathsHarness, work.path());
+  EXPECT_TRUE(mingw.linked) << mingw.log;
+}
+
+// The p. equates of inline assembly are the real compilers' alone.
+using CompilerLayoutTest = LayoutTest;
+
+TEST_P(CompilerLayoutTest, WhatTheCompilersAddConvertsAndRuns) {
+  work.write("gen/gen.pb", kGenerationsSource);
+  const fs::path result = convert("gen", "gen.pb");
+  ASSERT_TRUE(fs::exists(result));
+  if (library()) {
+    // The procedure nothing calls is only in the listing where the compiler keeps it.
+    const bool unusedKept = layout() == "macros";
+    std::vector<std::string> members = {"Counter.obj",   "Mix.obj",
+                                        "Quit.obj",      "Through.obj",
+                                        "gen_Twice.obj", "gen_briskoDataSections.obj"};
+    if (unusedKept) members.push_back("gen_Unused.obj");
+    std::sort(members.begin(), members.end());
+    EXPECT_EQ(archiveMembers(result), members);
+
+    // Several FASM runs at once give the same library.
+    const std::map<std::string, std::string> sequential = memberBytes(result, work.file("j1"));
+    convert("gen", "gen.pb", {"--jobs", "2"});
+    EXPECT_TRUE(memberBytes(result, work.file("j2")) == sequential);
+  }
+
+  const ts::X86Run run = ts::linkAndRun({result}, kGenerationsHarness, work.path());
+  ASSERT_TRUE(run.linked) << run.log;
+  EXPECT_EQ(run.output, "83 112 42\n");
+  EXPECT_EQ(run.exitCode, 15);  // End 5 + Twice(5)
+  const ts::LinkCheck mingw = ts::linkWithMinGW({result}, kGenerationsHarness, work.path());
+  EXPECT_TRUE(mingw.linked) << mingw.log;
+}
+
+// A second program compiled by the same compiler links with the converted code through the
+// wrapper: the runtime's items stay the program's, defined once.
+TEST_P(LayoutTest, WrapperProgramLinksWithTheConvertedCode) {
+  work.write("lib/shapes.pb", kShapesSource);
+  const fs::path result = convert("lib", "shapes.pb", {"--wrapper"});
+  ASSERT_TRUE(fs::exists(result));
+  std::string client = kClientSource;
+  client.replace(client.find("out/Bin/"), 8, "lib/Bin/");
+  work.write("client.pb", client);
+  const ts::ProgramResult compiled =
+      ts::runProgram(installationWithLayout(layout()) + "/compilers/PBcompiler.exe",
+                     {"client.pb", "/EXE", "client.exe", "/COMMENTED"}, work.path());
+  ASSERT_EQ(compiled.exitCode, 0) << compiled.out << compiled.err;
+  std::string log;
+  ASSERT_TRUE(ts::assembleFasm(work.file("PureBasic.asm"), work.file("client.obj"), &log)) << log;
+  const bool main = layout() == "classic" || layout() == "macros";
+  const std::string harness = std::string(R"(#include "x86_harness.h"
+void pb_main(void) __asm__(")") +
+                              (main ? "main" : "PureBasicStart") +
+                              R"(");
+int harness_main(void) { pb_main(); return 99; }
+)";
+  const ts::X86Run run = ts::linkAndRun({work.file("client.obj"), result}, harness, work.path());
+  ASSERT_TRUE(run.linked) << run.log;
+  EXPECT_EQ(run.exitCode, kClientExit) << run.output;
+}
+
+std::string layoutTestName(const ::testing::TestParamInfo<std::tuple<const char*, bool>>& param) {
+  std::string name = std::get<0>(param.param);
+  for (char& c : name) {
+    if (c == '-') c = '_';
+  }
+  return name + (std::get<1>(param.param) ? "_Library" : "_Object");
+}
+
+INSTANTIATE_TEST_SUITE_P(Generations, LayoutTest,
+                         ::testing::Combine(::testing::ValuesIn(kLayouts), ::testing::Bool()),
+                         layoutTestName);
+INSTANTIATE_TEST_SUITE_P(Generations, CompilerLayoutTest,
+                         ::testing::Combine(::testing::ValuesIn(kCompilerLayouts),
+                                            ::testing::Bool()),
+                         layoutTestName);
+
+}  // namespace
+}  // namespace brisko::e2e
