@@ -114,9 +114,15 @@ enum class TextId : int {
   // "The Source folder holds the assembly sources of another file. Convert this file afresh, or
   // remove them first."
   foreignSources = 91,
+  // "A procedure refers to a label of the main program, which the converted code does not
+  // hold."
+  mainProgramLabel = 92,
+  repeatedExport = 93,  // "Two exported procedures have the same name."
+  // "A procedure of a name used before is written under another name:"
+  renamedProcedure = 94,
 };
 
 // How many texts the built-in English file holds.
-inline constexpr int kBuiltinTextCount = 92;
+inline constexpr int kBuiltinTextCount = 95;
 
 }  // namespace brisko::language

@@ -1,6 +1,7 @@
 #include "pipeline/analyse_assembly.h"
 
 #include <optional>
+#include <unordered_map>
 #include <unordered_set>
 
 #include "language/text_ids.h"
@@ -43,6 +44,11 @@ constexpr std::string_view kRuntimeItems[] = {
 
 // Thrown inside the scan when the listing ends before a line it waits for.
 struct ListingEndedEarly {};
+// Thrown when two exported procedures have one name.
+struct RepeatedExport {
+  std::string first;
+  std::string second;
+};
 
 class Analysis {
  public:
@@ -55,6 +61,11 @@ class Analysis {
       scanSourceLines();
     } catch (const ListingEndedEarly&) {
       return conversion_.failWith(language::TextId::invalidFile, conversion_.asmListingPath);
+    } catch (const RepeatedExport& repeated) {
+      conversion_.logOutcome(false);
+      return conversion_.services.feedback.reportError(
+          language::TextId::repeatedExport, false,
+          "\n(" + repeated.first + ", " + repeated.second + ")");
     }
     giveInternalProceduresFreeNames();
     return app::ok();
@@ -174,6 +185,14 @@ class Analysis {
         if (count == 3 && tokens_[1] == ".") defaultTypeSuffix_ = typeSuffix(tokens_[2]);
         return;
       }
+      if (i == 0 && token == "module") {
+        module_ = count > 1 ? std::string(tokens_[1]) : std::string();
+        return;
+      }
+      if (i == 0 && token == "endmodule") {
+        module_.clear();
+        return;
+      }
       if (i == 0 && (token == "procedure" || token == "procedurec" || token == "proceduredll" ||
                      token == "procedurecdll")) {
         if (declareProcedure(token)) return;
@@ -218,6 +237,7 @@ class Analysis {
     const std::string name = j < count ? std::string(tokens_[j]) : std::string();
     ++j;
     record.outputName = record.kind == SymbolKind::procedure ? symbolBase_ + "_" + name : name;
+    noteProcedureName(record, name, label);
 
     if (conversion_.has(app::kPbWrapper)) {
       DeclarationParts& parts = record.declaration.emplace();
@@ -295,8 +315,40 @@ class Analysis {
     return std::nullopt;
   }
 
+  // Procedures of different modules may share a name. An internal one that comes later gets
+  // the listing's number of its code after its name, and the log says so; two exported ones
+  // cannot both keep their name, which ends the conversion.
+  void noteProcedureName(SymbolRecord& record, const std::string& name, std::string_view label) {
+    const bool exported = record.kind != SymbolKind::procedure;
+    const std::string key = (exported ? "+" : "-") + platform::asciiLowerCase(name);
+    NameUse use{module_.empty() ? name : module_ + "::" + name, std::string(label)};
+    const auto [first, added] = procedureNames_.emplace(key, use);
+    if (added) return;
+    if (exported) {
+      const NameUse& earlier = first->second;
+      // The same module (or none): the labels of the code tell the two apart.
+      if (earlier.shown == use.shown) {
+        throw RepeatedExport{earlier.shown + " (" + earlier.label + ")",
+                             use.shown + " (" + use.label + ")"};
+      }
+      throw RepeatedExport{earlier.shown, use.shown};
+    }
+    const std::size_t digits = label.find_first_of("0123456789");
+    record.outputName += "_";
+    record.outputName += digits == std::string_view::npos ? label : label.substr(digits);
+    conversion_.renamedProcedures.emplace_back(std::move(use.shown), record.outputName);
+  }
+
+  struct NameUse {
+    std::string shown;  // with its module, "module::name"
+    std::string label;  // the label of its code
+  };
+
   Conversion& conversion_;
   const std::string symbolBase_ = conversion_.symbolBase();
+  // The procedures' names so far (lower case, "+" for exported, "-" for internal ones).
+  std::unordered_map<std::string, NameUse> procedureNames_;
+  std::string module_;
   ListingReader reader_;
   std::string defaultTypeSuffix_ = ".l";
   TokenArray tokens_;

@@ -157,6 +157,9 @@ struct Conversion {
   // code, which the data-sections source then provides).
   bool compilerLayout = false;
   SymbolList symbols;
+  // Internal procedures whose name an earlier one of another module has: the name (with its
+  // module) and the output name given instead, as the analysis found them.
+  std::vector<std::pair<std::string, std::string>> renamedProcedures;
   // The files a successful run leaves for the user (the object or library, the wrapper), as
   // they are written.
   std::vector<std::string> writtenFiles;

@@ -89,12 +89,17 @@ app::Outcome runStages(Conversion& conversion) {
   conversion.importLibraries.clear();
   conversion.exportCount = 0;
   conversion.symbols.clear();
+  conversion.renamedProcedures.clear();
   app::Outcome result = app::ok();
   if (!reuse || wrapper) {
     result = analyseAssembly(conversion);
     if (result.succeeded() && !reuse) result = writeDataSections(conversion);
     // The analysis' progress line covers the data-sections source as well.
     if (result.succeeded()) conversion.logOutcome(true);
+    for (const auto& [name, outputName] : conversion.renamedProcedures) {
+      conversion.logLine(conversion.text(language::TextId::renamedProcedure) + " \"" + name +
+                         "\" -> \"" + outputName + "\"");
+    }
   }
   if (result.succeeded() && !reuse) result = splitProcedures(conversion);
   if (result.succeeded()) result = assembleAndArchive(conversion);

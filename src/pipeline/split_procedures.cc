@@ -46,7 +46,7 @@ class Splitter {
   }
 
  private:
-  enum class Outcome { written, listingEnded };
+  enum class Outcome { written, listingEnded, mainLabelUsed };
 
   // Fills a source with build() and hands it to the ordered writer, which stores it while the
   // next sources are built. A listing that ends inside the source fails with invalidFile once
@@ -57,10 +57,16 @@ class Splitter {
     SourceText& out = out_;
     out.clear();
     out.append(header_);
-    if (build(out) == Outcome::listingEnded) {
+    const Outcome built = build(out);
+    if (built != Outcome::written) {
       if (const app::Outcome result = writer_.collectAll(); !result.succeeded()) return result;
       writer_.startLogLine(name, kind);
-      return conversion_.failWith(language::TextId::invalidFile, conversion_.asmListingPath);
+      if (built == Outcome::listingEnded) {
+        return conversion_.failWith(language::TextId::invalidFile, conversion_.asmListingPath);
+      }
+      conversion_.logOutcome(false);
+      return feedback_.reportError(language::TextId::mainProgramLabel, false,
+                                   "\n(" + procedureName_ + ": " + mainLabel_ + ")");
     }
     return writer_.store(name, kind, out.raw());
   }
@@ -84,6 +90,7 @@ class Splitter {
 
       externs_.clear();
       ++procedureStamp_;
+      procedureName_ = procedure.outputName;
       std::string_view line;
       while (reader_.nextProcedureLine(line)) {
         if (startsWith(line, ";")) continue;
@@ -94,6 +101,7 @@ class Splitter {
         rewriteBodyLine(line, out);
       }
       if (reader_.ended()) return Outcome::listingEnded;
+      if (!mainLabel_.empty()) return Outcome::mainLabelUsed;
 
       if (library_) {
         out.line("");
@@ -112,18 +120,28 @@ class Splitter {
   void rewriteBodyLine(std::string_view line, SourceText& out) {
     out.append("  ");
     forEachToken(line, bodyLineDelimiters(), QuoteRule::assembly, [&](std::string_view token) {
-      const std::size_t position =
+      std::size_t position =
           isBodyDelimiter(token) ? SymbolList::kNone : conversion_.symbols.positionOf(token);
+      if (position != SymbolList::kNone && conversion_.symbols[position].kind == SymbolKind::alias) {
+        // An alias is written as the text it stands for, with a symbol's name replaced.
+        const std::string& text = conversion_.symbols[position].outputName;
+        position = conversion_.symbols.positionOf(text);
+        if (position == SymbolList::kNone ||
+            conversion_.symbols[position].kind == SymbolKind::alias) {
+          token = text;
+          position = SymbolList::kNone;
+        }
+      }
       if (position == SymbolList::kNone) {
         out.append(token);
+      } else if (SymbolRecord& record = conversion_.symbols[position];
+                 record.kind == SymbolKind::mainLabel) {
+        // No output holds the main program's code: reported once the procedure is written.
+        if (mainLabel_.empty()) mainLabel_ = record.asmName;
+        out.append(token);
       } else {
-        SymbolRecord& record = conversion_.symbols[position];
-        if (record.kind == SymbolKind::external) {
-          record.referenced = 1;
-          out.append(token);
-        } else {
-          appendSymbolLabel(out.raw(), record);
-        }
+        if (record.kind == SymbolKind::external) record.referenced = 1;
+        appendSymbolLabel(out.raw(), record);
         // Each symbol joins the extern list once, at its first use in the procedure.
         if (library_ && usedIn_[position] != procedureStamp_) {
           usedIn_[position] = procedureStamp_;
@@ -142,28 +160,21 @@ class Splitter {
     return writeSource(name, OrderedSourceWriter::Kind::linkSource, [&](SourceText& out) {
       out.line("format MS COFF");
       out.line("");
-      int pendingExterns = 0;
-      bool dataIncluded = false;
+      // Every external the code uses is declared before the sources that use it.
+      int externs = 0;
+      for (const SymbolRecord& record : conversion_.symbols) {
+        if (record.kind == SymbolKind::external && record.referenced) {
+          out.line(externLine(record));
+          ++externs;
+        }
+      }
+      if (externs > 0) out.line("");
+      out.line("include \"" + base + "_briskoDataSections.asm\"");
+      out.line("");
+      out.line("section '.code' code readable executable");
+      out.line("");
       for (const SymbolRecord& record : conversion_.symbols) {
         conversion_.poll();
-        if (record.kind == SymbolKind::external) {
-          if (record.referenced) {
-            out.line(externLine(record));
-            ++pendingExterns;
-          }
-          continue;
-        }
-        if (pendingExterns > 0) {
-          out.line("");
-          pendingExterns = 0;
-        }
-        if (!dataIncluded) {
-          out.line("include \"" + base + "_briskoDataSections.asm\"");
-          out.line("");
-          out.line("section '.code' code readable executable");
-          out.line("");
-          dataIncluded = true;
-        }
         if (isProcedureKind(record.kind)) {
           out.line("include \"" + conversion_.procedureFileStem(record) + ".asm\"");
         }
@@ -185,6 +196,9 @@ class Splitter {
   // Per record, the last procedure (by number) whose extern list took it.
   std::vector<std::uint32_t> usedIn_;
   std::uint32_t procedureStamp_ = 0;
+  // The procedure being written, and the first label of the main program it names.
+  std::string procedureName_;
+  std::string mainLabel_;
 };
 
 }  // namespace
