@@ -96,10 +96,7 @@ app::Outcome runStages(Conversion& conversion) {
     if (result.succeeded() && !reuse) result = writeDataSections(conversion);
     // The analysis' progress line covers the data-sections source as well.
     if (result.succeeded()) conversion.logOutcome(true);
-    for (const auto& [name, outputName] : conversion.renamedProcedures) {
-      conversion.logLine(conversion.text(language::TextId::renamedProcedure) + " \"" + name +
-                         "\" -> \"" + outputName + "\"");
-    }
+
   }
   if (result.succeeded() && !reuse) result = splitProcedures(conversion);
   if (result.succeeded()) result = assembleAndArchive(conversion);

@@ -211,6 +211,10 @@ app::Outcome splitProcedures(Conversion& conversion) {
   }
   feedback.setStatus(language::TextId::statusbarSplittingAsmFunctions);
   conversion.logLine(conversion.text(language::TextId::objectSplittingAsmFunctions));
+  for (const auto& [name, outputName] : conversion.renamedProcedures) {
+    conversion.logLine(conversion.text(language::TextId::renamedProcedure) + " \"" + name +
+                       "\" -> \"" + outputName + "\"");
+  }
 
   const Listing* listing = conversion.readListing();
   if (!listing) {

@@ -47,6 +47,42 @@ Lines procedure(const std::string& sourceLine, int number, const Lines& body) {
   return lines;
 }
 
+std::string compilerLayoutListing(const Lines& rest, const Lines& moreHeader) {
+  Lines lines = {";",
+                 "; PureBasic 5.31 (Windows - x86) generated code  ",
+                 ";",
+                 ";",
+                 ";",
+                 ";",
+                 ";",
+                 "; String",
+                 "; :System ",
+                 "; KERNEL32",
+                 "; :Import",
+                 "; user.lib ",
+                 "; ",
+                 "format MS COFF",
+                 "; ",
+                 "extrn _PB_Len@4",
+                 "; ",
+                 "extrn _ExitProcess@4",
+                 "; ",
+                 "public _PB_ExecutableType",
+                 "; ",
+                 "macro pb_public symbol",
+                 "{",
+                 "  public  _#symbol",
+                 "}",
+                 "macro pb_align value { rb 1 }",
+                 "define fake real"};
+  append(lines, moreHeader);
+  append(lines,
+         {"public PureBasicStart", "; ", "section '.code' code readable executable align 4096",
+          "; ", "PureBasicStart:", "  CLD", "  MOV dword [PB_DataPointer],0"});
+  append(lines, rest);
+  return joinLines(lines);
+}
+
 ListingText sampleListing() {
   ListingText listing;
   listing.externs = {"_PB_Len@4", "_PB_Table@0", "_PB_Unused@0", "; ", "_ExitProcess@4"};

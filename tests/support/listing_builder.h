@@ -41,6 +41,13 @@ struct ListingText {
 // the body and the closing "}".
 Lines procedure(const std::string& sourceLine, int number, const Lines& body);
 
+// A listing of the real compilers' layouts: a header (import library "user.lib", the externals
+// _PB_Len@4 and _ExitProcess@4, the runtime's public _PB_ExecutableType, the pb_public and pb_align
+// macros, the line "define fake real", any more header lines given, the start label's public line;
+// trailing blanks as real listings may have them), the code section's start-up lines and the given
+// rest.
+std::string compilerLayoutListing(const Lines& rest, const Lines& moreHeader = {});
+
 // A program with exported data, an exported procedure Get that calls the internal procedure
 // Helper, which calls itself, and data of every kind the data-sections source takes.
 ListingText sampleListing();

@@ -13,34 +13,15 @@ namespace {
 
 using testing::Lines;
 
-// The header of a compiler layout (trailing blanks as real listings may have them), then the
-// code section's start-up lines and the given rest.
 std::string compilerListing(const Lines& rest) {
-  Lines lines = {";",       "; PureBasic 5.31 (Windows - x86) generated code  ",
-                 ";",       ";",
-                 ";",       ";",
-                 ";",       "; String",
-                 "; :System ", "; KERNEL32",
-                 "; :Import",  "; user.lib ",
-                 "; ",      "format MS COFF",
-                 "; ",      "extrn _PB_Len@4",
-                 "; ",      "public _PB_ExecutableType",
-                 "; ",      "macro pb_public symbol",
-                 "{",       "  public  _#symbol",
-                 "}",       "macro pb_align value { rb 1 }",
-                 "define fake real", "public PureBasicStart",
-                 "; ",      "section '.code' code readable executable align 4096",
-                 "; ",      "PureBasicStart:",
-                 "  CLD",   "  MOV dword [PB_DataPointer],0"};
-  testing::append(lines, rest);
-  return testing::joinLines(lines);
+  return testing::compilerLayoutListing(rest);
 }
 
 struct Scan {
-  std::vector<std::string> sources;                  // non-empty source texts
-  std::vector<std::string> labels;                   // the procedures' labels
-  std::vector<std::vector<std::string>> bodies;      // each procedure's code lines
-  std::string firstSection;                          // the line at dataStart()
+  std::vector<std::string> sources;              // non-empty source texts
+  std::vector<std::string> labels;               // the procedures' labels
+  std::vector<std::vector<std::string>> bodies;  // each procedure's code lines
+  std::string firstSection;                      // the line at dataStart()
   bool ended = false;
 };
 
@@ -53,7 +34,7 @@ Scan scan(const std::string& text) {
   EXPECT_TRUE(reader.readHeader(header));
   EXPECT_EQ(header.layout, ListingLayout::compiler);
   EXPECT_EQ(header.importLibraries, std::vector<std::string_view>{"user.lib"});
-  EXPECT_EQ(header.externals, std::vector<std::string_view>{"_PB_Len@4"});
+  EXPECT_EQ(header.externals, (std::vector<std::string_view>{"_PB_Len@4", "_ExitProcess@4"}));
   std::string_view source;
   while (reader.nextProgramLine(source)) {
     if (source.empty()) continue;
@@ -82,15 +63,31 @@ Scan scan(const std::string& text) {
   return result;
 }
 
-const Lines kData = {"section '.data' data readable writeable", "_S1: db 'x',0",
-                     "; Procedure Fake()", "_Procedure99:",
-                     "section '.bss' readable writeable", "v_a rd 1"};
+const Lines kData = {"section '.data' data readable writeable",
+                     "_S1: db 'x',0",
+                     "; Procedure Fake()",
+                     "_Procedure99:",
+                     "section '.bss' readable writeable",
+                     "v_a rd 1"};
 
 TEST(ListingReaderTest, MacroProceduresEndAtTheirClosingBrace) {
-  Lines rest = {"; Global a ", "; Procedure.l One(x) ", "macro MP0{", "_Procedure0:",
-                "  MOV eax,1", "; ProcedureReturn 1", "  RET 4", "}", "; ProcedureDLL Two()",
-                "macro MP2{", "_Procedure2:", "  JMP _PB_EOP", "}", "_PB_EOP:",
-                "  CALL _ExitProcess@4", "MP0", "MP2"};
+  Lines rest = {"; Global a ",
+                "; Procedure.l One(x) ",
+                "macro MP0{",
+                "_Procedure0:",
+                "  MOV eax,1",
+                "; ProcedureReturn 1",
+                "  RET 4",
+                "}",
+                "; ProcedureDLL Two()",
+                "macro MP2{",
+                "_Procedure2:",
+                "  JMP _PB_EOP",
+                "}",
+                "_PB_EOP:",
+                "  CALL _ExitProcess@4",
+                "MP0",
+                "MP2"};
   testing::append(rest, kData);
   testing::append(rest, {"section '.data' data readable writeable", "l_a:"});
   const Scan s = scan(compilerListing(rest));
@@ -106,11 +103,17 @@ TEST(ListingReaderTest, MacroProceduresEndAtTheirClosingBrace) {
 // Procedures after the bss (a code section of their own) and after the end code: each ends
 // at the next procedure's source line or section line; data and bss lines are no program.
 TEST(ListingReaderTest, ProceduresWithoutMacrosEndAtTheNextProcedureOrSection) {
-  const Lines procedures = {"; ProcedureCDLL Two() ", "_Procedure0:", "PS0=0",
-                            "; ProcedureReturn 2",   "  RET  ",     "; Procedure One()",
-                            "_Procedure2:",          "  p.v_x equ esp+PS2+4", "  RET 4"};
-  const Lines main = {"; Global a", "  MOV eax,1", "_PB_EOP_NoValue:", "  PUSH dword 0",
-                      "_PB_EOP:",  "  CALL _ExitProcess@4", "_PB_EndFunctions:", "  RET"};
+  const Lines procedures = {"; ProcedureCDLL Two() ",
+                            "_Procedure0:",
+                            "PS0=0",
+                            "; ProcedureReturn 2",
+                            "  RET  ",
+                            "; Procedure One()",
+                            "_Procedure2:",
+                            "  p.v_x equ esp+PS2+4",
+                            "  RET 4"};
+  const Lines main = {"; Global a", "  MOV eax,1",           "_PB_EOP_NoValue:",  "  PUSH dword 0",
+                      "_PB_EOP:",   "  CALL _ExitProcess@4", "_PB_EndFunctions:", "  RET"};
   Lines afterBss = main;
   testing::append(afterBss, kData);
   afterBss.push_back("section '.code' code readable executable align 4096");
@@ -127,8 +130,8 @@ TEST(ListingReaderTest, ProceduresWithoutMacrosEndAtTheNextProcedureOrSection) {
                                                    "ProcedureReturn 2", "Procedure One()"}));
     EXPECT_EQ(s.labels, (std::vector<std::string>{"_Procedure0", "_Procedure2"}));
     EXPECT_EQ(s.bodies,
-              (std::vector<std::vector<std::string>>{
-                  {"PS0=0", "; ProcedureReturn 2", "RET"}, {"p.v_x equ esp+PS2+4", "RET 4"}}));
+              (std::vector<std::vector<std::string>>{{"PS0=0", "; ProcedureReturn 2", "RET"},
+                                                     {"p.v_x equ esp+PS2+4", "RET 4"}}));
     EXPECT_EQ(s.firstSection, kData[0]);
   }
 }
