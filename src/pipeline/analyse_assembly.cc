@@ -138,8 +138,14 @@ class Analysis {
     while (reader_.nextProgramLine(source)) {
       conversion_.poll();
       if (source.empty()) {
-        if (conversion_.compilerLayout && !reader_.inProcedure()) {
-          noteMainLabel(reader_.programLine());
+        const std::string_view line = reader_.programLine();
+        if (reader_.inProcedure()) {
+          // Inline assembly may make another procedure's label public under a second name.
+          if (startsWith(line, "public ") && currentProcedure_ != SymbolList::kNone) {
+            conversion_.bodyPublics.push_back({std::string(line), currentProcedure_});
+          }
+        } else if (conversion_.compilerLayout) {
+          noteMainLabel(line);
         }
         continue;
       }
@@ -249,6 +255,7 @@ class Analysis {
     }
 
     record.asmName = label;
+    currentProcedure_ = conversion_.symbols.size();
     conversion_.symbols.append(std::move(record));
     return true;
   }
@@ -348,6 +355,8 @@ class Analysis {
   const std::string symbolBase_ = conversion_.symbolBase();
   // The procedures' names so far (lower case, "+" for exported, "-" for internal ones).
   std::unordered_map<std::string, NameUse> procedureNames_;
+  // The position of the procedure whose code the scan is in.
+  std::size_t currentProcedure_ = SymbolList::kNone;
   std::string module_;
   ListingReader reader_;
   std::string defaultTypeSuffix_ = ".l";

@@ -160,6 +160,13 @@ struct Conversion {
   // Internal procedures whose name an earlier one of another module has: the name (with its
   // module) and the output name given instead, as the analysis found them.
   std::vector<std::pair<std::string, std::string>> renamedProcedures;
+  // The "public" lines inside procedures' code (inline assembly), trimmed, with the position of
+  // the procedure: a line that names a label another source defines moves to that source.
+  struct BodyPublic {
+    std::string line;
+    std::size_t procedure = 0;
+  };
+  std::vector<BodyPublic> bodyPublics;
   // The files a successful run leaves for the user (the object or library, the wrapper), as
   // they are written.
   std::vector<std::string> writtenFiles;

@@ -287,6 +287,14 @@ class DataSectionsWriter {
       if (isDataKind(record.kind)) out_.line(publicLine(record));
     }
     if (!library_) return;
+    // "public" lines of procedures' inline assembly that name a label of this source.
+    for (const Conversion::BodyPublic& moved : conversion_.bodyPublics) {
+      const std::size_t target = publicLineTarget(conversion_.symbols, moved.line);
+      if (target == SymbolList::kNone || !isDataKind(conversion_.symbols[target].kind)) continue;
+      const std::size_t label = moved.line.find(conversion_.symbols[target].asmName);
+      out_.line(moved.line.substr(0, label) + symbolLabel(conversion_.symbols[target]) +
+                moved.line.substr(label + conversion_.symbols[target].asmName.size()));
+    }
     out_.line("");
     for (const SymbolRecord* record : externs_) {
       // What this source defines itself cannot be declared external to it.

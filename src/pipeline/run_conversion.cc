@@ -90,13 +90,13 @@ app::Outcome runStages(Conversion& conversion) {
   conversion.exportCount = 0;
   conversion.symbols.clear();
   conversion.renamedProcedures.clear();
+  conversion.bodyPublics.clear();
   app::Outcome result = app::ok();
   if (!reuse || wrapper) {
     result = analyseAssembly(conversion);
     if (result.succeeded() && !reuse) result = writeDataSections(conversion);
     // The analysis' progress line covers the data-sections source as well.
     if (result.succeeded()) conversion.logOutcome(true);
-
   }
   if (result.succeeded() && !reuse) result = splitProcedures(conversion);
   if (result.succeeded()) result = assembleAndArchive(conversion);

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <unordered_map>
 #include <vector>
 
 #include "language/text_ids.h"
@@ -30,13 +31,25 @@ class Splitter {
         reader_(listing),
         library_(conversion.libraryOutput()),
         header_(headerBlock(conversion.services.clock.now())),
-        usedIn_(library_ ? conversion.symbols.size() : 0, 0) {}
+        usedIn_(library_ ? conversion.symbols.size() : 0, 0) {
+    // A library's sources are assembled one by one, and FASM makes public only what the source
+    // defines: a "public" line of inline assembly goes with the label it names.
+    if (library_) {
+      for (const Conversion::BodyPublic& moved : conversion.bodyPublics) {
+        const std::size_t target = publicLineTarget(conversion.symbols, moved.line);
+        if (target != SymbolList::kNone && target != moved.procedure) {
+          movedPublics_[target].push_back(&moved.line);
+        }
+      }
+    }
+  }
 
   app::Outcome run() {
     for (std::size_t i = 0; i < conversion_.symbols.size(); ++i) {
       conversion_.poll();
       const SymbolRecord& record = conversion_.symbols[i];
       if (!isProcedureKind(record.kind)) continue;
+      position_ = i;
       if (const app::Outcome result = writeProcedure(record); !result.succeeded()) return result;
     }
     if (!library_) {
@@ -82,18 +95,25 @@ class Splitter {
         out.line("section '.code' code readable executable");
         out.line("");
       }
+      externs_.clear();
+      ++procedureStamp_;
+      procedureName_ = procedure.outputName;
       if (procedure.kind != SymbolKind::procedure || library_) {
         out.line(publicLine(procedure));
+        if (const auto moved = movedPublics_.find(position_); moved != movedPublics_.end()) {
+          for (const std::string* line : moved->second) rewriteBodyLine(*line, out);
+        }
         out.line("");
       }
       out.line(symbolLabel(procedure) + ":");
 
-      externs_.clear();
-      ++procedureStamp_;
-      procedureName_ = procedure.outputName;
       std::string_view line;
       while (reader_.nextProcedureLine(line)) {
         if (startsWith(line, ";")) continue;
+        if (library_ && startsWith(line, "public ")) {
+          const std::size_t target = publicLineTarget(conversion_.symbols, line);
+          if (target != SymbolList::kNone && target != position_) continue;  // moved
+        }
         if (line.empty()) {
           out.line("");
           continue;
@@ -122,7 +142,8 @@ class Splitter {
     forEachToken(line, bodyLineDelimiters(), QuoteRule::assembly, [&](std::string_view token) {
       std::size_t position =
           isBodyDelimiter(token) ? SymbolList::kNone : conversion_.symbols.positionOf(token);
-      if (position != SymbolList::kNone && conversion_.symbols[position].kind == SymbolKind::alias) {
+      if (position != SymbolList::kNone &&
+          conversion_.symbols[position].kind == SymbolKind::alias) {
         // An alias is written as the text it stands for, with a symbol's name replaced.
         const std::string& text = conversion_.symbols[position].outputName;
         position = conversion_.symbols.positionOf(text);
@@ -196,6 +217,10 @@ class Splitter {
   // Per record, the last procedure (by number) whose extern list took it.
   std::vector<std::uint32_t> usedIn_;
   std::uint32_t procedureStamp_ = 0;
+  // The position of the procedure being written, and the "public" lines that other procedures'
+  // code holds for each procedure or data label (library output).
+  std::size_t position_ = 0;
+  std::unordered_map<std::size_t, std::vector<const std::string*>> movedPublics_;
   // The procedure being written, and the first label of the main program it names.
   std::string procedureName_;
   std::string mainLabel_;

@@ -55,4 +55,15 @@ std::string externLine(const SymbolRecord& record) {
   return "extrn " + symbolLabel(record);
 }
 
+std::size_t publicLineTarget(const SymbolList& symbols, std::string_view line) {
+  if (!line.starts_with("public ")) return SymbolList::kNone;
+  std::string_view label = line.substr(7);
+  while (!label.empty() && label.front() == ' ') label.remove_prefix(1);
+  label = label.substr(0, std::min(label.find(' '), label.size()));
+  const std::size_t position = symbols.positionOf(label);
+  if (position == SymbolList::kNone) return position;
+  const SymbolKind kind = symbols[position].kind;
+  return isProcedureKind(kind) || isDataKind(kind) ? position : SymbolList::kNone;
+}
+
 }  // namespace brisko::pipeline

@@ -35,4 +35,8 @@ std::string publicLine(const SymbolRecord& record);
 // "extrn <label>", or "extrn '<outputName>' as <label>" for an internal label.
 std::string externLine(const SymbolRecord& record);
 
+// The position of the procedure or data record that a "public <label> [as '<name>']" line
+// names, or SymbolList::kNone when the line names no such record.
+std::size_t publicLineTarget(const SymbolList& symbols, std::string_view line);
+
 }  // namespace brisko::pipeline

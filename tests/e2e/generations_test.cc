@@ -22,7 +22,9 @@ const char* const kCompilerLayouts[] = {"macros", "after-bss", "after-end-code"}
 
 // What the real compilers' layouts add: a static, inline assembly with the equates of the
 // procedure's parameters and locals, procedure addresses in a DataSection, a procedure nothing
-// calls, and End inside a procedure, which ends the process with its code.
+// calls, a second public name given to a procedure by another one's inline assembly (Counter is
+// the first ProcedureDLL, _Procedure0), and End inside a procedure, which ends the process with
+// its code.
 const char* const kGenerationsSource = R"(Procedure.l Twice(x)
   ProcedureReturn x * 2
 EndProcedure
@@ -54,6 +56,10 @@ ProcedureDLL Through(slot, x)
   ProcedureReturn x
 EndProcedure
 
+ProcedureDLL Publish()
+  !public _Procedure0 as '_Again@0'
+EndProcedure
+
 ProcedureDLL Quit(code)
   If code : End code + Twice(code) : EndIf
   End
@@ -67,11 +73,12 @@ EndDataSection
 
 const char* const kGenerationsHarness = R"(#include "x86_harness.h"
 int HARNESS_STDCALL Counter(void) __asm__("Counter");
+int HARNESS_STDCALL Again(void) __asm__("_Again@0");
 int HARNESS_CDECL Mix(int a, int b) __asm__("Mix");
 int HARNESS_STDCALL Through(int slot, int x) __asm__("Through");
 void HARNESS_STDCALL Quit(int code) __asm__("Quit");
 int harness_main(void) {
-  harness_print_int(Counter() + Counter());
+  harness_print_int(Counter() + Counter() + Again());
   harness_print(" ");
   harness_print_int(Mix(3, 4));
   harness_print(" ");
@@ -128,9 +135,13 @@ TEST_P(CompilerLayoutTest, WhatTheCompilersAddConvertsAndRuns) {
   if (library()) {
     // The procedure nothing calls is only in the listing where the compiler keeps it.
     const bool unusedKept = layout() == "macros";
-    std::vector<std::string> members = {"Counter.obj",   "Mix.obj",
-                                        "Quit.obj",      "Through.obj",
-                                        "gen_Twice.obj", "gen_briskoDataSections.obj"};
+    std::vector<std::string> members = {"Counter.obj",
+                                        "Mix.obj",
+                                        "Quit.obj",
+                                        "Through.obj",
+                                        "Publish.obj",
+                                        "gen_Twice.obj",
+                                        "gen_briskoDataSections.obj"};
     if (unusedKept) members.push_back("gen_Unused.obj");
     std::sort(members.begin(), members.end());
     EXPECT_EQ(archiveMembers(result), members);
@@ -143,7 +154,7 @@ TEST_P(CompilerLayoutTest, WhatTheCompilersAddConvertsAndRuns) {
 
   const ts::X86Run run = ts::linkAndRun({result}, kGenerationsHarness, work.path());
   ASSERT_TRUE(run.linked) << run.log;
-  EXPECT_EQ(run.output, "83 112 42\n");
+  EXPECT_EQ(run.output, "126 112 42\n");
   EXPECT_EQ(run.exitCode, 15);  // End 5 + Twice(5)
   const ts::LinkCheck mingw = ts::linkWithMinGW({result}, kGenerationsHarness, work.path());
   EXPECT_TRUE(mingw.linked) << mingw.log;
