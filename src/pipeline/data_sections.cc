@@ -176,6 +176,10 @@ class DataSectionsWriter {
         }
       } else if (startsWith(line, "PB_DataPointer")) {
         out_.line(renamed(line, std::string_view("PB_DataPointer").size()));
+      } else if (startsWith(line, "PB_ExitCode ")) {
+        // Where End leaves the code that the end of the program passes to ExitProcess.
+        exitCode_ = renamed("PB_ExitCode", std::string_view::npos);
+        out_.line(exitCode_ + std::string(line.substr(11)));
       }
       if (!haveNext) line = app::trimSpaces(read());
     }
@@ -219,7 +223,8 @@ class DataSectionsWriter {
   }
 
   // In the real compilers' layouts "End" inside a procedure jumps to the main program's end
-  // code: _PB_EOP with the exit code pushed, _PB_EOP_NoValue without one. A converted program
+  // code: _PB_EOP with the exit code pushed, _PB_EOP_NoValue without one; a listing with a
+  // PB_ExitCode cell keeps the code there instead. A converted program
   // runs none of the main code, so this source provides both, ending the process as the end
   // code does.
   void endOfProgram() {
@@ -241,8 +246,9 @@ class DataSectionsWriter {
     out_.line("section '.code' code readable executable");
     out_.line("");
     out_.line(renamed("_PB_EOP_NoValue", std::string_view::npos) + ":");
-    out_.line("  PUSH dword 0");
+    if (exitCode_.empty()) out_.line("  PUSH dword 0");
     out_.line(renamed("_PB_EOP", std::string_view::npos) + ":");
+    if (!exitCode_.empty()) out_.line("  PUSH dword [" + exitCode_ + "]");
     out_.line("  CALL " + exit);
   }
 
@@ -311,6 +317,7 @@ class DataSectionsWriter {
   const bool compilerLayout_;
   SourceText out_;
   TokenArray tokens_;
+  std::string exitCode_;  // the PB_ExitCode cell's name, when the listing has one
   std::vector<const SymbolRecord*> externs_;
   std::unordered_set<std::string> externNames_;
   std::unordered_set<std::string> takenNames_;
