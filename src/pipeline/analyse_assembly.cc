@@ -36,12 +36,6 @@ std::string typeSuffix(std::string_view type) {
   return suffix;
 }
 
-// Labels the runtime keeps in the program's data and bss.
-constexpr std::string_view kRuntimeItems[] = {
-    "_PB_ExecutableType",   "PB_MemoryBase", "PB_Instance", "_SYS_StaticStringStart",
-    "_SYS_StaticStringEnd", "I_BSSStart",    "I_BSSEnd",    "_PB_DataSection",
-    "_PB_BSSSection"};
-
 // Thrown inside the scan when the listing ends before a line it waits for.
 struct ListingEndedEarly {};
 // Thrown when two exported procedures have one name.
@@ -106,11 +100,10 @@ class Analysis {
     }
     for (const std::string_view name : header.externals) addExternal(name);
     if (!conversion_.compilerLayout) return;
-    // What the runtime keeps in the program's data and bss, and what the header makes public,
-    // belongs to the program that links the output: code and data that name it get it as an
-    // external.
+    // What the header makes public (and, found by the scan, what the runtime keeps in the data
+    // and bss) belongs to the program that links the output: code and data that name it get it
+    // as an external.
     for (const std::string_view name : header.publicNames) addExternal(name);
-    for (const std::string_view name : kRuntimeItems) addExternal(name);
     for (const std::string_view line : header.defines) {
       // "define <alias> <text>": the text may hold blanks.
       const std::string_view rest = app::trimSpaces(line.substr(6));
@@ -153,10 +146,7 @@ class Analysis {
     }
     if (reader_.ended()) throw ListingEndedEarly{};
     conversion_.dataStart = reader_.dataStart();
-    for (const std::string_view name : reader_.publishedData()) {
-      addExternal(name);
-      addExternal("_" + std::string(name));
-    }
+    for (const std::string& name : reader_.runtimeItems()) addExternal(name);
   }
 
   // A label of the main program's code ("name:"; local ".name" labels aside). The end-of-

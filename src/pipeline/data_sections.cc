@@ -70,6 +70,15 @@ class DataSectionsWriter {
     return line;
   }
 
+  // The next line of the bss. The real compilers' listings may end there (no DataSection
+  // follows): the end then stands for the data section line that would open one.
+  std::string_view readBss() {
+    std::string_view line;
+    if (cursor_.next(line)) return line;
+    if (compilerLayout_) return kDataSection;
+    throw ListingEndedEarly{};
+  }
+
   // Library output: records the label's file-unique name and returns it. String constants
   // take the base name directly in front, other labels the base name and "_". A name that a
   // procedure or an exported item already carries (an internal "Procedure F1" beside the
@@ -97,7 +106,7 @@ class DataSectionsWriter {
   void dataPass() {
     std::string_view line = read();
     for (;;) {
-      if (line == "_SYS_StaticStringStart:") {
+      if (app::trimSpaces(line) == "_SYS_StaticStringStart:") {
         line = read();
         while (startsWith(line, "_S") && contains(line, ":") &&
                !startsWith(line, "_SYS_StaticStringEnd")) {
@@ -109,7 +118,7 @@ class DataSectionsWriter {
         out_.line(renamed(line, line.find(':')));
       } else if (startsWith(line, "s_") && !line.empty() && line.find(':') == line.size() - 1) {
         out_.line("align 4");
-        while (line != "pb_align 4" && line != "align 4") {
+        while (line != "pb_align 4" && line != "align 4" && !startsWith(line, "section")) {
           out_.line(contains(line, "  dd ") ? std::string(line) : renamed(line, line.find(':')));
           line = read();
         }
@@ -125,7 +134,7 @@ class DataSectionsWriter {
         appendRewritten(line.substr(end + 1));
         out_.endLine();
       }
-      if (line == kBssSection) break;
+      if (startsWith(app::trimSpaces(line), "section '.bss'")) break;
       line = read();
     }
     out_.line("align 4");
@@ -134,14 +143,14 @@ class DataSectionsWriter {
   }
 
   void bssPass() {
-    std::string_view line = app::trimSpaces(read());
+    std::string_view line = app::trimSpaces(readBss());
     while (line != kDataSection) {
       conversion_.poll();
       bool haveNext = false;
       if (startsWith(line, "section") && contains(line, " code")) {
         // Procedures after the bss (5.31): none of the data's business.
         do {
-          line = app::trimSpaces(read());
+          line = app::trimSpaces(readBss());
         } while (!startsWith(line, "section"));
         continue;
       }
@@ -167,10 +176,10 @@ class DataSectionsWriter {
           } else {
             out_.line(renamed(line, symbol.size()));
           }
-          line = app::trimSpaces(read());
+          line = app::trimSpaces(readBss());
           while (contains(line, "rd  ")) {
             out_.line(indented(line));
-            line = app::trimSpaces(read());
+            line = app::trimSpaces(readBss());
           }
           haveNext = true;
         }
@@ -181,7 +190,7 @@ class DataSectionsWriter {
         exitCode_ = renamed("PB_ExitCode", std::string_view::npos);
         out_.line(exitCode_ + std::string(line.substr(11)));
       }
-      if (!haveNext) line = app::trimSpaces(read());
+      if (!haveNext) line = app::trimSpaces(readBss());
     }
     out_.line("align 4");
     out_.line("");

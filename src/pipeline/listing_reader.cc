@@ -44,6 +44,21 @@ bool declaresProcedure(std::string_view line) {
 
 }  // namespace
 
+void ListingReader::noteRuntimeItem(std::string_view line) {
+  if (startsWith(line, "pb_public ")) {
+    const std::string_view name = app::trimSpaces(line.substr(10));
+    runtimeItems_.emplace_back(name);
+    runtimeItems_.push_back("_" + std::string(name));
+    return;
+  }
+  const std::string_view name = line.substr(0, std::min(line.find_first_of(": "), line.size()));
+  if (name == "PB_DataPointer" || name == "PB_ExitCode" || name.size() == line.size()) return;
+  if (startsWith(name, "PB_") || startsWith(name, "_PB_") || startsWith(name, "_SYS_") ||
+      startsWith(name, "I_BSS")) {
+    runtimeItems_.emplace_back(name);
+  }
+}
+
 std::string_view ListingReader::programLine() const {
   return app::trimSpaces(line_);
 }
@@ -149,9 +164,7 @@ bool ListingReader::nextProgramLine(std::string_view& source) {
         continue;
       }
       if (inCode_) break;
-      if (startsWith(line_, "pb_public ")) {
-        publishedData_.push_back(app::trimSpaces(line_.substr(10)));
-      }
+      noteRuntimeItem(app::trimSpaces(line_));
     }
     // A macro's code ends at a line "}"; other code runs on to the next procedure or section.
     if (inProcedure_ && bodyIsMacro_ && app::trimSpaces(line_) == "}") inProcedure_ = false;

@@ -14,6 +14,7 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -71,9 +72,11 @@ class ListingReader {
   std::string_view programLine() const;
   // True when that line stood inside a procedure's code.
   bool inProcedure() const { return inProcedure_; }
-  // The names the data published with "pb_public <name>" lines that nextProgramLine passed
-  // over (the compilers' layouts).
-  const std::vector<std::string_view>& publishedData() const { return publishedData_; }
+  // The runtime's items in the data and bss that nextProgramLine passed over (the compilers'
+  // layouts): the names of "pb_public <name>" lines (with "_" in front as well) and the labels
+  // of the runtime's cells and markers (PB_..., _PB_..., _SYS_..., I_BSS...), apart from the
+  // two cells the output keeps, PB_DataPointer and PB_ExitCode.
+  const std::vector<std::string>& runtimeItems() const { return runtimeItems_; }
 
  private:
   // The next line into line_ (with its start in lineStart_); false at the end of the listing.
@@ -84,6 +87,8 @@ class ListingReader {
   // True when line_ is the source line of a procedure whose code opens on the next line (the
   // next line is looked at, not read).
   bool atProcedureSource();
+  // Records a runtime item that a data or bss line defines.
+  void noteRuntimeItem(std::string_view line);
 
   ListingCursor cursor_;
   std::string_view line_;
@@ -101,7 +106,7 @@ class ListingReader {
   bool inProcedure_ = false;
   bool bodyIsMacro_ = false;
   std::size_t dataStart_ = 0;
-  std::vector<std::string_view> publishedData_;
+  std::vector<std::string> runtimeItems_;
 };
 
 }  // namespace brisko::pipeline

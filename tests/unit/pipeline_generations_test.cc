@@ -167,6 +167,24 @@ TEST_F(PipelineGenerations, EndCodeTakesTheExitCodeCell) {
   EXPECT_NE(std::find(get.begin(), get.end(), "  MOV dword [ demo_PB_ExitCode ] , 3 "), get.end());
 }
 
+// A listing without DataSections ends in the bss; the runtime's markers found there are
+// externals of the code that names them.
+TEST_F(PipelineGenerations, ListingMayEndInTheBss) {
+  Lines procedures = kProcedures;
+  procedures[3] = "  MOV ecx,I_BSSStart";
+  procedures[4] = "  MOV edx,_SYS_StaticStringEnd";
+  Lines rest = listingRest(procedures);
+  rest.erase(std::find(rest.begin(), rest.end(), "I_BSSEnd:") + 1, rest.end());
+  files.addFile(kListingPath, testing::compilerLayoutListing(rest));
+  Conversion& c = conversion(0, kLibrary);
+  ASSERT_EQ(analyseListing(c), ok());
+  ASSERT_EQ(splitProcedures(c), ok());
+  const Lines get = source("Get.asm");
+  EXPECT_EQ(Lines(get.end() - 4, get.end()),
+            (Lines{"extrn PB_MemoryBase", "extrn I_BSSStart", "extrn _SYS_StaticStringEnd",
+                   "extrn demo__PB_EOP"}));
+}
+
 // A procedure that jumps into the main program cannot be converted: said before FASM runs.
 TEST_F(PipelineGenerations, LabelOfTheMainProgramIsReported) {
   Lines procedures = kProcedures;
