@@ -94,6 +94,7 @@ class Analysis {
     ListingHeader header;
     if (!reader_.readHeader(header)) throw ListingEndedEarly{};
     conversion_.compilerLayout = header.layout == ListingLayout::compiler;
+    conversion_.x64 = header.x64;
     for (const std::string_view library : header.importLibraries) {
       conversion_.importLibraries += library;
       conversion_.importLibraries += ',';

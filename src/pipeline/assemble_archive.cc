@@ -55,8 +55,10 @@ app::Outcome archive(Conversion& conversion) {
   conversion.logProgress(language::TextId::objectCreatingCoffFile,
                          Conversion::binPathFromLogs(base + ".lib"));
   ProgramRunner runner(services.processes);
+  // The x86 command line names no machine; 64-bit objects need it named.
+  const std::string machine = conversion.x64 ? "/MACHINE:X64 " : "";
   auto polib =
-      runner.start(services.paths.polibPath, "*.obj /out:\"" + builtLibrary + "\"",
+      runner.start(services.paths.polibPath, machine + "*.obj /out:\"" + builtLibrary + "\"",
                    objects.substr(0, objects.size() - 1), platform::CapturedStream::standardOutput);
   if (!polib) {
     conversion.logOutcome(false);

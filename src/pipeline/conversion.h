@@ -156,6 +156,9 @@ struct Conversion {
   // True for the layouts of the real compilers (procedures may jump to the main program's end
   // code, which the data-sections source then provides).
   bool compilerLayout = false;
+  // True for code of 64-bit Windows ("format MS64 COFF"): the generated sources and the
+  // library are made for it.
+  bool x64 = false;
   SymbolList symbols;
   // Internal procedures whose name an earlier one of another module has: the name (with its
   // module) and the output name given instead, as the analysis found them.
@@ -177,6 +180,8 @@ struct Conversion {
 
   // The base name as symbols carry it (symbolFormOf(sourceBaseName)).
   std::string symbolBase() const { return symbolFormOf(sourceBaseName); }
+  // The format line of the generated sources.
+  std::string_view formatLine() const { return x64 ? "format MS64 COFF" : "format MS COFF"; }
   bool libraryOutput() const { return options.outputFormat == app::OutputFormat::staticLibrary; }
   bool has(app::OptionBit bit) const { return options.has(bit); }
   // destination + "Source" / "Bin" + separator.

@@ -23,6 +23,18 @@ bool contains(std::string_view text, std::string_view part) {
   return text.find(part) != std::string_view::npos;
 }
 
+// "rb", "rw", "rd" or "rq" and a count: what reserves a cell of the bss.
+bool isReservation(std::string_view text) {
+  return text.size() > 3 && text[0] == 'r' && text[2] == ' ' &&
+         (text[1] == 'b' || text[1] == 'w' || text[1] == 'd' || text[1] == 'q');
+}
+
+// An item of the runtime that the program linking the output defines.
+bool isRuntimeItem(std::string_view name) {
+  return startsWith(name, "PB_") || startsWith(name, "_PB_") || startsWith(name, "_SYS_") ||
+         startsWith(name, "I_BSS") || startsWith(name, "pb_");
+}
+
 // A label of a DataSection, "l_<name>:", or "ll_<procedure>_<name>:" inside a procedure.
 bool isDataLabel(std::string_view line) {
   return (startsWith(line, "l_") || startsWith(line, "ll_")) && line.back() == ':';
@@ -37,7 +49,8 @@ class DataSectionsWriter {
         cursor_(cursor),
         library_(conversion.libraryOutput()),
         base_(conversion.symbolBase()),
-        compilerLayout_(conversion.compilerLayout) {
+        compilerLayout_(conversion.compilerLayout),
+        alignLine_(conversion.x64 ? "align 8" : "align 4") {
     if (library_) {
       for (const SymbolRecord& record : conversion.symbols) {
         if (isProcedureKind(record.kind) || isDataKind(record.kind)) {
@@ -50,7 +63,7 @@ class DataSectionsWriter {
   void write(std::string_view sectionLine) {
     writeHeaderBlock(out_, conversion_.services.clock.now());
     if (library_) {
-      out_.line("format MS COFF");
+      out_.line(conversion_.formatLine());
       out_.line("");
     }
     out_.line(sectionLine);
@@ -113,33 +126,50 @@ class DataSectionsWriter {
           out_.line(renamed(line, line.find(':'), true));
           line = read();
         }
-        out_.line("align 4");
-      } else if ((startsWith(line, "F") || startsWith(line, "D")) && contains(line, ": dd ")) {
+        out_.line(alignLine_);
+      } else if ((startsWith(line, "F") || startsWith(line, "D")) &&
+                 (contains(line, ": dd ") || contains(line, ": dq "))) {
         out_.line(renamed(line, line.find(':')));
       } else if (startsWith(line, "s_") && !line.empty() && line.find(':') == line.size() - 1) {
-        out_.line("align 4");
-        while (line != "pb_align 4" && line != "align 4" && !startsWith(line, "section")) {
-          out_.line(contains(line, "  dd ") ? std::string(line) : renamed(line, line.find(':')));
+        out_.line(alignLine_);
+        while (!startsWith(line, "pb_align ") && !startsWith(line, "align ") &&
+               !startsWith(line, "section")) {
+          out_.line(contains(line, "  dd ") || contains(line, "  dq ")
+                        ? std::string(line)
+                        : renamed(line, line.find(':')));
           line = read();
         }
-        out_.line("align 4");
-      } else if (startsWith(line, "s_") &&
-                 (contains(line, " db ") || contains(line, " dw ") || contains(line, " dd "))) {
+        out_.line(alignLine_);
+      } else if (startsWith(line, "s_") && (contains(line, " db ") || contains(line, " dw ") ||
+                                            contains(line, " dd ") || contains(line, " dq "))) {
         out_.line(renamed(line, line.find(' ')));
-      } else if (startsWith(line, "so_") && contains(line, " d")) {
-        // A procedure's static with its value, which may name a string constant.
-        const std::size_t end = line.find(' ');
+      } else if (isValueDefinition(line)) {
+        // A cell with its value (a procedure's static, a module's data), which may name a
+        // string constant; the runtime's own stay the program's.
+        const std::size_t end = line.find_first_of(": ");
         out_.append(renamed(line.substr(0, end), std::string_view::npos));
-        out_.append(" ");
-        appendRewritten(line.substr(end + 1));
+        out_.append(line[end] == ':' ? ": " : " ");
+        appendRewritten(app::trimSpaces(line.substr(end + 1)));
         out_.endLine();
       }
       if (startsWith(app::trimSpaces(line), "section '.bss'")) break;
       line = read();
     }
-    out_.line("align 4");
+    out_.line(alignLine_);
     out_.line("");
     out_.line(kBssSection);
+  }
+
+  // "<name> d? <values>" or "<name>: d? <values>": in every layout a procedure's static, in
+  // the compilers' layouts any item but the runtime's.
+  bool isValueDefinition(std::string_view line) const {
+    const std::size_t end = line.find_first_of(": ");
+    if (end == 0 || end == std::string_view::npos) return false;
+    const std::string_view name = line.substr(0, end);
+    std::string_view rest = line.substr(end + (line[end] == ':' ? 1 : 0));
+    if (!startsWith(rest, " d") || rest.size() < 5 || rest[3] != ' ') return false;
+    if (startsWith(name, "so_")) return true;
+    return compilerLayout_ && !isRuntimeItem(name) && !startsWith(name, "_S");
   }
 
   void bssPass() {
@@ -154,47 +184,54 @@ class DataSectionsWriter {
         } while (!startsWith(line, "section"));
         continue;
       }
+      const std::size_t nameEnd = std::min(line.find_first_of(": "), line.size());
+      const std::string_view name = line.substr(0, nameEnd);
       if (startsWith(line, ";")) {
         // a comment
-      } else if (startsWith(line, "v_") || startsWith(line, "t_")) {
-        const std::size_t end = std::min(line.find(' '), line.size());
-        if (const SymbolRecord* record = conversion_.symbols.find(line.substr(0, end))) {
-          out_.line(symbolLabel(*record) + std::string(line.substr(end)));
-        } else {
-          out_.line(renamed(line, end));
+      } else if (name == "PB_DataPointer") {
+        out_.line(renamed(line, nameEnd));
+      } else if (name == "PB_ExitCode") {
+        // Where End leaves the code that the end of the program passes to ExitProcess.
+        exitCode_ = renamed(name, std::string_view::npos);
+        out_.line(exitCode_ + std::string(line.substr(nameEnd)));
+      } else if (compilerLayout_ ? isRuntimeItem(name) : false) {
+        // the program's own
+      } else if (nameEnd + 1 == line.size() && line.back() == ':' &&
+                 (compilerLayout_ || startsWith(line, "a_"))) {
+        // An array: its label, then its reservation lines.
+        out_.line(dataLabel(name) + ":");
+        line = app::trimSpaces(readBss());
+        while (isReservation(line)) {
+          out_.line(indented(line));
+          line = app::trimSpaces(readBss());
         }
+        haveNext = true;
+      } else if (startsWith(line, "v_") || startsWith(line, "t_") ||
+                 (compilerLayout_ && isReservation(app::trimSpaces(line.substr(nameEnd + 1))))) {
+        // A variable or list (exported ones keep their name), or any other cell.
+        out_.line(dataLabel(name) + std::string(line.substr(nameEnd)));
       } else if (startsWith(line, "s_") || startsWith(line, "p_") || startsWith(line, "m_") ||
                  startsWith(line, "so_")) {
-        if (contains(line, " rb ") || contains(line, " rw ") || contains(line, " rd ")) {
-          out_.line(renamed(line, line.find(' ')));
+        if (contains(line, " rb ") || contains(line, " rw ") || contains(line, " rd ") ||
+            contains(line, " rq ")) {
+          out_.line(renamed(line, nameEnd));
         }
-      } else if (startsWith(line, "a_")) {
-        if (line.back() == ':') {
-          const std::string_view symbol = line.substr(0, line.size() - 1);
-          if (const SymbolRecord* record = conversion_.symbols.find(symbol)) {
-            out_.line(symbolLabel(*record) + ":");
-          } else {
-            out_.line(renamed(line, symbol.size()));
-          }
-          line = app::trimSpaces(readBss());
-          while (contains(line, "rd  ")) {
-            out_.line(indented(line));
-            line = app::trimSpaces(readBss());
-          }
-          haveNext = true;
-        }
-      } else if (startsWith(line, "PB_DataPointer")) {
-        out_.line(renamed(line, std::string_view("PB_DataPointer").size()));
-      } else if (startsWith(line, "PB_ExitCode ")) {
-        // Where End leaves the code that the end of the program passes to ExitProcess.
-        exitCode_ = renamed("PB_ExitCode", std::string_view::npos);
-        out_.line(exitCode_ + std::string(line.substr(11)));
       }
       if (!haveNext) line = app::trimSpaces(readBss());
     }
-    out_.line("align 4");
+    out_.line(alignLine_);
     out_.line("");
     out_.line(kDataSection);
+  }
+
+  // The label of a bss item: an exported variable, list or array by its own name, any other
+  // item renamed as local data.
+  std::string dataLabel(std::string_view name) {
+    if (const SymbolRecord* record = conversion_.symbols.find(name);
+        record != nullptr && isDataKind(record->kind) && record->kind != SymbolKind::localData) {
+      return symbolLabel(*record);
+    }
+    return renamed(name, std::string_view::npos);
   }
 
   void finalPass() {
@@ -225,7 +262,7 @@ class DataSectionsWriter {
       } else if (startsWith(line, "db ") || startsWith(line, "dw ") || startsWith(line, "file ") ||
                  (compilerLayout_ && startsWith(line, "align "))) {
         out_.line(indented(line));
-      } else if (startsWith(line, "dd ")) {
+      } else if (startsWith(line, "dd ") || startsWith(line, "dq ")) {
         rewriteDataLine(line);
       }
     }
@@ -233,31 +270,42 @@ class DataSectionsWriter {
 
   // In the real compilers' layouts "End" inside a procedure jumps to the main program's end
   // code: _PB_EOP with the exit code pushed, _PB_EOP_NoValue without one; a listing with a
-  // PB_ExitCode cell keeps the code there instead. A converted program
-  // runs none of the main code, so this source provides both, ending the process as the end
-  // code does.
+  // PB_ExitCode cell keeps the code there instead. A converted program runs none of the main
+  // code, so this source provides both labels, ending the process as the end code does (on x64
+  // with the code in rcx and the stack aligned for the call).
   void endOfProgram() {
-    SymbolRecord* exitProcess = nullptr;
+    const SymbolRecord* exitProcess = nullptr;
     for (SymbolRecord& record : conversion_.symbols) {
       if (record.kind == SymbolKind::external &&
-          (record.asmName == "_ExitProcess@4" || record.asmName == "_ExitProcess")) {
+          (record.asmName == "_ExitProcess@4" || record.asmName == "_ExitProcess" ||
+           record.asmName == "ExitProcess")) {
+        record.referenced = 1;
+        refer(record);
         exitProcess = &record;
         break;
       }
     }
-    std::string exit = "_ExitProcess@4";
-    if (exitProcess != nullptr) {
-      exitProcess->referenced = 1;
-      exit = symbolLabel(*exitProcess);
-      if (externNames_.insert(exit).second) externs_.push_back(exitProcess);
-    }
+    const bool x64 = conversion_.x64;
+    const std::string exit = exitProcess != nullptr ? symbolLabel(*exitProcess)
+                                                    : (x64 ? "ExitProcess" : "_ExitProcess@4");
     out_.line("");
     out_.line("section '.code' code readable executable");
     out_.line("");
+    if (exitProcess == nullptr) {
+      // The listing names no ExitProcess: the routine declares it itself.
+      out_.line("extrn " + exit);
+    }
     out_.line(renamed("_PB_EOP_NoValue", std::string_view::npos) + ":");
-    if (exitCode_.empty()) out_.line("  PUSH dword 0");
-    out_.line(renamed("_PB_EOP", std::string_view::npos) + ":");
-    if (!exitCode_.empty()) out_.line("  PUSH dword [" + exitCode_ + "]");
+    if (x64) {
+      out_.line(renamed("_PB_EOP", std::string_view::npos) + ":");
+      out_.line(exitCode_.empty() ? "  XOR ecx,ecx" : "  MOV rcx,qword [" + exitCode_ + "]");
+      out_.line("  AND rsp,-16");
+      out_.line("  SUB rsp,32");
+    } else {
+      if (exitCode_.empty()) out_.line("  PUSH dword 0");
+      out_.line(renamed("_PB_EOP", std::string_view::npos) + ":");
+      if (!exitCode_.empty()) out_.line("  PUSH dword [" + exitCode_ + "]");
+    }
     out_.line("  CALL " + exit);
   }
 
@@ -324,6 +372,8 @@ class DataSectionsWriter {
   const std::string base_;
   // The real compilers' layouts align DataSection items; the classic layout's data needs none.
   const bool compilerLayout_;
+  // Cells are 4 bytes on x86 and 8 on x64: the sections' items are aligned to that.
+  const std::string alignLine_;
   SourceText out_;
   TokenArray tokens_;
   std::string exitCode_;  // the PB_ExitCode cell's name, when the listing has one

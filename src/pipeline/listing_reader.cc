@@ -93,6 +93,7 @@ bool ListingReader::readHeader(ListingHeader& header) {
   }
   for (int line = 1; line <= 3; ++line) {
     if (!read()) return false;
+    if (app::trimSpaces(line_) == "format MS64 COFF") header.x64 = true;
   }
   while (!startsWith(line_, "public")) {
     if (!startsWith(line_, ";"))

@@ -29,6 +29,7 @@ struct ListingHeader {
   std::vector<std::string_view> importLibraries;  // as written, spaces kept
   std::vector<std::string_view> externals;        // the extrn names, trimmed
   ListingLayout layout = ListingLayout::classic;
+  bool x64 = false;  // "format MS64 COFF": code for 64-bit Windows
   // The compilers' layouts: the names of the header's "public" lines (the runtime's items and
   // the start label, which the program that links the output defines) and its "define" lines
   // as written, trimmed.

@@ -71,6 +71,21 @@ app::Outcome refuseForeignSources(Conversion& conversion) {
   return app::ok();
 }
 
+// Reused library sources tell the machine they are for by the data-sections source's format
+// line (in whichever encoding it was written).
+bool reusedSourcesAreX64(Conversion& conversion) {
+  const auto bytes = conversion.services.files.readFile(
+      conversion.sourceFolder() + conversion.sourceBaseName + "_briskoDataSections.asm");
+  if (!bytes) return false;
+  const Listing source = Listing::fromBytes(*bytes);
+  ListingCursor cursor(source);
+  std::string_view line;
+  for (int i = 0; i < 16 && cursor.next(line); ++i) {
+    if (app::trimSpaces(line) == "format MS64 COFF") return true;
+  }
+  return false;
+}
+
 app::Outcome runStages(Conversion& conversion) {
   app::Services& services = conversion.services;
   const bool reuse = conversion.has(app::kUseExistingAsmFiles);
@@ -99,6 +114,8 @@ app::Outcome runStages(Conversion& conversion) {
     if (result.succeeded()) conversion.logOutcome(true);
   }
   if (result.succeeded() && !reuse) result = splitProcedures(conversion);
+  if (reuse && !wrapper && conversion.libraryOutput())
+    conversion.x64 = reusedSourcesAreX64(conversion);
   if (result.succeeded()) result = assembleAndArchive(conversion);
   if (result.succeeded() && wrapper) result = writeWrapper(conversion);
   services.files.deleteFile(conversion.asmListingPath);

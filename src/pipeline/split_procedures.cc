@@ -90,7 +90,7 @@ class Splitter {
       if (!reader_.seekProcedure(procedure.asmName)) return Outcome::listingEnded;
 
       if (library_) {
-        out.line("format MS COFF");
+        out.line(conversion_.formatLine());
         out.line("");
         out.line("section '.code' code readable executable");
         out.line("");
@@ -179,7 +179,7 @@ class Splitter {
     const std::string& base = conversion_.sourceBaseName;
     const std::string name = base + "_briskoLinkFile.asm";
     return writeSource(name, OrderedSourceWriter::Kind::linkSource, [&](SourceText& out) {
-      out.line("format MS COFF");
+      out.line(conversion_.formatLine());
       out.line("");
       // Every external the code uses is declared before the sources that use it.
       int externs = 0;
