@@ -179,6 +179,57 @@ TEST_F(PipelineDriver, LibraryRunAssemblesEverySourceAndKeepsOnlyTheLibrary) {
   EXPECT_EQ(logEnd(tail), tail);
 }
 
+// An x64 listing (5.4x and later) gives 64-bit sources and a library packed for x64, also when
+// its sources are assembled again.
+TEST_F(PipelineDriver, X64ListingGivesX64SourcesAndLibrary) {
+  listing = testing::compilerLayoutListing({"; ProcedureDLL Get() ",
+                                            "_Procedure0:",
+                                            "  MOV rax,qword [v_total]",
+                                            "  MOV qword [PB_ExitCode],2",
+                                            "  JMP _PB_EOP",
+                                            "  RET",
+                                            "section '.data' data readable writeable",
+                                            "_SYS_StaticStringStart:",
+                                            "_S1: dw 120,0",
+                                            "_SYS_StaticStringEnd:",
+                                            "pb_align 8",
+                                            "D1: dq 4611686018427387904",
+                                            "section '.bss' readable writeable",
+                                            "I_BSSStart:",
+                                            "PB_MemoryBase: rq 1",
+                                            "v_total rq 1",
+                                            "PB_ExitCode: rq 1",
+                                            "pb_bssalign 8",
+                                            "PB_DataPointer rq 1",
+                                            "I_BSSEnd:",
+                                            "section '.data' data readable writeable",
+                                            "l_table:",
+                                            "dq _Procedure0,D1"});
+  for (const auto& [x86, x64] : {std::pair{"format MS COFF", "format MS64 COFF"},
+                                 std::pair{"_ExitProcess@4", "ExitProcess"}}) {
+    listing.replace(listing.find(x86), std::string_view(x86).size(), x64);
+  }
+  succeed(4);
+  ASSERT_EQ(run(0, kLibrary, "/src/demo.pb", "/src/"), ok());
+  EXPECT_EQ(
+      commandLines().back(),
+      R"("/pb/compilers/polib.exe" /MACHINE:X64 *.obj /out:"/src/Source/briskoObjects/demo.lib")");
+  const Lines data = sourceLines("/src/Source/demo_briskoDataSections.asm");
+  for (const char* line :
+       {"format MS64 COFF", "demo_S1: dw 120,0", "align 8", "demo_D1: dq 4611686018427387904",
+        "demo_v_total rq 1", "demo_PB_ExitCode: rq 1", "  dq Get , demo_D1 ",
+        "  MOV rcx,qword [demo_PB_ExitCode]", "  CALL ExitProcess", "extrn ExitProcess"}) {
+    EXPECT_NE(std::find(data.begin(), data.end(), line), data.end()) << line;
+  }
+  EXPECT_EQ(sourceLines("/src/Source/Get.asm").front(), "format MS64 COFF");
+
+  // Assembled again from the sources alone: they still say x64.
+  launcher.started.clear();
+  succeed(3);
+  ASSERT_EQ(run(app::kUseExistingAsmFiles, kLibrary), ok());
+  EXPECT_TRUE(mentions(commandLines().back(), "polib.exe\" /MACHINE:X64 *.obj"));
+}
+
 TEST_F(PipelineDriver, LibraryThatCannotBeMovedIntoBinIsReportedAsNotCreated) {
   polibWritesLibrary = false;
   succeed(5);
