@@ -140,6 +140,23 @@ TEST_F(PipelineWrapper, BlocksLibrariesAndDummyCallsInListOrder) {
   EXPECT_EQ(feedback.statuses, Lines{"Status = creating Purebasic wrapper."});
 }
 
+// x64 listings name functions without decoration; the runtime's items that the header or data
+// publish are no functions and get no call.
+TEST_F(PipelineWrapper, UndecoratedNamesOfX64FindTheirFunctions) {
+  Conversion& c =
+      prepare(0, app::OutputFormat::staticLibrary,
+              {external("PB_OpenFile_THREAD_UNICODE"), external("PB_MessageRequester2"),
+               external("SendMessageW"), external("GetTickCount"), external("PB_MemoryBase"),
+               external("_PB_ExecutableType"), external("I_BSSStart"), external("SYS_InitString")});
+  EXPECT_EQ(writeWrapper(c), ok());
+  EXPECT_TRUE(wrapper().ends_with(kLinkProcedure + "      OpenFile(a, a$)\r\n"
+                                                   "      MessageRequester(a$, a$, a)\r\n"
+                                                   "      SendMessage_(a, a, a, a) ;User32\r\n"
+                                                   "      GetTickCount_() ;Kernel32\r\n"
+                                                   "    EndProcedure\r\n"))
+      << wrapper();
+}
+
 TEST_F(PipelineWrapper, LibraryOutputAndBlocksLeftOut) {
   // Only ProcedureCDLL exports, no library names: no Import block, and the link comment is
   // followed directly by the procedure.
