@@ -1,11 +1,14 @@
 // Measures the listing stages (analysis with the data-sections source, then the split into one
-// source per procedure) on generated listings of 1,000, 10,000 and 50,000 procedures, and sets
+// source per procedure) on generated x86 and x64 listings of 1,000, 10,000 and 50,000
+// procedures, and sets
 // each time against the I/O floor: the time the same file-system calls take to store the same
 // output files with nothing computed. Prints a table and always exits with 0.
 //
 //   brisko_bench [--folder FOLDER]    runs the measurement in the temporary folder or FOLDER
-//   brisko_bench --sample N FOLDER    writes the listing of N procedures and the PureBasic
-//                                     source it stands for (to compare with the stand-in)
+//   brisko_bench --sample N FOLDER [--x64]
+//                                     writes the listing of N procedures (x86, or x64) and the
+//                                     PureBasic source it stands for (to compare with the
+//                                     stand-in)
 //   brisko_bench --library-build [PB_FOLDER]
 //                                     times the library build (FASM on every source, then
 //                                     polib) of 200 and 1,000 procedures with one FASM run at a
@@ -256,8 +259,8 @@ const Measurement* find(const std::vector<Measurement>& all, int procedures,
   return nullptr;
 }
 
-int writeSample(int procedures, const std::string& folder) {
-  const testing::GeneratedProgram program = testing::generateProgram(procedures);
+int writeSample(int procedures, const std::string& folder, bool x64) {
+  const testing::GeneratedProgram program = testing::generateProgram(procedures, x64);
   auto files = platform::makeSystemFileSystem();
   const std::string base = folder.empty() || folder.back() == '/' ? folder : folder + "/";
   if (!files->writeFile(base + "PureBasic.asm", program.listing) ||
@@ -268,29 +271,20 @@ int writeSample(int procedures, const std::string& folder) {
   return 0;
 }
 
-// Runs in the private temporary folder, or in the given existing folder.
-int runBenchmark(std::string folder) {
-  BenchServices bench;
-  std::unique_ptr<platform::TempFolder> temp = platform::makeSystemTempFolder();
-  if (folder.empty()) folder = temp->path();
-  if (folder.empty()) {
-    std::fprintf(stderr, "no temporary folder\n");
-    return 0;
-  }
-  if (folder.back() != '/') folder += '/';
-
+// The table and the aims of one target's listings.
+void benchTarget(BenchServices& bench, const std::string& folder, bool x64) {
   const int sizes[] = {1000, 10000, 50000};
   std::vector<Measurement> all;
-  std::printf("Listing stages (analysis, data sections, split) against the I/O floor,\n");
-  std::printf("best of %d runs each; times in milliseconds.\n\n", kRuns);
+  std::printf("%s listings (%s):\n\n", x64 ? "x64" : "x86",
+              x64 ? "5.4x and later, procedures after the end code" : "procedures as macros");
   std::printf("%11s  %-7s  %10s  %7s  %10s  %10s  %10s  %6s\n", "procedures", "output",
               "listing MB", "files", "output MB", "brisko ms", "floor ms", "ratio");
   for (int procedures : sizes) {
-    const testing::GeneratedProgram program = testing::generateProgram(procedures);
+    const testing::GeneratedProgram program = testing::generateProgram(procedures, x64);
     const std::string listingPath = listingPathOf(folder, procedures);
     if (!bench.files->writeFile(listingPath, program.listing)) {
       std::fprintf(stderr, "cannot write %s\n", listingPath.c_str());
-      return 0;
+      return;
     }
     for (app::OutputFormat format :
          {app::OutputFormat::objectFile, app::OutputFormat::staticLibrary}) {
@@ -344,6 +338,23 @@ int runBenchmark(std::string folder) {
         formatName, worst, worst <= 2.0 ? "met" : "MISSED", tenfold,
         tenfold <= 11.0 ? "met" : "MISSED", fivefold, fivefold <= 5.5 ? "met" : "MISSED");
   }
+  std::printf("\n");
+}
+
+// Runs in the private temporary folder, or in the given existing folder.
+int runBenchmark(std::string folder) {
+  BenchServices bench;
+  std::unique_ptr<platform::TempFolder> temp = platform::makeSystemTempFolder();
+  if (folder.empty()) folder = temp->path();
+  if (folder.empty()) {
+    std::fprintf(stderr, "no temporary folder\n");
+    return 0;
+  }
+  if (folder.back() != '/') folder += '/';
+  std::printf("Listing stages (analysis, data sections, split) against the I/O floor,\n");
+  std::printf("best of %d runs each; times in milliseconds.\n\n", kRuns);
+  benchTarget(bench, folder, false);
+  benchTarget(bench, folder, true);
   return 0;
 }
 
@@ -449,8 +460,9 @@ int runLibraryBuild(std::string pbFolder) {
 
 int main(int argc, char** argv) {
   const std::vector<std::string> args = platform::programArguments(argc, argv);
-  if (args.size() == 3 && args[0] == "--sample" && std::atoi(args[1].c_str()) > 0) {
-    return writeSample(std::atoi(args[1].c_str()), args[2]);
+  if ((args.size() == 3 || (args.size() == 4 && args[3] == "--x64")) && args[0] == "--sample" &&
+      std::atoi(args[1].c_str()) > 0) {
+    return writeSample(std::atoi(args[1].c_str()), args[2], args.size() == 4);
   }
   if (args.size() == 2 && args[0] == "--folder") return runBenchmark(args[1]);
   if (!args.empty() && args.size() <= 2 && args[0] == "--library-build") {
@@ -459,7 +471,7 @@ int main(int argc, char** argv) {
   if (!args.empty()) {
     std::fprintf(stderr,
                  "usage: brisko_bench [--folder FOLDER]\n"
-                 "       brisko_bench --sample PROCEDURES FOLDER\n"
+                 "       brisko_bench --sample PROCEDURES FOLDER [--x64]\n"
                  "       brisko_bench --library-build [PB_FOLDER]\n");
     return 2;
   }

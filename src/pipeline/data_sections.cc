@@ -66,7 +66,7 @@ class DataSectionsWriter {
       out_.line(conversion_.formatLine());
       out_.line("");
     }
-    out_.line(sectionLine);
+    writeSection(sectionLine);
     dataPass();
     bssPass();
     finalPass();
@@ -81,6 +81,15 @@ class DataSectionsWriter {
     std::string_view line;
     if (!cursor_.next(line)) throw ListingEndedEarly{};
     return line;
+  }
+
+  // A section line; x64 sections are aligned for the 8-byte cells' "align 8" lines.
+  void writeSection(std::string_view line) {
+    if (conversion_.x64 && line.find(" align ") == std::string_view::npos) {
+      out_.line(std::string(app::trimSpaces(line)) + " align 8");
+    } else {
+      out_.line(line);
+    }
   }
 
   // The next line of the bss. The real compilers' listings may end there (no DataSection
@@ -157,7 +166,7 @@ class DataSectionsWriter {
     }
     out_.line(alignLine_);
     out_.line("");
-    out_.line(kBssSection);
+    writeSection(kBssSection);
   }
 
   // "<name> d? <values>" or "<name>: d? <values>": in every layout a procedure's static, in
@@ -221,7 +230,7 @@ class DataSectionsWriter {
     }
     out_.line(alignLine_);
     out_.line("");
-    out_.line(kDataSection);
+    writeSection(kDataSection);
   }
 
   // The label of a bss item: an exported variable, list or array by its own name, any other

@@ -171,12 +171,13 @@ class FirstUse {
 
 class ProgramWriter {
  public:
-  explicit ProgramWriter(int procedures)
-      : procedures_(procedures), blocks_(std::max(1, procedures / 10)) {}
+  ProgramWriter(int procedures, bool x64)
+      : procedures_(procedures), blocks_(std::max(1, procedures / 10)), x64_(x64) {}
 
   GeneratedProgram write() {
     sourceLine("; Generated source of " + std::to_string(procedures_) + " procedures");
     declarations();
+    if (x64_) return writeX64();
     for (int i = 0; i < procedures_; ++i) procedure(i);
     dataSection();
     for (int i = 0; i < procedures_; ++i) code_ += "MP" + std::to_string(i) + "\r\n";
@@ -205,6 +206,75 @@ class ProgramWriter {
   }
 
  private:
+  // The x64 listing of the 5.4x and later compilers: the main program, its end code, then the
+  // procedures, then the data, the bss and the DataSections.
+  GeneratedProgram writeX64() {
+    dataSection();
+    code_ += "_PB_EOP_NoValue:\r\n  XOR rax,rax\r\n  MOV [PB_ExitCode],rax\r\n_PB_EOP:\r\n";
+    code("MOV rcx,[PB_ExitCode]");
+    code("SUB rsp,40");
+    code("CALL ExitProcess");
+    code_ += "_PB_EndFunctions:\r\n  RET\r\n";
+    for (int i = 0; i < procedures_; ++i) procedure(i);
+
+    Lines head = {";", "; PureBasic 5.73 LTS (Windows - x64) generated code", ";", ";", ";", ";",
+                  ";"};
+    for (const std::string& name : libraries_.names()) head.push_back("; " + name);
+    head.push_back("; :System");
+    head.push_back("; KERNEL32");
+    if (usesUser32_) head.push_back("; USER32");
+    append(head, {"; :Import", "; ", "format MS64 COFF", "; "});
+    for (const std::string& name : libraryExterns_.names()) head.push_back("extrn " + name);
+    append(head, {"; ", "extrn ExitProcess"});
+    for (const std::string& name : windowsExterns_.names()) head.push_back("extrn " + name);
+    append(head,
+           {"; ",
+            "public PB_ExecutableType",
+            "public PB_Instance",
+            "public PB_MemoryBase",
+            "; ",
+            "macro pb_public symbol",
+            "{",
+            "  public  _#symbol",
+            "  public symbol",
+            "_#symbol:",
+            "symbol:",
+            "}",
+            "; ",
+            "macro    pb_align value { rb (value-1) - ($-_PB_DataSection  + value-1) mod value }",
+            "macro pb_bssalign value { rb (value-1) - ($-_PB_BSSSection + value-1) mod value }",
+            "; ",
+            "public PureBasicStart",
+            "; ",
+            "section '.code' code readable executable align 8",
+            "; ",
+            "PureBasicStart:",
+            "  SUB rsp,40",
+            "  MOV qword [PB_DataPointer],0"});
+    Lines tail = {"section '.data' data readable writeable",
+                  "_PB_DataSection:",
+                  "pb_public PB_DEBUGGER_LineNumber",
+                  "  dq -1",
+                  "PB_ExecutableType: dq 0",
+                  "_SYS_StaticStringStart:"};
+    for (std::size_t s = 0; s < strings_.size(); ++s) {
+      std::string units;
+      for (char c : strings_[s]) units += std::to_string(static_cast<unsigned char>(c)) + ",";
+      tail.push_back("_S" + std::to_string(s + 1) + ": dw " + units + "0");
+    }
+    append(tail, {"_SYS_StaticStringEnd:", "pb_align 8", "section '.bss' readable writeable",
+                  "_PB_BSSSection:", "I_BSSStart:", "PB_MemoryBase: rq 1", "PB_Instance: rq 1"});
+    append(tail, bss_);
+    append(tail, {"PB_ExitCode: rq 1", "pb_bssalign 8", "PB_DataPointer rq 1",
+                  "I_BSSEnd:", "section '.data' data readable writeable"});
+    append(tail, data_);
+
+    GeneratedProgram program;
+    program.listing = joinLines(head) + code_ + joinLines(tail);
+    program.source = joinLines(source_);
+    return program;
+  }
+
   // Per block of ten procedures: one Public array, four Public variables, two Global
   // variables and one DataSection label.
   int publicVariables() const { return 4 * blocks_; }
@@ -223,6 +293,35 @@ class ProgramWriter {
     code_ += name;
     code_ += ":\r\n";
   }
+  // The stack machine's pieces in the target's form.
+  void push(const char* reg) { code(std::string("PUSH ") + (x64_ ? wide(reg) : reg)); }
+  void pop(const char* reg) { code(std::string("POP ") + (x64_ ? wide(reg) : reg)); }
+  static std::string wide(std::string_view reg) { return "r" + std::string(reg.substr(1)); }
+  std::string parameter(int k) const {
+    return "dword [" +
+           std::string(x64_ ? "rbp+" + std::to_string(16 + 8 * k)
+                            : "ebp+" + std::to_string(8 + 4 * k)) +
+           "]";
+  }
+  std::string local() const { return x64_ ? "dword [rbp-8]" : "dword [ebp-4]"; }
+  // eax = the address of a label.
+  void address(const std::string& label) {
+    code(x64_ ? "LEA rax,[" + label + "]" : "MOV eax," + label);
+  }
+  // Calls a function with up to two 32-bit arguments taken from the stack machine's pushes
+  // (x86: already pushed; x64: popped into rcx and rdx, the first argument pushed last).
+  void call(const std::string& symbol, int arguments) {
+    if (x64_) {
+      if (arguments > 0) code("POP rcx");
+      if (arguments > 1) code("POP rdx");
+      code("SUB rsp,40");
+      code("CALL " + symbol);
+      code("ADD rsp,40");
+    } else {
+      code("CALL " + symbol);
+    }
+  }
+
   std::string stringConstant(std::string text) {
     strings_.push_back(std::move(text));
     return "_S" + std::to_string(strings_.size());
@@ -243,55 +342,64 @@ class ProgramWriter {
       append(bss_, {"v_gv" + g0 + " rd 1", "v_gv" + g1 + " rd 1"});
     }
     sourceLine("Global NewList items.l()");
-    bss_.push_back("t_items rd 1");
+    bss_.push_back(x64_ ? "t_items rq 1" : "t_items rd 1");
   }
 
   // t = t + <value in eax>, with the value's code between the two halves.
   template <typename Value>
   void addToT(Value value) {
-    code("MOV eax,dword [ebp-4]");
-    code("PUSH eax");
+    code("MOV eax," + local());
+    push("eax");
     value();
     code("MOV ecx,eax");
-    code("POP eax");
+    pop("eax");
     code("ADD eax,ecx");
-    code("MOV dword [ebp-4],eax");
+    code("MOV " + local() + ",eax");
   }
 
-  void libraryCall(const std::string& library, const std::string& symbol) {
+  // A library function by its x86 symbol ("_PB_Len@4"); x64 names it without decoration.
+  void libraryCall(const std::string& library, const std::string& symbol, int arguments) {
     libraries_.add(library);
-    libraryExterns_.add(symbol);
-    code("CALL " + symbol);
+    const std::string name = x64_ ? undecorated(symbol) : symbol;
+    libraryExterns_.add(name);
+    call(name, arguments);
+  }
+  static std::string undecorated(const std::string& symbol) {
+    return symbol.substr(1, symbol.find('@') - 1);
   }
 
   void procedure(int i) {
     const std::string n = std::to_string(i);
     sourceLine(std::string(kProcedureKinds[i % 4]) + ".l Proc" + n + "(a.l, b.l)");
-    code_ += "macro MP" + n + "{\r\n";
+    if (!x64_) code_ += "macro MP" + n + "{\r\n";
     label("_Procedure" + n);
-    code("PUSH ebp");
-    code("MOV ebp,esp");
+    if (x64_) {
+      code("MOV qword [rsp+8],rcx");
+      code("MOV qword [rsp+16],rdx");
+    }
+    push("ebp");
+    code(x64_ ? "MOV rbp,rsp" : "MOV ebp,esp");
     if (i == 0) {
       sourceLine("ProcedureReturn a + b");
-      code("MOV eax,dword [ebp+8]");
-      code("PUSH eax");
-      code("MOV eax,dword [ebp+12]");
+      code("MOV eax," + parameter(0));
+      push("eax");
+      code("MOV eax," + parameter(1));
       code("MOV ecx,eax");
-      code("POP eax");
+      pop("eax");
       code("ADD eax,ecx");
     } else {
       procedureBody(i);
       sourceLine("ProcedureReturn t");
-      code("MOV eax,dword [ebp-4]");
+      code("MOV eax," + local());
     }
     code("JMP _EndProcedure" + n);
     sourceLine("EndProcedure");
     code("XOR eax,eax");
     label("_EndProcedure" + n);
-    code("MOV esp,ebp");
-    code("POP ebp");
-    code(isCdecl(i) ? "RET" : "RET 8");
-    code_ += "}\r\n";
+    code(x64_ ? "MOV rsp,rbp" : "MOV esp,ebp");
+    pop("ebp");
+    code(x64_ || isCdecl(i) ? "RET" : "RET 8");
+    if (!x64_) code_ += "}\r\n";
   }
 
   void procedureBody(int i) {
@@ -302,26 +410,26 @@ class ProgramWriter {
     const std::string pa = std::to_string(i % blocks_);
     const std::string d = std::to_string(i % blocks_);
 
-    code("SUB esp,4");
-    code("MOV dword [ebp-4],0");
+    code(x64_ ? "SUB rsp,8" : "SUB esp,4");
+    code("MOV " + local() + ",0");
     sourceLine("Protected t.l");
 
     sourceLine("t = a + pv" + pv);
-    code("MOV eax,dword [ebp+8]");
-    code("PUSH eax");
+    code("MOV eax," + parameter(0));
+    push("eax");
     code("MOV eax,dword [v_pv" + pv + "]");
     code("MOV ecx,eax");
-    code("POP eax");
+    pop("eax");
     code("ADD eax,ecx");
-    code("MOV dword [ebp-4],eax");
+    code("MOV " + local() + ",eax");
 
     const std::string endIf = "_EndIf" + std::to_string(labelCounter_++);
     sourceLine("If t > b");
-    code("MOV eax,dword [ebp-4]");
-    code("PUSH eax");
-    code("MOV eax,dword [ebp+12]");
+    code("MOV eax," + local());
+    push("eax");
+    code("MOV eax," + parameter(1));
     code("MOV ecx,eax");
-    code("POP eax");
+    pop("eax");
     code("CMP eax,ecx");
     code("SETG al");
     code("MOVZX eax,al");
@@ -333,17 +441,17 @@ class ProgramWriter {
                (withString ? "Len(\"" + literal + "\")" : std::string("b")) + ")");
     addToT([&] {
       if (withString) {
-        code("MOV eax," + stringConstant(literal));
-        code("PUSH eax");
-        libraryCall("String", "_PB_Len@4");
+        address(stringConstant(literal));
+        push("eax");
+        libraryCall("String", "_PB_Len@4", 1);
       } else {
-        code("MOV eax,dword [ebp+12]");
+        code("MOV eax," + parameter(1));
       }
-      code("PUSH eax");
-      code("MOV eax,dword [ebp-4]");
-      code("PUSH eax");
-      code("CALL _Procedure" + std::to_string(callee));
-      if (isCdecl(callee)) code("ADD esp,8");
+      push("eax");
+      code("MOV eax," + local());
+      push("eax");
+      call("_Procedure" + std::to_string(callee), 2);
+      if (!x64_ && isCdecl(callee)) code("ADD esp,8");
     });
     sourceLine("EndIf");
     label(endIf);
@@ -352,50 +460,62 @@ class ProgramWriter {
     sourceLine("pa" + pa + "(" + index + ") = PeekL(?d" + d + ")");
     code("MOV eax," + index);
     code("MOV ecx,eax");
-    code("PUSH ecx");
-    code("MOV eax,l_d" + d);
-    code("PUSH eax");
-    libraryCall("Memory", "_PB_PeekL@4");
-    code("POP ecx");
-    code("MOV dword [a_pa" + pa + "+ecx*4],eax");
+    push("ecx");
+    address("l_d" + d);
+    push("eax");
+    libraryCall("Memory", "_PB_PeekL@4", 1);
+    pop("ecx");
+    if (x64_) {
+      code("LEA rdx,[a_pa" + pa + "]");
+      code("MOV dword [rdx+rcx*4],eax");
+    } else {
+      code("MOV dword [a_pa" + pa + "+ecx*4],eax");
+    }
 
     sourceLine("gv" + gv + " = gv" + gv + " + t");
     code("MOV eax,dword [v_gv" + gv + "]");
-    code("PUSH eax");
-    code("MOV eax,dword [ebp-4]");
+    push("eax");
+    code("MOV eax," + local());
     code("MOV ecx,eax");
-    code("POP eax");
+    pop("eax");
     code("ADD eax,ecx");
     code("MOV dword [v_gv" + gv + "],eax");
 
     if (i % 50 == 7) {
       const std::string title = "Proc" + n, message = "message " + n;
       sourceLine("MessageRequester(\"" + title + "\", \"" + message + "\")");
-      code("MOV eax," + stringConstant(message));
-      code("PUSH eax");
-      code("MOV eax," + stringConstant(title));
-      code("PUSH eax");
-      libraryCall("Requester", "_PB_MessageRequester@8");
+      address(stringConstant(message));
+      push("eax");
+      address(stringConstant(title));
+      push("eax");
+      libraryCall("Requester", "_PB_MessageRequester@8", 2);
     }
     if (i % 25 == 3) {
       sourceLine("AddElement(items())");
-      code("PUSH dword t_items");
-      libraryCall("LinkedList", "_PB_AddElement@4");
+      if (x64_) {
+        address("t_items");
+        push("eax");
+      } else {
+        code("PUSH dword t_items");
+      }
+      libraryCall("LinkedList", "_PB_AddElement@4", 1);
     }
     if (i % 40 == 11) {
       sourceLine("t = t + GetTickCount_()");
       addToT([&] {
-        windowsExterns_.add("_GetTickCount@0");
-        code("CALL _GetTickCount@0");
+        const std::string name = x64_ ? "GetTickCount" : "_GetTickCount@0";
+        windowsExterns_.add(name);
+        call(name, 0);
       });
     }
     if (i % 40 == 31) {
       sourceLine("MessageBeep_(0)");
       code("MOV eax,0");
-      code("PUSH eax");
-      windowsExterns_.add("_MessageBeep@4");
+      push("eax");
+      const std::string name = x64_ ? "MessageBeep" : "_MessageBeep@4";
+      windowsExterns_.add(name);
       usesUser32_ = true;
-      code("CALL _MessageBeep@4");
+      call(name, 1);
     }
   }
 
@@ -412,13 +532,15 @@ class ProgramWriter {
       sourceLine("Data.l ?d" + n + ", ?d" + previous);
       append(data_, {"l_d" + n + ":",
                      "dd " + n + "," + std::to_string(b + 1) + "," + std::to_string(b + 2),
-                     "db 'row " + n + "',0", "dd l_d" + n + ",l_d" + previous});
+                     "db 'row " + n + "',0",
+                     std::string(x64_ ? "dq" : "dd") + " l_d" + n + ",l_d" + previous});
     }
     sourceLine("EndDataSection");
   }
 
   int procedures_;
   int blocks_;
+  bool x64_;
   int labelCounter_ = 1;
   bool usesUser32_ = false;
   std::string code_;
@@ -433,8 +555,8 @@ class ProgramWriter {
 
 }  // namespace
 
-GeneratedProgram generateProgram(int procedures) {
-  return ProgramWriter(procedures).write();
+GeneratedProgram generateProgram(int procedures, bool x64) {
+  return ProgramWriter(procedures, x64).write();
 }
 
 }  // namespace brisko::testing

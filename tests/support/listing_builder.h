@@ -61,6 +61,8 @@ struct GeneratedProgram {
   std::string listing;
   std::string source;
 };
-GeneratedProgram generateProgram(int procedures);
+// With x64, the program as an x64 compiler of 5.4x and later lays it out (procedures after the
+// main program's end code, undecorated names, 64-bit calls and cells).
+GeneratedProgram generateProgram(int procedures, bool x64 = false);
 
 }  // namespace brisko::testing
