@@ -31,7 +31,8 @@ int main(int argc, char** argv) {
   const bool written =
       writeSeed(folder + "sample_object", '\x12', sampleListing().text()) &&
       writeSeed(folder + "generated_library", '\x1F', generateProgram(12).listing) &&
-      writeSeed(folder + "generated_object", '\x00', generateProgram(5).listing);
+      writeSeed(folder + "generated_object", '\x00', generateProgram(5).listing) &&
+      writeSeed(folder + "generated_x64_library", '\x01', generateProgram(8, true).listing);
   if (!written) std::fprintf(stderr, "listing_seeds: cannot write into %s\n", argv[1]);
   return written ? 0 : 1;
 }
