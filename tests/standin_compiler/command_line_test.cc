@@ -89,6 +89,35 @@ TEST(CompilerCommandLine, TheLayoutSettingBesideTheCompilerChoosesTheGeneration)
   fs::remove_all(folder);
 }
 
+// target.txt beside the compiler names the processor; x64 goes with the after-end-code layout
+// only.
+TEST(CompilerCommandLine, TheTargetSettingBesideTheCompilerChoosesX64) {
+  const fs::path folder = ts::makeTempFolder("standin_target");
+  fs::copy_file(STANDIN_PBCOMPILER, folder / "PBcompiler.exe");
+  std::ofstream(folder / "program.pb") << "x = 1\n";
+  const struct {
+    const char *target, *layout, *output;  // no layout: no layout file
+    int exitCode;
+  } cases[] = {
+      {" X64 \r\n", nullptr, "PureBasic 5.73 LTS (Windows - x64)", 0},
+      {"x64", "macros", "the x64 target writes the after-end-code layout only", 1},
+      {"arm64", nullptr, "target.txt names no target (\"arm64\").", 1},
+  };
+  for (const auto& setting : cases) {
+    fs::remove(folder / "PureBasic.asm");
+    fs::remove(folder / "listing-layout.txt");
+    std::ofstream(folder / "target.txt") << setting.target;
+    if (setting.layout != nullptr) std::ofstream(folder / "listing-layout.txt") << setting.layout;
+    const ts::CommandResult result = ts::runCommand("cd " + ts::shellQuote(folder.string()) +
+                                                    " && ./PBcompiler.exe program.pb /COMMENTED");
+    EXPECT_EQ(result.exitCode, setting.exitCode) << result.output;
+    EXPECT_NE(result.output.find(setting.output), std::string::npos) << result.output;
+    EXPECT_EQ(readFile(folder / "PureBasic.asm").find("format MS64 COFF\r\n") != std::string::npos,
+              setting.exitCode == 0 && setting.target[0] != 0);
+  }
+  fs::remove_all(folder);
+}
+
 TEST(CompilerCommandLine, AMissingSourceIsAnError) {
   const ts::CommandResult result =
       ts::runCommand(ts::shellQuote(STANDIN_PBCOMPILER) + " /nonexistent/file.pb /EXE x.exe");

@@ -1,5 +1,6 @@
 // Compiles a program with the stand-in compiler, assembles its whole listing into one object
-// and runs it with a harness that calls the listing's entry point.
+// and runs it with a harness that calls the listing's entry point. The program's x64 listing
+// is assembled too, into an MS64 COFF object, but not run.
 #pragma once
 
 #include <filesystem>
@@ -26,12 +27,34 @@ struct ProgramRun {
   std::string output;
 };
 
+// What is wrong with the program's x64 listing: a compile or assembly error, or an object of
+// another format. Empty when it is right.
+inline std::string assembleX64(const std::string& source, CompileOptions options) {
+  namespace ts = brisko::testsupport;
+  options.target = Target::x64;
+  const CompileResult compiled = compileProgram(source, options);
+  if (!compiled.ok) return compiled.message;
+  const std::filesystem::path folder = ts::makeTempFolder("standin_x64");
+  std::ofstream(folder / "x64.asm", std::ios::binary) << compiled.listing;
+  std::string log;
+  if (ts::assembleFasm(folder / "x64.asm", folder / "x64.obj", &log)) {
+    log = ts::runCommand("llvm-objdump -f " + ts::shellQuote((folder / "x64.obj").string())).output;
+    if (log.find("file format coff-x86-64") != std::string::npos) log.clear();
+  }
+  std::filesystem::remove_all(folder);
+  return log.empty() ? "" : log + compiled.listing;
+}
+
 // Other objects the program needs (e.g. what it imports) are linked with it.
 inline ProgramRun compileAndRun(const std::string& source, CompileOptions options = {},
                                 const std::string& harness = kMainHarness,
                                 const std::vector<std::filesystem::path>& objects = {}) {
   namespace ts = brisko::testsupport;
   ProgramRun run;
+  if (options.target == Target::x64 || options.layout == ListingLayout::classic) {
+    run.error = assembleX64(source, options);
+    if (!run.error.empty() || options.target == Target::x64) return run;
+  }
   const CompileResult compiled = compileProgram(source, options);
   if (!compiled.ok) {
     run.error = "Line " + std::to_string(compiled.errorLine) + ": " + compiled.message;

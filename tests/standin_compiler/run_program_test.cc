@@ -474,7 +474,10 @@ TEST(RunProgram, TheGenerationsLayoutsRunAsTheClassicOne) {
        "  If code : End Count() + code : EndIf\n  ProcedureReturn\nEndProcedure\n"
        "DataSection\n  table:\n  Data.i @OnlyInData(), @Count()\nEndDataSection\n"
        "MessageRequester(\"start\", Name(1))\nCount()\n"
-       "!PUSH 21\n!CALL dword [l_table]\n!MOV [v_r],eax\nFinish(r + Finish(0))\nEnd 1\n",
+       // The x64 listing, whose ExitProcess is undecorated, passes the argument in rcx.
+       "!if defined ExitProcess\n!MOV rcx,21\n!SUB rsp,40\n!CALL qword [l_table]\n"
+       "!ADD rsp,40\n!MOV [v_r],rax\n!else\n"
+       "!PUSH 21\n!CALL dword [l_table]\n!MOV [v_r],eax\n!end if\nFinish(r + Finish(0))\nEnd 1\n",
        42 + 42},
       {"Procedure Stop()\n  MessageRequester(\"bye\", \"now\")\n  End\nEndProcedure\n"
        "Stop()\nMessageRequester(\"never\", \"here\")\nEnd 5\n",
@@ -484,7 +487,10 @@ TEST(RunProgram, TheGenerationsLayoutsRunAsTheClassicOne) {
        "  !ADD [p.v_c],eax\n  ProcedureReturn c\nEndProcedure\nEnd Mix(3, 4) + Mix(1, 2)\n",
        112 + 102},
   };
+  CompileOptions x64;
+  x64.target = Target::x64;
   for (const auto& [source, exitCode] : programs) {
+    EXPECT_EQ(compileAndRun(source, x64).error, "");
     const ProgramRun classic = runIn(ListingLayout::classic, source);
     for (ListingLayout layout :
          {ListingLayout::macros, ListingLayout::afterBss, ListingLayout::afterEndCode}) {
