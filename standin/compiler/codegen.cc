@@ -489,13 +489,14 @@ class Generator {
     out.insert(out.end(), staticDataLines_.begin(), staticDataLines_.end());
     out.push_back("section '.bss' readable writeable");
     if (x64_) {
-      out.insert(out.end(), {"_PB_BSSSection:", "I_BSSStart:", "PB_MemoryBase rq 1",
-                             "PB_Instance rq 1", std::string(kExitCodeCell) + ": rq 1"});
+      out.insert(out.end(),
+                 {"_PB_BSSSection:", "I_BSSStart:", "PB_MemoryBase: rq 1", "PB_Instance: rq 1"});
     } else if (!classic) {
       out.insert(out.end(),
                  {"_PB_BSSSection:", "I_BSSStart:", "PB_MemoryBase rd 1", "PB_Instance rd 1"});
     }
     out.insert(out.end(), bssLines_.begin(), bssLines_.end());
+    if (x64_) out.push_back(std::string(kExitCodeCell) + ": rq 1");
     if (!classic) out.push_back("pb_bssalign " + align);
     out.push_back(x64_ ? "PB_DataPointer rq 1" : "PB_DataPointer rd 1");
     if (!classic) out.push_back("I_BSSEnd:");

@@ -380,8 +380,8 @@ TEST(ListingX64, NamesTheTargetAndUsesSixtyFourBitCells) {
                 "  CALL _PB_EndFunctions|  MOV rcx,qword [PB_ExitCode]|  CALL ExitProcess|"
                 "  MOV rdx,qword [PB_DataPointer]|  MOV rax,qword [rdx]|  ADD rdx,8|"
                 "pb_public PB_DEBUGGER_LineNumber|  dq -1|PB_ExecutableType: dq 0|pb_align 8|"
-                "so_P.v_c dq 3|section '.bss'|PB_Instance rq 1|PB_ExitCode: rq 1|v_x rq 1|"
-                "v_y rd 1|v_z rw 1|v_s$ rq 1|a_t:|rq  2|so_P.v_d rd 1|pb_bssalign 8|"
+                "so_P.v_c dq 3|section '.bss'|PB_Instance: rq 1|v_x rq 1|v_y rd 1|v_z rw 1|"
+                "v_s$ rq 1|a_t:|rq  2|so_P.v_d rd 1|PB_ExitCode: rq 1|pb_bssalign 8|"
                 "PB_DataPointer rq 1|ll_P_here:|dq 1,ll_P_here|dd 2");
 }
 
