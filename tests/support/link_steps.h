@@ -1,0 +1,56 @@
+// Steps shared by the 32-bit and the 64-bit link helpers (run_x86.cc, run_x64.cc): converting
+// COFF inputs to ELF, compiling the harness with its stubs, linking and running the program.
+#pragma once
+
+#include <cstring>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "run_x86.h"
+
+namespace brisko::testsupport::detail {
+
+// The folder of the harness headers and stub sources.
+const char* supportDir();
+
+bool writeText(const std::filesystem::path& path, const std::string& text);
+std::string readFile(const std::filesystem::path& path);
+
+// A little-endian value at the offset of a file's data; the caller checks the bounds.
+template <typename T>
+T readValue(const std::string& data, std::size_t offset) {
+  T value{};
+  std::memcpy(&value, data.data() + offset, sizeof(T));
+  return value;
+}
+
+// Converts one COFF object (an input or a member extracted from one) into an ELF object; on
+// failure says why in log.
+using ObjectConverter = std::function<bool(const std::filesystem::path& coff,
+                                           const std::filesystem::path& elf, std::string& log)>;
+
+// Converts every input into ELF in the folder: objects one by one, archives member by member
+// into an ELF archive, so that the linker still takes from it only the members it needs.
+bool convertInputs(const std::vector<std::filesystem::path>& inputs,
+                   const std::filesystem::path& folder, const ObjectConverter& convert,
+                   std::vector<std::filesystem::path>& converted, std::string& log);
+
+// Compiles the harness source and the stubs file of the support folder with the compile
+// command (which ends in "-c ") into folder/harness<extension> and folder/stubs<extension>.
+bool compileHarness(const std::string& compile, const std::string& harnessSource,
+                    const std::string& stubsFile, const std::filesystem::path& folder,
+                    const std::string& extension, std::string& log);
+
+// Runs the link command (which ends in its output option) on folder/harness<extension>, the
+// inputs and folder/stubs<extension>, in that order.
+CommandResult linkProgram(const std::string& command, const std::filesystem::path& folder,
+                          const std::string& extension,
+                          const std::vector<std::filesystem::path>& inputs);
+
+// Runs folder/program, behind the runner prefix ("" runs it natively), with a time limit and
+// fills in the exit code and the output.
+void runLinkedProgram(const std::string& runner, const std::filesystem::path& folder, X86Run& run);
+
+}  // namespace brisko::testsupport::detail
