@@ -1,6 +1,6 @@
 // Compiles a program with the stand-in compiler, assembles its whole listing into one object
-// and runs it with a harness that calls the listing's entry point. The program's x64 listing
-// is assembled too, into an MS64 COFF object, but not run.
+// and runs it with a harness that calls the listing's entry point. The program's x64 listing is
+// assembled too, into an MS64 COFF object, and run natively, and must give the same results.
 #pragma once
 
 #include <filesystem>
@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "compiler.h"
+#include "run_x64.h"
 #include "run_x86.h"
 
 namespace standin::testing {
@@ -20,6 +21,12 @@ void pb_main(void) __asm__("main");
 int harness_main(void) { pb_main(); return 99; }
 )";
 
+// The same for x64 listings, which start at PureBasicStart.
+inline const char* const kMainHarness64 = R"(#include "x64_harness.h"
+HARNESS_MSABI void pb_main(void) __asm__("PureBasicStart");
+int harness_main(void) { pb_main(); return 99; }
+)";
+
 struct ProgramRun {
   std::string error;  // a compile, assembly or link failure
   std::string listing;
@@ -27,22 +34,34 @@ struct ProgramRun {
   std::string output;
 };
 
-// What is wrong with the program's x64 listing: a compile or assembly error, or an object of
-// another format. Empty when it is right.
-inline std::string assembleX64(const std::string& source, CompileOptions options) {
+// Compiles the program for x64 and assembles it into an MS64 COFF object; unless the harness is
+// empty, links it with the harness and the objects and runs it.
+inline ProgramRun runX64(const std::string& source, CompileOptions options,
+                         const std::string& harness,
+                         const std::vector<std::filesystem::path>& objects) {
   namespace ts = brisko::testsupport;
   options.target = Target::x64;
+  ProgramRun run;
   const CompileResult compiled = compileProgram(source, options);
-  if (!compiled.ok) return compiled.message;
+  run.listing = compiled.listing;
+  if (!compiled.ok) run.error = compiled.message;
   const std::filesystem::path folder = ts::makeTempFolder("standin_x64");
   std::ofstream(folder / "x64.asm", std::ios::binary) << compiled.listing;
-  std::string log;
-  if (ts::assembleFasm(folder / "x64.asm", folder / "x64.obj", &log)) {
-    log = ts::runCommand("llvm-objdump -f " + ts::shellQuote((folder / "x64.obj").string())).output;
-    if (log.find("file format coff-x86-64") != std::string::npos) log.clear();
+  if (compiled.ok && ts::assembleFasm(folder / "x64.asm", folder / "x64.obj", &run.error)) {
+    run.error =
+        ts::runCommand("llvm-objdump -f " + ts::shellQuote((folder / "x64.obj").string())).output;
+    if (run.error.find("file format coff-x86-64") != std::string::npos) run.error.clear();
+  }
+  if (run.error.empty() && !harness.empty()) {
+    std::vector<std::filesystem::path> inputs = {folder / "x64.obj"};
+    inputs.insert(inputs.end(), objects.begin(), objects.end());
+    const ts::X86Run ran = ts::linkAndRun64(inputs, harness, folder);
+    run.error = ran.linked ? "" : ran.log;
+    run.exitCode = ran.exitCode;
+    run.output = ran.output;
   }
   std::filesystem::remove_all(folder);
-  return log.empty() ? "" : log + compiled.listing;
+  return run;
 }
 
 // Other objects the program needs (e.g. what it imports) are linked with it.
@@ -50,11 +69,18 @@ inline ProgramRun compileAndRun(const std::string& source, CompileOptions option
                                 const std::string& harness = kMainHarness,
                                 const std::vector<std::filesystem::path>& objects = {}) {
   namespace ts = brisko::testsupport;
-  ProgramRun run;
-  if (options.target == Target::x64 || options.layout == ListingLayout::classic) {
-    run.error = assembleX64(source, options);
-    if (!run.error.empty() || options.target == Target::x64) return run;
+  if (options.target == Target::x64) return runX64(source, options, harness, objects);
+  // Once, not for every layout; with the main harness alone, whose x64 form is known.
+  ProgramRun x64;
+  const bool compared = harness == kMainHarness && objects.empty();
+  if (options.layout == ListingLayout::classic) {
+    x64 = runX64(source, options, compared ? kMainHarness64 : "", {});
+    if (!x64.error.empty()) {
+      x64.error = "x64: " + x64.error;
+      return x64;
+    }
   }
+  ProgramRun run;
   const CompileResult compiled = compileProgram(source, options);
   if (!compiled.ok) {
     run.error = "Line " + std::to_string(compiled.errorLine) + ": " + compiled.message;
@@ -82,6 +108,11 @@ inline ProgramRun compileAndRun(const std::string& source, CompileOptions option
   run.exitCode = ran.exitCode;
   run.output = ran.output;
   std::filesystem::remove_all(folder);
+  if (options.layout == ListingLayout::classic && compared &&
+      (x64.exitCode != run.exitCode || x64.output != run.output)) {
+    run.error = "x64 exit code " + std::to_string(x64.exitCode) + ", output: " + x64.output;
+    run.listing = x64.listing;
+  }
   return run;
 }
 

@@ -250,14 +250,27 @@ TEST(RunProgram, ImportedFunctionsUseTheirDeclaredConvention) {
                               "int sub(int a, int b) { return a - b; }\n"
                               "int named(int a) __asm__(\"custom_name\");\n"
                               "int named(int a) { return a + 1; }\n";
-  const ProgramRun run = compileAndRun(
+  const std::string source =
       "Import \"maths.lib\"\n  Multiply(a, b)\nEndImport\n"
       "ImportC \"maths.lib\"\n  Subtract(a, b)\n  Named(a) As \"custom_name\"\nEndImport\n"
       "For i = 1 To 3 : s = s + Multiply(i, 2) + Subtract(10, i) : Next\n"
-      "End s + Named(1)\n",
-      {}, harness);
+      "End s + Named(1)\n";
+  const ProgramRun run = compileAndRun(source, {}, harness);
   ASSERT_EQ(run.error, "");
   EXPECT_EQ(run.exitCode, 12 + 24 + 2);
+  CompileOptions x64;  // every import is undecorated and takes the x64 convention
+  x64.target = Target::x64;
+  const ProgramRun run64 = compileAndRun(
+      source, x64,
+      std::string(kMainHarness64) +
+          "HARNESS_MSABI long long mul(long long a, long long b) __asm__(\"Multiply\");\n"
+          "HARNESS_MSABI long long mul(long long a, long long b) { return a * b; }\n"
+          "HARNESS_MSABI long long sub(long long a, long long b) __asm__(\"Subtract\");\n"
+          "HARNESS_MSABI long long sub(long long a, long long b) { return a - b; }\n"
+          "HARNESS_MSABI long long named(long long a) __asm__(\"custom_name\");\n"
+          "HARNESS_MSABI long long named(long long a) { return a + 1; }\n");
+  ASSERT_EQ(run64.error, "") << run64.listing;
+  EXPECT_EQ(run64.exitCode, run.exitCode);
 }
 
 // A wrapper include as the converter writes it for an object: byte-order mark, CR LF line
@@ -490,7 +503,9 @@ TEST(RunProgram, TheGenerationsLayoutsRunAsTheClassicOne) {
   CompileOptions x64;
   x64.target = Target::x64;
   for (const auto& [source, exitCode] : programs) {
-    EXPECT_EQ(compileAndRun(source, x64).error, "");
+    const ProgramRun run64 = compileAndRun(source, x64, kMainHarness64);
+    EXPECT_EQ(run64.error, "");
+    EXPECT_EQ(run64.exitCode, exitCode) << run64.listing;
     const ProgramRun classic = runIn(ListingLayout::classic, source);
     for (ListingLayout layout :
          {ListingLayout::macros, ListingLayout::afterBss, ListingLayout::afterEndCode}) {
