@@ -34,52 +34,12 @@ struct ProgramRun {
   std::string output;
 };
 
-// Compiles the program for x64 and assembles it into an MS64 COFF object; unless the harness is
-// empty, links it with the harness and the objects and runs it.
-inline ProgramRun runX64(const std::string& source, CompileOptions options,
-                         const std::string& harness,
-                         const std::vector<std::filesystem::path>& objects) {
+// Compiles the program for its target and assembles it (an x64 listing into an MS64 COFF
+// object); unless the harness is empty, links it with the harness and the objects and runs it.
+inline ProgramRun runTarget(const std::string& source, const CompileOptions& options,
+                            const std::string& harness,
+                            const std::vector<std::filesystem::path>& objects) {
   namespace ts = brisko::testsupport;
-  options.target = Target::x64;
-  ProgramRun run;
-  const CompileResult compiled = compileProgram(source, options);
-  run.listing = compiled.listing;
-  if (!compiled.ok) run.error = compiled.message;
-  const std::filesystem::path folder = ts::makeTempFolder("standin_x64");
-  std::ofstream(folder / "x64.asm", std::ios::binary) << compiled.listing;
-  if (compiled.ok && ts::assembleFasm(folder / "x64.asm", folder / "x64.obj", &run.error)) {
-    run.error =
-        ts::runCommand("llvm-objdump -f " + ts::shellQuote((folder / "x64.obj").string())).output;
-    if (run.error.find("file format coff-x86-64") != std::string::npos) run.error.clear();
-  }
-  if (run.error.empty() && !harness.empty()) {
-    std::vector<std::filesystem::path> inputs = {folder / "x64.obj"};
-    inputs.insert(inputs.end(), objects.begin(), objects.end());
-    const ts::X86Run ran = ts::linkAndRun64(inputs, harness, folder);
-    run.error = ran.linked ? "" : ran.log;
-    run.exitCode = ran.exitCode;
-    run.output = ran.output;
-  }
-  std::filesystem::remove_all(folder);
-  return run;
-}
-
-// Other objects the program needs (e.g. what it imports) are linked with it.
-inline ProgramRun compileAndRun(const std::string& source, CompileOptions options = {},
-                                const std::string& harness = kMainHarness,
-                                const std::vector<std::filesystem::path>& objects = {}) {
-  namespace ts = brisko::testsupport;
-  if (options.target == Target::x64) return runX64(source, options, harness, objects);
-  // Once, not for every layout; with the main harness alone, whose x64 form is known.
-  ProgramRun x64;
-  const bool compared = harness == kMainHarness && objects.empty();
-  if (options.layout == ListingLayout::classic) {
-    x64 = runX64(source, options, compared ? kMainHarness64 : "", {});
-    if (!x64.error.empty()) {
-      x64.error = "x64: " + x64.error;
-      return x64;
-    }
-  }
   ProgramRun run;
   const CompileResult compiled = compileProgram(source, options);
   if (!compiled.ok) {
@@ -98,9 +58,19 @@ inline ProgramRun compileAndRun(const std::string& source, CompileOptions option
     run.error = "fasm: " + log;
     return run;
   }
+  const bool x64 = options.target == Target::x64;
+  if (x64)
+    log = ts::runCommand("llvm-objdump -f " + ts::shellQuote(folder.string()) + "/PureBasic.obj")
+              .output;
+  if (x64 && log.find("file format coff-x86-64") == std::string::npos) {
+    run.error = "not an x64 object: " + log;
+    return run;
+  }
+  if (harness.empty()) return run;
   std::vector<std::filesystem::path> inputs = {folder / "PureBasic.obj"};
   inputs.insert(inputs.end(), objects.begin(), objects.end());
-  const ts::X86Run ran = ts::linkAndRun(inputs, harness, folder);
+  const ts::X86Run ran =
+      x64 ? ts::linkAndRun64(inputs, harness, folder) : ts::linkAndRun(inputs, harness, folder);
   if (!ran.linked) {
     run.error = ran.log;
     return run;
@@ -108,9 +78,24 @@ inline ProgramRun compileAndRun(const std::string& source, CompileOptions option
   run.exitCode = ran.exitCode;
   run.output = ran.output;
   std::filesystem::remove_all(folder);
-  if (options.layout == ListingLayout::classic && compared &&
-      (x64.exitCode != run.exitCode || x64.output != run.output)) {
-    run.error = "x64 exit code " + std::to_string(x64.exitCode) + ", output: " + x64.output;
+  return run;
+}
+
+// Other objects the program needs (e.g. what it imports) are linked with it. An x86 program in
+// the classic layout runs as x64 code too, and must give the same exit code and output; with
+// another harness or other objects, whose x64 forms are not known here, it is only assembled.
+inline ProgramRun compileAndRun(const std::string& source, CompileOptions options = {},
+                                const std::string& harness = kMainHarness,
+                                const std::vector<std::filesystem::path>& objects = {}) {
+  ProgramRun run = runTarget(source, options, harness, objects);
+  if (options.target == Target::x64 || options.layout != ListingLayout::classic) return run;
+  const bool compared = harness == kMainHarness && objects.empty();
+  options.target = Target::x64;
+  const ProgramRun x64 = runTarget(source, options, compared ? kMainHarness64 : "", {});
+  if (!x64.error.empty() || (compared && run.error.empty() &&
+                             (x64.exitCode != run.exitCode || x64.output != run.output))) {
+    run.error = "x64: " + x64.error + " exit code " + std::to_string(x64.exitCode) +
+                ", output: " + x64.output;
     run.listing = x64.listing;
   }
   return run;
