@@ -50,9 +50,17 @@ std::string hex16(std::uint16_t v) {
   return buffer;
 }
 
+std::string machineName(std::uint16_t machine) {
+  return machine == kMachineAmd64 ? "AMD64" : machine == kMachineI386 ? "i386" : hex16(machine);
+}
+
 }  // namespace
 
-ObjectSymbols readObjectSymbols(std::span<const std::uint8_t> data) {
+std::uint16_t objectMachine(std::span<const std::uint8_t> data) {
+  return data.size() < 2 ? std::uint16_t{0} : le16(data, 0);
+}
+
+ObjectSymbols readObjectSymbols(std::span<const std::uint8_t> data, std::uint16_t expected) {
   ObjectSymbols result;
   if (data.size() < kFileHeaderSize) {
     result.error = "not a COFF object (file too short)";
@@ -64,8 +72,9 @@ ObjectSymbols readObjectSymbols(std::span<const std::uint8_t> data) {
     result.error = "not a plain COFF object (import or extended object)";
     return result;
   }
-  if (machine != kMachineI386) {
-    result.error = "not an i386 COFF object (machine " + hex16(machine) + ")";
+  if (machine != expected) {
+    result.error =
+        "not an " + machineName(expected) + " COFF object (machine " + hex16(machine) + ")";
     return result;
   }
   const std::uint32_t symbolTable = le32(data, 8);

@@ -1,6 +1,6 @@
 // MS-COFF pieces shared by the stand-in librarian and the library-file generator: reading the
-// public symbols of an i386 object, writing a minimal i386 object, and writing a static library
-// (an "!<arch>" archive with the two linker members and the long-names member).
+// public symbols of an i386 or AMD64 object, writing a minimal i386 object, and writing a static
+// library (an "!<arch>" archive with the two linker members and the long-names member).
 #pragma once
 
 #include <cstdint>
@@ -13,6 +13,10 @@ namespace brisko::standin {
 using Bytes = std::vector<std::uint8_t>;
 
 inline constexpr std::uint16_t kMachineI386 = 0x014C;
+inline constexpr std::uint16_t kMachineAmd64 = 0x8664;
+
+// The machine field of an object's file header; 0 when the data is too short to hold one.
+std::uint16_t objectMachine(std::span<const std::uint8_t> data);
 
 // The result of looking into an object file. `error` is empty when the object was usable.
 struct ObjectSymbols {
@@ -20,9 +24,11 @@ struct ObjectSymbols {
   std::vector<std::string> publicSymbols;  // in symbol-table order
 };
 
-// Checks that `data` is an i386 COFF object and lists the symbols it defines for other objects
-// (external symbols with a section, common symbols and weak externals).
-ObjectSymbols readObjectSymbols(std::span<const std::uint8_t> data);
+// Checks that `data` is a COFF object for the machine (i386 or AMD64, whose symbol tables have
+// the same form) and lists the symbols it defines for other objects (external symbols with a
+// section, common symbols and weak externals).
+ObjectSymbols readObjectSymbols(std::span<const std::uint8_t> data,
+                                std::uint16_t machine = kMachineI386);
 
 // One public function of a generated object: its symbol name and its machine code.
 struct CoffFunction {

@@ -9,15 +9,18 @@
 // order, ignoring case, so that the library does not depend on the order of the directory.
 //
 // Options (letter case ignored, "/" or "-"): /out:<file> (required), /machine:x86 (or i386,
-// ix86), /nologo. An argument that is not one of these is an input, so POSIX absolute paths
-// work as inputs.
+// ix86), /machine:x64 (or amd64), /nologo. An argument that is not one of these is an input, so
+// POSIX absolute paths work as inputs.
 //
-// Every input must be an i386 COFF object. The library is a COFF archive whose members are the
-// inputs in command-line order, named by their file part. On success nothing is printed and
+// Every input must be a COFF object for one machine: the one /machine names, else AMD64 when
+// the first input is an AMD64 object and i386 otherwise. A library never mixes machines. The
+// library is a COFF archive, of the same form for both machines, whose members are the inputs
+// in command-line order, named by their file part. On success nothing is printed and
 // the exit code is 0; otherwise one line "POLIB: fatal error: ..." goes to standard output, the
 // exit code is 1 and no library is left behind.
 #include <algorithm>
 #include <cctype>
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -129,14 +132,19 @@ Bytes readFile(const std::string& path) {
 int run(const std::vector<std::string>& args) {
   std::string out;
   std::vector<std::string> inputs;
+  std::uint16_t machine = 0;  // none given
   for (const std::string& arg : args) {
     if (auto value = option(arg, "out")) {
       if (value->empty()) throw Failure{"/out: needs a file name"};
       out = *value;
-    } else if (auto machine = option(arg, "machine")) {
-      const std::string m = lowered(*machine);
-      if (m != "x86" && m != "i386" && m != "ix86") {
-        throw Failure{"unsupported machine '" + *machine + "' (only x86)"};
+    } else if (auto requested = option(arg, "machine")) {
+      const std::string m = lowered(*requested);
+      if (m == "x86" || m == "i386" || m == "ix86") {
+        machine = brisko::standin::kMachineI386;
+      } else if (m == "x64" || m == "amd64") {
+        machine = brisko::standin::kMachineAmd64;
+      } else {
+        throw Failure{"unsupported machine '" + *requested + "' (only x86 and x64)"};
       }
     } else if (option(arg, "nologo")) {
       // Nothing is printed anyway.
@@ -152,8 +160,19 @@ int run(const std::vector<std::string>& args) {
   std::vector<ArchiveMember> members;
   for (const std::string& input : inputs) {
     ArchiveMember member{filePart(input), readFile(input), {}};
-    brisko::standin::ObjectSymbols symbols = brisko::standin::readObjectSymbols(member.data);
-    if (!symbols.error.empty()) throw Failure{"'" + input + "': " + symbols.error};
+    const std::uint16_t found = brisko::standin::objectMachine(member.data);
+    if (machine == 0) {
+      machine = found == brisko::standin::kMachineAmd64 ? found : brisko::standin::kMachineI386;
+    }
+    brisko::standin::ObjectSymbols symbols =
+        brisko::standin::readObjectSymbols(member.data, machine);
+    if (!symbols.error.empty()) {
+      std::string message = "'" + input + "': " + symbols.error;
+      if (found == brisko::standin::kMachineI386 || found == brisko::standin::kMachineAmd64) {
+        message += "; one library cannot hold objects of both machines";
+      }
+      throw Failure{message};
+    }
     member.symbols = std::move(symbols.publicSymbols);
     members.push_back(std::move(member));
   }
@@ -179,7 +198,8 @@ int run(const std::vector<std::string>& args) {
 int main(int argc, char** argv) {
   std::vector<std::string> args(argv + 1, argv + argc);
   if (args.empty()) {
-    std::cout << "usage: polib [/machine:x86] [/nologo] objects-or-patterns... /out:<library>\n";
+    std::cout
+        << "usage: polib [/machine:x86|x64] [/nologo] objects-or-patterns... /out:<library>\n";
     return 1;
   }
   try {

@@ -50,6 +50,29 @@ _start:
   ret
 )";
 
+const char* kMain64Source = R"(format MS64 COFF
+section '.text' code readable executable
+public main
+extrn Twice
+main:
+  sub rsp, 40
+  mov ecx, 21
+  call Twice
+  add rsp, 40
+  ret
+)";
+
+const char* kTwice64Source = R"(format MS64 COFF
+section '.text' code readable executable
+public Twice
+public HelperWithAVeryLongName
+Twice:
+  lea rax, [rcx + rcx]
+  ret
+HelperWithAVeryLongName:
+  ret
+)";
+
 class PolibTest : public ::testing::Test {
  protected:
   void SetUp() override { fs::create_directory(objects_.file("Bin")); }
@@ -135,7 +158,7 @@ TEST_F(PolibTest, FailuresAreReportedOnStandardOutput) {
       {"no objects", {"*.obj", "/out:" + library}, "no file matches '*.obj'"},
       {"missing file", {"nothing.obj", "/out:" + library}, "cannot open 'nothing.obj'"},
       {"no output", {"*.obj"}, "no file matches"},
-      {"bad machine option", {"x.obj", "/machine:x64", "/out:" + library}, "unsupported machine"},
+      {"bad machine option", {"x.obj", "/machine:arm64", "/out:" + library}, "unsupported machine"},
   };
   for (const Case& c : cases) {
     const ToolResult r = polib(c.arguments);
@@ -168,6 +191,66 @@ TEST_F(PolibTest, FailuresAreReportedOnStandardOutput) {
   EXPECT_THAT(unwritable.out, HasSubstr("cannot write"));
 
   EXPECT_EQ(polib({"*.obj", "/out:" + library}).exitCode, 0);  // the good object alone
+}
+
+TEST_F(PolibTest, X64ObjectsBuildAnArchiveThatLlvmReadsAndLldLinks) {
+  assemble("main64", kMain64Source);
+  assemble("a_twice_procedure_member", kTwice64Source);
+  const std::string given = objects_.file("Given.lib"), spelled = objects_.file("Spelled.lib"),
+                    found = objects_.file("Found.lib");
+  // The machine as /machine names it, in another spelling, or taken from the first object.
+  ASSERT_EQ(polib({"/MACHINE:X64", "*.obj", "/out:" + given}).exitCode, 0);
+  ASSERT_EQ(polib({"-machine:amd64", "*.obj", "/out:" + spelled}).exitCode, 0);
+  const ToolResult r = polib({"*.obj", "/out:" + found});
+  ASSERT_EQ(r.exitCode, 0) << r.out;
+  EXPECT_EQ(readBytes(given), readBytes(found));
+  EXPECT_EQ(readBytes(spelled), readBytes(found));
+
+  const ToolResult map = runTool(tool("llvm-nm"), {"--print-armap", given}, objects_.path());
+  EXPECT_EQ(map.exitCode, 0) << map.err;
+  EXPECT_THAT(map.out, HasSubstr("Twice in a_twice_procedure_member.obj"));
+  EXPECT_THAT(map.out, HasSubstr("HelperWithAVeryLongName in a_twice_procedure_member.obj"));
+  EXPECT_THAT(map.out, HasSubstr("main in main64.obj"));
+
+  // A separate object names the entry point; the linker takes main and Twice from the archive.
+  objects_.write("start.asm",
+                 "format MS64 COFF\nsection '.text' code readable executable\npublic start\n"
+                 "extrn main\nstart:\n  sub rsp, 40\n  call main\n  add rsp, 40\n  ret\n");
+  const ToolResult assembled =
+      runTool(installationPath("compilers/fasm.exe"),
+              {objects_.file("start.asm"), objects_.file("start.obj")}, objects_.path());
+  ASSERT_EQ(assembled.exitCode, 0) << assembled.err;
+  const ToolResult link =
+      runTool(tool("lld-link"),
+              {"/machine:x64", "/entry:start", "/subsystem:console", "/nodefaultlib",
+               "/out:" + objects_.file("demo64.exe"), objects_.file("start.obj"), given},
+              objects_.path());
+  EXPECT_EQ(link.exitCode, 0) << link.out << link.err;
+  EXPECT_TRUE(fs::exists(objects_.file("demo64.exe")));
+}
+
+TEST_F(PolibTest, ObjectsOfBothMachinesAreRefused) {
+  assemble("b_wide", kTwice64Source);
+  assemble("a_narrow", kTwiceSource);
+  const std::string library = objects_.file("mixed.lib");
+  struct Case {
+    std::vector<std::string> arguments;
+    std::string message;
+  };
+  const std::vector<Case> cases = {
+      {{"/machine:x64", "b_wide.obj", "a_narrow.obj"},
+       "'a_narrow.obj': not an AMD64 COFF object (machine 0x014C)"},
+      {{"/machine:x86", "b_wide.obj"}, "'b_wide.obj': not an i386 COFF object (machine 0x8664)"},
+      {{"b_wide.obj", "a_narrow.obj"}, "'a_narrow.obj': not an AMD64 COFF object (machine 0x014C)"},
+      {{"*.obj"}, "'b_wide.obj': not an i386 COFF object (machine 0x8664)"},
+  };
+  for (Case c : cases) {
+    c.arguments.push_back("/out:" + library);
+    const ToolResult r = polib(c.arguments);
+    EXPECT_EQ(r.exitCode, 1) << c.message;
+    EXPECT_THAT(r.out, StartsWith("POLIB: fatal error: " + c.message)) << r.out;
+    EXPECT_FALSE(fs::exists(library)) << c.message;
+  }
 }
 
 TEST_F(PolibTest, ObjectsWithoutPublicSymbolsStillBecomeMembers) {
