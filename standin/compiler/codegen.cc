@@ -20,33 +20,18 @@ const char* const kEndOfProgramLabel = "_PB_EOP";
 const char* const kEndWithoutValueLabel = "_PB_EOP_NoValue";
 const char* const kEndFunctionsLabel = "_PB_EndFunctions";
 const char* const kExitProcess = "_ExitProcess@4";
+const char* const kExitProcess64 = "ExitProcess";
+// Where an x64 program's End leaves the exit code for the end code.
+const char* const kExitCodeCell = "PB_ExitCode";
+// The registers of the first four arguments in the Windows x64 convention; the others go on the
+// stack above the 32 bytes of shadow space, where the callee may keep the first four.
+const char* const kArgumentRegisters64[] = {"rcx", "rdx", "r8", "r9"};
+constexpr int kShadowSpace = 32;
 // Frames of up to this many dwords are cleared by one instruction per dword, larger ones by a
 // loop.
 constexpr int kUnrolledClearing = 8;
 // A procedure's arrays live on the stack, which is 1 MB for a Windows program's main thread.
 constexpr std::int64_t kLargestLocalArray = 65536;
-
-int sizeOf(Type type) {
-  switch (type) {
-    case Type::byte:
-      return 1;
-    case Type::word:
-      return 2;
-    default:
-      return 4;
-  }
-}
-
-std::string sizeName(Type type) {
-  switch (type) {
-    case Type::byte:
-      return "byte";
-    case Type::word:
-      return "word";
-    default:
-      return "dword";
-  }
-}
 
 std::string trimLeft(const std::string& text) {
   const std::size_t first = text.find_first_not_of(" \t");
@@ -137,11 +122,12 @@ std::vector<unsigned> byteUnits(const std::string& text) {
 // Where a variable, an array or a list pointer lives: at a label (in the bss, or an imported
 // symbol) or in the frame of the running procedure.
 struct Storage {
-  std::string asmName;  // the label; empty for frame storage
-  int offset = 0;       // frame offset from ebp
+  std::string asmName;                // the label; empty for frame storage
+  int offset = 0;                     // frame offset from the frame register
+  std::string frameRegister = "ebp";  // "rbp" on x64
   std::string base() const {
     if (!asmName.empty()) return asmName;
-    return offset < 0 ? "ebp" + std::to_string(offset) : "ebp+" + std::to_string(offset);
+    return frameRegister + (offset < 0 ? "" : "+") + std::to_string(offset);
   }
   std::string memory() const { return "[" + base() + "]"; }
 };
@@ -229,12 +215,18 @@ struct ProcedureContext {
 class Generator {
  public:
   Generator(const std::vector<std::string>& lines, const CompileOptions& options)
-      : lines_(lines), options_(options), layout_(options.layout) {
+      : lines_(lines),
+        options_(options),
+        x64_(options.target == Target::x64),
+        layout_(x64_ ? ListingLayout::afterEndCode : options.layout) {
     constants_["true"] = 1;
     constants_["false"] = 0;
     constants_["null"] = 0;
+    // PureBasic's default type is .i, which is as wide as a pointer: on x64 an untyped
+    // variable can hold an address.
+    if (x64_) defaultType_ = Type::integer;
     systemLibraries_.push_back("KERNEL32");
-    addExtern(apiExterns_, kExitProcess);
+    addExtern(apiExterns_, exitProcess());
   }
 
   std::string run(const Program& program) {
@@ -252,10 +244,20 @@ class Generator {
     }
     kept_ = keptProcedures();
     placeLabel(kEndWithoutValueLabel);
-    emit("PUSH dword 0");
-    placeLabel(kEndOfProgramLabel);
-    emit(std::string("CALL ") + kEndFunctionsLabel);
-    emit(std::string("CALL ") + kExitProcess);
+    if (x64_) {
+      // The exit code waits in its cell while the end functions run.
+      emit(std::string("MOV qword [") + kExitCodeCell + "],0");
+      placeLabel(kEndOfProgramLabel);
+      emit("SUB rsp," + std::to_string(kShadowSpace + 8));
+      emit(std::string("CALL ") + kEndFunctionsLabel);
+      emit(std::string("MOV rcx,qword [") + kExitCodeCell + "]");
+      emit(std::string("CALL ") + kExitProcess64);
+    } else {
+      emit("PUSH dword 0");
+      placeLabel(kEndOfProgramLabel);
+      emit(std::string("CALL ") + kEndFunctionsLabel);
+      emit(std::string("CALL ") + kExitProcess);
+    }
     placeLabel(kEndFunctionsLabel);
     emit("RET");
     if (layout_ == ListingLayout::macros) {
@@ -268,6 +270,74 @@ class Generator {
   // ---- Output helpers --------------------------------------------------------------------
 
   void emit(const std::string& instruction) { code_.push_back("  " + instruction); }
+
+  // ---- Target helpers: x86 registers and cells are 32 bits wide, x64 ones 64 ------------
+
+  const char* exitProcess() const { return x64_ ? kExitProcess64 : kExitProcess; }
+  // A general register by its 16-bit name ("ax", "cx", "dx", "bp", "sp"): eax or rax.
+  std::string reg(const char* name) const { return (x64_ ? "r" : "e") + std::string(name); }
+  // The size of a pointer-wide operand and of a pointer-wide cell.
+  const char* wordSize() const { return x64_ ? "qword" : "dword"; }
+  int pointerSize() const { return x64_ ? 8 : 4; }
+  // The bytes a variable of a type takes in the data and bss: .i and strings are as wide as a
+  // pointer.
+  int cellSize(Type type) const {
+    if (type == Type::byte) return 1;
+    if (type == Type::word) return 2;
+    if (type == Type::longInt) return 4;
+    return pointerSize();
+  }
+  std::string cellName(Type type) const {
+    switch (cellSize(type)) {
+      case 1:
+        return "byte";
+      case 2:
+        return "word";
+      case 4:
+        return "dword";
+      default:
+        return "qword";
+    }
+  }
+  // The reserve and define directives of a cell: "rb", "rw", "rd", "rq" / "db" ... "dq".
+  std::string cellLetter(Type type) const {
+    switch (cellSize(type)) {
+      case 1:
+        return "b";
+      case 2:
+        return "w";
+      case 4:
+        return "d";
+      default:
+        return "q";
+    }
+  }
+  // The address of a label in rax: x64 code takes it relative to rip, which needs no
+  // relocation that would tie the image below 4 GB.
+  void loadAddress(const std::string& label) {
+    emit(x64_ ? "LEA rax,[" + label + "]" : "MOV eax," + label);
+  }
+  // Storage in the frame of the running procedure.
+  Storage frameStorage(int offset) const {
+    Storage storage;
+    storage.offset = offset;
+    storage.frameRegister = reg("bp");
+    return storage;
+  }
+  void push(const char* name) {
+    emit("PUSH " + reg(name));
+    pushed_ += pointerSize();
+  }
+  void pop(const char* name) {
+    emit("POP " + reg(name));
+    pushed_ -= pointerSize();
+  }
+  // Widens a result of a narrower type to the whole of eax (or rax) with its sign.
+  void extendResult(Type type) {
+    if (type == Type::byte) emit("MOVSX " + reg("ax") + ",al");
+    if (type == Type::word) emit("MOVSX " + reg("ax") + ",ax");
+    if (type == Type::longInt && x64_) emit("MOVSXD rax,eax");
+  }
   void placeLabel(const std::string& label) { code_.push_back(label + ":"); }
   std::string newLabel(const std::string& stem) { return "_" + stem + std::to_string(++labels_); }
 
@@ -311,7 +381,8 @@ class Generator {
     std::vector<std::string> out = {
         "; ",
         classic ? "; PureBasic 4.20 (Windows - x86) generated code - brisko stand-in compiler"
-                : "; PureBasic " + listingVersion(layout_) + " (Windows - x86) generated code",
+                : "; PureBasic " + listingVersion(layout_) + " (Windows - " +
+                      targetName(options_.target) + ") generated code",
         "; ",
         "; (c) the brisko project",
         "; ",
@@ -324,7 +395,7 @@ class Generator {
     out.push_back("; :Import");
     for (const std::string& library : importLibraries_) out.push_back("; " + library);
     out.push_back("; ");
-    out.push_back("format MS COFF");
+    out.push_back(x64_ ? "format MS64 COFF" : "format MS COFF");
     out.push_back("; ");
     bool firstGroup = true;
     for (const auto* group : {&pbExterns_, &apiExterns_, &importExterns_}) {
@@ -357,7 +428,7 @@ class Generator {
       out.push_back("; ");
       out.push_back(start + ":");
       out.push_back("  CLD");
-      out.push_back("  MOV dword [PB_DataPointer],0");
+      out.push_back(std::string("  MOV ") + wordSize() + " [PB_DataPointer],0");
       out.insert(out.end(), code_.begin(), code_.end());
       if (layout_ == ListingLayout::afterEndCode) appendProcedures(out);
       appendDataAndBss(out);
@@ -375,9 +446,9 @@ class Generator {
 
   // What the real compilers' header adds after the extrn lines: the runtime items the program
   // exports and the macros its data and bss use.
-  static void appendRuntimeHeader(std::vector<std::string>& out) {
+  void appendRuntimeHeader(std::vector<std::string>& out) const {
     out.insert(out.end(), {
-                              "public _PB_ExecutableType",
+                              x64_ ? "public PB_ExecutableType" : "public _PB_ExecutableType",
                               "public PB_Instance",
                               "public PB_MemoryBase",
                               "; ",
@@ -401,7 +472,11 @@ class Generator {
   void appendDataAndBss(std::vector<std::string>& out) const {
     const bool classic = layout_ == ListingLayout::classic;
     out.push_back("section '.data' data readable writeable");
-    if (!classic) {
+    if (x64_) {
+      out.insert(out.end(),
+                 {"_PB_DataSection:", "pb_public PB_DEBUGGER_LineNumber", "  dq -1",
+                  "pb_public PB_DEBUGGER_IncludedFiles", "  dq 0", "PB_ExecutableType: dq 0"});
+    } else if (!classic) {
       out.insert(out.end(),
                  {"_PB_DataSection:", "pb_public PB_DEBUGGER_LineNumber", "  dd -1",
                   "pb_public PB_DEBUGGER_IncludedFiles", "  dd 0", "_PB_ExecutableType: dd 0"});
@@ -409,16 +484,21 @@ class Generator {
     out.push_back("_SYS_StaticStringStart:");
     out.insert(out.end(), stringLines_.begin(), stringLines_.end());
     if (!classic) out.push_back("_SYS_StaticStringEnd:");
-    out.push_back(classic ? "align 4" : "pb_align 4");
+    const std::string align = std::to_string(pointerSize());
+    out.push_back(classic ? "align 4" : "pb_align " + align);
     out.insert(out.end(), staticDataLines_.begin(), staticDataLines_.end());
     out.push_back("section '.bss' readable writeable");
-    if (!classic) {
+    if (x64_) {
+      out.insert(out.end(),
+                 {"_PB_BSSSection:", "I_BSSStart:", "PB_MemoryBase: rq 1", "PB_Instance: rq 1"});
+    } else if (!classic) {
       out.insert(out.end(),
                  {"_PB_BSSSection:", "I_BSSStart:", "PB_MemoryBase rd 1", "PB_Instance rd 1"});
     }
     out.insert(out.end(), bssLines_.begin(), bssLines_.end());
-    if (!classic) out.push_back("pb_bssalign 4");
-    out.push_back("PB_DataPointer rd 1");
+    if (x64_) out.push_back(std::string(kExitCodeCell) + ": rq 1");
+    if (!classic) out.push_back("pb_bssalign " + align);
+    out.push_back(x64_ ? "PB_DataPointer rq 1" : "PB_DataPointer rd 1");
     if (!classic) out.push_back("I_BSSEnd:");
   }
 
@@ -456,7 +536,9 @@ class Generator {
           info.function = &function;
           info.cdecl = stmt->cdecl;
           info.returnsString = isString(function.name, function.returnType);
+          // x64 symbols carry no decoration.
           const std::string symbol = !function.symbol.empty() ? function.symbol
+                                     : x64_                   ? function.name
                                      : stmt->cdecl            ? "_" + function.name
                                                               : "_" + function.name + "@" +
                                                          std::to_string(4 * function.params.size());
@@ -622,6 +704,12 @@ class Generator {
         break;
       }
       case Stmt::Kind::end:
+        if (x64_ && stmt.value) {  // the end code takes the code from its cell
+          requireNumber(*stmt.value);
+          emit(std::string("MOV qword [") + kExitCodeCell + "],rax");
+          emit(std::string("JMP ") + kEndOfProgramLabel);
+          break;
+        }
         if (layout_ != ListingLayout::classic) {  // to the main program's end code
           if (stmt.value) {
             requireNumber(*stmt.value);
@@ -652,7 +740,12 @@ class Generator {
         generateRead(stmt);
         break;
       case Stmt::Kind::restore:
-        emit("MOV dword [PB_DataPointer]," + dataLabel(stmt.text, stmt.line));
+        if (x64_) {
+          loadAddress(dataLabel(stmt.text, stmt.line));
+          emit("MOV qword [PB_DataPointer],rax");
+        } else {
+          emit("MOV dword [PB_DataPointer]," + dataLabel(stmt.text, stmt.line));
+        }
         break;
       case Stmt::Kind::constantDef: {
         const std::optional<std::int64_t> value = fold(*stmt.value);
@@ -686,7 +779,7 @@ class Generator {
       nextLabel = i + 1 == stmt.branches.size() ? endLabel : newLabel("Else");
       if (branch.condition) {
         requireNumber(*branch.condition);
-        emit("TEST eax,eax");
+        emit("TEST " + reg("ax") + "," + reg("ax"));
         emit("JZ " + nextLabel);
       }
       generateBlock(branch.body);
@@ -700,7 +793,7 @@ class Generator {
     const std::string end = newLabel("Wend");
     placeLabel(top);
     requireNumber(*stmt.condition);
-    emit("TEST eax,eax");
+    emit("TEST " + reg("ax") + "," + reg("ax"));
     emit("JZ " + end);
     loops_.push_back({end, top});
     generateBlock(stmt.body);
@@ -722,7 +815,7 @@ class Generator {
     placeLabel(test);
     if (stmt.condition) {
       requireNumber(*stmt.condition);
-      emit("TEST eax,eax");
+      emit("TEST " + reg("ax") + "," + reg("ax"));
       emit("JZ " + top);
     } else {
       emit("JMP " + top);
@@ -751,9 +844,9 @@ class Generator {
     const std::string end = newLabel("Next");
     placeLabel(top);
     requireNumber(*stmt.limit);
-    emit("MOV ecx,eax");
+    emit("MOV " + reg("cx") + "," + reg("ax"));
     load(var.type, var.memory());
-    emit("CMP eax,ecx");
+    emit("CMP " + reg("ax") + "," + reg("cx"));
     emit((step > 0 ? "JG " : "JL ") + end);
     loops_.push_back({end, increment});
     generateBlock(stmt.body);
@@ -761,7 +854,7 @@ class Generator {
     flushLinesThrough(stmt.endLine);
     placeLabel(increment);
     load(var.type, var.memory());
-    emit("ADD eax," + std::to_string(step));
+    emit("ADD " + reg("ax") + "," + std::to_string(step));
     store(var.type, var.memory());
     emit("JMP " + top);
     placeLabel(end);
@@ -778,8 +871,7 @@ class Generator {
         throw CompileError{stmt.line, wantString ? "The procedure must return a string."
                                                  : "The procedure must return a number."};
       }
-      if (procedure_->returnType == Type::byte) emit("MOVSX eax,al");
-      if (procedure_->returnType == Type::word) emit("MOVSX eax,ax");
+      extendResult(procedure_->returnType);
     } else if (!procedure_->zeroLabel.empty()) {
       procedure_->zeroUsed = true;
       emit("JMP " + procedure_->zeroLabel);
@@ -860,20 +952,23 @@ class Generator {
     if (!highest || *highest < 0 || *highest > 0xFFFFFF) {
       throw CompileError{item.line, "The size of an array must be a constant from 0 up."};
     }
-    const std::int64_t dwords = ((*highest + 1) * sizeOf(type) + 3) / 4;
+    // Whole cells: dwords on x86, qwords on x64.
+    const int cell = pointerSize();
+    const std::int64_t cells = ((*highest + 1) * cellSize(type) + cell - 1) / cell;
     Array array;
     array.type = type;
     array.global = global;
     if (procedure_) {
-      if (dwords > kLargestLocalArray / 4) {
+      if (cells > kLargestLocalArray / cell) {
         throw CompileError{item.line, "A procedure's array may take at most " +
                                           std::to_string(kLargestLocalArray) + " bytes."};
       }
-      array.offset = reserveFrame(static_cast<int>(dwords));
+      array.offset = reserveFrame(static_cast<int>(cells));
+      array.frameRegister = reg("bp");
     } else {
       array.asmName = "a_" + item.name;
       bssLines_.push_back(array.asmName + ":");
-      bssLines_.push_back("rd  " + std::to_string(dwords));
+      bssLines_.push_back((x64_ ? "rq  " : "rd  ") + std::to_string(cells));
     }
     arrays[key] = array;
   }
@@ -890,9 +985,10 @@ class Generator {
     list.global = global;
     if (procedure_) {
       list.offset = reserveFrame(1);
+      list.frameRegister = reg("bp");
     } else {
       list.asmName = "t_" + item.name;
-      bssLines_.push_back(list.asmName + " rd 1");
+      bssLines_.push_back(list.asmName + (x64_ ? " rq 1" : " rd 1"));
     }
     lists[key] = list;
   }
@@ -918,14 +1014,14 @@ class Generator {
     auto spelling = sharedSpellings_.find(lowerCase(name));
     var.asmName = "v_" + (spelling != sharedSpellings_.end() ? spelling->second : name);
     var.type = type;
-    const char* reserve = type == Type::byte ? " rb 1" : type == Type::word ? " rw 1" : " rd 1";
-    bssLines_.push_back(var.asmName + reserve);
+    bssLines_.push_back(var.asmName + " r" + cellLetter(type) + " 1");
     return globals_[lowerCase(name)] = var;
   }
 
-  // Reserves dwords in the running procedure's frame; returns the offset of the lowest.
-  int reserveFrame(int dwords) {
-    procedure_->frameSize += 4 * dwords;
+  // Reserves cells (dwords, qwords on x64) in the running procedure's frame; returns the offset
+  // of the lowest.
+  int reserveFrame(int cells) {
+    procedure_->frameSize += pointerSize() * cells;
     return -procedure_->frameSize;
   }
 
@@ -934,6 +1030,7 @@ class Generator {
     var.type = type;
     var.spelling = name;
     var.offset = reserveFrame(1);
+    var.frameRegister = reg("bp");
     return procedure_->locals[lowerCase(name)] = var;
   }
 
@@ -962,11 +1059,9 @@ class Generator {
       if (*number != 0) value = std::to_string(*number);
     }
     if (value.empty()) {
-      const char* reserve = type == Type::byte ? " rb 1" : type == Type::word ? " rw 1" : " rd 1";
-      bssLines_.push_back(var.asmName + reserve);
+      bssLines_.push_back(var.asmName + " r" + cellLetter(type) + " 1");
     } else {
-      const char* directive = type == Type::byte ? " db " : type == Type::word ? " dw " : " dd ";
-      staticDataLines_.push_back(var.asmName + directive + value);
+      staticDataLines_.push_back(var.asmName + " d" + cellLetter(type) + " " + value);
     }
     procedure_->locals[key] = var;
   }
@@ -986,8 +1081,16 @@ class Generator {
     if (separateProcedures()) code_.back() += " ";  // as these generations copy it
     if (!separateProcedures()) code_.push_back("macro MP" + number + "{");
     code_.push_back("_Procedure" + number + ":");
-    emit("PUSH ebp");
-    emit("MOV ebp,esp");
+    if (x64_) {
+      // The register parameters go to the shadow space the caller left above the return
+      // address, so that every parameter has its place in memory beside the stack ones.
+      const std::size_t spilled = std::min<std::size_t>(decl.params.size(), 4);
+      for (std::size_t i = 0; i < spilled; ++i) {
+        emit("MOV qword [rsp+" + std::to_string(8 * (i + 1)) + "]," + kArgumentRegisters64[i]);
+      }
+    }
+    emit("PUSH " + reg("bp"));
+    emit("MOV " + reg("bp") + "," + reg("sp"));
     const std::size_t framePosition = code_.size();
 
     ProcedureContext context;
@@ -1006,7 +1109,9 @@ class Generator {
       Variable var;
       var.type = resolveType(param.name, param.type, std::nullopt);
       var.spelling = param.name;
-      var.offset = 8 + 4 * static_cast<int>(i);
+      // Above the saved frame register and the return address.
+      var.offset = 2 * pointerSize() + pointerSize() * static_cast<int>(i);
+      var.frameRegister = reg("bp");
       context.locals[key] = var;
     }
     procedure_ = std::move(context);
@@ -1016,13 +1121,14 @@ class Generator {
     loops_ = savedLoops;
     flushLinesThrough(decl.endLine);
     if (procedure_->zeroUsed) placeLabel(procedure_->zeroLabel);
-    emit("XOR eax,eax");
+    emit("XOR " + reg("ax") + "," + reg("ax"));
     placeLabel(procedure_->endLabel);
-    emit("MOV esp,ebp");
-    emit("POP ebp");
+    emit("MOV " + reg("sp") + "," + reg("bp"));
+    emit("POP " + reg("bp"));
     // These generations pad some code lines with blanks.
     const std::string padding = separateProcedures() ? std::string(24, ' ') : "";
-    if (decl.convention() == CallingConvention::stdcall && !decl.params.empty()) {
+    // On x64 every convention leaves the stack to the caller.
+    if (!x64_ && decl.convention() == CallingConvention::stdcall && !decl.params.empty()) {
       emit("RET " + std::to_string(4 * decl.params.size()) + padding);
     } else {
       emit("RET" + padding);
@@ -1030,7 +1136,11 @@ class Generator {
     if (procedure_->asmEquates) code_.push_back("PS" + number + "=0");
     if (!separateProcedures()) code_.push_back("}");
 
-    const int frameSize = procedure_->frameSize;
+    const int localsSize = procedure_->frameSize;
+    // An x64 frame keeps rsp 8 bytes past a multiple of 16 between statements, as at the
+    // procedure's entry, so that a call's SUB rsp,40 aligns it; with the pushed rbp that makes
+    // frame sizes of 16k + 8 bytes.
+    const int frameSize = x64_ ? (localsSize + 7) / 16 * 16 + 8 : localsSize;
     if (procedure_->asmEquates) {
       const std::vector<std::string> equates = inlineAsmEquates(number, frameSize);
       code_.insert(code_.begin() + static_cast<std::ptrdiff_t>(*procedure_->asmEquates),
@@ -1039,18 +1149,24 @@ class Generator {
     // The frame is known only now: reserve it and clear the locals, as the language promises.
     // Clearing runs from the top down, so a large frame meets the stack's guard page in order.
     std::vector<std::string> frame;
-    if (frameSize > 0) {
-      frame.push_back("  SUB esp," + std::to_string(frameSize));
-      if (frameSize <= 4 * kUnrolledClearing) {
-        for (int offset = 4; offset <= frameSize; offset += 4) {
-          frame.push_back("  MOV dword [ebp-" + std::to_string(offset) + "],0");
+    const int cell = pointerSize();
+    const std::string size = wordSize();
+    if (frameSize > 0) frame.push_back("  SUB " + reg("sp") + "," + std::to_string(frameSize));
+    if (localsSize > 0) {
+      if (localsSize <= cell * kUnrolledClearing) {
+        for (int offset = cell; offset <= localsSize; offset += cell) {
+          frame.push_back("  MOV " + size + " [" + reg("bp") + "-" + std::to_string(offset) +
+                          "],0");
         }
       } else {
         const std::string loop = newLabel("ClearFrame");
-        frame.push_back("  MOV ecx," + std::to_string(frameSize / 4));
+        const std::string counter = reg("cx");
+        const std::string scale = std::to_string(cell);
+        frame.push_back("  MOV " + counter + "," + std::to_string(frameSize / cell));
         frame.push_back(loop + ":");
-        frame.push_back("  MOV dword [esp+ecx*4-4],0");
-        frame.push_back("  DEC ecx");
+        frame.push_back("  MOV " + size + " [" + reg("sp") + "+" + counter + "*" + scale + "-" +
+                        scale + "],0");
+        frame.push_back("  DEC " + counter);
         frame.push_back("  JNZ " + loop);
       }
     }
@@ -1082,7 +1198,7 @@ class Generator {
     params.insert(params.end(), locals.begin(), locals.end());
     std::vector<std::string> equates;
     for (const Variable* var : params) {
-      equates.push_back("p.v_" + var->spelling + " equ esp+PS" + number + "+" +
+      equates.push_back("p.v_" + var->spelling + " equ " + reg("sp") + "+PS" + number + "+" +
                         std::to_string(frameSize + var->offset));
     }
     return equates;
@@ -1094,10 +1210,11 @@ class Generator {
     if (type == Type::string || var.type == Type::string) {
       throw CompileError{stmt.line, "Read supports numeric values only."};
     }
-    emit("MOV edx,dword [PB_DataPointer]");
-    load(type, "[edx]");
-    emit("ADD edx," + std::to_string(sizeOf(type)));
-    emit("MOV dword [PB_DataPointer],edx");
+    const std::string pointer = reg("dx");
+    emit("MOV " + pointer + "," + wordSize() + " [PB_DataPointer]");
+    load(type, "[" + pointer + "]");
+    emit("ADD " + pointer + "," + std::to_string(cellSize(type)));
+    emit("MOV " + std::string(wordSize()) + " [PB_DataPointer]," + pointer);
     store(var.type, var.memory());
   }
 
@@ -1145,9 +1262,7 @@ class Generator {
             break;
           }
           {
-            std::string line = item.type == Type::byte   ? "db "
-                               : item.type == Type::word ? "dw "
-                                                         : "dd ";
+            std::string line = "d" + cellLetter(item.type) + " ";
             for (std::size_t i = 0; i < item.values.size(); ++i) {
               if (i > 0) line += ",";
               line += dataValue(*item.values[i], item.type);
@@ -1222,21 +1337,32 @@ class Generator {
     return findVisible(lists_, procedure_ ? &procedure_->lists : nullptr, name);
   }
 
+  // Loads a cell into eax (rax), narrower ones with their sign.
   void load(Type type, const std::string& memory) {
-    if (type == Type::byte || type == Type::word) {
-      emit("MOVSX eax," + sizeName(type) + " " + memory);
+    const int size = cellSize(type);
+    if (size < 4 || (size == 4 && x64_)) {
+      emit(std::string(size == 4 ? "MOVSXD " : "MOVSX ") + reg("ax") + "," + cellName(type) + " " +
+           memory);
     } else {
-      emit("MOV eax,dword " + memory);
+      emit("MOV " + reg("ax") + "," + cellName(type) + " " + memory);
     }
   }
   void store(Type type, const std::string& memory) {
-    const char* reg = type == Type::byte ? "al" : type == Type::word ? "ax" : "eax";
-    emit("MOV " + sizeName(type) + " " + memory + "," + reg);
+    static const char* const registers[] = {"al", "ax", "", "eax", "", "", "", "rax"};
+    emit("MOV " + cellName(type) + " " + memory + "," + registers[cellSize(type) - 1]);
   }
 
-  static std::string elementMemory(const Array& array) {
-    const int size = sizeOf(array.type);
-    return "[" + array.base() + "+ecx" + (size == 1 ? "" : "*" + std::to_string(size)) + "]";
+  // The memory operand of the array element whose index is in ecx (rcx). An x64 instruction
+  // cannot add a register to a label relative to rip, so a global array's address is taken into
+  // rdx first.
+  std::string elementMemory(const Array& array) {
+    const int size = cellSize(array.type);
+    std::string base = array.base();
+    if (x64_ && !array.asmName.empty()) {
+      emit("LEA rdx,[" + array.asmName + "]");
+      base = "rdx";
+    }
+    return "[" + base + "+" + reg("cx") + (size == 1 ? "" : "*" + std::to_string(size)) + "]";
   }
 
   // Leaves the index of an array element in ecx (and checks it is one number).
@@ -1245,14 +1371,15 @@ class Generator {
       throw CompileError{call.line, "The array '" + call.text + "' has one dimension."};
     }
     requireNumber(*call.args[0]);
-    emit("MOV ecx,eax");
+    emit("MOV " + reg("cx") + "," + reg("ax"));
     return array;
   }
 
   // Leaves the address of the current element of a list in edx.
   void currentElement(const List& list) {
-    emit("MOV edx,dword " + list.memory());
-    emit("MOV edx,dword [edx]");
+    const std::string pointer = reg("dx");
+    emit("MOV " + pointer + "," + wordSize() + " " + list.memory());
+    emit("MOV " + pointer + "," + wordSize() + " [" + pointer + "]");
   }
 
   void checkKind(ValueKind kind, Type target, int line) {
@@ -1275,9 +1402,9 @@ class Generator {
     }
     if (const Array* array = findArray(target.text)) {
       elementIndex(target, *array);
-      emit("PUSH ecx");
+      push("cx");
       checkKind(generateExpression(value), array->type, value.line);
-      emit("POP ecx");
+      pop("cx");
       store(array->type, elementMemory(*array));
       return;
     }
@@ -1285,7 +1412,7 @@ class Generator {
       if (!target.args.empty()) syntaxErrorAt(target.line);
       checkKind(generateExpression(value), list->type, value.line);
       currentElement(*list);
-      store(list->type, "[edx]");
+      store(list->type, "[" + reg("dx") + "]");
       return;
     }
     throw CompileError{target.line, "'" + target.text + "()' is not an array or a linked list."};
@@ -1325,8 +1452,11 @@ class Generator {
         }
         if (op == "&") return *left & *right;
         if (op == "|") return *left | *right;
-        if (op == "<<") return *left << (*right & 31);
-        if (op == ">>") return *left >> (*right & 31);
+        // The shift counts as the processor takes them: 5 bits of them, 6 on x64.
+        const std::int64_t mask = x64_ ? 63 : 31;
+        if (op == "<<")
+          return static_cast<std::int64_t>(static_cast<std::uint64_t>(*left) << (*right & mask));
+        if (op == ">>") return *left >> (*right & mask);
         return std::nullopt;  // comparisons and logic are generated as code
       }
       default:
@@ -1343,12 +1473,13 @@ class Generator {
   // Generates code that leaves the value in eax.
   ValueKind generateExpression(const Expr& expr) {
     if (const std::optional<std::int64_t> value = fold(expr)) {
-      emit("MOV eax," + std::to_string(static_cast<std::int32_t>(*value)));
+      emit(x64_ ? "MOV rax," + std::to_string(*value)
+                : "MOV eax," + std::to_string(static_cast<std::int32_t>(*value)));
       return ValueKind::number;
     }
     switch (expr.kind) {
       case Expr::Kind::string:
-        emit("MOV eax," + stringLabel(expr.text));
+        loadAddress(stringLabel(expr.text));
         return ValueKind::string;
       case Expr::Kind::constant:
         throw CompileError{expr.line, "The constant #" + expr.text + " is not declared."};
@@ -1365,13 +1496,13 @@ class Generator {
       case Expr::Kind::unary:
         requireNumber(*expr.left);
         if (expr.text == "-") {
-          emit("NEG eax");
+          emit("NEG " + reg("ax"));
         } else if (expr.text == "~") {
-          emit("NOT eax");
+          emit("NOT " + reg("ax"));
         } else {
-          emit("TEST eax,eax");
+          emit("TEST " + reg("ax") + "," + reg("ax"));
           emit("SETZ al");
-          emit("MOVZX eax,al");
+          emit("MOVZX eax,al");  // which clears the upper half of rax too
         }
         return ValueKind::number;
       case Expr::Kind::binary:
@@ -1381,7 +1512,7 @@ class Generator {
         generateAddress(*expr.left);
         return ValueKind::number;
       case Expr::Kind::labelAddress:
-        emit("MOV eax," + dataLabel(expr.text, expr.line));
+        loadAddress(dataLabel(expr.text, expr.line));
         return ValueKind::number;
       case Expr::Kind::number:
         break;
@@ -1392,36 +1523,36 @@ class Generator {
   void generateBinary(const Expr& expr) {
     const std::string& op = expr.text;
     const bool logical = op == "and" || op == "or" || op == "xor";
+    const std::string ax = reg("ax");
+    const std::string cx = reg("cx");
+    const auto truth = [&] {
+      emit("TEST " + ax + "," + ax);
+      emit("SETNZ al");
+      emit("MOVZX eax,al");
+    };
     requireNumber(*expr.left);
-    if (logical) {
-      emit("TEST eax,eax");
-      emit("SETNZ al");
-      emit("MOVZX eax,al");
-    }
-    emit("PUSH eax");
+    if (logical) truth();
+    push("ax");
     requireNumber(*expr.right);
-    if (logical) {
-      emit("TEST eax,eax");
-      emit("SETNZ al");
-      emit("MOVZX eax,al");
-    }
-    emit("MOV ecx,eax");
-    emit("POP eax");
+    if (logical) truth();
+    emit("MOV " + cx + "," + ax);
+    pop("ax");
     static const std::map<std::string, std::string> simple = {
-        {"+", "ADD eax,ecx"}, {"-", "SUB eax,ecx"},  {"*", "IMUL eax,ecx"}, {"&", "AND eax,ecx"},
-        {"|", "OR eax,ecx"},  {"<<", "SHL eax,cl"},  {">>", "SAR eax,cl"},  {"and", "AND eax,ecx"},
-        {"or", "OR eax,ecx"}, {"xor", "XOR eax,ecx"}};
+        {"+", "ADD"}, {"-", "SUB"},   {"*", "IMUL"}, {"&", "AND"},
+        {"|", "OR"},  {"and", "AND"}, {"or", "OR"},  {"xor", "XOR"}};
     static const std::map<std::string, std::string> comparisons = {
         {"=", "SETE"}, {"<>", "SETNE"}, {"<", "SETL"},
         {">", "SETG"}, {"<=", "SETLE"}, {">=", "SETGE"}};
     if (auto found = simple.find(op); found != simple.end()) {
-      emit(found->second);
+      emit(found->second + " " + ax + "," + cx);
+    } else if (op == "<<" || op == ">>") {
+      emit((op == "<<" ? "SHL " : "SAR ") + ax + ",cl");
     } else if (op == "/" || op == "%") {
-      emit("CDQ");
-      emit("IDIV ecx");
-      if (op == "%") emit("MOV eax,edx");
+      emit(x64_ ? "CQO" : "CDQ");
+      emit("IDIV " + cx);
+      if (op == "%") emit("MOV " + ax + "," + reg("dx"));
     } else {
-      emit("CMP eax,ecx");
+      emit("CMP " + ax + "," + cx);
       emit(comparisons.at(op) + " al");
       emit("MOVZX eax,al");
     }
@@ -1431,63 +1562,102 @@ class Generator {
     if (target.kind == Expr::Kind::name) {
       const Variable var = resolveVariable(target);
       if (var.asmName.empty()) {
-        emit("LEA eax," + var.memory());
+        emit("LEA " + reg("ax") + "," + var.memory());
       } else {
-        emit("MOV eax," + var.asmName);
+        loadAddress(var.asmName);
       }
       return;
     }
     if (const Array* array = findArray(target.text)) {
       elementIndex(target, *array);
-      emit("LEA eax," + elementMemory(*array));
+      const std::string memory = elementMemory(*array);
+      emit("LEA " + reg("ax") + "," + memory);
       return;
     }
     auto procedure = procedures_.find(lowerCase(target.text));
     if (procedure != procedures_.end() && target.args.empty()) {
       reference(procedure->second);
-      emit("MOV eax,_Procedure" + std::to_string(procedure->second.number));
+      loadAddress("_Procedure" + std::to_string(procedure->second.number));
       return;
     }
     throw CompileError{target.line, "'@" + target.text + "()' has no address."};
   }
 
-  // Pushes the address of a list pointer or of an array's first element.
-  void pushAddress(const Storage& storage) {
-    if (!storage.asmName.empty()) {
-      emit("PUSH dword " + storage.asmName);
-    } else {
-      emit("LEA eax," + storage.memory());
-      emit("PUSH eax");
+  // The list or array an 'L' or 'A' argument names as "name()".
+  const Storage& listOrArrayArgument(const Expr& arg, char kind) const {
+    const Storage* storage = nullptr;
+    if (arg.kind == Expr::Kind::call && arg.args.empty()) {
+      storage = kind == 'L' ? static_cast<const Storage*>(findList(arg.text))
+                            : static_cast<const Storage*>(findArray(arg.text));
+    }
+    if (storage == nullptr) {
+      throw CompileError{
+          arg.line, kind == 'L' ? "A linked list is expected here." : "An array is expected here."};
+    }
+    return *storage;
+  }
+
+  // Generates an argument into eax (rax): 's' parameters take strings, 'n' numbers, '*'
+  // either (Windows functions take numbers and string pointers alike), 'L' a linked list (the
+  // address of its list pointer) and 'A' an array (the address of its first element), both
+  // written as "name()".
+  void argumentValue(const Expr& arg, char kind) {
+    if (kind == 'L' || kind == 'A') {
+      const Storage& storage = listOrArrayArgument(arg, kind);
+      if (storage.asmName.empty()) {
+        emit("LEA " + reg("ax") + "," + storage.memory());
+      } else {
+        loadAddress(storage.asmName);
+      }
+      return;
+    }
+    const ValueKind value = generateExpression(arg);
+    if (kind != '*' && (value == ValueKind::string) != (kind == 's')) {
+      throw CompileError{arg.line, kind == 's' ? "Bad parameter type: a string is expected."
+                                               : "Bad parameter type: a number is expected."};
     }
   }
 
-  // Pushes the arguments from the last to the first; 's' parameters take strings, 'n'
-  // numbers, 'L' a linked list (the address of its list pointer) and 'A' an array (the address
-  // of its first element), both written as "name()".
-  void pushArguments(const std::vector<const Expr*>& args, const std::string& kinds) {
-    for (std::size_t i = args.size(); i-- > 0;) {
-      const Expr& arg = *args[i];
-      if (kinds[i] == 'L' || kinds[i] == 'A') {
-        const bool bare = arg.kind == Expr::Kind::call && arg.args.empty();
+  // Calls a function with its arguments, which are evaluated from the last to the first. x86:
+  // they are pushed, and a cdecl caller removes them afterwards itself. x64: the call is
+  // wrapped in SUB rsp,<n> and ADD rsp,<n>, which make room for the shadow space and the
+  // arguments beyond the fourth and align rsp to 16 bytes at the CALL; each argument is
+  // stored in its slot, and the first four are then loaded into rcx, rdx, r8 and r9.
+  void callWithArguments(const std::vector<const Expr*>& args, const std::string& kinds,
+                         const std::string& target) {
+    if (!x64_) {
+      for (std::size_t i = args.size(); i-- > 0;) {
         const Storage* storage = nullptr;
-        if (bare) {
-          storage = kinds[i] == 'L' ? static_cast<const Storage*>(findList(arg.text))
-                                    : static_cast<const Storage*>(findArray(arg.text));
+        if (kinds[i] == 'L' || kinds[i] == 'A') storage = &listOrArrayArgument(*args[i], kinds[i]);
+        if (storage != nullptr && !storage->asmName.empty()) {
+          emit("PUSH dword " + storage->asmName);
+        } else {
+          argumentValue(*args[i], kinds[i]);
+          emit("PUSH eax");
         }
-        if (storage == nullptr) {
-          throw CompileError{arg.line, kinds[i] == 'L' ? "A linked list is expected here."
-                                                       : "An array is expected here."};
-        }
-        pushAddress(*storage);
-        continue;
       }
-      const ValueKind kind = generateExpression(arg);
-      if ((kind == ValueKind::string) != (kinds[i] == 's')) {
-        throw CompileError{arg.line, kinds[i] == 's' ? "Bad parameter type: a string is expected."
-                                                     : "Bad parameter type: a number is expected."};
-      }
-      emit("PUSH eax");
+      emit("CALL " + target);
+      return;
     }
+    const int stackArguments = std::max(static_cast<int>(args.size()) - 4, 0);
+    int area = kShadowSpace + 8 * stackArguments;
+    if ((pushed_ + area) % 16 != 8) area += 8;  // rsp stands at 8 past a multiple of 16 now
+    const std::string size = std::to_string(area);
+    emit("SUB rsp," + size);
+    pushed_ += area;
+    const auto slot = [](std::size_t i) {
+      return i == 0 ? std::string("[rsp]") : "[rsp+" + std::to_string(8 * i) + "]";
+    };
+    for (std::size_t i = args.size(); i-- > 0;) {
+      argumentValue(*args[i], kinds[i]);
+      emit("MOV qword " + slot(i) + ",rax");
+    }
+    for (std::size_t i = 0; i < args.size() && i < 4; ++i) {
+      emit(std::string("MOV ") + kArgumentRegisters64[i] + ",qword " + slot(i));
+    }
+    emit("CALL " + target);
+    emit("ADD rsp," + size);
+    pushed_ -= area;
   }
 
   static std::vector<const Expr*> argumentList(const Expr& call) {
@@ -1505,7 +1675,7 @@ class Generator {
     if (const List* list = findList(call.text)) {
       if (!call.args.empty()) syntaxErrorAt(call.line);
       currentElement(*list);
-      load(list->type, "[edx]");
+      load(list->type, "[" + reg("dx") + "]");
       return list->type == Type::string ? ValueKind::string : ValueKind::number;
     }
     const std::string key = lowerCase(call.text);
@@ -1515,12 +1685,13 @@ class Generator {
     if (const LibraryFunction* function = findLibraryFunction(call.text)) {
       for (const LibraryForm& form : function->forms) {
         if (form.params.size() != call.args.size()) continue;
-        pushArguments(argumentList(call), form.params);
         const std::string symbol =
-            librarySymbol(*function, form, options_.thread, options_.unicode);
+            librarySymbol(*function, form, options_.thread, options_.unicode, x64_);
         addExtern(pbExterns_, symbol);
         addUnique(pbLibraries_, function->library);
-        emit("CALL " + symbol);
+        callWithArguments(argumentList(call), form.params, symbol);
+        // The x64 convention leaves the upper bits of a narrower result undefined.
+        if (x64_) extendResult(function->result);
         return function->result == Type::string ? ValueKind::string : ValueKind::number;
       }
       throw CompileError{call.line, "Incorrect number of parameters for " + function->name + "()."};
@@ -1533,10 +1704,12 @@ class Generator {
       }
       std::string kinds;
       for (const Param& param : params) kinds += isString(param.name, param.type) ? 's' : 'n';
-      pushArguments(argumentList(call), kinds);
       addExtern(importExterns_, info.external.declaration);
-      emit("CALL " + info.external.label);
-      if (info.cdecl && !params.empty()) emit("ADD esp," + std::to_string(4 * params.size()));
+      callWithArguments(argumentList(call), kinds, info.external.label);
+      if (!x64_ && info.cdecl && !params.empty()) {
+        emit("ADD esp," + std::to_string(4 * params.size()));
+      }
+      if (x64_ && info.function->returnType) extendResult(*info.function->returnType);
       return info.returnsString ? ValueKind::string : ValueKind::number;
     }
     throw CompileError{call.line, call.text + "() is not a function, array, macro or linked list."};
@@ -1557,10 +1730,9 @@ class Generator {
     }
     std::string kinds;
     for (bool isStringParam : info.stringParams) kinds += isStringParam ? 's' : 'n';
-    pushArguments(args, kinds);
     reference(info);
-    emit("CALL _Procedure" + std::to_string(info.number));
-    if (info.decl->convention() == CallingConvention::cdecl && !params.empty()) {
+    callWithArguments(args, kinds, "_Procedure" + std::to_string(info.number));
+    if (!x64_ && info.decl->convention() == CallingConvention::cdecl && !params.empty()) {
       emit("ADD esp," + std::to_string(4 * params.size()));
     }
     return info.returnsString ? ValueKind::string : ValueKind::number;
@@ -1575,23 +1747,22 @@ class Generator {
     if (static_cast<int>(call.args.size()) != function->paramCount) {
       throw CompileError{call.line, "Incorrect number of parameters for " + call.text + "_()."};
     }
-    // Windows functions take numbers and string pointers alike.
-    for (std::size_t i = call.args.size(); i-- > 0;) {
-      generateExpression(*call.args[i]);
-      emit("PUSH eax");
-    }
-    const std::string symbol = windowsSymbol(*function, options_.unicode);
+    const std::string symbol = windowsSymbol(*function, options_.unicode, x64_);
     addExtern(apiExterns_, symbol);
     std::string library = function->library;
     std::transform(library.begin(), library.end(), library.begin(),
                    [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
     addUnique(systemLibraries_, library);
-    emit("CALL " + symbol);
+    callWithArguments(argumentList(call), std::string(call.args.size(), '*'), symbol);
     return ValueKind::number;
   }
 
   const std::vector<std::string>& lines_;
   const CompileOptions& options_;
+  const bool x64_;
+  // The bytes pushed (or reserved for a call) below where the stack pointer stands between
+  // statements; x64 calls align to 16 bytes from it.
+  int pushed_ = 0;
   int nextLine_ = 1;
   int labels_ = 0;
   Type defaultType_ = Type::longInt;

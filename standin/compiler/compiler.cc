@@ -7,11 +7,21 @@
 
 namespace standin {
 
-std::optional<ListingLayout> listingLayoutNamed(const std::string& name) {
-  std::string word = lowerCase(name);
+namespace {
+
+// The setting's word in lower case without the blanks around it.
+std::string settingWord(const std::string& text) {
+  const std::string word = lowerCase(text);
   const std::size_t first = word.find_first_not_of(" \t\r\n");
-  if (first == std::string::npos) return ListingLayout::classic;
-  word = word.substr(first, word.find_last_not_of(" \t\r\n") - first + 1);
+  if (first == std::string::npos) return "";
+  return word.substr(first, word.find_last_not_of(" \t\r\n") - first + 1);
+}
+
+}  // namespace
+
+std::optional<ListingLayout> listingLayoutNamed(const std::string& name) {
+  const std::string word = settingWord(name);
+  if (word.empty()) return ListingLayout::classic;
   if (word == "classic") return ListingLayout::classic;
   if (word == "macros") return ListingLayout::macros;
   if (word == "after-bss") return ListingLayout::afterBss;
@@ -31,6 +41,17 @@ std::string listingVersion(ListingLayout layout) {
       break;
   }
   return "4.20";
+}
+
+std::optional<Target> targetNamed(const std::string& name) {
+  const std::string word = settingWord(name);
+  if (word.empty() || word == "x86") return Target::x86;
+  if (word == "x64") return Target::x64;
+  return std::nullopt;
+}
+
+std::string targetName(Target target) {
+  return target == Target::x64 ? "x64" : "x86";
 }
 
 CompileResult compileProgram(const std::string& sourceText, const CompileOptions& options) {

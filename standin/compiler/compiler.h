@@ -24,11 +24,23 @@ std::optional<ListingLayout> listingLayoutNamed(const std::string& name);
 // The compiler version a layout's listing and banner name, e.g. "5.31".
 std::string listingVersion(ListingLayout layout);
 
+// The processor the listing is written for. An x64 listing always has the after-end-code
+// layout, whatever the options name.
+enum class Target : std::uint8_t { x86, x64 };
+
+// The target a setting names ("x86", "x64", in any case; blank is x86); nothing for any other
+// text.
+std::optional<Target> targetNamed(const std::string& name);
+
+// How the version lines name the target: "x86" or "x64".
+std::string targetName(Target target);
+
 struct CompileOptions {
   bool thread = false;   // /THREAD: thread-safe variants of the string functions
   bool unicode = false;  // /UNICODE: UTF-16 strings and the W forms of Windows functions
   bool inlineAsm = false;
   ListingLayout layout = ListingLayout::classic;
+  Target target = Target::x86;
   std::filesystem::path
       sourceFolder;  // where IncludeBinary and IncludeFile look for relative paths
 };

@@ -66,12 +66,13 @@ const LibraryFunction* findLibraryFunction(const std::string& name) {
 }
 
 std::string librarySymbol(const LibraryFunction& function, const LibraryForm& form, bool thread,
-                          bool unicode) {
+                          bool unicode, bool x64) {
   const bool usesStrings =
       function.result == Type::string || form.params.find('s') != std::string::npos;
-  std::string symbol = "_PB_" + form.symbolName;
+  std::string symbol = (x64 ? "PB_" : "_PB_") + form.symbolName;
   if (usesStrings && thread) symbol += "_THREAD";
   if (usesStrings && unicode) symbol += "_UNICODE";
+  if (x64) return symbol;
   return symbol + "@" + std::to_string(4 * form.params.size());
 }
 
@@ -83,9 +84,10 @@ const WindowsFunction* findWindowsFunction(const std::string& name) {
   return nullptr;
 }
 
-std::string windowsSymbol(const WindowsFunction& function, bool unicode) {
-  std::string symbol = "_" + function.name;
+std::string windowsSymbol(const WindowsFunction& function, bool unicode, bool x64) {
+  std::string symbol = (x64 ? "" : "_") + function.name;
   if (function.hasStringVariants) symbol += unicode ? "W" : "A";
+  if (x64) return symbol;
   return symbol + "@" + std::to_string(4 * function.paramCount);
 }
 

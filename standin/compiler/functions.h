@@ -29,9 +29,10 @@ struct LibraryFunction {
 const LibraryFunction* findLibraryFunction(const std::string& name);
 
 // The external symbol of a form: "_PB_" + name, then "_THREAD" and "_UNICODE" under those
-// switches when the form takes or returns a string, then "@" + the parameter bytes.
+// switches when the form takes or returns a string, then "@" + the parameter bytes. x64
+// symbols carry no decoration: "PB_" + name + the suffixes.
 std::string librarySymbol(const LibraryFunction& function, const LibraryForm& form, bool thread,
-                          bool unicode);
+                          bool unicode, bool x64 = false);
 
 struct WindowsFunction {
   std::string name;     // without the A/W suffix
@@ -43,7 +44,8 @@ struct WindowsFunction {
 // The descriptor table entry of that name (compared without regard to case), or null.
 const WindowsFunction* findWindowsFunction(const std::string& name);
 
-// "_" + name (+ "A", or "W" under /UNICODE, for string variants) + "@" + 4 * count.
-std::string windowsSymbol(const WindowsFunction& function, bool unicode);
+// "_" + name (+ "A", or "W" under /UNICODE, for string variants) + "@" + 4 * count; on x64
+// the name and its A/W suffix alone.
+std::string windowsSymbol(const WindowsFunction& function, bool unicode, bool x64 = false);
 
 }  // namespace standin

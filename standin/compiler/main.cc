@@ -5,10 +5,13 @@
 // Errors are reported on standard output as "Error: Line <n> - <message>" with exit code 1.
 // The file "listing-layout.txt" beside the program, when there is one, names the listing layout
 // of the compiler generation it acts as (see LISTING.md); without it the layout is "classic".
+// The file "target.txt" beside it names the processor, "x86" (also without the file) or "x64";
+// an x64 compiler writes the after-end-code layout only.
 
 #include <cstdio>
 #include <fstream>
 #include <iostream>
+#include <optional>
 #include <sstream>
 #include <string>
 
@@ -52,20 +55,47 @@ std::filesystem::path programFolder(const char* argv0) {
   return std::filesystem::absolute(argv0, error).parent_path();
 }
 
-// Reads the layout setting; false (with a message) when it names no layout.
-bool readLayoutSetting(const std::filesystem::path& folder, standin::ListingLayout& layout,
-                       std::string& message) {
-  const std::filesystem::path setting = folder / "listing-layout.txt";
+// The first line of a setting file beside the compiler; nothing when there is no such file.
+std::optional<std::string> readSetting(const std::filesystem::path& setting) {
   std::ifstream in(setting, std::ios::binary);
-  if (!in) return true;
-  std::string name;
-  std::getline(in, name);
-  const std::optional<standin::ListingLayout> named = standin::listingLayoutNamed(name);
+  if (!in) return std::nullopt;
+  std::string line;
+  std::getline(in, line);
+  return line;
+}
+
+// Reads the target and layout settings; false (with a message) when one names nothing known or
+// the two do not go together.
+bool readSettings(const std::filesystem::path& folder, standin::CompileOptions& options,
+                  std::string& message) {
+  const std::filesystem::path targetFile = folder / "target.txt";
+  if (const std::optional<std::string> text = readSetting(targetFile)) {
+    const std::optional<standin::Target> named = standin::targetNamed(*text);
+    if (!named) {
+      message = "Error: " + targetFile.string() + " names no target (\"" + *text + "\").";
+      return false;
+    }
+    options.target = *named;
+  }
+  const std::filesystem::path layoutFile = folder / "listing-layout.txt";
+  const std::optional<std::string> text = readSetting(layoutFile);
+  if (options.target == standin::Target::x64) {
+    options.layout = standin::ListingLayout::afterEndCode;
+    // Without a layout file, or with a blank one, the x64 layout goes without saying.
+    if (!text || text->find_first_not_of(" \t\r\n") == std::string::npos) return true;
+  }
+  if (!text) return true;
+  const std::optional<standin::ListingLayout> named = standin::listingLayoutNamed(*text);
   if (!named) {
-    message = "Error: " + setting.string() + " names no listing layout (\"" + name + "\").";
+    message = "Error: " + layoutFile.string() + " names no listing layout (\"" + *text + "\").";
     return false;
   }
-  layout = *named;
+  if (options.target == standin::Target::x64 && *named != standin::ListingLayout::afterEndCode) {
+    message = "Error: " + layoutFile.string() + " names the listing layout \"" + *text +
+              "\", but the x64 target writes the after-end-code layout only.";
+    return false;
+  }
+  options.layout = *named;
   return true;
 }
 
@@ -106,17 +136,15 @@ int main(int argc, char** argv) {
 #ifdef _WIN32
   _setmode(_fileno(stdout), _O_BINARY);
 #endif
-  standin::ListingLayout layout = standin::ListingLayout::classic;
+  CommandLine line;
   std::string settingError;
-  const bool settingRead = readLayoutSetting(programFolder(argv[0]), layout, settingError);
-  say("PureBasic " + standin::listingVersion(layout) +
-      " (Windows - x86) - brisko stand-in compiler");
+  const bool settingRead = readSettings(programFolder(argv[0]), line.options, settingError);
+  say("PureBasic " + standin::listingVersion(line.options.layout) + " (Windows - " +
+      standin::targetName(line.options.target) + ") - brisko stand-in compiler");
   if (!settingRead) {
     say(settingError);
     return 1;
   }
-  CommandLine line;
-  line.options.layout = layout;
   if (!parseCommandLine(argc, argv, line)) {
     say("Usage: PBcompiler \"source.pb\" [/EXE \"program.exe\"] [/THREAD] [/UNICODE] "
         "[/INLINEASM] [/COMMENTED]");

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <fstream>
 #include <sstream>
 
@@ -86,6 +87,31 @@ TEST(CompilerCommandLine, TheLayoutSettingBesideTheCompilerChoosesTheGeneration)
               std::string::npos);
   }
   EXPECT_TRUE(fs::exists(folder / "PureBasic.asm"));
+  fs::remove_all(folder);
+}
+
+// target.txt beside the compiler names the processor; x64 goes with the after-end-code layout
+// only.
+TEST(CompilerCommandLine, TheTargetSettingBesideTheCompilerChoosesX64) {
+  const fs::path folder = ts::makeTempFolder("standin_target");
+  fs::copy_file(STANDIN_PBCOMPILER, folder / "PBcompiler.exe");
+  std::ofstream(folder / "program.pb") << "x = 1\n";
+  using Setting = std::array<const char*, 3>;  // target, layout (blank: none), output
+  for (const auto& [target, layout, output] :
+       {Setting{" X64 \r\n", "", "PureBasic 5.73 LTS (Windows - x64)"},
+        Setting{"x64", "macros", "the x64 target writes the after-end-code layout only"},
+        Setting{"arm64", "", "target.txt names no target (\"arm64\")."}}) {
+    std::ofstream(folder / "target.txt") << target;
+    std::ofstream(folder / "listing-layout.txt") << layout;
+    fs::remove(folder / "PureBasic.asm");
+    const ts::CommandResult result = ts::runCommand("cd " + ts::shellQuote(folder.string()) +
+                                                    " && ./PBcompiler.exe program.pb /COMMENTED");
+    const bool compiled = std::string(output).rfind("PureBasic", 0) == 0;
+    EXPECT_EQ(result.exitCode, compiled ? 0 : 1) << result.output;
+    EXPECT_NE(result.output.find(output), std::string::npos) << result.output;
+    EXPECT_EQ(readFile(folder / "PureBasic.asm").find("format MS64 COFF\r\n") != std::string::npos,
+              compiled);
+  }
   fs::remove_all(folder);
 }
 

@@ -332,5 +332,83 @@ TEST(Listing, TheGenerationsCarryRuntimeItemsStaticsAddressesAndEquates) {
   }
 }
 
+// ---- The x64 target ------------------------------------------------------------------------
+
+std::vector<std::string> x64Lines(const std::string& source, CompileOptions options = {}) {
+  options.target = Target::x64;
+  return listingLines(source, options, ListingLayout::classic);  // x64 has one layout only
+}
+
+// Expects the texts, separated by '|', at the start of lines in this order.
+void expectInOrder(const std::vector<std::string>& lines, const std::string& texts) {
+  std::istringstream wanted(texts);
+  auto line = lines.begin();
+  for (std::string text; std::getline(wanted, text, '|');) {
+    line = std::find_if(line, lines.end(),
+                        [&](const std::string& l) { return l.rfind(text, 0) == 0; });
+    ASSERT_NE(line, lines.end()) << text;
+  }
+}
+
+// What the runs do not show: the header's lines, the names' order, the cells' directives and
+// where the exit code waits.
+TEST(ListingX64, NamesTheTargetAndUsesSixtyFourBitCells) {
+  CompileOptions options;
+  options.thread = options.unicode = true;
+  const std::vector<std::string> lines = x64Lines(
+      "Import \"extra.lib\"\n  Helper(a)\nEndImport\nGlobal x, y.l, s$\n"
+      "DataSection\n  here:\n  Data.i 1, ?here\nEndDataSection\n"
+      "x = Len(\"abc\") + Helper(1) + MessageBox_(0, \"a\", \"b\", 0)\nEnd x\n",
+      options);
+  expectInOrder(lines,
+                "; PureBasic 5.73 LTS (Windows - x64) generated code|format MS64 COFF|"
+                "extrn PB_Len_THREAD_UNICODE|extrn ExitProcess|extrn MessageBoxW|"
+                "extrn 'Helper' as ip_Helper|public PB_ExecutableType|"
+                "section '.code' code readable executable align 8|"
+                "  MOV qword [PB_ExitCode],rax|  MOV rcx,qword [PB_ExitCode]|"
+                "PB_ExecutableType: dq 0|pb_align 8|PB_Instance: rq 1|v_x rq 1|v_y rd 1|"
+                "v_s$ rq 1|PB_ExitCode: rq 1|pb_bssalign 8|PB_DataPointer rq 1|"
+                "dq 1,l_here");
+}
+
+// Follows rsp through the code, which runs from top to bottom between labels that all stand
+// where rsp is at its statement level (the epilogues make no call); returns the CALL lines
+// where rsp is no multiple of 16.
+std::vector<std::string> misalignedCalls(const std::vector<std::string>& lines) {
+  std::vector<std::string> misaligned;
+  long long below = 8;  // bytes below a multiple of 16: a CALL has just pushed its address
+  for (const std::string& line : lines) {
+    const auto amount = [&] { return std::stoll(line.substr(line.find(',') + 1)); };
+    if (line == "PureBasicStart:" || line.rfind("_Procedure", 0) == 0) below = 8;
+    if (line.rfind("  PUSH ", 0) == 0) below += 8;
+    if (line.rfind("  POP ", 0) == 0) below -= 8;
+    if (line.rfind("  SUB rsp,", 0) == 0) below += amount();
+    if (line.rfind("  ADD rsp,", 0) == 0) below -= amount();
+    if (line.rfind("  CALL ", 0) == 0 && below % 16 != 0) misaligned.push_back(line);
+  }
+  return misaligned;
+}
+
+// The form of the convention, and rsp aligned at every call (which the stubs do not check).
+TEST(ListingX64, ProceduresFollowTheWindowsX64Convention) {
+  const std::vector<std::string> lines = x64Lines(
+      "ProcedureC Two(a, b)\n  If a > 0 : ProcedureReturn Two(a - 1, b) + Len(\"x\") : EndIf\n"
+      "EndProcedure\n"
+      "ProcedureDLL Six(a, b, c, d, e, f)\n  Protected x, Dim t.w(100), NewList l()\n"
+      "  AddElement(l()) : t(a) = Two(b, 1) + ListSize(l())\n  ProcedureReturn f\nEndProcedure\n"
+      "x = Two(1, 2)\ny = 1 + Six(1, 2, 3, 4, 5, Six(1, 2, 3, 4, 5, 6))\n");
+  expectInOrder(lines,
+                "; x = Two(1, 2)|  SUB rsp,40|  CALL _Procedure2|  ADD rsp,40|_Procedure0:|"
+                "  MOV qword [rsp+8],rcx|  MOV qword [rsp+16],rdx|  MOV qword [rsp+24],r8|"
+                "  MOV qword [rsp+32],r9|  PUSH rbp|  MOV rbp,rsp|  SUB rsp,232|  RET");
+  EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
+                          [](const std::string& l) {
+                            return l.rfind("  RET ", 0) == 0 &&
+                                   l.find_first_not_of(' ', 5) != std::string::npos;
+                          }),
+            0);
+  EXPECT_EQ(misalignedCalls(lines), std::vector<std::string>{});
+}
+
 }  // namespace
 }  // namespace standin

@@ -250,14 +250,27 @@ TEST(RunProgram, ImportedFunctionsUseTheirDeclaredConvention) {
                               "int sub(int a, int b) { return a - b; }\n"
                               "int named(int a) __asm__(\"custom_name\");\n"
                               "int named(int a) { return a + 1; }\n";
-  const ProgramRun run = compileAndRun(
+  const std::string source =
       "Import \"maths.lib\"\n  Multiply(a, b)\nEndImport\n"
       "ImportC \"maths.lib\"\n  Subtract(a, b)\n  Named(a) As \"custom_name\"\nEndImport\n"
       "For i = 1 To 3 : s = s + Multiply(i, 2) + Subtract(10, i) : Next\n"
-      "End s + Named(1)\n",
-      {}, harness);
+      "End s + Named(1)\n";
+  const ProgramRun run = compileAndRun(source, {}, harness);
   ASSERT_EQ(run.error, "");
   EXPECT_EQ(run.exitCode, 12 + 24 + 2);
+  CompileOptions x64;  // every import is undecorated and takes the x64 convention
+  x64.target = Target::x64;
+  const ProgramRun run64 = compileAndRun(
+      source, x64,
+      std::string(kMainHarness64) +
+          "HARNESS_MSABI long long mul(long long a, long long b) __asm__(\"Multiply\");\n"
+          "HARNESS_MSABI long long mul(long long a, long long b) { return a * b; }\n"
+          "HARNESS_MSABI long long sub(long long a, long long b) __asm__(\"Subtract\");\n"
+          "HARNESS_MSABI long long sub(long long a, long long b) { return a - b; }\n"
+          "HARNESS_MSABI long long named(long long a) __asm__(\"custom_name\");\n"
+          "HARNESS_MSABI long long named(long long a) { return a + 1; }\n");
+  ASSERT_EQ(run64.error, "") << run64.listing;
+  EXPECT_EQ(run64.exitCode, run.exitCode);
 }
 
 // A wrapper include as the converter writes it for an object: byte-order mark, CR LF line
@@ -474,7 +487,10 @@ TEST(RunProgram, TheGenerationsLayoutsRunAsTheClassicOne) {
        "  If code : End Count() + code : EndIf\n  ProcedureReturn\nEndProcedure\n"
        "DataSection\n  table:\n  Data.i @OnlyInData(), @Count()\nEndDataSection\n"
        "MessageRequester(\"start\", Name(1))\nCount()\n"
-       "!PUSH 21\n!CALL dword [l_table]\n!MOV [v_r],eax\nFinish(r + Finish(0))\nEnd 1\n",
+       // The x64 listing, whose ExitProcess is undecorated, passes the argument in rcx.
+       "!if defined ExitProcess\n!MOV rcx,21\n!SUB rsp,40\n!CALL qword [l_table]\n"
+       "!ADD rsp,40\n!MOV [v_r],rax\n!else\n"
+       "!PUSH 21\n!CALL dword [l_table]\n!MOV [v_r],eax\n!end if\nFinish(r + Finish(0))\nEnd 1\n",
        42 + 42},
       {"Procedure Stop()\n  MessageRequester(\"bye\", \"now\")\n  End\nEndProcedure\n"
        "Stop()\nMessageRequester(\"never\", \"here\")\nEnd 5\n",
@@ -484,7 +500,12 @@ TEST(RunProgram, TheGenerationsLayoutsRunAsTheClassicOne) {
        "  !ADD [p.v_c],eax\n  ProcedureReturn c\nEndProcedure\nEnd Mix(3, 4) + Mix(1, 2)\n",
        112 + 102},
   };
+  CompileOptions x64;
+  x64.target = Target::x64;
   for (const auto& [source, exitCode] : programs) {
+    const ProgramRun run64 = compileAndRun(source, x64, kMainHarness64);
+    EXPECT_EQ(run64.error, "");
+    EXPECT_EQ(run64.exitCode, exitCode) << run64.listing;
     const ProgramRun classic = runIn(ListingLayout::classic, source);
     for (ListingLayout layout :
          {ListingLayout::macros, ListingLayout::afterBss, ListingLayout::afterEndCode}) {
