@@ -104,7 +104,8 @@ class BriskoTest : public ::testing::Test {
   }
 
   // A copy of the stand-in installation whose compiler writes the listing layout named
-  // ("macros", "after-bss", "after-end-code"; "classic" is the installation itself).
+  // ("macros", "after-bss", "after-end-code"; "classic" is the installation itself), or, for
+  // "x64", x64 listings (of the after-end-code layout).
   std::string installationWithLayout(const std::string& layout) {
     if (layout == "classic") return BRISKO_INSTALLATION;
     const std::filesystem::path copy = installationCopy("pb-" + layout);
@@ -114,7 +115,9 @@ class BriskoTest : public ::testing::Test {
     std::filesystem::remove(compiler);
     std::filesystem::copy_file(std::string(BRISKO_INSTALLATION) + "/compilers/PBcompiler.exe",
                                compiler);
-    std::ofstream(copy / "compilers" / "listing-layout.txt", std::ios::binary) << layout << "\r\n";
+    std::ofstream(copy / "compilers" / (layout == "x64" ? "target.txt" : "listing-layout.txt"),
+                  std::ios::binary)
+        << layout << "\r\n";
     return copy.string();
   }
 

@@ -190,4 +190,18 @@ End a + p + n + calls * 100 + PeekL(@sides_arrayPTR + 8)
 )";
 inline constexpr int kClientExit = 12 + 18 + 4 + 2 * 100 + 12;  // below 256: exit codes are 8 bits
 
+// A harness of x86 code made for x64 code: its header, and one calling convention for all.
+inline std::string forX64(std::string harness) {
+  const auto replace = [&harness](const std::string& from, const std::string& to) {
+    for (std::size_t at = harness.find(from); at != std::string::npos;
+         at = harness.find(from, at + to.size())) {
+      harness.replace(at, from.size(), to);
+    }
+  };
+  replace("x86_harness.h", "x64_harness.h");
+  replace("HARNESS_STDCALL", "HARNESS_MSABI");
+  replace("HARNESS_CDECL", "HARNESS_MSABI");
+  return harness;
+}
+
 }  // namespace brisko::e2e
