@@ -80,6 +80,11 @@ cp "$repo/examples/demo.pb" "$files/good.pb"
 printf 'Procedure.l Twice(x.l)\r\n  ProcedureReturn x * \r\nEndProcedure\r\n' >"$files/bad.pb"
 printf 'Procedure Base()\r\n  ProcedureReturn 7000\r\nEndProcedure\r\n\r\nProcedureDLL Answer()\r\n  ProcedureReturn Base() + 331\r\nEndProcedure\r\n' \
   >"$files/my sources/answer.pb"
+# An installation whose compiler writes x64 listings, and a source for it.
+cp -r "$standin" "$files/pb64"
+printf 'x64\r\n' >"$files/pb64/compilers/target.txt"
+mkdir -p "$files/x64 sources"
+cp "$files/my sources/answer.pb" "$files/x64 sources/answer.pb"
 "$wine" reg add 'HKCU\Software\Classes\PureBasic.exe\shell\open\command' /ve /f /d \
   "\"$(winpath "$standin")\\PureBasic.exe\" \"%1\" \"\" \"\" \"$(winpath "$files")\\Tools.prefs\"" \
   >/dev/null 2>&1
@@ -236,6 +241,28 @@ else
     fi
   else
     fail "the window's library links with a C caller and runs" "the window made none"
+  fi
+fi
+
+# The x64 object the window made, linked by MinGW into a 64-bit Windows program that wine runs.
+x64_object="$files/x64 sources/Bin/answer.obj"
+if ! window_made "an object file" || ! grep -q "^ok   conversion of an x64 listing" "$work/driver.out"; then
+  fail "the window's x64 object links and runs" "the window made none"
+elif ! llvm-objdump -f "$x64_object" | grep -q 'coff-x86-64'; then
+  fail "the window's x64 object is AMD64 COFF" "$(llvm-objdump -f "$x64_object" 2>&1)"
+else
+  printf '#include <stdio.h>\nint Answer(void);\nint main(void) { printf("%%d\\n", Answer()); return 0; }\n' \
+    >"$work/caller64.c"
+  if ! x86_64-w64-mingw32-gcc -o "$work/caller64.exe" "$work/caller64.c" "$x64_object" \
+    >"$work/link64.log" 2>&1; then
+    fail "the window's x64 object links with a C caller (MinGW)" "$(cat "$work/link64.log")"
+  else
+    output64=$(timeout 60 "$wine" "$work/caller64.exe" 2>/dev/null | tr -d '\r')
+    if [ "$output64" = "7331" ]; then
+      pass "the window's x64 object links with a C caller (MinGW) and runs under wine"
+    else
+      fail "the window's x64 object runs under wine" "output: $output64"
+    fi
   fi
 fi
 

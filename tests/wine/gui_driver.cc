@@ -1477,6 +1477,58 @@ void translatedInstance(const Paths& paths, const LanguageTable& texts, int w33,
 
 }  // namespace
 
+// The IDE's open command, which names the installation brisko uses: a new value, or none.
+bool setOpenCommand(const std::wstring& command) {
+  HKEY key = nullptr;
+  if (RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Classes\\PureBasic.exe\\shell\\open\\command",
+                      0, nullptr, 0, KEY_READ | KEY_WRITE, nullptr, &key, nullptr) != ERROR_SUCCESS) {
+    return false;
+  }
+  const auto bytes = static_cast<DWORD>((command.size() + 1) * sizeof(wchar_t));
+  const bool set = RegSetValueExW(key, nullptr, 0, REG_SZ,
+                                  reinterpret_cast<const BYTE*>(command.c_str()), bytes) ==
+                   ERROR_SUCCESS;
+  RegCloseKey(key);
+  return set;
+}
+
+std::wstring openCommand() {
+  wchar_t value[4096] = {};
+  DWORD bytes = sizeof(value) - sizeof(wchar_t);
+  RegGetValueW(HKEY_CURRENT_USER, L"Software\\Classes\\PureBasic.exe\\shell\\open\\command",
+               nullptr, RRF_RT_REG_SZ, nullptr, value, &bytes);
+  return value;
+}
+
+// An x64 installation (the copy in "pb64" whose compiler writes x64 listings) named in the
+// registry: the window converts a source into an x64 object, which the script runs afterwards.
+void x64Conversion(const Paths& paths) {
+  const std::wstring saved = openCommand();
+  {
+    Check check("the registry names the x64 installation");
+    if (!check.expect(setOpenCommand(L"\"" + paths.work + L"\\pb64\\PureBasic.exe\" \"%1\" \"\" \"\" \"" +
+                                     paths.work + L"\\Tools.prefs\""),
+                      "the open command could not be written")) {
+      return;
+    }
+  }
+  const std::wstring sources = paths.work + L"\\x64 sources";
+  Instance brisko;
+  {
+    Check check("brisko.exe starts with the x64 installation");
+    if (!brisko.start(paths.brisko, sources + L"\\answer.pb", paths.work, check)) {
+      setOpenCommand(saved);
+      return;
+    }
+  }
+  convert(brisko, "conversion of an x64 listing into an object file through the window",
+          sources + L"\\answer.pb", 0, sources, L"answer.obj");
+  Check check("menu \"Quit\" ends the x64 instance");
+  brisko.menu(kMenuQuit);
+  check.expectEq("exit code", brisko.waitForExit(10000), 0);
+  check.expect(setOpenCommand(saved), "the open command could not be restored");
+}
+
 int main() {
   int count = 0;
   LPWSTR* arguments = CommandLineToArgvW(GetCommandLineW(), &count);
@@ -1500,6 +1552,7 @@ int main() {
   int w33 = 0, w35 = 0, x11 = 0, x13 = 0;
   mainInstance(paths, english, w33, w35, x11, x13);
   conversionInstance(paths);
+  x64Conversion(paths);
   translatedInstance(paths, translation, w33, w35, x11, x13);
   return brisko::wine_checks::summary();
 }
