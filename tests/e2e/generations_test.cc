@@ -189,21 +189,7 @@ int harness_main(void) { pb_main(); return 99; }
 }
 
 // x64 listings of the same programs: 64-bit objects and libraries that run as the x86 ones do.
-class X64Test : public BriskoTest, public ::testing::WithParamInterface<bool> {
- protected:
-  bool library() const { return GetParam(); }
-  fs::path convert(const std::string& folder, const std::string& file,
-                   std::vector<std::string> options = {}) {
-    std::vector<std::string> arguments = {"--pb-folder", installationWithLayout("x64"), "convert",
-                                          work.file(folder + "/" + file)};
-    if (library()) arguments.push_back("--lib");
-    arguments.insert(arguments.end(), options.begin(), options.end());
-    const ts::ProgramResult r = brisko(arguments);
-    EXPECT_EQ(r.exitCode, 0) << r.out << r.err;
-    return work.file(folder + "/Bin/" + fs::path(file).stem().string() +
-                     (library() ? ".lib" : ".obj"));
-  }
-};
+using X64Test = LayoutTest;  // with the layout "x64"
 
 TEST_P(X64Test, HeldProgramRunsAndLinksForWindows) {
   work.write("maths/maths.pb", kMathsSource);
@@ -253,7 +239,7 @@ TEST_P(X64Test, WrapperProgramLinksWithTheConvertedCode) {
   client.replace(client.find("out/Bin/"), 8, "lib/Bin/");
   work.write("client.pb", client);
   const ts::ProgramResult compiled =
-      ts::runProgram(installationWithLayout("x64") + "/compilers/PBcompiler.exe",
+      ts::runProgram(installationWithLayout(layout()) + "/compilers/PBcompiler.exe",
                      {"client.pb", "/EXE", "client.exe", "/COMMENTED"}, work.path());
   ASSERT_EQ(compiled.exitCode, 0) << compiled.out << compiled.err;
   std::string log;
@@ -277,11 +263,6 @@ int harness_main(void) { return Area(6, 7); }
   EXPECT_TRUE(lld.linked) << lld.log;
 }
 
-INSTANTIATE_TEST_SUITE_P(Generations, X64Test, ::testing::Bool(),
-                         [](const ::testing::TestParamInfo<bool>& format) {
-                           return format.param ? "Library" : "Object";
-                         });
-
 std::string layoutTestName(const ::testing::TestParamInfo<std::tuple<const char*, bool>>& param) {
   std::string name = std::get<0>(param.param);
   for (char& c : name) {
@@ -292,6 +273,9 @@ std::string layoutTestName(const ::testing::TestParamInfo<std::tuple<const char*
 
 INSTANTIATE_TEST_SUITE_P(Generations, LayoutTest,
                          ::testing::Combine(::testing::ValuesIn(kLayouts), ::testing::Bool()),
+                         layoutTestName);
+INSTANTIATE_TEST_SUITE_P(Generations, X64Test,
+                         ::testing::Combine(::testing::Values("x64"), ::testing::Bool()),
                          layoutTestName);
 INSTANTIATE_TEST_SUITE_P(Generations, CompilerLayoutTest,
                          ::testing::Combine(::testing::ValuesIn(kCompilerLayouts),
