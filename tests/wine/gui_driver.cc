@@ -1212,9 +1212,9 @@ void checkAbout(const Instance& brisko) {
       int id;
       int x, y, width, height;
     };
-    for (const AboutControl& wanted : {AboutControl{kAboutImage, 10, 10, 368, 75},
-                                       AboutControl{kAboutText, 10, 110, 368, 240},
-                                       AboutControl{kAboutOkay, 150, 370, 88, 20}}) {
+    for (const AboutControl& wanted :
+         {AboutControl{kAboutImage, 10, 10, 368, 75}, AboutControl{kAboutText, 10, 110, 368, 240},
+          AboutControl{kAboutOkay, 150, 370, 88, 20}}) {
       HWND control = GetDlgItem(about, wanted.id);
       const std::string name = "control " + std::to_string(wanted.id);
       if (!check.expect(control != nullptr, "no " + name)) continue;
@@ -1481,13 +1481,14 @@ void translatedInstance(const Paths& paths, const LanguageTable& texts, int w33,
 bool setOpenCommand(const std::wstring& command) {
   HKEY key = nullptr;
   if (RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Classes\\PureBasic.exe\\shell\\open\\command",
-                      0, nullptr, 0, KEY_READ | KEY_WRITE, nullptr, &key, nullptr) != ERROR_SUCCESS) {
+                      0, nullptr, 0, KEY_READ | KEY_WRITE, nullptr, &key,
+                      nullptr) != ERROR_SUCCESS) {
     return false;
   }
   const auto bytes = static_cast<DWORD>((command.size() + 1) * sizeof(wchar_t));
-  const bool set = RegSetValueExW(key, nullptr, 0, REG_SZ,
-                                  reinterpret_cast<const BYTE*>(command.c_str()), bytes) ==
-                   ERROR_SUCCESS;
+  const bool set =
+      RegSetValueExW(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(command.c_str()),
+                     bytes) == ERROR_SUCCESS;
   RegCloseKey(key);
   return set;
 }
@@ -1506,9 +1507,10 @@ void x64Conversion(const Paths& paths) {
   const std::wstring saved = openCommand();
   {
     Check check("the registry names the x64 installation");
-    if (!check.expect(setOpenCommand(L"\"" + paths.work + L"\\pb64\\PureBasic.exe\" \"%1\" \"\" \"\" \"" +
-                                     paths.work + L"\\Tools.prefs\""),
-                      "the open command could not be written")) {
+    if (!check.expect(
+            setOpenCommand(L"\"" + paths.work + L"\\pb64\\PureBasic.exe\" \"%1\" \"\" \"\" \"" +
+                           paths.work + L"\\Tools.prefs\""),
+            "the open command could not be written")) {
       return;
     }
   }
