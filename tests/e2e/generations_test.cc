@@ -193,14 +193,23 @@ using X64Test = LayoutTest;  // with the layout "x64"
 
 TEST_P(X64Test, HeldProgramRunsAndLinksForWindows) {
   work.write("maths/maths.pb", kMathsSource);
-  const fs::path result = convert("maths", "maths.pb", {"--log"});
+  const fs::path result =
+      convert("maths", "maths.pb", {"--log", "--export-globals", "--jobs", "2"});
   ASSERT_TRUE(fs::exists(result));
+  const std::set<std::string> symbols = definedSymbols(result);
+  for (const std::string& name : kMathsExports) EXPECT_EQ(symbols.count(name), 1u) << name;
+  EXPECT_EQ(symbols.count("hidden"), 1u);
+
+  // The sources alone assemble again into the same target.
+  fs::remove(result);
+  const ts::ProgramResult again =
+      brisko({"--pb-folder", installationWithLayout(layout()), "convert",
+              work.file("maths/maths.pb"), "--use-existing-asm"});
+  ASSERT_EQ(again.exitCode, 0) << again.out << again.err;
   const ts::CommandResult formats =
       ts::runCommand("llvm-objdump -f " + ts::shellQuote(result.string()) + " | grep 'format'");
   EXPECT_EQ(formats.output.find("coff-i386"), std::string::npos) << formats.output;
   EXPECT_NE(formats.output.find("coff-x86-64"), std::string::npos) << formats.output;
-  const std::set<std::string> symbols = definedSymbols(result);
-  for (const std::string& name : kMathsExports) EXPECT_EQ(symbols.count(name), 1u) << name;
 
   const std::string harness = forX64(kMathsHarness);
   const ts::X86Run run = ts::linkAndRun64({result}, harness, work.path());

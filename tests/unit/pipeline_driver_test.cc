@@ -185,6 +185,7 @@ TEST_F(PipelineDriver, X64ListingGivesX64SourcesAndLibrary) {
   listing = testing::compilerLayoutListing({"; ProcedureDLL Get() ",
                                             "_Procedure0:",
                                             "  MOV rax,qword [v_total]",
+                                            "  ADD rax,[sg]",
                                             "  MOV qword [PB_ExitCode],2",
                                             "  JMP _PB_EOP",
                                             "  RET",
@@ -198,13 +199,15 @@ TEST_F(PipelineDriver, X64ListingGivesX64SourcesAndLibrary) {
                                             "I_BSSStart:",
                                             "PB_MemoryBase: rq 1",
                                             "v_total rq 1",
+                                            "sgl.v_SGL rq 1",
                                             "PB_ExitCode: rq 1",
                                             "pb_bssalign 8",
                                             "PB_DataPointer rq 1",
                                             "I_BSSEnd:",
                                             "section '.data' data readable writeable",
                                             "l_table:",
-                                            "dq _Procedure0,D1"});
+                                            "dq _Procedure0,D1"},
+                                           {"define sg sgl.v_SGL"});
   for (const auto& [x86, x64] : {std::pair{"format MS COFF", "format MS64 COFF"},
                                  std::pair{"_ExitProcess@4", "ExitProcess"}}) {
     listing.replace(listing.find(x86), std::string_view(x86).size(), x64);
@@ -217,11 +220,14 @@ TEST_F(PipelineDriver, X64ListingGivesX64SourcesAndLibrary) {
   const Lines data = sourceLines("/src/Source/demo_briskoDataSections.asm");
   for (const char* line :
        {"format MS64 COFF", "demo_S1: dw 120,0", "align 8", "demo_D1: dq 4611686018427387904",
-        "demo_v_total rq 1", "demo_PB_ExitCode: rq 1", "  dq Get , demo_D1 ",
+        "demo_v_total rq 1", "demo_sgl.v_SGL rq 1", "demo_PB_ExitCode: rq 1", "  dq Get , demo_D1 ",
         "  MOV rcx,qword [demo_PB_ExitCode]", "  CALL ExitProcess", "extrn ExitProcess"}) {
     EXPECT_NE(std::find(data.begin(), data.end(), line), data.end()) << line;
   }
-  EXPECT_EQ(sourceLines("/src/Source/Get.asm").front(), "format MS64 COFF");
+  const Lines get = sourceLines("/src/Source/Get.asm");
+  EXPECT_EQ(get.front(), "format MS64 COFF");
+  // A module's item behind a define alias: the alias is written as the item's output name.
+  EXPECT_NE(std::find(get.begin(), get.end(), "  ADD rax , [ demo_sgl.v_SGL ] "), get.end());
 
   // Assembled again from the sources alone: they still say x64.
   launcher.started.clear();
