@@ -101,10 +101,7 @@ class Analysis {
     }
     for (const std::string_view name : header.externals) addExternal(name);
     if (!conversion_.compilerLayout) return;
-    // What the header makes public (and, found by the scan, what the runtime keeps in the data
-    // and bss) belongs to the program that links the output: code and data that name it get it
-    // as an external.
-    for (const std::string_view name : header.publicNames) addExternal(name);
+    headerPublics_ = header.publicNames;
     for (const std::string_view line : header.defines) {
       // "define <alias> <text>": the text may hold blanks.
       const std::string_view rest = app::trimSpaces(line.substr(6));
@@ -147,6 +144,11 @@ class Analysis {
     }
     if (reader_.ended()) throw ListingEndedEarly{};
     conversion_.dataStart = reader_.dataStart();
+    // What the header makes public and what the runtime keeps in the data and bss belong to the
+    // program that links the output: code and data that name them get them as externals. A
+    // public name that the listing defines itself (a DLL's "public _Procedure<n>" lines) keeps
+    // the record the scan gave it.
+    for (const std::string_view name : headerPublics_) addExternal(name);
     for (const std::string& name : reader_.runtimeItems()) addExternal(name);
   }
 
@@ -346,6 +348,7 @@ class Analysis {
   const std::string symbolBase_ = conversion_.symbolBase();
   // The procedures' names so far (lower case, "+" for exported, "-" for internal ones).
   std::unordered_map<std::string, NameUse> procedureNames_;
+  std::vector<std::string_view> headerPublics_;
   // The position of the procedure whose code the scan is in.
   std::size_t currentProcedure_ = SymbolList::kNone;
   std::string module_;

@@ -29,12 +29,6 @@ bool isReservation(std::string_view text) {
          (text[1] == 'b' || text[1] == 'w' || text[1] == 'd' || text[1] == 'q');
 }
 
-// An item of the runtime that the program linking the output defines.
-bool isRuntimeItem(std::string_view name) {
-  return startsWith(name, "PB_") || startsWith(name, "_PB_") || startsWith(name, "_SYS_") ||
-         startsWith(name, "I_BSS") || startsWith(name, "pb_");
-}
-
 // A label of a DataSection, "l_<name>:", or "ll_<procedure>_<name>:" inside a procedure.
 bool isDataLabel(std::string_view line) {
   return (startsWith(line, "l_") || startsWith(line, "ll_")) && line.back() == ':';
@@ -178,7 +172,7 @@ class DataSectionsWriter {
     std::string_view rest = line.substr(end + (line[end] == ':' ? 1 : 0));
     if (!startsWith(rest, " d") || rest.size() < 5 || rest[3] != ' ') return false;
     if (startsWith(name, "so_")) return true;
-    return compilerLayout_ && !isRuntimeItem(name) && !startsWith(name, "_S");
+    return compilerLayout_ && !isRuntimeItemName(name) && !startsWith(name, "_S");
   }
 
   void bssPass() {
@@ -203,7 +197,7 @@ class DataSectionsWriter {
         // Where End leaves the code that the end of the program passes to ExitProcess.
         exitCode_ = renamed(name, std::string_view::npos);
         out_.line(exitCode_ + std::string(line.substr(nameEnd)));
-      } else if (compilerLayout_ ? isRuntimeItem(name) : false) {
+      } else if (compilerLayout_ ? isRuntimeItemName(name) : false) {
         // the program's own
       } else if (nameEnd + 1 == line.size() && line.back() == ':' &&
                  (compilerLayout_ || startsWith(line, "a_"))) {

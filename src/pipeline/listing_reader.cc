@@ -53,10 +53,7 @@ void ListingReader::noteRuntimeItem(std::string_view line) {
   }
   const std::string_view name = line.substr(0, std::min(line.find_first_of(": "), line.size()));
   if (name == "PB_DataPointer" || name == "PB_ExitCode" || name.size() == line.size()) return;
-  if (startsWith(name, "PB_") || startsWith(name, "_PB_") || startsWith(name, "_SYS_") ||
-      startsWith(name, "I_BSS")) {
-    runtimeItems_.emplace_back(name);
-  }
+  if (isRuntimeItemName(name)) runtimeItems_.emplace_back(name);
 }
 
 std::string_view ListingReader::programLine() const {

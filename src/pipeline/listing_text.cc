@@ -98,6 +98,11 @@ std::string headerBlock(const platform::LocalTime& now) {
   return source.text();
 }
 
+bool isRuntimeItemName(std::string_view name) {
+  return startsWith(name, "PB_") || startsWith(name, "_PB_") || startsWith(name, "_SYS_") ||
+         startsWith(name, "SYS_") || startsWith(name, "I_BSS") || startsWith(name, "pb_");
+}
+
 bool isGeneratedSource(std::string_view bytes) {
   static constexpr std::string_view kFirstLine = ";Brisko generated asm file.";
   const TextEncoding encoding = platform::encodingOf(bytes);

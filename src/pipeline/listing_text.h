@@ -131,6 +131,10 @@ inline void writeHeaderBlock(SourceText& source, const platform::LocalTime& now)
 // it writes sources in, they begin with the first line of the header block.
 bool isGeneratedSource(std::string_view bytes);
 
+// True for a label of the runtime's items in a listing's data and bss (PB_..., _PB_..., SYS_...,
+// _SYS_..., I_BSS..., pb_...), which the program linking the output defines.
+bool isRuntimeItemName(std::string_view name);
+
 // "dd:mm:yyyy" and "hh:mm" of a local time.
 std::string formatDate(const platform::LocalTime& time);
 std::string formatTime(const platform::LocalTime& time);
