@@ -210,7 +210,8 @@ class DataSectionsWriter {
         }
         haveNext = true;
       } else if (startsWith(line, "v_") || startsWith(line, "t_") ||
-                 (compilerLayout_ && isReservation(app::trimSpaces(line.substr(nameEnd + 1))))) {
+                 (compilerLayout_ && nameEnd < line.size() &&
+                  isReservation(app::trimSpaces(line.substr(nameEnd + 1))))) {
         // A variable or list (exported ones keep their name), or any other cell.
         out_.line(dataLabel(name) + std::string(line.substr(nameEnd)));
       } else if (startsWith(line, "s_") || startsWith(line, "p_") || startsWith(line, "m_") ||
