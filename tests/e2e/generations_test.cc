@@ -18,8 +18,8 @@ namespace {
 namespace fs = std::filesystem;
 namespace ts = testsupport;
 
-const char* const kLayouts[] = {"classic", "macros", "after-bss", "after-end-code"};
-const char* const kCompilerLayouts[] = {"macros", "after-bss", "after-end-code"};
+// The classic layout's conversions are the other end-to-end tests' business.
+const char* const kLayouts[] = {"macros", "after-bss", "after-end-code"};
 
 // What the real compilers' layouts add: a static, inline assembly with the equates of the
 // procedure's parameters and locals, procedure addresses in a DataSection, a procedure nothing
@@ -126,10 +126,7 @@ TEST_P(LayoutTest, HeldProgramRunsAndLinksForWindows) {
   EXPECT_TRUE(mingw.linked) << mingw.log;
 }
 
-// The p. equates of inline assembly are the real compilers' alone.
-using CompilerLayoutTest = LayoutTest;
-
-TEST_P(CompilerLayoutTest, WhatTheCompilersAddConvertsAndRuns) {
+TEST_P(LayoutTest, WhatTheCompilersAddConvertsAndRuns) {
   work.write("gen/gen.pb", kGenerationsSource);
   const fs::path result = convert("gen", "gen.pb");
   ASSERT_TRUE(fs::exists(result));
@@ -176,7 +173,7 @@ TEST_P(LayoutTest, WrapperProgramLinksWithTheConvertedCode) {
   ASSERT_EQ(compiled.exitCode, 0) << compiled.out << compiled.err;
   std::string log;
   ASSERT_TRUE(ts::assembleFasm(work.file("PureBasic.asm"), work.file("client.obj"), &log)) << log;
-  const bool main = layout() == "classic" || layout() == "macros";
+  const bool main = layout() == "macros";
   const std::string harness = std::string(R"(#include "x86_harness.h"
 void pb_main(void) __asm__(")") +
                               (main ? "main" : "PureBasicStart") +
@@ -285,10 +282,6 @@ INSTANTIATE_TEST_SUITE_P(Generations, LayoutTest,
                          layoutTestName);
 INSTANTIATE_TEST_SUITE_P(Generations, X64Test,
                          ::testing::Combine(::testing::Values("x64"), ::testing::Bool()),
-                         layoutTestName);
-INSTANTIATE_TEST_SUITE_P(Generations, CompilerLayoutTest,
-                         ::testing::Combine(::testing::ValuesIn(kCompilerLayouts),
-                                            ::testing::Bool()),
                          layoutTestName);
 
 }  // namespace
