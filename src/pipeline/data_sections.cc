@@ -177,7 +177,7 @@ class DataSectionsWriter {
 
   void bssPass() {
     std::string_view line = app::trimSpaces(readBss());
-    while (line != kDataSection) {
+    while (!startsWith(line, "section '.data'")) {
       conversion_.poll();
       bool haveNext = false;
       if (startsWith(line, "section") && contains(line, " code")) {
