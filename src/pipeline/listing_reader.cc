@@ -105,8 +105,10 @@ bool ListingReader::readHeader(ListingHeader& header) {
 // the program starts with the first source line (or section line) after the code section's.
 bool ListingReader::findProgramStart(ListingHeader& header) {
   bool inCode = false;
-  for (;;) {
-    if (!read()) return false;
+  bool inMacro = false;  // the lines of a macro's definition ("{" to "}") declare nothing
+  for (bool first = true;; first = false) {
+    // The line that ended the externals is the first public line.
+    if (!first && !read()) return false;
     const std::string_view line = app::trimSpaces(line_);
     if (line == "; :") {
       layout_ = header.layout = ListingLayout::classic;
@@ -114,7 +116,11 @@ bool ListingReader::findProgramStart(ListingHeader& header) {
     }
     if (!inCode) {
       inCode = isCodeSection(line_);
-      if (startsWith(line, "public ")) {
+      if (line == "{" || line == "}") {
+        inMacro = line == "{";
+      } else if (inMacro) {
+        // a line of a macro's body
+      } else if (startsWith(line, "public ")) {
         header.publicNames.push_back(app::trimSpaces(line.substr(7)));
       } else if (startsWith(line, "define ")) {
         header.defines.push_back(line);

@@ -136,6 +136,32 @@ TEST(ListingReaderTest, ProceduresWithoutMacrosEndAtTheNextProcedureOrSection) {
   }
 }
 
+// Headers of several generations: versions with words, the start label of 4.x, the x64 format.
+TEST(ListingReaderTest, HeaderVariantsOfTheGenerations) {
+  struct Variant {
+    std::string version, start, format;
+  };
+  for (const Variant& v : {Variant{"4.50 Alpha 1", "main", "format MS COFF"},
+                           Variant{"5.70 LTS beta 3", "PureBasicStart", "format MS COFF"},
+                           Variant{"6.01 LTS", "PureBasicStart", "format MS64 COFF"}}) {
+    std::string text = compilerListing({"; Global a", "section '.data' data readable writeable"});
+    const auto replace = [&text](const std::string& from, const std::string& to) {
+      text.replace(text.find(from), from.size(), to);
+    };
+    replace("5.31", v.version);
+    replace("public PureBasicStart", "public " + v.start);
+    replace("format MS COFF", v.format);
+    const Listing listing = Listing::fromBytes(text);
+    ListingReader reader(listing);
+    ListingHeader header;
+    ASSERT_TRUE(reader.readHeader(header)) << v.version;
+    EXPECT_EQ(header.layout, ListingLayout::compiler);
+    EXPECT_EQ(header.x64, v.format == "format MS64 COFF");
+    EXPECT_EQ(header.publicNames, (std::vector<std::string_view>{"_PB_ExecutableType", v.start}));
+    EXPECT_EQ(header.defines, std::vector<std::string_view>{"define fake real"});
+  }
+}
+
 TEST(ListingReaderTest, CompilerListingWithoutDataHasEndedEarly) {
   EXPECT_TRUE(scan(compilerListing({"; Global a", "  MOV eax,1"})).ended);
 }
