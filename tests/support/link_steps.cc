@@ -78,14 +78,16 @@ bool convertInputs(const std::vector<fs::path>& inputs, const fs::path& folder,
   return true;
 }
 
-bool compileHarness(const std::string& compile, const std::string& harnessSource,
-                    const std::string& stubsFile, const fs::path& folder,
-                    const std::string& extension, std::string& log) {
+bool buildProgram(const ProgramRecipe& recipe, const std::string& harnessSource,
+                  const fs::path& folder, const std::vector<fs::path>& inputs, std::string& log) {
+  const std::string compile = recipe.compile + " -I" + shellQuote(supportDir()) + " -c ";
   const fs::path harness = folder / "harness.c";
+  const fs::path harnessObject = folder / ("harness" + recipe.extension);
+  const fs::path stubsObject = folder / ("stubs" + recipe.extension);
   writeText(harness, harnessSource);
   for (const auto& [source, object] :
-       {std::pair{harness, folder / ("harness" + extension)},
-        std::pair{fs::path(supportDir()) / stubsFile, folder / ("stubs" + extension)}}) {
+       {std::pair{harness, harnessObject},
+        std::pair{fs::path(supportDir()) / recipe.stubs, stubsObject}}) {
     const CommandResult compiled =
         runCommand(compile + shellQuote(source.string()) + " -o " + shellQuote(object.string()));
     if (compiled.exitCode != 0) {
@@ -93,15 +95,15 @@ bool compileHarness(const std::string& compile, const std::string& harnessSource
       return false;
     }
   }
-  return true;
-}
-
-CommandResult linkProgram(const std::string& command, const fs::path& folder,
-                          const std::string& extension, const std::vector<fs::path>& inputs) {
-  std::string link = command + " " + shellQuote((folder / ("harness" + extension)).string());
+  const fs::path program = folder / recipe.program;
+  std::string link =
+      recipe.link + shellQuote(program.string()) + " " + shellQuote(harnessObject.string());
   for (const fs::path& input : inputs) link += " " + shellQuote(input.string());
-  link += " " + shellQuote((folder / ("stubs" + extension)).string());
-  return runCommand(link);
+  link += " " + shellQuote(stubsObject.string());
+  const CommandResult linked = runCommand(link);
+  log = linked.output;
+  return linked.exitCode == 0 && fs::exists(program) &&
+         (!recipe.quietLinker || linked.output.empty());
 }
 
 void runLinkedProgram(const std::string& runner, const fs::path& folder, X86Run& run) {

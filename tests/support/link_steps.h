@@ -37,17 +37,22 @@ bool convertInputs(const std::vector<std::filesystem::path>& inputs,
                    const std::filesystem::path& folder, const ObjectConverter& convert,
                    std::vector<std::filesystem::path>& converted, std::string& log);
 
-// Compiles the harness source and the stubs file of the support folder with the compile
-// command (which ends in "-c ") into folder/harness<extension> and folder/stubs<extension>.
-bool compileHarness(const std::string& compile, const std::string& harnessSource,
-                    const std::string& stubsFile, const std::filesystem::path& folder,
-                    const std::string& extension, std::string& log);
+// How a harness becomes a program on one target.
+struct ProgramRecipe {
+  std::string compile;       // the compiler and its options (the support folder and "-c" follow)
+  std::string stubs;         // the stubs source of the support folder
+  std::string extension;     // of the objects the compiler writes
+  std::string link;          // the linker and its options, up to the output file's name
+  std::string program;       // the output file's name
+  bool quietLinker = false;  // any output of the linker (a warning too) fails the link
+};
 
-// Runs the link command (which ends in its output option) on folder/harness<extension>, the
-// inputs and folder/stubs<extension>, in that order.
-CommandResult linkProgram(const std::string& command, const std::filesystem::path& folder,
-                          const std::string& extension,
-                          const std::vector<std::filesystem::path>& inputs);
+// Compiles the harness source and the stubs into folder and links them with the inputs into
+// folder/<program> (harness, inputs, stubs, in that order). False, with log saying why, when a
+// step fails; log holds the linker's output otherwise.
+bool buildProgram(const ProgramRecipe& recipe, const std::string& harnessSource,
+                  const std::filesystem::path& folder,
+                  const std::vector<std::filesystem::path>& inputs, std::string& log);
 
 // Runs folder/program, behind the runner prefix ("" runs it natively), with a time limit and
 // fills in the exit code and the output.

@@ -95,23 +95,13 @@ X86Run linkAndRun64(const std::vector<fs::path>& inputs, const std::string& harn
   fs::create_directories(folder);
   std::vector<fs::path> converted;
   if (!detail::convertInputs(inputs, folder, convertObject, converted, run.log)) return run;
-
   // Not position independent: FASM's code may use 32-bit absolute addresses, which a static
   // program linked at ld.lld's default base reaches.
-  const std::string compile =
+  const detail::ProgramRecipe recipe{
       "clang --target=x86_64-linux-gnu -ffreestanding -nostdlib -fno-pic -fno-stack-protector "
-      "-fno-builtin -O1 -I" +
-      shellQuote(detail::supportDir()) + " -c ";
-  if (!detail::compileHarness(compile, harnessSource, "x64_stubs.c", folder, ".o", run.log))
-    return run;
-  const CommandResult linked =
-      detail::linkProgram("ld.lld -m elf_x86_64 -static -e harness_entry -o " +
-                              shellQuote((folder / "program").string()),
-                          folder, ".o", converted);
-  if (linked.exitCode != 0) {
-    run.log = "ld.lld failed:\n" + linked.output;
-    return run;
-  }
+      "-fno-builtin -O1",
+      "x64_stubs.c", ".o", "ld.lld -m elf_x86_64 -static -e harness_entry -o ", "program"};
+  if (!detail::buildProgram(recipe, harnessSource, folder, converted, run.log)) return run;
   run.linked = true;
   detail::runLinkedProgram("", folder, run);
   return run;
@@ -122,19 +112,12 @@ LinkCheck linkForWindows64(const std::vector<fs::path>& inputs, const std::strin
   LinkCheck check;
   const fs::path folder = workFolder / "win64";
   fs::create_directories(folder);
-  const std::string compile =
-      "clang --target=x86_64-pc-windows-msvc -ffreestanding -fno-builtin "
-      "-fno-stack-protector -O1 -I" +
-      shellQuote(detail::supportDir()) + " -c ";
-  if (!detail::compileHarness(compile, harnessSource, "x64_stubs.c", folder, ".obj", check.log))
-    return check;
-  const CommandResult linked = detail::linkProgram(
-      "lld-link /nologo /machine:x64 /entry:harness_entry /subsystem:console /nodefaultlib "
-      "/out:" +
-          shellQuote((folder / "program.exe").string()),
-      folder, ".obj", inputs);
-  check.log = linked.output;
-  check.linked = linked.exitCode == 0 && fs::exists(folder / "program.exe");
+  const detail::ProgramRecipe recipe{
+      "clang --target=x86_64-pc-windows-msvc -ffreestanding -fno-builtin -fno-stack-protector -O1",
+      "x64_stubs.c", ".obj",
+      "lld-link /nologo /machine:x64 /entry:harness_entry /subsystem:console /nodefaultlib /out:",
+      "program.exe"};
+  check.linked = detail::buildProgram(recipe, harnessSource, folder, inputs, check.log);
   return check;
 }
 
@@ -143,19 +126,15 @@ LinkCheck linkWithMinGW64(const std::vector<fs::path>& inputs, const std::string
   LinkCheck check;
   const fs::path folder = workFolder / "mingw64";
   fs::create_directories(folder);
-  const std::string compile =
-      "x86_64-w64-mingw32-gcc -ffreestanding -fno-builtin -fno-stack-protector -O1 -I" +
-      shellQuote(detail::supportDir()) + " -c ";
-  if (!detail::compileHarness(compile, harnessSource, "x64_stubs.c", folder, ".o", check.log))
-    return check;
   // 64-bit Windows names carry no leading underscore.
-  const CommandResult linked = detail::linkProgram(
-      "x86_64-w64-mingw32-ld -nostdlib --subsystem console -e harness_entry -o " +
-          shellQuote((folder / "program.exe").string()),
-      folder, ".o", inputs);
-  check.log = linked.output;
-  check.linked =
-      linked.exitCode == 0 && linked.output.empty() && fs::exists(folder / "program.exe");
+  const detail::ProgramRecipe recipe{
+      "x86_64-w64-mingw32-gcc -ffreestanding -fno-builtin -fno-stack-protector -O1",
+      "x64_stubs.c",
+      ".o",
+      "x86_64-w64-mingw32-ld -nostdlib --subsystem console -e harness_entry -o ",
+      "program.exe",
+      true};
+  check.linked = detail::buildProgram(recipe, harnessSource, folder, inputs, check.log);
   return check;
 }
 

@@ -2,9 +2,9 @@
 // tests; the counterpart of run_x86.h, whose result types and process helpers it shares.
 //
 // Running: the MS-COFF objects (or the members of a .lib) are converted to ELF with objcopy,
-// linked with a freestanding harness (x64_harness.h, x64_stubs.c, runtime_stubs.inc) by ld.lld and run natively.
-// The code under test keeps the Windows x64 calling convention: the harness declares its
-// functions HARNESS_MSABI and the stubs are defined with it. The Windows link checks link the
+// linked with a freestanding harness (x64_harness.h, x64_stubs.c, runtime_stubs.inc) by ld.lld and
+// run natively. The code under test keeps the Windows x64 calling convention: the harness declares
+// its functions HARNESS_MSABI and the stubs are defined with it. The Windows link checks link the
 // same inputs as a 64-bit Windows console program, with lld-link or with MinGW's GNU linker.
 #pragma once
 

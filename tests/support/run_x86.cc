@@ -119,20 +119,10 @@ X86Run linkAndRun(const std::vector<fs::path>& inputs, const std::string& harnes
   fs::create_directories(folder);
   std::vector<fs::path> converted;
   if (!detail::convertInputs(inputs, folder, convertObject, converted, run.log)) return run;
-
-  const std::string compile =
-      "clang -m32 -ffreestanding -nostdlib -fno-pic -fno-stack-protector "
-      "-fno-builtin -O1 -I" +
-      shellQuote(detail::supportDir()) + " -c ";
-  if (!detail::compileHarness(compile, harnessSource, "x86_stubs.c", folder, ".o", run.log))
-    return run;
-  const CommandResult linked = detail::linkProgram(
-      "ld.lld -m elf_i386 -static -e harness_entry -o " + shellQuote((folder / "program").string()),
-      folder, ".o", converted);
-  if (linked.exitCode != 0) {
-    run.log = "ld.lld failed:\n" + linked.output;
-    return run;
-  }
+  const detail::ProgramRecipe recipe{
+      "clang -m32 -ffreestanding -nostdlib -fno-pic -fno-stack-protector -fno-builtin -O1",
+      "x86_stubs.c", ".o", "ld.lld -m elf_i386 -static -e harness_entry -o ", "program"};
+  if (!detail::buildProgram(recipe, harnessSource, folder, converted, run.log)) return run;
   run.linked = true;
   detail::runLinkedProgram("qemu-i386 ", folder, run);
   return run;
@@ -143,19 +133,13 @@ LinkCheck linkForWindows(const std::vector<fs::path>& inputs, const std::string&
   LinkCheck check;
   const fs::path folder = workFolder / "win32";
   fs::create_directories(folder);
-  const std::string compile =
-      "clang --target=i686-pc-windows-msvc -ffreestanding -fno-builtin "
-      "-fno-stack-protector -O1 -I" +
-      shellQuote(detail::supportDir()) + " -c ";
-  if (!detail::compileHarness(compile, harnessSource, "x86_stubs.c", folder, ".obj", check.log))
-    return check;
-  const CommandResult linked = detail::linkProgram(
-      "lld-link /nologo /machine:x86 /safeseh:no /entry:harness_entry "
-      "/subsystem:console /nodefaultlib /out:" +
-          shellQuote((folder / "program.exe").string()),
-      folder, ".obj", inputs);
-  check.log = linked.output;
-  check.linked = linked.exitCode == 0 && fs::exists(folder / "program.exe");
+  const detail::ProgramRecipe recipe{
+      "clang --target=i686-pc-windows-msvc -ffreestanding -fno-builtin -fno-stack-protector -O1",
+      "x86_stubs.c", ".obj",
+      "lld-link /nologo /machine:x86 /safeseh:no /entry:harness_entry /subsystem:console "
+      "/nodefaultlib /out:",
+      "program.exe"};
+  check.linked = detail::buildProgram(recipe, harnessSource, folder, inputs, check.log);
   return check;
 }
 
@@ -164,19 +148,15 @@ LinkCheck linkWithMinGW(const std::vector<fs::path>& inputs, const std::string& 
   LinkCheck check;
   const fs::path folder = workFolder / "mingw";
   fs::create_directories(folder);
-  const std::string compile =
-      "i686-w64-mingw32-gcc -ffreestanding -fno-builtin -fno-stack-protector -O1 -I" +
-      shellQuote(detail::supportDir()) + " -c ";
-  if (!detail::compileHarness(compile, harnessSource, "x86_stubs.c", folder, ".o", check.log))
-    return check;
   // C names carry a leading underscore on 32-bit Windows, the entry point's too.
-  const CommandResult linked = detail::linkProgram(
-      "i686-w64-mingw32-ld -nostdlib --subsystem console -e _harness_entry -o " +
-          shellQuote((folder / "program.exe").string()),
-      folder, ".o", inputs);
-  check.log = linked.output;
-  check.linked =
-      linked.exitCode == 0 && linked.output.empty() && fs::exists(folder / "program.exe");
+  const detail::ProgramRecipe recipe{
+      "i686-w64-mingw32-gcc -ffreestanding -fno-builtin -fno-stack-protector -O1",
+      "x86_stubs.c",
+      ".o",
+      "i686-w64-mingw32-ld -nostdlib --subsystem console -e _harness_entry -o ",
+      "program.exe",
+      true};
+  check.linked = detail::buildProgram(recipe, harnessSource, folder, inputs, check.log);
   return check;
 }
 

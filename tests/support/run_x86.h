@@ -1,10 +1,10 @@
 // Links 32-bit x86 object code produced from FASM listings and runs it, for end-to-end tests.
 //
 // Running: the MS-COFF objects (or the members of a .lib) are converted to ELF with objcopy,
-// linked with a freestanding harness (x86_harness.h, x86_stubs.c, runtime_stubs.inc) by ld.lld and run under
-// qemu-i386. The Windows link checks link the same inputs, without running them, as a Windows
-// program would be linked: with lld-link, or with MinGW's GNU linker and a harness compiled by
-// MinGW's GCC.
+// linked with a freestanding harness (x86_harness.h, x86_stubs.c, runtime_stubs.inc) by ld.lld and
+// run under qemu-i386. The Windows link checks link the same inputs, without running them, as a
+// Windows program would be linked: with lld-link, or with MinGW's GNU linker and a harness compiled
+// by MinGW's GCC.
 #pragma once
 
 #include <filesystem>
