@@ -1,6 +1,7 @@
 // Conversions of the listings every compiler generation writes: the stand-in installation is
-// set to each layout in turn, and the same programs convert in both formats, link with the
-// x86 helper and with the Windows linkers, and run as they do from the classic layout.
+// set to each layout in turn, and to x64, and the same programs convert in both formats, link
+// with the target's helper and with the Windows linkers, and run as they do from the classic
+// layout.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -18,8 +19,9 @@ namespace {
 namespace fs = std::filesystem;
 namespace ts = testsupport;
 
-// The classic layout's conversions are the other end-to-end tests' business.
-const char* const kLayouts[] = {"macros", "after-bss", "after-end-code"};
+// The real compilers' layouts on x86, and x64 (the after-end-code layout); the classic layout's
+// conversions are the other end-to-end tests' business.
+const char* const kLayouts[] = {"macros", "after-bss", "after-end-code", "x64"};
 
 // What the real compilers' layouts add: a static, inline assembly with the equates of the
 // procedure's parameters and locals, procedure addresses in a DataSection, a procedure nothing
@@ -94,6 +96,7 @@ class LayoutTest : public BriskoTest,
                    public ::testing::WithParamInterface<std::tuple<const char*, bool>> {
  protected:
   std::string layout() const { return std::get<0>(GetParam()); }
+  bool x64() const { return layout() == "x64"; }
   bool library() const { return std::get<1>(GetParam()); }
   std::string output(const std::string& base) const { return base + (library() ? ".lib" : ".obj"); }
 
@@ -108,26 +111,69 @@ class LayoutTest : public BriskoTest,
     EXPECT_EQ(r.exitCode, 0) << r.out << r.err;
     return work.file(folder + "/Bin/" + output(fs::path(file).stem().string()));
   }
+
+  // Links and runs the inputs with a harness written for x86 code, made for the target's.
+  ts::X86Run run(const std::vector<fs::path>& inputs, const std::string& harness) {
+    return x64() ? ts::linkAndRun64(inputs, forX64(harness), work.path())
+                 : ts::linkAndRun(inputs, harness, work.path());
+  }
+  ts::LinkCheck linkForWindows(const std::vector<fs::path>& inputs, const std::string& harness) {
+    return x64() ? ts::linkForWindows64(inputs, forX64(harness), work.path())
+                 : ts::linkForWindows(inputs, harness, work.path());
+  }
+  ts::LinkCheck linkWithMinGW(const std::vector<fs::path>& inputs, const std::string& harness) {
+    return x64() ? ts::linkWithMinGW64(inputs, forX64(harness), work.path())
+                 : ts::linkWithMinGW(inputs, harness, work.path());
+  }
 };
 
 TEST_P(LayoutTest, HeldProgramRunsAndLinksForWindows) {
   work.write("maths/maths.pb", kMathsSource);
-  const fs::path result = convert("maths", "maths.pb");
+  const fs::path result =
+      convert("maths", "maths.pb", {"--log", "--export-globals", "--jobs", "2"});
   ASSERT_TRUE(fs::exists(result));
   const std::set<std::string> symbols = definedSymbols(result);
   for (const std::string& name : kMathsExports) EXPECT_EQ(symbols.count(name), 1u) << name;
+  EXPECT_EQ(symbols.count("hidden"), 1u);
 
-  const ts::X86Run run = ts::linkAndRun({result}, kMathsHarness, work.path());
-  ASSERT_TRUE(run.linked) << run.log;
-  EXPECT_EQ(run.output, kMathsOutput);
-  const ts::LinkCheck lld = ts::linkForWindows({result}, kMathsHarness, work.path());
+  // The sources alone assemble again, for the same target.
+  fs::remove(result);
+  const ts::ProgramResult again =
+      brisko({"--pb-folder", installationWithLayout(layout()), "convert",
+              work.file("maths/maths.pb"), "--use-existing-asm"});
+  ASSERT_EQ(again.exitCode, 0) << again.out << again.err;
+  const ts::CommandResult formats =
+      ts::runCommand("llvm-objdump -f " + ts::shellQuote(result.string()) + " | grep 'format'");
+  EXPECT_EQ(formats.output.find(x64() ? "coff-i386" : "coff-x86-64"), std::string::npos)
+      << formats.output;
+  EXPECT_NE(formats.output.find(x64() ? "coff-x86-64" : "coff-i386"), std::string::npos)
+      << formats.output;
+
+  const ts::X86Run ran = run({result}, kMathsHarness);
+  ASSERT_TRUE(ran.linked) << ran.log;
+  EXPECT_EQ(ran.output, kMathsOutput);
+  const ts::LinkCheck lld = linkForWindows({result}, kMathsHarness);
   EXPECT_TRUE(lld.linked) << lld.log;
-  const ts::LinkCheck mingw = ts::linkWithMinGW({result}, kMathsHarness, work.path());
-  EXPECT_TRUE(mingw.linked) << mingw.log;
+  // (MinGW's ld places a 64-bit program above 4 GB, where the 32-bit address that Data.l ?words
+  // holds does not fit; the other programs link with it on x64.)
+  if (!x64()) {
+    const ts::LinkCheck mingw = linkWithMinGW({result}, kMathsHarness);
+    EXPECT_TRUE(mingw.linked) << mingw.log;
+  }
 }
 
 TEST_P(LayoutTest, WhatTheCompilersAddConvertsAndRuns) {
-  work.write("gen/gen.pb", kGenerationsSource);
+  std::string source = kGenerationsSource;
+  if (x64()) {
+    // The inline assembly written for x64.
+    const std::string x86 =
+        "  !MOV ecx,[p.v_p]\n  !PUSH dword [p.v_x]\n  !CALL ecx\n  !MOV [p.v_x],eax\n";
+    ASSERT_NE(source.find(x86), std::string::npos);
+    source.replace(source.find(x86), x86.size(),
+                   "  !MOV rax,[p.v_p]\n  !MOV rcx,[p.v_x]\n  !SUB rsp,40\n  !CALL rax\n"
+                   "  !ADD rsp,40\n  !MOV [p.v_x],rax\n");
+  }
+  work.write("gen/gen.pb", source);
   const fs::path result = convert("gen", "gen.pb");
   ASSERT_TRUE(fs::exists(result));
   if (library()) {
@@ -150,11 +196,11 @@ TEST_P(LayoutTest, WhatTheCompilersAddConvertsAndRuns) {
     EXPECT_TRUE(memberBytes(result, work.file("j2")) == sequential);
   }
 
-  const ts::X86Run run = ts::linkAndRun({result}, kGenerationsHarness, work.path());
-  ASSERT_TRUE(run.linked) << run.log;
-  EXPECT_EQ(run.output, "126 112 42\n");
-  EXPECT_EQ(run.exitCode, 15);  // End 5 + Twice(5)
-  const ts::LinkCheck mingw = ts::linkWithMinGW({result}, kGenerationsHarness, work.path());
+  const ts::X86Run ran = run({result}, kGenerationsHarness);
+  ASSERT_TRUE(ran.linked) << ran.log;
+  EXPECT_EQ(ran.output, "126 112 42\n");
+  EXPECT_EQ(ran.exitCode, 15);  // End 5 + Twice(5)
+  const ts::LinkCheck mingw = linkWithMinGW({result}, kGenerationsHarness);
   EXPECT_TRUE(mingw.linked) << mingw.log;
 }
 
@@ -173,100 +219,15 @@ TEST_P(LayoutTest, WrapperProgramLinksWithTheConvertedCode) {
   ASSERT_EQ(compiled.exitCode, 0) << compiled.out << compiled.err;
   std::string log;
   ASSERT_TRUE(ts::assembleFasm(work.file("PureBasic.asm"), work.file("client.obj"), &log)) << log;
-  const bool main = layout() == "macros";
-  const std::string harness = std::string(R"(#include "x86_harness.h"
-void pb_main(void) __asm__(")") +
-                              (main ? "main" : "PureBasicStart") +
-                              R"(");
+  const std::string start = layout() == "macros" ? "main" : "PureBasicStart";
+  const ts::X86Run ran = run({work.file("client.obj"), result},
+                             R"(#include "x86_harness.h"
+void HARNESS_CDECL pb_main(void) __asm__(")" +
+                                 start + R"(");
 int harness_main(void) { pb_main(); return 99; }
-)";
-  const ts::X86Run run = ts::linkAndRun({work.file("client.obj"), result}, harness, work.path());
-  ASSERT_TRUE(run.linked) << run.log;
-  EXPECT_EQ(run.exitCode, kClientExit) << run.output;
-}
-
-// x64 listings of the same programs: 64-bit objects and libraries that run as the x86 ones do.
-using X64Test = LayoutTest;  // with the layout "x64"
-
-TEST_P(X64Test, HeldProgramRunsAndLinksForWindows) {
-  work.write("maths/maths.pb", kMathsSource);
-  const fs::path result =
-      convert("maths", "maths.pb", {"--log", "--export-globals", "--jobs", "2"});
-  ASSERT_TRUE(fs::exists(result));
-  const std::set<std::string> symbols = definedSymbols(result);
-  for (const std::string& name : kMathsExports) EXPECT_EQ(symbols.count(name), 1u) << name;
-  EXPECT_EQ(symbols.count("hidden"), 1u);
-
-  // The sources alone assemble again into the same target.
-  fs::remove(result);
-  const ts::ProgramResult again =
-      brisko({"--pb-folder", installationWithLayout(layout()), "convert",
-              work.file("maths/maths.pb"), "--use-existing-asm"});
-  ASSERT_EQ(again.exitCode, 0) << again.out << again.err;
-  const ts::CommandResult formats =
-      ts::runCommand("llvm-objdump -f " + ts::shellQuote(result.string()) + " | grep 'format'");
-  EXPECT_EQ(formats.output.find("coff-i386"), std::string::npos) << formats.output;
-  EXPECT_NE(formats.output.find("coff-x86-64"), std::string::npos) << formats.output;
-
-  const std::string harness = forX64(kMathsHarness);
-  const ts::X86Run run = ts::linkAndRun64({result}, harness, work.path());
-  ASSERT_TRUE(run.linked) << run.log;
-  EXPECT_EQ(run.output, kMathsOutput);
-  // (MinGW's ld places a 64-bit program above 4 GB, where the 32-bit address that Data.l ?words
-  // holds does not fit; the wrapper program below links with it.)
-  const ts::LinkCheck lld = ts::linkForWindows64({result}, harness, work.path());
-  EXPECT_TRUE(lld.linked) << lld.log;
-}
-
-// The generations program with its inline assembly written for x64; End passes its code through
-// PB_ExitCode.
-TEST_P(X64Test, WhatTheCompilersAddConvertsAndRuns) {
-  std::string source = kGenerationsSource;
-  const std::string x86 =
-      "  !MOV ecx,[p.v_p]\n  !PUSH dword [p.v_x]\n  !CALL ecx\n  !MOV [p.v_x],eax\n";
-  ASSERT_NE(source.find(x86), std::string::npos);
-  source.replace(source.find(x86), x86.size(),
-                 "  !MOV rax,[p.v_p]\n  !MOV rcx,[p.v_x]\n  !SUB rsp,40\n  !CALL rax\n"
-                 "  !ADD rsp,40\n  !MOV [p.v_x],rax\n");
-  work.write("gen/gen.pb", source);
-  const fs::path result = convert("gen", "gen.pb");
-  ASSERT_TRUE(fs::exists(result));
-  const ts::X86Run run = ts::linkAndRun64({result}, forX64(kGenerationsHarness), work.path());
-  ASSERT_TRUE(run.linked) << run.log;
-  EXPECT_EQ(run.output, "126 112 42\n");
-  EXPECT_EQ(run.exitCode, 15);
-}
-
-TEST_P(X64Test, WrapperProgramLinksWithTheConvertedCode) {
-  work.write("lib/shapes.pb", kShapesSource);
-  const fs::path result = convert("lib", "shapes.pb", {"--wrapper"});
-  ASSERT_TRUE(fs::exists(result));
-  std::string client = kClientSource;
-  client.replace(client.find("out/Bin/"), 8, "lib/Bin/");
-  work.write("client.pb", client);
-  const ts::ProgramResult compiled =
-      ts::runProgram(installationWithLayout(layout()) + "/compilers/PBcompiler.exe",
-                     {"client.pb", "/EXE", "client.exe", "/COMMENTED"}, work.path());
-  ASSERT_EQ(compiled.exitCode, 0) << compiled.out << compiled.err;
-  std::string log;
-  ASSERT_TRUE(ts::assembleFasm(work.file("PureBasic.asm"), work.file("client.obj"), &log)) << log;
-  const ts::X86Run run = ts::linkAndRun64({work.file("client.obj"), result},
-                                          R"(#include "x64_harness.h"
-void HARNESS_MSABI pb_main(void) __asm__("PureBasicStart");
-int harness_main(void) { pb_main(); return 99; }
-)",
-                                          work.path());
-  ASSERT_TRUE(run.linked) << run.log;
-  EXPECT_EQ(run.exitCode, kClientExit) << run.output;
-
-  const std::string caller = R"(#include "x64_harness.h"
-int HARNESS_MSABI Area(int w, int h) __asm__("Area");
-int harness_main(void) { return Area(6, 7); }
-)";
-  const ts::LinkCheck mingw = ts::linkWithMinGW64({result}, caller, work.path());
-  EXPECT_TRUE(mingw.linked) << mingw.log;
-  const ts::LinkCheck lld = ts::linkForWindows64({result}, caller, work.path());
-  EXPECT_TRUE(lld.linked) << lld.log;
+)");
+  ASSERT_TRUE(ran.linked) << ran.log;
+  EXPECT_EQ(ran.exitCode, kClientExit) << ran.output;
 }
 
 std::string layoutTestName(const ::testing::TestParamInfo<std::tuple<const char*, bool>>& param) {
@@ -279,9 +240,6 @@ std::string layoutTestName(const ::testing::TestParamInfo<std::tuple<const char*
 
 INSTANTIATE_TEST_SUITE_P(Generations, LayoutTest,
                          ::testing::Combine(::testing::ValuesIn(kLayouts), ::testing::Bool()),
-                         layoutTestName);
-INSTANTIATE_TEST_SUITE_P(Generations, X64Test,
-                         ::testing::Combine(::testing::Values("x64"), ::testing::Bool()),
                          layoutTestName);
 
 }  // namespace
