@@ -147,45 +147,34 @@ TEST_F(PipelineGenerations, LibraryKeepsTheProgramsItemsExternal) {
   EXPECT_EQ(source("Get.asm"), get);
 }
 
-// Where the listing keeps the exit code in a cell, the end of the program passes that on.
-TEST_F(PipelineGenerations, EndCodeTakesTheExitCodeCell) {
-  Lines procedures = kProcedures;
-  procedures[5] = "  MOV dword [PB_ExitCode],3";
-  files.addFile(kListingPath, [&] {
-    Lines rest = listingRest(procedures);
-    rest.insert(std::find(rest.begin(), rest.end(), "I_BSSEnd:"), "PB_ExitCode rd 1");
-    return testing::compilerLayoutListing(rest);
-  }());
-  Conversion& c = conversion(0, kLibrary);
-  ASSERT_EQ(analyseListing(c), ok());
-  ASSERT_EQ(splitProcedures(c), ok());
-  const Lines data = source("demo_briskoDataSections.asm");
-  const auto routine = std::find(data.begin(), data.end(), "demo__PB_EOP_NoValue:");
-  ASSERT_NE(routine, data.end());
-  EXPECT_EQ(Lines(routine, routine + 4),
-            (Lines{"demo__PB_EOP_NoValue:", "demo__PB_EOP:", "  PUSH dword [demo_PB_ExitCode]",
-                   "  CALL _ExitProcess@4"}));
-  EXPECT_NE(std::find(data.begin(), data.end(), "demo_PB_ExitCode rd 1"), data.end());
-  const Lines get = source("Get.asm");
-  EXPECT_NE(std::find(get.begin(), get.end(), "  MOV dword [ demo_PB_ExitCode ] , 3 "), get.end());
-}
-
 // A listing without DataSections ends in the bss; the runtime's markers found there are
-// externals of the code that names them.
-TEST_F(PipelineGenerations, ListingMayEndInTheBss) {
+// externals of the code that names them. Where the listing keeps the exit code in a cell, the
+// end of the program passes that on.
+TEST_F(PipelineGenerations, ListingMayEndInTheBssAndKeepTheExitCode) {
   Lines procedures = kProcedures;
   procedures[3] = "  MOV ecx,I_BSSStart";
   procedures[4] = "  MOV edx,_SYS_StaticStringEnd";
+  procedures[5] = "  MOV dword [PB_ExitCode],3";
   Lines rest = listingRest(procedures);
-  rest.erase(std::find(rest.begin(), rest.end(), "I_BSSEnd:") + 1, rest.end());
+  const auto end = std::find(rest.begin(), rest.end(), "I_BSSEnd:");
+  rest.erase(end + 1, rest.end());
+  rest.insert(end, "PB_ExitCode rd 1");
   files.addFile(kListingPath, testing::compilerLayoutListing(rest));
   Conversion& c = conversion(0, kLibrary);
   ASSERT_EQ(analyseListing(c), ok());
   ASSERT_EQ(splitProcedures(c), ok());
   const Lines get = source("Get.asm");
-  EXPECT_EQ(Lines(get.end() - 4, get.end()),
+  EXPECT_EQ(Lines(get.end() - 5, get.end()),
             (Lines{"extrn PB_MemoryBase", "extrn I_BSSStart", "extrn _SYS_StaticStringEnd",
-                   "extrn demo__PB_EOP"}));
+                   "extrn demo_PB_ExitCode", "extrn demo__PB_EOP"}));
+  EXPECT_NE(std::find(get.begin(), get.end(), "  MOV dword [ demo_PB_ExitCode ] , 3 "), get.end());
+  const Lines data = source("demo_briskoDataSections.asm");
+  EXPECT_NE(std::find(data.begin(), data.end(), "demo_PB_ExitCode rd 1"), data.end());
+  const auto routine = std::find(data.begin(), data.end(), "demo__PB_EOP_NoValue:");
+  ASSERT_NE(routine, data.end());
+  EXPECT_EQ(Lines(routine, routine + 4),
+            (Lines{"demo__PB_EOP_NoValue:", "demo__PB_EOP:", "  PUSH dword [demo_PB_ExitCode]",
+                   "  CALL _ExitProcess@4"}));
 }
 
 // A procedure that jumps into the main program cannot be converted: said before FASM runs.
