@@ -278,17 +278,13 @@ class DataSectionsWriter {
   // code, so this source provides both labels, ending the process as the end code does (on x64
   // with the code in rcx and the stack aligned for the call).
   void endOfProgram() {
-    const SymbolRecord* exitProcess = nullptr;
-    for (SymbolRecord& record : conversion_.symbols) {
-      if (record.kind == SymbolKind::external &&
-          (record.asmName == "_ExitProcess@4" || record.asmName == "_ExitProcess" ||
-           record.asmName == "ExitProcess")) {
-        record.referenced = 1;
-        refer(record);
-        exitProcess = &record;
-        break;
-      }
+    SymbolRecord* exitProcess = nullptr;
+    for (const std::string_view name : {"_ExitProcess@4", "_ExitProcess", "ExitProcess"}) {
+      exitProcess = conversion_.symbols.find(name);
+      if (exitProcess != nullptr && exitProcess->kind == SymbolKind::external) break;
+      exitProcess = nullptr;
     }
+    if (exitProcess != nullptr) refer(*exitProcess);
     const bool x64 = conversion_.x64;
     const std::string exit = exitProcess != nullptr ? symbolLabel(*exitProcess)
                                                     : (x64 ? "ExitProcess" : "_ExitProcess@4");

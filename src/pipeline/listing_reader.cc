@@ -171,7 +171,7 @@ bool ListingReader::nextProgramLine(std::string_view& source) {
       noteRuntimeItem(app::trimSpaces(line_));
     }
     // A macro's code ends at a line "}"; other code runs on to the next procedure or section.
-    if (inProcedure_ && bodyIsMacro_ && app::trimSpaces(line_) == "}") inProcedure_ = false;
+    if (inProcedure_ && macroProcedure_ && app::trimSpaces(line_) == "}") inProcedure_ = false;
   }
   source = startsWith(line_, "; ") ? app::trimSpaces(line_.substr(2)) : std::string_view();
   return true;
@@ -184,7 +184,7 @@ bool ListingReader::procedureLabel(std::string_view& label) {
   if (layout_ == ListingLayout::compiler && isProcedureLabel(line_)) {
     label = withoutLastCharacter(app::trimSpaces(line_));
     inProcedure_ = true;
-    bodyIsMacro_ = false;
+    macroProcedure_ = false;
     return true;
   }
   if (!startsWith(line_, "macro MP")) {
@@ -194,7 +194,7 @@ bool ListingReader::procedureLabel(std::string_view& label) {
   if (!read()) return false;
   label = withoutLastCharacter(app::trimSpaces(line_));
   inProcedure_ = true;
-  bodyIsMacro_ = true;
+  macroProcedure_ = true;
   return true;
 }
 

@@ -99,13 +99,12 @@ class ListingReader {
   ListingLayout layout_ = ListingLayout::classic;
   // True inside a code section (the compilers' layouts: the program's lines are there alone).
   bool inCode_ = true;
-  // How the procedure being read ends: at a line "}" (macro) or at the next procedure or section.
+  // How the procedure being read (or scanned by nextProgramLine) ends: at a line "}" (macro) or
+  // at the next procedure or section.
   bool macroProcedure_ = true;
   bool ended_ = false;
-  // Whether the line nextProgramLine handed out last stands in a procedure's code, and how
-  // that code ends.
+  // Whether the line nextProgramLine handed out last stands in a procedure's code.
   bool inProcedure_ = false;
-  bool bodyIsMacro_ = false;
   std::size_t dataStart_ = 0;
   std::vector<std::string> runtimeItems_;
 };
