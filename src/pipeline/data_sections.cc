@@ -323,17 +323,14 @@ class DataSectionsWriter {
     for (std::size_t i = 0; i < tokens_.size(); ++i) {
       const std::string_view token = tokens_[i];
       std::string_view written = token;
-      SymbolRecord* record = token == "," ? nullptr : conversion_.symbols.find(token);
-      if (record != nullptr && record->kind == SymbolKind::alias) {
-        written = record->outputName;
-        record = conversion_.symbols.find(written);
-      }
-      if (record == nullptr || record->kind == SymbolKind::alias ||
-          record->kind == SymbolKind::mainLabel) {
+      const std::size_t position =
+          token == "," ? SymbolList::kNone : positionNamedBy(conversion_.symbols, token, written);
+      if (position == SymbolList::kNone ||
+          conversion_.symbols[position].kind == SymbolKind::mainLabel) {
         out_.append(written);
       } else {
-        out_.append(symbolLabel(*record));
-        refer(*record);
+        out_.append(symbolLabel(conversion_.symbols[position]));
+        refer(conversion_.symbols[position]);
       }
       out_.append(" ");
     }

@@ -140,19 +140,10 @@ class Splitter {
   void rewriteBodyLine(std::string_view line, SourceText& out) {
     out.append("  ");
     forEachToken(line, bodyLineDelimiters(), QuoteRule::assembly, [&](std::string_view token) {
-      std::size_t position =
-          isBodyDelimiter(token) ? SymbolList::kNone : conversion_.symbols.positionOf(token);
-      if (position != SymbolList::kNone &&
-          conversion_.symbols[position].kind == SymbolKind::alias) {
-        // An alias is written as the text it stands for, with a symbol's name replaced.
-        const std::string& text = conversion_.symbols[position].outputName;
-        position = conversion_.symbols.positionOf(text);
-        if (position == SymbolList::kNone ||
-            conversion_.symbols[position].kind == SymbolKind::alias) {
-          token = text;
-          position = SymbolList::kNone;
-        }
-      }
+      // An alias is written as the text it stands for, with a symbol's name replaced.
+      const std::size_t position = isBodyDelimiter(token)
+                                       ? SymbolList::kNone
+                                       : positionNamedBy(conversion_.symbols, token, token);
       if (position == SymbolList::kNone) {
         out.append(token);
       } else if (SymbolRecord& record = conversion_.symbols[position];

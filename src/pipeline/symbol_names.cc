@@ -55,6 +55,22 @@ std::string externLine(const SymbolRecord& record) {
   return "extrn " + symbolLabel(record);
 }
 
+std::size_t positionNamedBy(const SymbolList& symbols, std::string_view token,
+                            std::string_view& written) {
+  written = token;
+  std::size_t position = symbols.positionOf(token);
+  if (position == SymbolList::kNone || symbols[position].kind != SymbolKind::alias) {
+    return position;
+  }
+  const std::string& text = symbols[position].outputName;
+  position = symbols.positionOf(text);
+  if (position != SymbolList::kNone && symbols[position].kind != SymbolKind::alias) {
+    return position;
+  }
+  written = text;
+  return SymbolList::kNone;
+}
+
 std::size_t publicLineTarget(const SymbolList& symbols, std::string_view line) {
   if (!line.starts_with("public ")) return SymbolList::kNone;
   std::string_view label = line.substr(7);

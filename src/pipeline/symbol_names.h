@@ -35,6 +35,12 @@ std::string publicLine(const SymbolRecord& record);
 // "extrn <label>", or "extrn '<outputName>' as <label>" for an internal label.
 std::string externLine(const SymbolRecord& record);
 
+// The position of the record a token of code or data names, or SymbolList::kNone. An alias
+// stands for its text: the record that text names, else kNone with written set to the text.
+// Otherwise written is the token.
+std::size_t positionNamedBy(const SymbolList& symbols, std::string_view token,
+                            std::string_view& written);
+
 // The position of the procedure or data record that a "public <label> [as '<name>']" line
 // names, or SymbolList::kNone when the line names no such record.
 std::size_t publicLineTarget(const SymbolList& symbols, std::string_view line);
