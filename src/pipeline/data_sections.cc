@@ -197,7 +197,7 @@ class DataSectionsWriter {
         // Where End leaves the code that the end of the program passes to ExitProcess.
         exitCode_ = renamed(name, std::string_view::npos);
         out_.line(exitCode_ + std::string(line.substr(nameEnd)));
-      } else if (compilerLayout_ ? isRuntimeItemName(name) : false) {
+      } else if (compilerLayout_ && isRuntimeItemName(name)) {
         // the program's own
       } else if (nameEnd + 1 == line.size() && line.back() == ':' &&
                  (compilerLayout_ || startsWith(line, "a_"))) {

@@ -299,19 +299,9 @@ class Generator {
         return "qword";
     }
   }
-  // The reserve and define directives of a cell: "rb", "rw", "rd", "rq" / "db" ... "dq".
-  std::string cellLetter(Type type) const {
-    switch (cellSize(type)) {
-      case 1:
-        return "b";
-      case 2:
-        return "w";
-      case 4:
-        return "d";
-      default:
-        return "q";
-    }
-  }
+  // The reserve and define directives of a cell: "rb", "rw", "rd", "rq" / "db" ... "dq", the
+  // first letter of the cell's name.
+  std::string cellLetter(Type type) const { return cellName(type).substr(0, 1); }
   // The address of a label in rax: x64 code takes it relative to rip, which needs no
   // relocation that would tie the image below 4 GB.
   void loadAddress(const std::string& label) {

@@ -106,6 +106,14 @@ bool buildProgram(const ProgramRecipe& recipe, const std::string& harnessSource,
          (!recipe.quietLinker || linked.output.empty());
 }
 
+LinkCheck checkLink(const ProgramRecipe& recipe, const std::string& harnessSource,
+                    const fs::path& folder, const std::vector<fs::path>& inputs) {
+  LinkCheck check;
+  fs::create_directories(folder);
+  check.linked = buildProgram(recipe, harnessSource, folder, inputs, check.log);
+  return check;
+}
+
 void runLinkedProgram(const std::string& runner, const fs::path& folder, X86Run& run) {
   const fs::path stdoutFile = folder / "stdout.txt";
   const CommandResult ran =

@@ -54,6 +54,12 @@ bool buildProgram(const ProgramRecipe& recipe, const std::string& harnessSource,
                   const std::filesystem::path& folder,
                   const std::vector<std::filesystem::path>& inputs, std::string& log);
 
+// buildProgram into the folder (made first), as a link check: whether the program linked, and
+// the log.
+LinkCheck checkLink(const ProgramRecipe& recipe, const std::string& harnessSource,
+                    const std::filesystem::path& folder,
+                    const std::vector<std::filesystem::path>& inputs);
+
 // Runs folder/program, behind the runner prefix ("" runs it natively), with a time limit and
 // fills in the exit code and the output.
 void runLinkedProgram(const std::string& runner, const std::filesystem::path& folder, X86Run& run);

@@ -109,23 +109,16 @@ X86Run linkAndRun64(const std::vector<fs::path>& inputs, const std::string& harn
 
 LinkCheck linkForWindows64(const std::vector<fs::path>& inputs, const std::string& harnessSource,
                            const fs::path& workFolder) {
-  LinkCheck check;
-  const fs::path folder = workFolder / "win64";
-  fs::create_directories(folder);
   const detail::ProgramRecipe recipe{
       "clang --target=x86_64-pc-windows-msvc -ffreestanding -fno-builtin -fno-stack-protector -O1",
       "x64_stubs.c", ".obj",
       "lld-link /nologo /machine:x64 /entry:harness_entry /subsystem:console /nodefaultlib /out:",
       "program.exe"};
-  check.linked = detail::buildProgram(recipe, harnessSource, folder, inputs, check.log);
-  return check;
+  return detail::checkLink(recipe, harnessSource, workFolder / "win64", inputs);
 }
 
 LinkCheck linkWithMinGW64(const std::vector<fs::path>& inputs, const std::string& harnessSource,
                           const fs::path& workFolder) {
-  LinkCheck check;
-  const fs::path folder = workFolder / "mingw64";
-  fs::create_directories(folder);
   // 64-bit Windows names carry no leading underscore.
   const detail::ProgramRecipe recipe{
       "x86_64-w64-mingw32-gcc -ffreestanding -fno-builtin -fno-stack-protector -O1",
@@ -134,8 +127,7 @@ LinkCheck linkWithMinGW64(const std::vector<fs::path>& inputs, const std::string
       "x86_64-w64-mingw32-ld -nostdlib --subsystem console -e harness_entry -o ",
       "program.exe",
       true};
-  check.linked = detail::buildProgram(recipe, harnessSource, folder, inputs, check.log);
-  return check;
+  return detail::checkLink(recipe, harnessSource, workFolder / "mingw64", inputs);
 }
 
 }  // namespace brisko::testsupport

@@ -130,24 +130,17 @@ X86Run linkAndRun(const std::vector<fs::path>& inputs, const std::string& harnes
 
 LinkCheck linkForWindows(const std::vector<fs::path>& inputs, const std::string& harnessSource,
                          const fs::path& workFolder) {
-  LinkCheck check;
-  const fs::path folder = workFolder / "win32";
-  fs::create_directories(folder);
   const detail::ProgramRecipe recipe{
       "clang --target=i686-pc-windows-msvc -ffreestanding -fno-builtin -fno-stack-protector -O1",
       "x86_stubs.c", ".obj",
       "lld-link /nologo /machine:x86 /safeseh:no /entry:harness_entry /subsystem:console "
       "/nodefaultlib /out:",
       "program.exe"};
-  check.linked = detail::buildProgram(recipe, harnessSource, folder, inputs, check.log);
-  return check;
+  return detail::checkLink(recipe, harnessSource, workFolder / "win32", inputs);
 }
 
 LinkCheck linkWithMinGW(const std::vector<fs::path>& inputs, const std::string& harnessSource,
                         const fs::path& workFolder) {
-  LinkCheck check;
-  const fs::path folder = workFolder / "mingw";
-  fs::create_directories(folder);
   // C names carry a leading underscore on 32-bit Windows, the entry point's too.
   const detail::ProgramRecipe recipe{
       "i686-w64-mingw32-gcc -ffreestanding -fno-builtin -fno-stack-protector -O1",
@@ -156,8 +149,7 @@ LinkCheck linkWithMinGW(const std::vector<fs::path>& inputs, const std::string& 
       "i686-w64-mingw32-ld -nostdlib --subsystem console -e _harness_entry -o ",
       "program.exe",
       true};
-  check.linked = detail::buildProgram(recipe, harnessSource, folder, inputs, check.log);
-  return check;
+  return detail::checkLink(recipe, harnessSource, workFolder / "mingw", inputs);
 }
 
 }  // namespace brisko::testsupport
