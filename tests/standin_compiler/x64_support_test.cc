@@ -1,11 +1,9 @@
 // The 64-bit link-and-run helper on hand-written FASM code in the form of x64 listings: Windows
 // x64 calling convention, RIP-relative data, a call into a library member and into the stubs.
-// The same inputs also link as a 64-bit Windows program with both Windows linkers.
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-
+#include "link_steps.h"
 #include "run_x64.h"
 
 namespace {
@@ -13,32 +11,29 @@ namespace {
 namespace fs = std::filesystem;
 namespace ts = brisko::testsupport;
 
-void writeFile(const fs::path& path, const std::string& text) {
-  std::ofstream out(path, std::ios::binary);
-  out << text;
-}
-
 class X64Link : public ::testing::Test {
  protected:
   void SetUp() override {
     folder_ = ts::makeTempFolder("standin_support64");
     // The data items sit at offsets other than 0 and 4, where a PC-relative field's addend
     // would not matter; "pointer" holds an absolute 64-bit address.
-    writeFile(folder_ / "add.asm",
-              "format MS64 COFF\npublic AddUp\npublic Finish\n"
-              "extrn Twice\nextrn PB_MessageRequester\nextrn ExitProcess\n"
-              "section '.text' code readable executable\n"
-              "AddUp:\n  SUB rsp,40\n  MOV [saved],rdx\n  CALL Twice\n  ADD rax,[saved]\n"
-              "  MOV rcx,[pointer]\n  ADD rax,[rcx]\n  MOV [rsp+32],rax\n"
-              "  LEA rcx,[title]\n  LEA rdx,[text]\n  CALL PB_MessageRequester\n"
-              "  ADD rax,[rsp+32]\n  ADD rsp,40\n  RET\n"
-              "Finish:\n  SUB rsp,40\n  CALL ExitProcess\n"
-              "section '.data' data readable writeable\n"
-              "title: db 'Total',0\ntext: db 'computed',0\nsaved: dq 0\npointer: dq hundred\n"
-              "hundred: dq 100\n");
-    writeFile(folder_ / "twice.asm",
-              "format MS64 COFF\npublic Twice\nsection '.text' code readable executable\n"
-              "Twice:\n  LEA rax,[rcx+rcx]\n  RET\n");
+    ts::detail::writeText(
+        folder_ / "add.asm",
+        "format MS64 COFF\npublic AddUp\npublic Finish\n"
+        "extrn Twice\nextrn PB_MessageRequester\nextrn ExitProcess\n"
+        "section '.text' code readable executable\n"
+        "AddUp:\n  SUB rsp,40\n  MOV [saved],rdx\n  CALL Twice\n  ADD rax,[saved]\n"
+        "  MOV rcx,[pointer]\n  ADD rax,[rcx]\n  MOV [rsp+32],rax\n"
+        "  LEA rcx,[title]\n  LEA rdx,[text]\n  CALL PB_MessageRequester\n"
+        "  ADD rax,[rsp+32]\n  ADD rsp,40\n  RET\n"
+        "Finish:\n  SUB rsp,40\n  CALL ExitProcess\n"
+        "section '.data' data readable writeable\n"
+        "title: db 'Total',0\ntext: db 'computed',0\nsaved: dq 0\npointer: dq hundred\n"
+        "hundred: dq 100\n");
+    ts::detail::writeText(
+        folder_ / "twice.asm",
+        "format MS64 COFF\npublic Twice\nsection '.text' code readable executable\n"
+        "Twice:\n  LEA rax,[rcx+rcx]\n  RET\n");
     for (const char* name : {"add", "twice"}) {
       std::string log;
       ASSERT_TRUE(ts::assembleFasm(folder_ / (std::string(name) + ".asm"),
@@ -73,13 +68,6 @@ TEST_F(X64Link, RunsMsAbiCodeWithRipRelativeDataAndStubs) {
   ASSERT_TRUE(run.linked) << run.log;
   EXPECT_EQ(run.output, "Total: computed\n5000000121\n");
   EXPECT_EQ(run.exitCode, 121) << run.log;  // ExitProcess ends the program
-}
-
-TEST_F(X64Link, LinksAsAWindowsProgramWithBothLinkers) {
-  const ts::LinkCheck lld = ts::linkForWindows64(inputs_, harness_, folder_);
-  EXPECT_TRUE(lld.linked) << lld.log;
-  const ts::LinkCheck mingw = ts::linkWithMinGW64(inputs_, harness_, folder_);
-  EXPECT_TRUE(mingw.linked) << mingw.log;
 }
 
 }  // namespace

@@ -3,8 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-
+#include "link_steps.h"
 #include "run_x86.h"
 
 namespace {
@@ -12,30 +11,26 @@ namespace {
 namespace fs = std::filesystem;
 namespace ts = brisko::testsupport;
 
-void writeFile(const fs::path& path, const std::string& text) {
-  std::ofstream out(path, std::ios::binary);
-  out << text;
-}
-
 class LibraryLink : public ::testing::Test {
  protected:
   void SetUp() override {
     folder_ = ts::makeTempFolder("standin_support");
     // One member calls another member and a library stub; a third member needs a symbol that
     // nothing defines and must therefore stay out of the link.
-    writeFile(folder_ / "add.asm",
-              "format MS COFF\npublic AddUp\nextrn Twice\nextrn _PB_Len@4\n"
-              "section '.code' code readable executable\n"
-              "AddUp:\n  MOV eax,[esp+4]\n  PUSH eax\n  CALL Twice\n  ADD eax,[esp+8]\n"
-              "  PUSH eax\n  PUSH message\n  CALL _PB_Len@4\n  POP ecx\n  ADD eax,ecx\n"
-              "  RET 8\n"
-              "section '.data' data readable writeable\nmessage: db 'four',0\n");
-    writeFile(folder_ / "twice.asm",
-              "format MS COFF\npublic Twice\nsection '.code' code readable executable\n"
-              "Twice:\n  MOV eax,[esp+4]\n  ADD eax,eax\n  RET 4\n");
-    writeFile(folder_ / "unused.asm",
-              "format MS COFF\npublic Unused\nextrn NowhereDefined\n"
-              "section '.code' code readable executable\nUnused:\n  CALL NowhereDefined\n  RET\n");
+    ts::detail::writeText(folder_ / "add.asm",
+                          "format MS COFF\npublic AddUp\nextrn Twice\nextrn _PB_Len@4\n"
+                          "section '.code' code readable executable\n"
+                          "AddUp:\n  MOV eax,[esp+4]\n  PUSH eax\n  CALL Twice\n  ADD eax,[esp+8]\n"
+                          "  PUSH eax\n  PUSH message\n  CALL _PB_Len@4\n  POP ecx\n  ADD eax,ecx\n"
+                          "  RET 8\n"
+                          "section '.data' data readable writeable\nmessage: db 'four',0\n");
+    ts::detail::writeText(folder_ / "twice.asm",
+                          "format MS COFF\npublic Twice\nsection '.code' code readable executable\n"
+                          "Twice:\n  MOV eax,[esp+4]\n  ADD eax,eax\n  RET 4\n");
+    ts::detail::writeText(
+        folder_ / "unused.asm",
+        "format MS COFF\npublic Unused\nextrn NowhereDefined\n"
+        "section '.code' code readable executable\nUnused:\n  CALL NowhereDefined\n  RET\n");
     std::string objects;
     for (const char* name : {"add", "twice", "unused"}) {
       std::string log;

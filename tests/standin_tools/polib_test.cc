@@ -193,7 +193,7 @@ TEST_F(PolibTest, FailuresAreReportedOnStandardOutput) {
   EXPECT_EQ(polib({"*.obj", "/out:" + library}).exitCode, 0);  // the good object alone
 }
 
-TEST_F(PolibTest, X64ObjectsBuildAnArchiveThatLlvmReadsAndLldLinks) {
+TEST_F(PolibTest, X64ObjectsBuildAnArchiveThatLlvmReads) {
   assemble("main64", kMain64Source);
   assemble("a_twice_procedure_member", kTwice64Source);
   const std::string given = objects_.file("Given.lib"), spelled = objects_.file("Spelled.lib"),
@@ -211,22 +211,6 @@ TEST_F(PolibTest, X64ObjectsBuildAnArchiveThatLlvmReadsAndLldLinks) {
   EXPECT_THAT(map.out, HasSubstr("Twice in a_twice_procedure_member.obj"));
   EXPECT_THAT(map.out, HasSubstr("HelperWithAVeryLongName in a_twice_procedure_member.obj"));
   EXPECT_THAT(map.out, HasSubstr("main in main64.obj"));
-
-  // A separate object names the entry point; the linker takes main and Twice from the archive.
-  objects_.write("start.asm",
-                 "format MS64 COFF\nsection '.text' code readable executable\npublic start\n"
-                 "extrn main\nstart:\n  sub rsp, 40\n  call main\n  add rsp, 40\n  ret\n");
-  const ToolResult assembled =
-      runTool(installationPath("compilers/fasm.exe"),
-              {objects_.file("start.asm"), objects_.file("start.obj")}, objects_.path());
-  ASSERT_EQ(assembled.exitCode, 0) << assembled.err;
-  const ToolResult link =
-      runTool(tool("lld-link"),
-              {"/machine:x64", "/entry:start", "/subsystem:console", "/nodefaultlib",
-               "/out:" + objects_.file("demo64.exe"), objects_.file("start.obj"), given},
-              objects_.path());
-  EXPECT_EQ(link.exitCode, 0) << link.out << link.err;
-  EXPECT_TRUE(fs::exists(objects_.file("demo64.exe")));
 }
 
 TEST_F(PolibTest, ObjectsOfBothMachinesAreRefused) {
