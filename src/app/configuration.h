@@ -56,13 +56,4 @@ struct ConversionRequest {
   RequestMode mode = RequestMode::check;
 };
 
-// Removes leading and trailing U+0020 characters (tabs and other blanks stay).
-inline std::string_view trimSpaces(std::string_view text) {
-  std::size_t first = 0;
-  std::size_t last = text.size();
-  while (first < last && text[first] == ' ') ++first;
-  while (last > first && text[last - 1] == ' ') --last;
-  return text.substr(first, last - first);
-}
-
 }  // namespace brisko::app

@@ -6,6 +6,7 @@
 #include "cli/command_line.h"
 #include "language/text_ids.h"
 #include "platform/paths.h"
+#include "platform/text.h"
 #include "session/request_validation.h"
 #include "session/session.h"
 #include "session/startup.h"
@@ -21,7 +22,7 @@ std::string inputPath(const std::string& path) {
 // The source as the window would take it (trimmed of spaces), made absolute: the compiler
 // runs in another folder.
 std::string sourcePath(const CommandLine& line, const platform::Environment& environment) {
-  const std::string trimmed(app::trimSpaces(inputPath(line.source)));
+  const std::string trimmed(platform::trimSpaces(inputPath(line.source)));
   if (trimmed.empty()) return trimmed;
   return platform::absolutePath(trimmed, environment.currentFolder());
 }
@@ -30,7 +31,7 @@ std::string sourcePath(const CommandLine& line, const platform::Environment& env
 // trailing separator; empty when none was given, so the output goes below the source.
 std::string destinationFolder(const CommandLine& line, const platform::Environment& environment) {
   if (!line.destination) return {};
-  const std::string trimmed(app::trimSpaces(inputPath(*line.destination)));
+  const std::string trimmed(platform::trimSpaces(inputPath(*line.destination)));
   if (trimmed.empty()) return {};
   return platform::withTrailingSeparator(
       platform::absolutePath(trimmed, environment.currentFolder()));

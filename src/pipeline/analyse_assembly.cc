@@ -9,7 +9,7 @@
 #include "pipeline/listing_text.h"
 #include "pipeline/split_tokens.h"
 #include "pipeline/symbol_names.h"
-#include "platform/ascii.h"
+#include "platform/text.h"
 
 namespace brisko::pipeline {
 namespace {
@@ -23,10 +23,6 @@ std::string_view keywordOf(std::string_view token, char (&buffer)[16]) {
     buffer[i] = platform::asciiLower(token[i]);
   }
   return std::string_view(buffer, token.size());
-}
-
-bool endsWith(std::string_view text, char c) {
-  return !text.empty() && text.back() == c;
 }
 
 // "." followed by a type name.
@@ -104,7 +100,7 @@ class Analysis {
     headerPublics_ = header.publicNames;
     for (const std::string_view line : header.defines) {
       // "define <alias> <text>": the text may hold blanks.
-      const std::string_view rest = app::trimSpaces(line.substr(6));
+      const std::string_view rest = platform::trimSpaces(line.substr(6));
       const std::size_t blank = rest.find(' ');
       if (blank == std::string_view::npos) continue;
       const std::string_view alias = rest.substr(0, blank);
@@ -112,7 +108,7 @@ class Analysis {
       SymbolRecord record;
       record.kind = SymbolKind::alias;
       record.asmName = alias;
-      record.outputName = app::trimSpaces(rest.substr(blank));
+      record.outputName = platform::trimSpaces(rest.substr(blank));
       conversion_.symbols.append(std::move(record));
     }
   }
@@ -132,7 +128,7 @@ class Analysis {
         const std::string_view line = reader_.programLine();
         if (reader_.inProcedure()) {
           // Inline assembly may make another procedure's label public under a second name.
-          if (startsWith(line, "public ") && currentProcedure_ != SymbolList::kNone) {
+          if (line.starts_with("public ") && currentProcedure_ != SymbolList::kNone) {
             conversion_.bodyPublics.push_back({std::string(line), currentProcedure_});
           }
         } else if (conversion_.compilerLayout) {
@@ -271,7 +267,7 @@ class Analysis {
         record.kind = keyword == "dim" ? SymbolKind::array : SymbolKind::list;
         record.asmName = std::string(keyword == "dim" ? "a_" : "t_") + name;
         record.outputName = name;
-        if (!endsWith(name, '$')) {
+        if (!name.ends_with('$')) {
           ++j;
           if (j < count && tokens_[j] == ".") j += 2;
         }
@@ -280,7 +276,7 @@ class Analysis {
         const std::string name(first);
         DeclarationParts& parts = record.declaration.emplace();
         parts.defaultType = defaultTypeSuffix_;
-        if (!endsWith(name, '$') && j + 1 < count && tokens_[j + 1] == ".") {
+        if (!name.ends_with('$') && j + 1 < count && tokens_[j + 1] == ".") {
           parts.type = typeSuffix(j + 2 < count ? tokens_[j + 2] : std::string_view());
           j += 2;
         }

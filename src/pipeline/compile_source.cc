@@ -6,7 +6,7 @@
 #include "language/text_ids.h"
 #include "pipeline/listing_text.h"
 #include "pipeline/program_runner.h"
-#include "platform/ascii.h"
+#include "platform/text.h"
 
 namespace brisko::pipeline {
 namespace {

@@ -6,6 +6,7 @@
 #include "language/text_ids.h"
 #include "pipeline/split_tokens.h"
 #include "pipeline/symbol_names.h"
+#include "platform/text.h"
 
 namespace brisko::pipeline {
 namespace {
@@ -19,10 +20,6 @@ std::string indented(std::string_view line) {
   return text;
 }
 
-bool contains(std::string_view text, std::string_view part) {
-  return text.find(part) != std::string_view::npos;
-}
-
 // "rb", "rw", "rd" or "rq" and a count: what reserves a cell of the bss.
 bool isReservation(std::string_view text) {
   return text.size() > 3 && text[0] == 'r' && text[2] == ' ' &&
@@ -31,7 +28,7 @@ bool isReservation(std::string_view text) {
 
 // A label of a DataSection, "l_<name>:", or "ll_<procedure>_<name>:" inside a procedure.
 bool isDataLabel(std::string_view line) {
-  return (startsWith(line, "l_") || startsWith(line, "ll_")) && line.back() == ':';
+  return (line.starts_with("l_") || line.starts_with("ll_")) && line.back() == ':';
 }
 
 struct ListingEndedEarly {};
@@ -80,7 +77,7 @@ class DataSectionsWriter {
   // A section line; x64 sections are aligned for the 8-byte cells' "align 8" lines.
   void writeSection(std::string_view line) {
     if (conversion_.x64 && line.find(" align ") == std::string_view::npos) {
-      out_.line(std::string(app::trimSpaces(line)) + " align 8");
+      out_.line(std::string(platform::trimSpaces(line)) + " align 8");
     } else {
       out_.line(line);
     }
@@ -122,29 +119,30 @@ class DataSectionsWriter {
   void dataPass() {
     std::string_view line = read();
     for (;;) {
-      if (app::trimSpaces(line) == "_SYS_StaticStringStart:") {
+      if (platform::trimSpaces(line) == "_SYS_StaticStringStart:") {
         line = read();
-        while (startsWith(line, "_S") && contains(line, ":") &&
-               !startsWith(line, "_SYS_StaticStringEnd")) {
+        while (line.starts_with("_S") && platform::contains(line, ":") &&
+               !line.starts_with("_SYS_StaticStringEnd")) {
           out_.line(renamed(line, line.find(':'), true));
           line = read();
         }
         out_.line(alignLine_);
-      } else if ((startsWith(line, "F") || startsWith(line, "D")) &&
-                 (contains(line, ": dd ") || contains(line, ": dq "))) {
+      } else if ((line.starts_with("F") || line.starts_with("D")) &&
+                 (platform::contains(line, ": dd ") || platform::contains(line, ": dq "))) {
         out_.line(renamed(line, line.find(':')));
-      } else if (startsWith(line, "s_") && !line.empty() && line.find(':') == line.size() - 1) {
+      } else if (line.starts_with("s_") && !line.empty() && line.find(':') == line.size() - 1) {
         out_.line(alignLine_);
-        while (!startsWith(line, "pb_align ") && !startsWith(line, "align ") &&
-               !startsWith(line, "section")) {
-          out_.line(contains(line, "  dd ") || contains(line, "  dq ")
+        while (!line.starts_with("pb_align ") && !line.starts_with("align ") &&
+               !line.starts_with("section")) {
+          out_.line(platform::contains(line, "  dd ") || platform::contains(line, "  dq ")
                         ? std::string(line)
                         : renamed(line, line.find(':')));
           line = read();
         }
         out_.line(alignLine_);
-      } else if (startsWith(line, "s_") && (contains(line, " db ") || contains(line, " dw ") ||
-                                            contains(line, " dd ") || contains(line, " dq "))) {
+      } else if (line.starts_with("s_") &&
+                 (platform::contains(line, " db ") || platform::contains(line, " dw ") ||
+                  platform::contains(line, " dd ") || platform::contains(line, " dq "))) {
         out_.line(renamed(line, line.find(' ')));
       } else if (isValueDefinition(line)) {
         // A cell with its value (a procedure's static, a module's data), which may name a
@@ -152,10 +150,10 @@ class DataSectionsWriter {
         const std::size_t end = line.find_first_of(": ");
         out_.append(renamed(line.substr(0, end), std::string_view::npos));
         out_.append(line[end] == ':' ? ": " : " ");
-        appendRewritten(app::trimSpaces(line.substr(end + 1)));
+        appendRewritten(platform::trimSpaces(line.substr(end + 1)));
         out_.endLine();
       }
-      if (startsWith(app::trimSpaces(line), "section '.bss'")) break;
+      if (platform::trimSpaces(line).starts_with("section '.bss'")) break;
       line = read();
     }
     out_.line(alignLine_);
@@ -170,26 +168,26 @@ class DataSectionsWriter {
     if (end == 0 || end == std::string_view::npos) return false;
     const std::string_view name = line.substr(0, end);
     std::string_view rest = line.substr(end + (line[end] == ':' ? 1 : 0));
-    if (!startsWith(rest, " d") || rest.size() < 5 || rest[3] != ' ') return false;
-    if (startsWith(name, "so_")) return true;
-    return compilerLayout_ && !isRuntimeItemName(name) && !startsWith(name, "_S");
+    if (!rest.starts_with(" d") || rest.size() < 5 || rest[3] != ' ') return false;
+    if (name.starts_with("so_")) return true;
+    return compilerLayout_ && !isRuntimeItemName(name) && !name.starts_with("_S");
   }
 
   void bssPass() {
-    std::string_view line = app::trimSpaces(readBss());
-    while (!startsWith(line, "section '.data'")) {
+    std::string_view line = platform::trimSpaces(readBss());
+    while (!line.starts_with("section '.data'")) {
       conversion_.poll();
       bool haveNext = false;
-      if (startsWith(line, "section") && contains(line, " code")) {
+      if (line.starts_with("section") && platform::contains(line, " code")) {
         // Procedures after the bss (5.31): none of the data's business.
         do {
-          line = app::trimSpaces(readBss());
-        } while (!startsWith(line, "section"));
+          line = platform::trimSpaces(readBss());
+        } while (!line.starts_with("section"));
         continue;
       }
       const std::size_t nameEnd = std::min(line.find_first_of(": "), line.size());
       const std::string_view name = line.substr(0, nameEnd);
-      if (startsWith(line, ";")) {
+      if (line.starts_with(";")) {
         // a comment
       } else if (name == "PB_DataPointer") {
         out_.line(renamed(line, nameEnd));
@@ -200,28 +198,28 @@ class DataSectionsWriter {
       } else if (compilerLayout_ && isRuntimeItemName(name)) {
         // the program's own
       } else if (nameEnd + 1 == line.size() && line.back() == ':' &&
-                 (compilerLayout_ || startsWith(line, "a_"))) {
+                 (compilerLayout_ || line.starts_with("a_"))) {
         // An array: its label, then its reservation lines.
         out_.line(dataLabel(name) + ":");
-        line = app::trimSpaces(readBss());
+        line = platform::trimSpaces(readBss());
         while (isReservation(line)) {
           out_.line(indented(line));
-          line = app::trimSpaces(readBss());
+          line = platform::trimSpaces(readBss());
         }
         haveNext = true;
-      } else if (startsWith(line, "v_") || startsWith(line, "t_") ||
+      } else if (line.starts_with("v_") || line.starts_with("t_") ||
                  (compilerLayout_ && nameEnd < line.size() &&
-                  isReservation(app::trimSpaces(line.substr(nameEnd + 1))))) {
+                  isReservation(platform::trimSpaces(line.substr(nameEnd + 1))))) {
         // A variable or list (exported ones keep their name), or any other cell.
         out_.line(dataLabel(name) + std::string(line.substr(nameEnd)));
-      } else if (startsWith(line, "s_") || startsWith(line, "p_") || startsWith(line, "m_") ||
-                 startsWith(line, "so_")) {
-        if (contains(line, " rb ") || contains(line, " rw ") || contains(line, " rd ") ||
-            contains(line, " rq ")) {
+      } else if (line.starts_with("s_") || line.starts_with("p_") || line.starts_with("m_") ||
+                 line.starts_with("so_")) {
+        if (platform::contains(line, " rb ") || platform::contains(line, " rw ") ||
+            platform::contains(line, " rd ") || platform::contains(line, " rq ")) {
           out_.line(renamed(line, nameEnd));
         }
       }
-      if (!haveNext) line = app::trimSpaces(readBss());
+      if (!haveNext) line = platform::trimSpaces(readBss());
     }
     out_.line(alignLine_);
     out_.line("");
@@ -245,7 +243,7 @@ class DataSectionsWriter {
     if (library_) {
       std::string_view line;
       while (cursor_.next(line)) {
-        line = app::trimSpaces(line);
+        line = platform::trimSpaces(line);
         if (isDataLabel(line)) {
           uniqueName(line.substr(0, line.size() - 1), false);
         }
@@ -255,7 +253,7 @@ class DataSectionsWriter {
     std::string_view line;
     while (cursor_.next(line)) {
       conversion_.poll();
-      line = app::trimSpaces(line);
+      line = platform::trimSpaces(line);
       if (isDataLabel(line)) {
         if (const SymbolRecord* record = conversion_.symbols.find(line.substr(0, line.size() - 1));
             library_ && record != nullptr) {
@@ -263,10 +261,10 @@ class DataSectionsWriter {
         } else {
           out_.line(line);
         }
-      } else if (startsWith(line, "db ") || startsWith(line, "dw ") || startsWith(line, "file ") ||
-                 (compilerLayout_ && startsWith(line, "align "))) {
+      } else if (line.starts_with("db ") || line.starts_with("dw ") || line.starts_with("file ") ||
+                 (compilerLayout_ && line.starts_with("align "))) {
         out_.line(indented(line));
-      } else if (startsWith(line, "dd ") || startsWith(line, "dq ")) {
+      } else if (line.starts_with("dd ") || line.starts_with("dq ")) {
         rewriteDataLine(line);
       }
     }

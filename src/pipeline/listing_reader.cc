@@ -1,7 +1,7 @@
 #include "pipeline/listing_reader.h"
 
 #include "app/configuration.h"
-#include "platform/ascii.h"
+#include "platform/text.h"
 
 namespace brisko::pipeline {
 namespace {
@@ -17,7 +17,7 @@ std::string_view dropCharacters(std::string_view text, std::size_t n) {
 }
 
 bool isSection(std::string_view line) {
-  return startsWith(line, "section");
+  return line.starts_with("section");
 }
 
 bool isCodeSection(std::string_view line) {
@@ -26,15 +26,15 @@ bool isCodeSection(std::string_view line) {
 
 // The label line "name:" of a procedure's code.
 bool isProcedureLabel(std::string_view line) {
-  line = app::trimSpaces(line);
-  return startsWith(line, "_Procedure") && line.size() > 11 && line.back() == ':';
+  line = platform::trimSpaces(line);
+  return line.starts_with("_Procedure") && line.size() > 11 && line.back() == ':';
 }
 
 // "; Procedure...", "; ProcedureC...", "; ProcedureDLL...", "; ProcedureCDLL..." (any case),
 // the keyword followed by a blank, a "." or nothing.
 bool declaresProcedure(std::string_view line) {
-  if (!startsWith(line, "; ")) return false;
-  const std::string_view text = app::trimSpaces(line.substr(2));
+  if (!line.starts_with("; ")) return false;
+  const std::string_view text = platform::trimSpaces(line.substr(2));
   std::size_t end = 0;
   while (end < text.size() && text[end] != ' ' && text[end] != '.') ++end;
   const std::string keyword = platform::asciiLowerCase(std::string(text.substr(0, end)));
@@ -45,8 +45,8 @@ bool declaresProcedure(std::string_view line) {
 }  // namespace
 
 void ListingReader::noteRuntimeItem(std::string_view line) {
-  if (startsWith(line, "pb_public ")) {
-    const std::string_view name = app::trimSpaces(line.substr(10));
+  if (line.starts_with("pb_public ")) {
+    const std::string_view name = platform::trimSpaces(line.substr(10));
     runtimeItems_.emplace_back(name);
     runtimeItems_.push_back("_" + std::string(name));
     return;
@@ -57,7 +57,7 @@ void ListingReader::noteRuntimeItem(std::string_view line) {
 }
 
 std::string_view ListingReader::programLine() const {
-  return app::trimSpaces(line_);
+  return platform::trimSpaces(line_);
 }
 
 bool ListingReader::read() {
@@ -67,7 +67,7 @@ bool ListingReader::read() {
 }
 
 bool ListingReader::readUntil(std::string_view marker) {
-  while (app::trimSpaces(line_) != marker) {
+  while (platform::trimSpaces(line_) != marker) {
     if (!read()) return false;
   }
   return true;
@@ -81,7 +81,7 @@ bool ListingReader::readHeader(ListingHeader& header) {
     if (!read()) return false;
   }
   if (!readUntil("; :System") || !readUntil("; :Import") || !read()) return false;
-  while (app::trimSpaces(line_) != ";") {
+  while (platform::trimSpaces(line_) != ";") {
     // Blanks inside a name are kept, those after it (real listings have them) are not.
     std::string_view library = dropCharacters(line_, 2);
     while (!library.empty() && library.back() == ' ') library.remove_suffix(1);
@@ -90,11 +90,11 @@ bool ListingReader::readHeader(ListingHeader& header) {
   }
   for (int line = 1; line <= 3; ++line) {
     if (!read()) return false;
-    if (app::trimSpaces(line_) == "format MS64 COFF") header.x64 = true;
+    if (platform::trimSpaces(line_) == "format MS64 COFF") header.x64 = true;
   }
-  while (!startsWith(line_, "public")) {
-    if (!startsWith(line_, ";"))
-      header.externals.push_back(app::trimSpaces(dropCharacters(line_, 6)));
+  while (!line_.starts_with("public")) {
+    if (!line_.starts_with(";"))
+      header.externals.push_back(platform::trimSpaces(dropCharacters(line_, 6)));
     if (!read()) return false;
   }
   return findProgramStart(header);
@@ -109,7 +109,7 @@ bool ListingReader::findProgramStart(ListingHeader& header) {
   for (bool first = true;; first = false) {
     // The line that ended the externals is the first public line.
     if (!first && !read()) return false;
-    const std::string_view line = app::trimSpaces(line_);
+    const std::string_view line = platform::trimSpaces(line_);
     if (line == "; :") {
       layout_ = header.layout = ListingLayout::classic;
       return true;
@@ -120,12 +120,12 @@ bool ListingReader::findProgramStart(ListingHeader& header) {
         inMacro = line == "{";
       } else if (inMacro) {
         // a line of a macro's body
-      } else if (startsWith(line, "public ")) {
-        header.publicNames.push_back(app::trimSpaces(line.substr(7)));
-      } else if (startsWith(line, "define ")) {
+      } else if (line.starts_with("public ")) {
+        header.publicNames.push_back(platform::trimSpaces(line.substr(7)));
+      } else if (line.starts_with("define ")) {
         header.defines.push_back(line);
       }
-    } else if (isSection(line_) || (startsWith(line, "; ") && line.size() > 2)) {
+    } else if (isSection(line_) || (line.starts_with("; ") && line.size() > 2)) {
       layout_ = header.layout = ListingLayout::compiler;
       pending_ = true;
       return true;
@@ -138,7 +138,7 @@ bool ListingReader::atProcedureSource() {
   const std::size_t position = cursor_.position();
   std::string_view next;
   const bool opens = cursor_.next(next) &&
-                     (startsWith(app::trimSpaces(next), "macro MP") || isProcedureLabel(next));
+                     (platform::trimSpaces(next).starts_with("macro MP") || isProcedureLabel(next));
   cursor_.seek(position);
   return opens;
 }
@@ -149,11 +149,11 @@ bool ListingReader::nextProgramLine(std::string_view& source) {
   if (layout_ == ListingLayout::classic) {
     if (!pending_ && !read()) return false;
     pending_ = false;
-    if (startsWith(line_, "section")) {
+    if (line_.starts_with("section")) {
       dataStart_ = lineStart_;
       return false;
     }
-    if (inProcedure_ && app::trimSpaces(line_) == "}") inProcedure_ = false;
+    if (inProcedure_ && platform::trimSpaces(line_) == "}") inProcedure_ = false;
   } else {
     for (;;) {
       if (!pending_ && !read()) {
@@ -168,12 +168,12 @@ bool ListingReader::nextProgramLine(std::string_view& source) {
         continue;
       }
       if (inCode_) break;
-      noteRuntimeItem(app::trimSpaces(line_));
+      noteRuntimeItem(platform::trimSpaces(line_));
     }
     // A macro's code ends at a line "}"; other code runs on to the next procedure or section.
-    if (inProcedure_ && macroProcedure_ && app::trimSpaces(line_) == "}") inProcedure_ = false;
+    if (inProcedure_ && macroProcedure_ && platform::trimSpaces(line_) == "}") inProcedure_ = false;
   }
-  source = startsWith(line_, "; ") ? app::trimSpaces(line_.substr(2)) : std::string_view();
+  source = line_.starts_with("; ") ? platform::trimSpaces(line_.substr(2)) : std::string_view();
   return true;
 }
 
@@ -182,17 +182,17 @@ bool ListingReader::nextProgramLine(std::string_view& source) {
 bool ListingReader::procedureLabel(std::string_view& label) {
   if (!read()) return false;
   if (layout_ == ListingLayout::compiler && isProcedureLabel(line_)) {
-    label = withoutLastCharacter(app::trimSpaces(line_));
+    label = withoutLastCharacter(platform::trimSpaces(line_));
     inProcedure_ = true;
     macroProcedure_ = false;
     return true;
   }
-  if (!startsWith(line_, "macro MP")) {
+  if (!line_.starts_with("macro MP")) {
     pending_ = true;
     return false;
   }
   if (!read()) return false;
-  label = withoutLastCharacter(app::trimSpaces(line_));
+  label = withoutLastCharacter(platform::trimSpaces(line_));
   inProcedure_ = true;
   macroProcedure_ = true;
   return true;
@@ -201,9 +201,9 @@ bool ListingReader::procedureLabel(std::string_view& label) {
 bool ListingReader::seekProcedure(std::string_view label) {
   bool afterMacro = false;
   for (;;) {
-    afterMacro = startsWith(app::trimSpaces(line_), "macro MP");
+    afterMacro = platform::trimSpaces(line_).starts_with("macro MP");
     if (!read()) return false;
-    const std::string_view line = app::trimSpaces(line_);
+    const std::string_view line = platform::trimSpaces(line_);
     if (line.size() == label.size() + 1 && line.starts_with(label) && line.back() == ':') break;
   }
   macroProcedure_ = afterMacro;
@@ -215,7 +215,7 @@ bool ListingReader::seekProcedure(std::string_view label) {
 bool ListingReader::nextProcedureLine(std::string_view& line) {
   if (macroProcedure_) {
     if (!read()) return false;
-    line = app::trimSpaces(line_);
+    line = platform::trimSpaces(line_);
     return line != "}";
   }
   const std::size_t position = cursor_.position();
@@ -227,7 +227,7 @@ bool ListingReader::nextProcedureLine(std::string_view& line) {
     cursor_.seek(position);
     return false;
   }
-  line = app::trimSpaces(line_);
+  line = platform::trimSpaces(line_);
   return true;
 }
 

@@ -99,8 +99,8 @@ std::string headerBlock(const platform::LocalTime& now) {
 }
 
 bool isRuntimeItemName(std::string_view name) {
-  return startsWith(name, "PB_") || startsWith(name, "_PB_") || startsWith(name, "_SYS_") ||
-         startsWith(name, "SYS_") || startsWith(name, "I_BSS") || startsWith(name, "pb_");
+  return name.starts_with("PB_") || name.starts_with("_PB_") || name.starts_with("_SYS_") ||
+         name.starts_with("SYS_") || name.starts_with("I_BSS") || name.starts_with("pb_");
 }
 
 bool isGeneratedSource(std::string_view bytes) {

@@ -149,9 +149,5 @@ std::string sourceBytes(std::string utf8, const Listing& listing);
 
 // Drops the last character (a whole UTF-8 sequence) of a text.
 std::string_view withoutLastCharacter(std::string_view text);
-// Removes leading and trailing U+0020 characters only.
-inline bool startsWith(std::string_view text, std::string_view prefix) {
-  return text.starts_with(prefix);
-}
 
 }  // namespace brisko::pipeline

@@ -11,6 +11,7 @@
 #include "pipeline/split_procedures.h"
 #include "pipeline/write_wrapper.h"
 #include "platform/paths.h"
+#include "platform/text.h"
 
 namespace brisko::pipeline {
 namespace {
@@ -81,7 +82,7 @@ bool reusedSourcesAreX64(Conversion& conversion) {
   ListingCursor cursor(source);
   std::string_view line;
   for (int i = 0; i < 16 && cursor.next(line); ++i) {
-    if (app::trimSpaces(line) == "format MS64 COFF") return true;
+    if (platform::trimSpaces(line) == "format MS64 COFF") return true;
   }
   return false;
 }

@@ -109,8 +109,8 @@ class Splitter {
 
       std::string_view line;
       while (reader_.nextProcedureLine(line)) {
-        if (startsWith(line, ";")) continue;
-        if (library_ && startsWith(line, "public ")) {
+        if (line.starts_with(";")) continue;
+        if (library_ && line.starts_with("public ")) {
           const std::size_t target = publicLineTarget(conversion_.symbols, line);
           if (target != SymbolList::kNone && target != position_) continue;  // moved
         }

@@ -4,7 +4,7 @@
 #include <array>
 
 #include "pipeline/fasm_reserved_words.h"
-#include "platform/ascii.h"
+#include "platform/text.h"
 
 namespace brisko::pipeline {
 namespace {

@@ -3,10 +3,6 @@
 namespace brisko::pipeline {
 namespace {
 
-bool endsWith(std::string_view text, char c) {
-  return !text.empty() && text.back() == c;
-}
-
 std::string procedureDeclaration(const std::string& name, const DeclarationParts& parts) {
   std::string declaration = name + parts.type;
   const std::vector<std::string>& tokens = parts.parameters;
@@ -17,7 +13,7 @@ std::string procedureDeclaration(const std::string& name, const DeclarationParts
     if (!parameterOpen && token != "(" && token != ")") {
       parameterOpen = true;
       const bool typed = k + 1 < tokens.size() && tokens[k + 1] == ".";
-      if (!endsWith(token, '$') && !typed) declaration += parts.defaultType;
+      if (!token.ends_with('$') && !typed) declaration += parts.defaultType;
     }
     if (token == ",") parameterOpen = false;
   }
@@ -38,11 +34,11 @@ std::string wrapperDeclaration(const SymbolRecord& record) {
       return procedureDeclaration(name, parts);
     case SymbolKind::array:
     case SymbolKind::list:
-      if (!endsWith(name, '$')) return name + "_arrayPTR As \"" + name + "\"";
+      if (!name.ends_with('$')) return name + "_arrayPTR As \"" + name + "\"";
       return name.substr(0, name.size() - 1) + "_stringarrayPTR As \"" + name + "\"";
     case SymbolKind::variable: {
       std::string suffix;
-      if (!endsWith(name, '$')) suffix = parts.type.empty() ? parts.defaultType : parts.type;
+      if (!name.ends_with('$')) suffix = parts.type.empty() ? parts.defaultType : parts.type;
       return name + suffix + " AS \"" + name + "\"";
     }
     case SymbolKind::external:

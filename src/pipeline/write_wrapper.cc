@@ -3,15 +3,10 @@
 #include "language/text_ids.h"
 #include "pipeline/wrapper_declarations.h"
 #include "platform/paths.h"
+#include "platform/text.h"
 
 namespace brisko::pipeline {
 namespace {
-
-// Cuts text before the first occurrence of marker, if any.
-void cutAt(std::string_view& text, std::string_view marker) {
-  const auto at = text.find(marker);
-  if (at != std::string_view::npos) text = text.substr(0, at);
-}
 
 std::string_view withoutTrailingDigits(std::string_view text) {
   while (!text.empty() && text.back() >= '0' && text.back() <= '9') text.remove_suffix(1);
@@ -24,9 +19,9 @@ std::string_view withoutTrailingDigits(std::string_view text) {
 std::string pureLibraryCall(std::string_view name, const toolchain::LibraryCatalogue& catalogue) {
   const std::size_t pb = name.find("PB");
   name.remove_prefix(pb + 3);
-  cutAt(name, "_THREAD");
-  cutAt(name, "_UNICODE");
-  cutAt(name, "@");
+  name = platform::beforeFirst(name, "_THREAD");
+  name = platform::beforeFirst(name, "_UNICODE");
+  name = platform::beforeFirst(name, "@");
   const toolchain::LibraryFunction* found = catalogue.findLibraryFunction(name, true);
   if (found == nullptr) return {};
   return "      " + std::string(withoutTrailingDigits(name)) + found->parameterTemplate;
@@ -35,8 +30,8 @@ std::string pureLibraryCall(std::string_view name, const toolchain::LibraryCatal
 // A Windows function: the leading "_" and the stdcall size cut off; a name catalogued without
 // its "A" or "W" variant letter is found on a second try.
 std::string windowsCall(std::string_view name, const toolchain::LibraryCatalogue& catalogue) {
-  if (startsWith(name, "_")) name.remove_prefix(1);
-  cutAt(name, "@");
+  if (name.starts_with("_")) name.remove_prefix(1);
+  name = platform::beforeFirst(name, "@");
   const toolchain::LibraryFunction* found = catalogue.findLibraryFunction(name, false);
   if (found == nullptr && !name.empty()) {
     const char last = name.back();
@@ -59,7 +54,7 @@ void appendImportBlocks(SourceText& out, std::string_view names) {
   std::size_t start = 0;
   for (std::size_t comma = names.find(','); comma != std::string_view::npos;
        comma = names.find(',', start)) {
-    out.line("  Import \"" + std::string(app::trimSpaces(names.substr(start, comma - start))) +
+    out.line("  Import \"" + std::string(platform::trimSpaces(names.substr(start, comma - start))) +
              "\"");
     out.line("  EndImport");
     start = comma + 1;
@@ -124,8 +119,8 @@ std::string wrapperText(Conversion& conversion) {
 }  // namespace
 
 std::string dummyCallFor(std::string_view asmName, const toolchain::LibraryCatalogue& catalogue) {
-  if (startsWith(asmName, "SYS_")) return {};
-  if (startsWith(asmName, "PB_") || startsWith(asmName, "_PB_")) {
+  if (asmName.starts_with("SYS_")) return {};
+  if (asmName.starts_with("PB_") || asmName.starts_with("_PB_")) {
     return pureLibraryCall(asmName, catalogue);
   }
   return windowsCall(asmName, catalogue);

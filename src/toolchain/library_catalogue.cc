@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <utility>
 
-#include "platform/ascii.h"
+#include "platform/text.h"
 
 namespace brisko::toolchain {
 namespace {

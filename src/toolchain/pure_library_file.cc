@@ -1,23 +1,12 @@
 #include "toolchain/pure_library_file.h"
 
-#include "platform/ascii.h"
 #include "platform/code_pages.h"
 #include "platform/paths.h"
+#include "platform/text.h"
 #include "toolchain/library_file_bytes.h"
 
 namespace brisko::toolchain {
 namespace {
-
-bool equalIgnoringCase(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           return platform::asciiLower(x) == platform::asciiLower(y);
-         });
-}
-
-bool endsWithIgnoringCase(std::string_view text, std::string_view suffix) {
-  return text.size() >= suffix.size() &&
-         equalIgnoringCase(text.substr(text.size() - suffix.size()), suffix);
-}
 
 // The token a parameter type code contributes to a template; nullptr for an unlisted code,
 // which repeats the token of the parameter before it.
@@ -43,11 +32,12 @@ const char* tokenFor(unsigned char code) {
 
 // A library's start and end hooks are not functions a program calls.
 bool isHook(std::string_view name, std::string_view fileName) {
-  if (endsWithIgnoringCase(name, "_END") || endsWithIgnoringCase(name, "_INIT")) return true;
+  if (platform::endsWithIgnoringCase(name, "_END") || platform::endsWithIgnoringCase(name, "_INIT"))
+    return true;
   const auto equalsPrefixed = [&](std::string_view prefix) {
     return name.size() == prefix.size() + fileName.size() &&
-           equalIgnoringCase(name.substr(0, prefix.size()), prefix) &&
-           equalIgnoringCase(name.substr(prefix.size()), fileName);
+           platform::equalsIgnoringCase(name.substr(0, prefix.size()), prefix) &&
+           platform::equalsIgnoringCase(name.substr(prefix.size()), fileName);
   };
   return equalsPrefixed("INIT") || equalsPrefixed("END");
 }

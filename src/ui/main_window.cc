@@ -1,4 +1,5 @@
 #include "ui/main_window.h"
+#include "platform/text.h"
 
 #include "app/version.h"
 #include "language/text_ids.h"
@@ -259,7 +260,7 @@ app::ConversionOptions MainWindow::collectOptions() const {
 }
 
 std::optional<app::ConversionRequest> MainWindow::buildRequest(app::RequestMode mode) {
-  const std::string source(app::trimSpaces(gui_.text(kSourceField)));
+  const std::string source(platform::trimSpaces(gui_.text(kSourceField)));
   if (source.empty()) return std::nullopt;
   if (!session::validateSourcePath(feedback_, platform_.files, source).succeeded()) {
     gui_.setText(kSourceField, "");

@@ -9,15 +9,15 @@
 #include <string>
 #include <vector>
 
-#include "platform/ascii.h"
+#include "check_harness.h"
 #include "platform/installation_command.h"
 #include "platform/process.h"
 #include "platform/system.h"
 #include "platform/system_file_system.h"
+#include "platform/text.h"
 #include "platform/win32/registry.h"
 #include "platform/win32/wide_text.h"
 #include "platform/windows_command_line.h"
-#include "check_harness.h"
 
 namespace {
 
