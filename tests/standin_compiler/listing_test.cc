@@ -323,7 +323,7 @@ TEST(Listing, TheGenerationsCarryRuntimeItemsStaticsAddressesAndEquates) {
       "_Procedure0:|p.v_a equ esp+PS0+12|p.v_b equ esp+PS0+0|; !MOV eax,[p.v_b]|"
       "  JMP _PB_EOP_NoValue|_EndProcedureZero1:|PS0=0|section '.data'|"
       "pb_public PB_DEBUGGER_LineNumber|so_P.v_s dd 3|section '.bss'|PB_MemoryBase rd 1|"
-      "so_P.v_n rd 1|section '.data'|ll_P_here:|dd _Procedure0");
+      "so_P.v_n rd 1|section '.data'|ll_p_here:|dd _Procedure0");
   auto line = lines.begin();
   for (std::string text; std::getline(wanted, text, '|');) {
     line = std::find_if(line, lines.end(),
