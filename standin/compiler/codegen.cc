@@ -189,7 +189,6 @@ struct ProcedureInfo {
   const ProcedureDecl* decl = nullptr;
   int index = 0;          // the position in the source, from 0
   int number = 0;         // what its labels are numbered with: _Procedure<number>
-  std::string module;     // the module it belongs to, in lower case; empty for the main program
   bool isPublic = false;  // declared in its module's DeclareModule
   bool returnsString = false;
   std::vector<bool> stringParams;
@@ -521,7 +520,6 @@ class Generator {
         }
         ProcedureInfo info;
         info.decl = &decl;
-        info.module = collectModule_;
         info.index = static_cast<int>(procedures_.size());
         info.returnsString = isString(decl.name, decl.returnType);
         for (const Param& param : decl.params) {
