@@ -31,7 +31,8 @@ struct Expr {
   Kind kind = Kind::number;
   int line = 0;
   std::int64_t value = 0;
-  std::string text;  // string text, name or operator
+  std::string text;    // string text, name or operator
+  std::string module;  // names and constants: "m" in "m::name", empty without a module prefix
   std::optional<Type> type;
   ExprPtr left;
   ExprPtr right;
@@ -117,10 +118,13 @@ struct Stmt {
     end,              // optional value
     breakLoop,
     continueLoop,
-    read,         // target (a name), type
-    restore,      // text (label)
-    constantDef,  // text (name), value
-    declare,      // a forward declaration; nothing to generate
+    read,           // target (a name), type
+    restore,        // text (label)
+    constantDef,    // text (name), value
+    declare,        // a forward declaration: text (the procedure's name)
+    declareModule,  // text (the module's name), body (its public part), endLine
+    module,         // text (the module's name), body (its implementation), endLine
+    useModule,      // keyword ("UseModule" or "UnuseModule"), text (the module's name)
   };
   Kind kind = Kind::call;
   int line = 0;

@@ -32,6 +32,9 @@ constexpr int kShadowSpace = 32;
 constexpr int kUnrolledClearing = 8;
 // A procedure's arrays live on the stack, which is 1 MB for a Windows program's main thread.
 constexpr std::int64_t kLargestLocalArray = 65536;
+// The constants every part of a program sees, modules included.
+const std::pair<const char*, std::int64_t> kBuiltinConstants[] = {
+    {"true", 1}, {"false", 0}, {"null", 0}};
 
 std::string trimLeft(const std::string& text) {
   const std::size_t first = text.find_first_not_of(" \t");
@@ -125,6 +128,7 @@ struct Storage {
   std::string asmName;                // the label; empty for frame storage
   int offset = 0;                     // frame offset from the frame register
   std::string frameRegister = "ebp";  // "rbp" on x64
+  bool isPublic = false;              // declared in a DeclareModule: reachable from outside
   std::string base() const {
     if (!asmName.empty()) return asmName;
     return frameRegister + (offset < 0 ? "" : "+") + std::to_string(offset);
@@ -183,8 +187,9 @@ ExternalName externalName(const std::string& symbol, const std::string& label) {
 
 struct ProcedureInfo {
   const ProcedureDecl* decl = nullptr;
-  int index = 0;   // the position in the source, from 0
-  int number = 0;  // what its labels are numbered with: _Procedure<number>
+  int index = 0;          // the position in the source, from 0
+  int number = 0;         // what its labels are numbered with: _Procedure<number>
+  bool isPublic = false;  // declared in its module's DeclareModule
   bool returnsString = false;
   std::vector<bool> stringParams;
 };
@@ -219,9 +224,7 @@ class Generator {
         options_(options),
         x64_(options.target == Target::x64),
         layout_(x64_ ? ListingLayout::afterEndCode : options.layout) {
-    constants_["true"] = 1;
-    constants_["false"] = 0;
-    constants_["null"] = 0;
+    for (const auto& [name, value] : kBuiltinConstants) constants_[name] = value;
     // PureBasic's default type is .i, which is as wide as a pointer: on x64 an untyped
     // variable can hold an address.
     if (x64_) defaultType_ = Type::integer;
@@ -231,6 +234,7 @@ class Generator {
 
   std::string run(const Program& program) {
     collect(program.statements, nullptr);
+    publishDeclaredProcedures();
     numberProcedures();
     for (const StmtPtr& stmt : program.statements) generate(*stmt);
     flushLinesThrough(static_cast<int>(lines_.size()));
@@ -504,9 +508,13 @@ class Generator {
   // owner: the procedure the statements belong to, if any.
   void collect(const Block& statements, const ProcedureDecl* owner) {
     for (const StmtPtr& stmt : statements) {
-      if (stmt->kind == Stmt::Kind::procedure) {
+      if (stmt->kind == Stmt::Kind::declareModule || stmt->kind == Stmt::Kind::module) {
+        collectModule(*stmt);
+      } else if (stmt->kind == Stmt::Kind::useModule) {
+        requireModules(stmt->line);
+      } else if (stmt->kind == Stmt::Kind::procedure) {
         const ProcedureDecl& decl = *stmt->procedure;
-        const std::string key = lowerCase(decl.name);
+        const std::string key = itemKey(collectModule_, decl.name);
         if (procedures_.count(key) != 0 || findLibraryFunction(decl.name) != nullptr) {
           throw CompileError{decl.line, "The procedure '" + decl.name + "' already exists."};
         }
@@ -538,14 +546,16 @@ class Generator {
       } else if (stmt->kind == Stmt::Kind::dataSection) {
         for (const DataItem& item : stmt->data) {
           if (item.kind != DataItem::Kind::label) continue;
-          const std::string key = lowerCase(item.text);
+          const std::string key = itemKey(collectModule_, item.text);
           if (dataLabels_.count(key) != 0) {
             throw CompileError{item.line, "The label '" + item.text + "' already exists."};
           }
-          // The real compilers name a procedure's DataSection labels after the procedure.
-          dataLabels_[key] = owner != nullptr && layout_ != ListingLayout::classic
-                                 ? "ll_" + owner->name + "_" + item.text
-                                 : "l_" + item.text;
+          // The real compilers name a procedure's DataSection labels after the procedure, in
+          // lower case.
+          dataLabels_[key] = labelPrefix(collectModule_) +
+                             (owner != nullptr && layout_ != ListingLayout::classic
+                                  ? "ll_" + lowerCase(owner->name) + "_" + lowerCase(item.text)
+                                  : "l_" + item.text);
         }
       } else if (stmt->kind == Stmt::Kind::declaration &&
                  (stmt->keyword == "Global" || stmt->keyword == "Public")) {
@@ -553,7 +563,7 @@ class Generator {
         // even where it is used earlier, as readers of the listing take it from there.
         for (const DeclItem& item : stmt->items) {
           if (item.kind == DeclItem::Kind::variable) {
-            sharedSpellings_.try_emplace(lowerCase(item.name), item.name);
+            sharedSpellings_.try_emplace(itemKey(collectModule_, item.name), item.name);
           }
         }
       } else {
@@ -561,6 +571,107 @@ class Generator {
         for (const IfBranch& branch : stmt->branches) collect(branch.body, owner);
       }
     }
+  }
+
+  // Modules came with PureBasic 5.20: the layouts of older compilers have none.
+  void requireModules(int line) const {
+    if (!separateProcedures()) {
+      throw CompileError{line, "Modules are not supported by PureBasic " + listingVersion(layout_) +
+                                   " (they came with 5.20)."};
+    }
+  }
+
+  // A module's DeclareModule comes first and once, its Module after it and once. The items of
+  // both parts belong to the module; the procedures its DeclareModule declares are public.
+  void collectModule(const Stmt& stmt) {
+    requireModules(stmt.line);
+    const std::string key = lowerCase(stmt.text);
+    auto found = modules_.find(key);
+    if (stmt.kind == Stmt::Kind::declareModule) {
+      if (found != modules_.end()) {
+        throw CompileError{stmt.line, "The module '" + stmt.text + "' is already declared."};
+      }
+      modules_[key].spelling = stmt.text;
+      for (const StmtPtr& item : stmt.body) {
+        if (item->kind == Stmt::Kind::declare) {
+          declaredProcedures_.try_emplace(itemKey(key, item->text), item.get());
+        }
+      }
+    } else if (found == modules_.end()) {
+      throw CompileError{stmt.line, "The module '" + stmt.text + "' has no DeclareModule before."};
+    } else if (found->second.implemented) {
+      throw CompileError{stmt.line, "The module '" + stmt.text + "' is already implemented."};
+    } else {
+      found->second.implemented = true;
+    }
+    collectModule_ = key;
+    collect(stmt.body, nullptr);
+    collectModule_.clear();
+  }
+
+  void publishDeclaredProcedures() {
+    for (const auto& [key, declare] : declaredProcedures_) {
+      auto found = procedures_.find(key);
+      if (found == procedures_.end()) {
+        throw CompileError{declare->line,
+                           "The procedure '" + declare->text +
+                               "' is declared but its Module has no such procedure."};
+      }
+      found->second.isPublic = true;
+    }
+  }
+
+  // The key of an item in the tables: its name in lower case, after "<module>::" for a
+  // module's items.
+  static std::string itemKey(const std::string& module, const std::string& name) {
+    return module.empty() ? lowerCase(name) : module + "::" + lowerCase(name);
+  }
+
+  // What the labels of a module's items begin with: the module's name as its DeclareModule
+  // spells it, and a dot.
+  std::string labelPrefix(const std::string& module) const {
+    return module.empty() ? "" : modules_.at(module).spelling + ".";
+  }
+
+  // The module a "module::" prefix names, in lower case; its DeclareModule must come first.
+  std::string moduleNamed(const std::string& name, int line) const {
+    const std::string key = lowerCase(name);
+    auto found = modules_.find(key);
+    if (found == modules_.end() || !found->second.opened) {
+      throw CompileError{line, "The module '" + name + "' is not declared."};
+    }
+    return key;
+  }
+
+  // The item a name refers to. With a module prefix it is the public item of that module (or
+  // any of its items, from inside it); without one, the item of the running part (the main
+  // program or a module), else a public item of a module that part uses. A module sees nothing
+  // of the main program, and the main program only what it reaches through modules.
+  template <typename Table>
+  auto findScoped(Table& table, const std::string& prefix, const std::string& name, int line) const
+      -> decltype(&table.begin()->second) {
+    if (!prefix.empty()) {
+      const std::string module = moduleNamed(prefix, line);
+      auto found = table.find(itemKey(module, name));
+      if (found == table.end() || (module != module_ && !found->second.isPublic)) return nullptr;
+      return &found->second;
+    }
+    if (auto found = table.find(itemKey(module_, name)); found != table.end()) {
+      return &found->second;
+    }
+    if (auto used = usedModules_.find(module_); used != usedModules_.end()) {
+      for (const std::string& module : used->second) {
+        auto found = table.find(itemKey(module, name));
+        if (found != table.end() && found->second.isPublic) return &found->second;
+      }
+    }
+    return nullptr;
+  }
+
+  // "module::name" names nothing public there.
+  [[noreturn]] static void notPublic(const Expr& ref, const char* what) {
+    throw CompileError{ref.line, "'" + ref.module + "::" + ref.text + "' is no public " + what +
+                                     " of the module."};
   }
 
   // The classic layout numbers procedures in source order. The real compilers number them with
@@ -740,15 +851,35 @@ class Generator {
       case Stmt::Kind::constantDef: {
         const std::optional<std::int64_t> value = fold(*stmt.value);
         if (!value) throw CompileError{stmt.line, "A constant needs a constant value."};
-        const std::string key = lowerCase(stmt.text);
-        if (constants_.count(key) != 0 && constants_[key] != *value) {
+        const std::string key = itemKey(module_, stmt.text);
+        const std::optional<std::int64_t> known = findConstant(stmt.text);
+        if (known && *known != *value) {
           throw CompileError{stmt.line, "The constant #" + stmt.text + " is already declared."};
         }
         constants_[key] = *value;
+        if (inDeclareModule_) publicConstants_.insert(key);
         break;
       }
       case Stmt::Kind::declare:
         break;
+      case Stmt::Kind::declareModule:
+      case Stmt::Kind::module:
+        // The module's code runs where it stands, in the main program's flow.
+        module_ = lowerCase(stmt.text);
+        modules_.at(module_).opened = true;
+        inDeclareModule_ = stmt.kind == Stmt::Kind::declareModule;
+        generateBlock(stmt.body);
+        flushLinesThrough(stmt.endLine);
+        inDeclareModule_ = false;
+        module_.clear();
+        break;
+      case Stmt::Kind::useModule: {
+        const std::string module = moduleNamed(stmt.text, stmt.line);
+        std::vector<std::string>& used = usedModules_[module_];
+        used.erase(std::remove(used.begin(), used.end(), module), used.end());
+        if (stmt.keyword == "UseModule") used.push_back(module);
+        break;
+      }
     }
   }
 
@@ -911,7 +1042,7 @@ class Generator {
         }
         var = &addLocal(item.name, type);
       } else {
-        auto found = globals_.find(key);
+        auto found = globals_.find(itemKey(module_, item.name));
         if (found != globals_.end()) {
           if (found->second.type != type) {
             throw CompileError{item.line,
@@ -933,7 +1064,7 @@ class Generator {
   // Arrays of the main program are reserved in the bss; those of a procedure in its frame,
   // cleared on entry like its other locals.
   void declareArray(const DeclItem& item, Type type, bool global) {
-    const std::string key = lowerCase(item.name);
+    const std::string key = procedure_ ? lowerCase(item.name) : itemKey(module_, item.name);
     auto& arrays = procedure_ ? procedure_->arrays : arrays_;
     if (arrays.count(key) != 0) {
       throw CompileError{item.line, "The array '" + item.name + "' is already declared."};
@@ -948,6 +1079,7 @@ class Generator {
     Array array;
     array.type = type;
     array.global = global;
+    array.isPublic = inDeclareModule_;
     if (procedure_) {
       if (cells > kLargestLocalArray / cell) {
         throw CompileError{item.line, "A procedure's array may take at most " +
@@ -956,7 +1088,7 @@ class Generator {
       array.offset = reserveFrame(static_cast<int>(cells));
       array.frameRegister = reg("bp");
     } else {
-      array.asmName = "a_" + item.name;
+      array.asmName = labelPrefix(module_) + "a_" + item.name;
       bssLines_.push_back(array.asmName + ":");
       bssLines_.push_back((x64_ ? "rq  " : "rd  ") + std::to_string(cells));
     }
@@ -965,7 +1097,7 @@ class Generator {
 
   // A list variable holds the pointer to the list's header, 0 until the library creates it.
   void declareList(const DeclItem& item, Type type, bool global) {
-    const std::string key = lowerCase(item.name);
+    const std::string key = procedure_ ? lowerCase(item.name) : itemKey(module_, item.name);
     auto& lists = procedure_ ? procedure_->lists : lists_;
     if (lists.count(key) != 0) {
       throw CompileError{item.line, "The list '" + item.name + "' is already declared."};
@@ -973,17 +1105,19 @@ class Generator {
     List list;
     list.type = type;
     list.global = global;
+    list.isPublic = inDeclareModule_;
     if (procedure_) {
       list.offset = reserveFrame(1);
       list.frameRegister = reg("bp");
     } else {
-      list.asmName = "t_" + item.name;
+      list.asmName = labelPrefix(module_) + "t_" + item.name;
       bssLines_.push_back(list.asmName + (x64_ ? " rq 1" : " rd 1"));
     }
     lists[key] = list;
   }
 
-  // An imported variable has no storage of its own: it is the symbol's.
+  // An imported variable has no storage of its own: it is the symbol's. Imports are seen from
+  // every part of the program, modules included.
   void declareImportedVariable(const ImportedFunction& entry) {
     const std::string key = lowerCase(entry.name);
     if (globals_.count(key) != 0) {
@@ -1001,11 +1135,14 @@ class Generator {
 
   Variable& addGlobal(const std::string& name, Type type) {
     Variable var;
-    auto spelling = sharedSpellings_.find(lowerCase(name));
-    var.asmName = "v_" + (spelling != sharedSpellings_.end() ? spelling->second : name);
+    const std::string key = itemKey(module_, name);
+    auto spelling = sharedSpellings_.find(key);
+    var.asmName = labelPrefix(module_) + "v_" +
+                  (spelling != sharedSpellings_.end() ? spelling->second : name);
     var.type = type;
+    var.isPublic = inDeclareModule_;
     bssLines_.push_back(var.asmName + " r" + cellLetter(type) + " 1");
-    return globals_[lowerCase(name)] = var;
+    return globals_[key] = var;
   }
 
   // Reserves cells (dwords, qwords on x64) in the running procedure's frame; returns the offset
@@ -1037,7 +1174,7 @@ class Generator {
     Variable var;
     var.type = type;
     var.spelling = item.name;
-    var.asmName = "so_" + procedure_->info->decl->name + ".v_" + item.name;
+    var.asmName = labelPrefix(module_) + "so_" + procedure_->info->decl->name + ".v_" + item.name;
     std::string value;
     if (item.init && item.init->kind == Expr::Kind::string && type == Type::string) {
       value = stringLabel(item.init->text);
@@ -1061,7 +1198,7 @@ class Generator {
       throw CompileError{decl.line, "A procedure must begin its line."};
     }
     flushLinesThrough(decl.line - 1);
-    const ProcedureInfo& info = procedures_.at(lowerCase(decl.name));
+    const ProcedureInfo& info = procedures_.at(itemKey(module_, decl.name));
     const std::string number = std::to_string(info.number);
     const bool classic = layout_ == ListingLayout::classic;
     procedureOrder_.push_back(info.index);
@@ -1209,7 +1346,7 @@ class Generator {
   }
 
   std::string dataLabel(const std::string& name, int line) const {
-    auto found = dataLabels_.find(lowerCase(name));
+    auto found = dataLabels_.find(itemKey(module_, name));
     if (found == dataLabels_.end()) {
       throw CompileError{line, "The label '" + name + "' is not declared."};
     }
@@ -1269,10 +1406,9 @@ class Generator {
     const bool dword = type == Type::longInt || type == Type::integer;
     if (dword && value.kind == Expr::Kind::labelAddress) return dataLabel(value.text, value.line);
     if (dword && value.kind == Expr::Kind::addressOf && value.left->kind == Expr::Kind::call) {
-      auto found = procedures_.find(lowerCase(value.left->text));
-      if (found != procedures_.end()) {
-        reference(found->second, true);
-        return "_Procedure" + std::to_string(found->second.number);
+      if (const ProcedureInfo* found = findProcedure(*value.left)) {
+        reference(*found, true);
+        return "_Procedure" + std::to_string(found->number);
       }
     }
     throw CompileError{value.line, "Data needs constant values."};
@@ -1286,19 +1422,23 @@ class Generator {
     const std::string key = lowerCase(name.text);
     const Type wanted = resolveType(name.text, name.type, std::nullopt);
     Variable* var = nullptr;
-    if (procedure_) {
+    if (!name.module.empty()) {  // "module::name" never creates a variable
+      var = findScoped(globals_, name.module, name.text, name.line);
+      if (var == nullptr) notPublic(name, "variable");
+    } else if (procedure_) {
       auto local = procedure_->locals.find(key);
       if (local != procedure_->locals.end()) {
         var = &local->second;
       } else {
-        auto global = globals_.find(key);
-        if (global != globals_.end() && global->second.global) var = &global->second;
+        Variable* shared = findScoped(globals_, "", name.text, name.line);
+        if (shared == nullptr) shared = importedVariable(key);
+        if (shared != nullptr && shared->global) var = shared;
       }
       if (var == nullptr) return addLocal(name.text, wanted);
     } else {
-      auto found = globals_.find(key);
-      if (found == globals_.end()) return addGlobal(name.text, wanted);
-      var = &found->second;
+      var = findScoped(globals_, "", name.text, name.line);
+      if (var == nullptr) var = importedVariable(key);
+      if (var == nullptr) return addGlobal(name.text, wanted);
     }
     if (name.type && var->type != wanted) {
       throw CompileError{name.line, "The variable '" + name.text + "' already has another type."};
@@ -1307,24 +1447,33 @@ class Generator {
     return *var;
   }
 
-  // A procedure sees its own arrays and lists, then the global ones.
+  // Imported variables belong to no module (see declareImportedVariable).
+  Variable* importedVariable(const std::string& key) {
+    auto found = globals_.find(key);
+    return found != globals_.end() && !found->second.importedAs.empty() ? &found->second : nullptr;
+  }
+
+  // A procedure sees its own arrays and lists, then the global ones; "module::name" reaches a
+  // module's public ones from anywhere.
   template <typename T>
   const T* findVisible(const std::map<std::string, T>& globals,
-                       const std::map<std::string, T>* locals, const std::string& name) const {
-    const std::string key = lowerCase(name);
-    if (locals != nullptr) {
-      auto local = locals->find(key);
+                       const std::map<std::string, T>* locals, const Expr& ref) const {
+    if (locals != nullptr && ref.module.empty()) {
+      auto local = locals->find(lowerCase(ref.text));
       if (local != locals->end()) return &local->second;
     }
-    auto found = globals.find(key);
-    if (found == globals.end() || (procedure_ && !found->second.global)) return nullptr;
-    return &found->second;
+    const T* found = findScoped(globals, ref.module, ref.text, ref.line);
+    if (found == nullptr || (procedure_ && ref.module.empty() && !found->global)) return nullptr;
+    return found;
   }
-  const Array* findArray(const std::string& name) const {
-    return findVisible(arrays_, procedure_ ? &procedure_->arrays : nullptr, name);
+  const Array* findArray(const Expr& ref) const {
+    return findVisible(arrays_, procedure_ ? &procedure_->arrays : nullptr, ref);
   }
-  const List* findList(const std::string& name) const {
-    return findVisible(lists_, procedure_ ? &procedure_->lists : nullptr, name);
+  const List* findList(const Expr& ref) const {
+    return findVisible(lists_, procedure_ ? &procedure_->lists : nullptr, ref);
+  }
+  const ProcedureInfo* findProcedure(const Expr& ref) const {
+    return findScoped(procedures_, ref.module, ref.text, ref.line);
   }
 
   // Loads a cell into eax (rax), narrower ones with their sign.
@@ -1390,7 +1539,7 @@ class Generator {
       assignValue(var, value);
       return;
     }
-    if (const Array* array = findArray(target.text)) {
+    if (const Array* array = findArray(target)) {
       elementIndex(target, *array);
       push("cx");
       checkKind(generateExpression(value), array->type, value.line);
@@ -1398,13 +1547,14 @@ class Generator {
       store(array->type, elementMemory(*array));
       return;
     }
-    if (const List* list = findList(target.text)) {
+    if (const List* list = findList(target)) {
       if (!target.args.empty()) syntaxErrorAt(target.line);
       checkKind(generateExpression(value), list->type, value.line);
       currentElement(*list);
       store(list->type, "[" + reg("dx") + "]");
       return;
     }
+    if (!target.module.empty()) notPublic(target, "array or list");
     throw CompileError{target.line, "'" + target.text + "()' is not an array or a linked list."};
   }
 
@@ -1416,11 +1566,8 @@ class Generator {
     switch (expr.kind) {
       case Expr::Kind::number:
         return expr.value;
-      case Expr::Kind::constant: {
-        auto found = constants_.find(lowerCase(expr.text));
-        if (found == constants_.end()) return std::nullopt;
-        return found->second;
-      }
+      case Expr::Kind::constant:
+        return findConstant(expr.text, expr.module, expr.line);
       case Expr::Kind::unary: {
         const auto operand = fold(*expr.left);
         if (!operand) return std::nullopt;
@@ -1454,6 +1601,30 @@ class Generator {
     }
   }
 
+  // A constant seen as findScoped sees items; the built-in ones are seen everywhere.
+  std::optional<std::int64_t> findConstant(const std::string& name, const std::string& prefix = "",
+                                           int line = 0) const {
+    const auto visible = [&](const std::string& module) -> std::optional<std::int64_t> {
+      const std::string key = itemKey(module, name);
+      auto found = constants_.find(key);
+      if (found == constants_.end() || (module != module_ && publicConstants_.count(key) == 0)) {
+        return std::nullopt;
+      }
+      return found->second;
+    };
+    if (!prefix.empty()) return visible(moduleNamed(prefix, line));
+    if (const auto own = visible(module_)) return own;
+    if (auto used = usedModules_.find(module_); used != usedModules_.end()) {
+      for (const std::string& module : used->second) {
+        if (const auto value = visible(module)) return value;
+      }
+    }
+    for (const auto& [builtin, value] : kBuiltinConstants) {
+      if (lowerCase(name) == builtin) return value;
+    }
+    return std::nullopt;
+  }
+
   void requireNumber(const Expr& expr) {
     if (generateExpression(expr) != ValueKind::number) {
       throw CompileError{expr.line, "A number is expected here, not a string."};
@@ -1472,7 +1643,9 @@ class Generator {
         loadAddress(stringLabel(expr.text));
         return ValueKind::string;
       case Expr::Kind::constant:
-        throw CompileError{expr.line, "The constant #" + expr.text + " is not declared."};
+        throw CompileError{expr.line, "The constant #" +
+                                          (expr.module.empty() ? "" : expr.module + "::") +
+                                          expr.text + " is not declared."};
       case Expr::Kind::name: {
         const Variable& var = resolveVariable(expr);
         const Variable copy = var;
@@ -1558,16 +1731,16 @@ class Generator {
       }
       return;
     }
-    if (const Array* array = findArray(target.text)) {
+    if (const Array* array = findArray(target)) {
       elementIndex(target, *array);
       const std::string memory = elementMemory(*array);
       emit("LEA " + reg("ax") + "," + memory);
       return;
     }
-    auto procedure = procedures_.find(lowerCase(target.text));
-    if (procedure != procedures_.end() && target.args.empty()) {
-      reference(procedure->second);
-      loadAddress("_Procedure" + std::to_string(procedure->second.number));
+    const ProcedureInfo* procedure = findProcedure(target);
+    if (procedure != nullptr && target.args.empty()) {
+      reference(*procedure);
+      loadAddress("_Procedure" + std::to_string(procedure->number));
       return;
     }
     throw CompileError{target.line, "'@" + target.text + "()' has no address."};
@@ -1577,8 +1750,8 @@ class Generator {
   const Storage& listOrArrayArgument(const Expr& arg, char kind) const {
     const Storage* storage = nullptr;
     if (arg.kind == Expr::Kind::call && arg.args.empty()) {
-      storage = kind == 'L' ? static_cast<const Storage*>(findList(arg.text))
-                            : static_cast<const Storage*>(findArray(arg.text));
+      storage = kind == 'L' ? static_cast<const Storage*>(findList(arg))
+                            : static_cast<const Storage*>(findArray(arg));
     }
     if (storage == nullptr) {
       throw CompileError{
@@ -1657,21 +1830,20 @@ class Generator {
   }
 
   ValueKind generateCall(const Expr& call) {
-    if (const Array* array = findArray(call.text)) {
+    if (const Array* array = findArray(call)) {
       elementIndex(call, *array);
       load(array->type, elementMemory(*array));
       return array->type == Type::string ? ValueKind::string : ValueKind::number;
     }
-    if (const List* list = findList(call.text)) {
+    if (const List* list = findList(call)) {
       if (!call.args.empty()) syntaxErrorAt(call.line);
       currentElement(*list);
       load(list->type, "[" + reg("dx") + "]");
       return list->type == Type::string ? ValueKind::string : ValueKind::number;
     }
+    if (const ProcedureInfo* found = findProcedure(call)) return callProcedure(call, *found);
+    if (!call.module.empty()) notPublic(call, "procedure, array or list");
     const std::string key = lowerCase(call.text);
-    if (auto found = procedures_.find(key); found != procedures_.end()) {
-      return callProcedure(call, found->second);
-    }
     if (const LibraryFunction* function = findLibraryFunction(call.text)) {
       for (const LibraryForm& form : function->forms) {
         if (form.params.size() != call.args.size()) continue;
@@ -1779,6 +1951,20 @@ class Generator {
   std::map<std::string, std::int64_t> constants_;
   std::map<std::string, std::string> dataLabels_;
   std::map<std::string, std::string> sharedSpellings_;
+
+  // Tables hold a module's items under "<module>::<name>" (see itemKey).
+  struct ModuleInfo {
+    std::string spelling;      // as its DeclareModule writes it
+    bool implemented = false;  // its Module has been seen (first pass)
+    bool opened = false;       // the code generation has reached its DeclareModule
+  };
+  std::map<std::string, ModuleInfo> modules_;              // by lower-case name
+  std::map<std::string, const Stmt*> declaredProcedures_;  // the Declare lines of DeclareModules
+  std::set<std::string> publicConstants_;
+  std::map<std::string, std::vector<std::string>> usedModules_;  // by the part that uses them
+  std::string module_;         // the module being generated, in lower case; empty outside
+  std::string collectModule_;  // the same for the first pass
+  bool inDeclareModule_ = false;
   std::vector<int> procedureOrder_;  // classic: the procedures in source order
   const ListingLayout layout_;
   std::vector<ProcedureInfo*> bySource_;     // by index

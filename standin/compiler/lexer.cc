@@ -94,6 +94,12 @@ void tokenizeLine(const std::string& text, int line, std::vector<Token>& out) {
       if (j < n && text[j] == '$') ++j;
       out.push_back({TokenKind::constant, text.substr(i + 1, j - i - 1), 0, line});
       i = j;
+    } else if (c == ':' && i + 2 < n && text[i + 1] == ':' && i > 0 && isNameChar(text[i - 1]) &&
+               isNameStart(text[i + 2])) {
+      // "module::item" names an item of a module. Written between two names without blanks,
+      // it cannot be two statement separators.
+      out.push_back({TokenKind::symbol, "::", 0, line});
+      i += 2;
     } else {
       static const char* const twoCharSymbols[] = {"<=", ">=", "<>", "<<", ">>", "=<", "=>"};
       std::string symbol(1, c);

@@ -12,7 +12,7 @@ enum class TokenKind {
   number,      // an integer literal (decimal, $hex, %binary or 'c')
   string,      // a double-quoted literal; text holds the characters between the quotes
   constant,    // "#Name"; text holds the name without "#"
-  symbol,      // an operator or punctuation such as + <= ( , . : @ ?
+  symbol,      // an operator or punctuation such as + <= ( , . : :: @ ?
   inlineAsm,   // a line that begins with "!"; text holds the rest of the line
   endOfLine,   // the end of a source line
   endOfFile,

@@ -87,6 +87,7 @@ class Parser {
   // Statements up to (not including) one that starts with one of the closing keywords.
   Block parseBlock(std::initializer_list<const char*> closers) {
     Block block;
+    if (closers.size() != 0) ++nesting_;
     for (;;) {
       while (peek().kind == TokenKind::endOfLine || isSymbol(":")) next();
       if (peek().kind == TokenKind::endOfFile) {
@@ -97,7 +98,10 @@ class Parser {
         return block;
       }
       for (const char* closer : closers) {
-        if (isKeyword(closer)) return block;
+        if (isKeyword(closer)) {
+          --nesting_;
+          return block;
+        }
       }
       if (peek().kind == TokenKind::identifier && isCloser(lowerCase(peek().text))) {
         if (closers.size() == 0) {
@@ -118,7 +122,9 @@ class Parser {
         {"wend", "Wend"},
         {"until", "Until"},
         {"next", "Next"},
-        {"endprocedure", "EndProcedure"}};
+        {"endprocedure", "EndProcedure"},
+        {"enddeclaremodule", "EndDeclareModule"},
+        {"endmodule", "EndModule"}};
     for (const auto& [lower, spelled] : spellings) {
       if (word == lower) return spelled;
     }
@@ -126,9 +132,18 @@ class Parser {
   }
 
   static bool isCloser(const std::string& word) {
-    static const char* const words[] = {"endif",          "else",     "elseif", "wend",
-                                        "until",          "forever",  "next",   "endprocedure",
-                                        "enddatasection", "endimport"};
+    static const char* const words[] = {"endif",
+                                        "else",
+                                        "elseif",
+                                        "wend",
+                                        "until",
+                                        "forever",
+                                        "next",
+                                        "endprocedure",
+                                        "enddatasection",
+                                        "endimport",
+                                        "enddeclaremodule",
+                                        "endmodule"};
     for (const char* w : words) {
       if (word == w) return true;
     }
@@ -227,8 +242,19 @@ class Parser {
       return stmt;
     }
     if (word == "declare" || word == "declarec" || word == "declaredll" || word == "declarecdll") {
+      next();
       auto stmt = makeStmt(Stmt::Kind::declare, line);
+      parseTypeSuffix();
+      stmt->text = expectName();
       while (!atSeparator()) next();
+      return stmt;
+    }
+    if (word == "declaremodule" || word == "module") return parseModule(word == "declaremodule");
+    if (word == "usemodule" || word == "unusemodule") {
+      next();
+      auto stmt = makeStmt(Stmt::Kind::useModule, line);
+      stmt->keyword = word == "usemodule" ? "UseModule" : "UnuseModule";
+      stmt->text = expectName();
       return stmt;
     }
 
@@ -323,6 +349,10 @@ class Parser {
     if (insideProcedure_) {
       throw CompileError{keyword.line, "A procedure cannot be declared inside a procedure."};
     }
+    if (insideDeclareModule_) {
+      throw CompileError{keyword.line,
+                         "A procedure belongs in the Module; DeclareModule only declares it."};
+    }
     auto decl = std::make_unique<ProcedureDecl>();
     const std::string word = lowerCase(keyword.text);
     decl->keyword = word == "procedure"      ? "Procedure"
@@ -339,6 +369,23 @@ class Parser {
     decl->endLine = next().line;
     auto stmt = makeStmt(Stmt::Kind::procedure, decl->line);
     stmt->procedure = std::move(decl);
+    return stmt;
+  }
+
+  // DeclareModule and Module stand at the top of the program, each with its closing keyword.
+  StmtPtr parseModule(bool declaration) {
+    const Token& keyword = next();
+    if (nesting_ != 0) {
+      throw CompileError{keyword.line,
+                         "A module must stand outside procedures, blocks and other modules."};
+    }
+    auto stmt =
+        makeStmt(declaration ? Stmt::Kind::declareModule : Stmt::Kind::module, keyword.line);
+    stmt->text = expectName();
+    insideDeclareModule_ = declaration;
+    stmt->body = parseBlock({declaration ? "enddeclaremodule" : "endmodule"});
+    insideDeclareModule_ = false;
+    stmt->endLine = next().line;
     return stmt;
   }
 
@@ -560,6 +607,11 @@ class Parser {
       case TokenKind::constant:
         expr->kind = Expr::Kind::constant;
         expr->text = next().text;
+        if (isSymbol("::")) {  // "#module::name"
+          next();
+          expr->module = expr->text;
+          expr->text = expectName();
+        }
         return expr;
       case TokenKind::identifier:
         return parsePostfix();
@@ -590,7 +642,8 @@ class Parser {
     syntaxError();
   }
 
-  // A name, a typed name, a call "name(...)" or a Windows call "name_(...)".
+  // A name, a typed name, a call "name(...)" or a Windows call "name_(...)"; names of a
+  // module's items have the form "module::name".
   ExprPtr parsePostfix() {
     if (peek().kind != TokenKind::identifier) syntaxError();
     const Token& name = next();
@@ -598,10 +651,15 @@ class Parser {
     expr->line = name.line;
     expr->text = name.text;
     expr->kind = Expr::Kind::name;
+    if (isSymbol("::")) {
+      next();
+      expr->module = expr->text;
+      expr->text = expectName();
+    }
     expr->type = parseTypeSuffix();
     if (isSymbol("(")) {
       next();
-      const bool api = expr->text.size() > 1 && expr->text.back() == '_';
+      const bool api = expr->module.empty() && expr->text.size() > 1 && expr->text.back() == '_';
       expr->kind = api ? Expr::Kind::apiCall : Expr::Kind::call;
       if (api) expr->text.pop_back();
       if (!isSymbol(")")) {
@@ -619,6 +677,8 @@ class Parser {
   const std::vector<Token>& tokens_;
   std::size_t pos_ = 0;
   bool insideProcedure_ = false;
+  bool insideDeclareModule_ = false;
+  int nesting_ = 0;  // the blocks being parsed, the program's own not counted
 };
 
 }  // namespace

@@ -192,5 +192,56 @@ INSTANTIATE_TEST_SUITE_P(
         ErrorCase{"Import \"m.obj\"\n  v As \"\"\nEndImport\n", 2, "symbol name is empty"},
         ErrorCase{"v = 1\nImport \"m.obj\"\n  v\nEndImport\n", 3, "already declared"}));
 
+// Modules in the generations that know them: what a part of the program sees, and what the
+// older generations and the module rules refuse.
+TEST(Modules, ErrorsReportTheLineAndTheReason) {
+  const char* const declared = "DeclareModule m\n  Declare P()\nEndDeclareModule\n";
+  const char* const module = "Module m\n  Procedure P()\n  EndProcedure\nEndModule\n";
+  const struct {
+    ListingLayout layout;
+    std::string source;
+    int line;
+    const char* fragment;
+  } cases[] = {
+      {ListingLayout::classic, "x = 1\nDeclareModule m\nEndDeclareModule\n", 2,
+       "not supported by PureBasic 4.20"},
+      {ListingLayout::macros, "x = 1\nUseModule m\n", 2, "not supported by PureBasic 4.50"},
+      {ListingLayout::afterBss,
+       "DeclareModule m\nEndDeclareModule\nModule m\n  Global b\nEndModule\nx = m::b\n", 6,
+       "'m::b' is no public variable"},
+      {ListingLayout::afterBss, std::string(declared) + module + "m::Q()\n", 8,
+       "'m::Q' is no public procedure"},
+      {ListingLayout::afterBss, "x = m::a\nDeclareModule m\n  Global a\nEndDeclareModule\n", 1,
+       "module 'm' is not declared"},
+      {ListingLayout::afterBss, "Module m\nEndModule\n", 1, "no DeclareModule"},
+      {ListingLayout::afterBss, std::string(declared) + "Module m\nEndModule\n", 2,
+       "no such procedure"},
+      {ListingLayout::afterBss, "DeclareModule m\n  Procedure P()\n", 2, "belongs in the Module"},
+      {ListingLayout::afterEndCode, "If 1\n  DeclareModule m\n", 2, "outside procedures, blocks"},
+      {ListingLayout::afterEndCode, "DeclareModule m\nEndDeclareModule\nEndModule\n", 3,
+       "'EndModule' without"},
+      // A module sees nothing of the main program; UseModule shows a module's public items
+      // until UnuseModule.
+      {ListingLayout::afterEndCode,
+       "Procedure Main()\nEndProcedure\nDeclareModule m\nEndDeclareModule\nModule m\n"
+       "  Main()\nEndModule\n",
+       6, "Main() is not a function"},
+      {ListingLayout::afterEndCode,
+       "#K = 1\nDeclareModule m\nEndDeclareModule\nModule m\n  x = #K\nEndModule\n", 5,
+       "#K is not declared"},
+      {ListingLayout::afterEndCode,
+       std::string(declared) + module + "UseModule m\nP()\nUnuseModule m\nP()\n", 11,
+       "P() is not a function"},
+  };
+  for (const auto& expected : cases) {
+    CompileOptions options;
+    options.layout = expected.layout;
+    const CompileResult result = compileProgram(expected.source, options);
+    EXPECT_FALSE(result.ok) << expected.source;
+    EXPECT_EQ(result.errorLine, expected.line) << expected.source;
+    EXPECT_NE(result.message.find(expected.fragment), std::string::npos) << result.message;
+  }
+}
+
 }  // namespace
 }  // namespace standin

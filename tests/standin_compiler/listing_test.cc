@@ -323,7 +323,7 @@ TEST(Listing, TheGenerationsCarryRuntimeItemsStaticsAddressesAndEquates) {
       "_Procedure0:|p.v_a equ esp+PS0+12|p.v_b equ esp+PS0+0|; !MOV eax,[p.v_b]|"
       "  JMP _PB_EOP_NoValue|_EndProcedureZero1:|PS0=0|section '.data'|"
       "pb_public PB_DEBUGGER_LineNumber|so_P.v_s dd 3|section '.bss'|PB_MemoryBase rd 1|"
-      "so_P.v_n rd 1|section '.data'|ll_P_here:|dd _Procedure0");
+      "so_P.v_n rd 1|section '.data'|ll_p_here:|dd _Procedure0");
   auto line = lines.begin();
   for (std::string text; std::getline(wanted, text, '|');) {
     line = std::find_if(line, lines.end(),
@@ -408,6 +408,52 @@ TEST(ListingX64, ProceduresFollowTheWindowsX64Convention) {
                           }),
             0);
   EXPECT_EQ(misalignedCalls(lines), std::vector<std::string>{});
+}
+
+// ---- Modules --------------------------------------------------------------------------------
+
+// Every kind of item label carries the module's name, inside the module and where the main
+// program reaches an item through "sgl::"; the procedure after EndModule shares its module
+// procedure's name and gets a number of its own.
+TEST(ListingModules, ItemLabelsCarryTheModuleNameInTheGenerationsThatKnowModules) {
+  const std::string source =
+      "DeclareModule sgl\n  Global count.l, Dim table.l(4), NewList items.l()\n"
+      "  Declare Bump(n)\n  #Step = 3\nEndDeclareModule\n"
+      "Module sgl\n  Global hidden.l = 2\n  Procedure Bump(n)\n    Static calls.l, base.l = 40\n"
+      "    DataSection\n    Inner:\n    Data.l 7\n    EndDataSection\n"
+      "    calls = calls + 1\n    count = count + n * #Step + PeekL(?inner) + PeekL(?outer)\n"
+      "    table(1) = count\n    AddElement(items()) : items() = calls\n"
+      "    ProcedureReturn base + calls + hidden\n  EndProcedure\n"
+      "  DataSection\n  outer:\n  Data.l 5\n  EndDataSection\nEndModule\n"
+      "Procedure Bump(n)\n  ProcedureReturn n * 100 + sgl::Bump(n)\nEndProcedure\n"
+      "x = Bump(1) + sgl::count + sgl::table(1) + sgl::items() + #sgl::Step\nEnd x\n";
+  CompileOptions x64;
+  x64.target = Target::x64;
+  for (const auto& [options, layout] : {std::pair{CompileOptions{}, ListingLayout::afterBss},
+                                        {CompileOptions{}, ListingLayout::afterEndCode},
+                                        {x64, ListingLayout::afterEndCode}}) {
+    SCOPED_TRACE(static_cast<int>(layout) + 10 * static_cast<int>(options.target));
+    const std::vector<std::string> lines = listingLines(source, options, layout);
+    expectInOrder(lines,
+                  "; DeclareModule sgl|; EndDeclareModule|; Module sgl|; EndModule|; x = Bump(1)|"
+                  "; Procedure Bump(n) |_Procedure0:|  CALL _Procedure2|; Procedure Bump(n) |"
+                  "_Procedure2:");
+    expectInOrder(lines,
+                  "sgl.so_Bump.v_base d|sgl.v_count r|sgl.a_table:|r|sgl.t_items r|"
+                  "sgl.v_hidden r|sgl.so_Bump.v_calls r|v_x r|sgl.ll_bump_inner:|dd 7|"
+                  "sgl.l_outer:|dd 5");
+    std::string mainCode;
+    const auto use = std::find_if(lines.begin(), lines.end(), [](const std::string& l) {
+      return l.rfind("; x = Bump(1)", 0) == 0;
+    });
+    for (auto line = use; line != lines.end() && *line != "; End x"; ++line) {
+      mainCode += *line + "\n";
+    }
+    for (const char* label :
+         {"CALL _Procedure0", "[sgl.v_count]", "sgl.a_table", "[sgl.t_items]"}) {
+      EXPECT_NE(mainCode.find(label), std::string::npos) << label << " in\n" << mainCode;
+    }
+  }
 }
 
 }  // namespace

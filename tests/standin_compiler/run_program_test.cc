@@ -517,6 +517,39 @@ TEST(RunProgram, TheGenerationsLayoutsRunAsTheClassicOne) {
   }
 }
 
+// A module's items keep their values apart from the main program's of the same name, and its
+// procedure from the main program's and another module's procedure of the same name.
+TEST(RunProgram, ModulesRunInTheGenerationsThatKnowThem) {
+  const std::string source =
+      "Global total = 1000\n"
+      "DeclareModule Counter\n  Global total, Dim history.l(3), NewList seen()\n"
+      "  Declare Add(n)\n  #Limit = 3\nEndDeclareModule\n"
+      "Module Counter\n  Procedure Add(n)\n    Static base = 10, count\n"
+      "    DataSection\n    weights:\n    Data.l 1, 2, 3\n    EndDataSection\n"
+      "    count = count + 1\n    history(count) = n * PeekL(?weights + 4 * (count - 1))\n"
+      "    AddElement(seen()) : seen() = n\n    total = total + history(count) + PeekL(?bonus)\n"
+      "    ProcedureReturn base + count\n  EndProcedure\n"
+      "  DataSection\n  bonus:\n  Data.l 100\n  EndDataSection\nEndModule\n"
+      "DeclareModule Other\n  Declare Add(n)\nEndDeclareModule\n"
+      "Module Other\n  Procedure Add(n)\n    ProcedureReturn n + 1\n  EndProcedure\nEndModule\n"
+      "Procedure Add(n)\n  ProcedureReturn n * 2 + Counter::Add(n)\nEndProcedure\n"
+      "r = Add(5) + Add(4) + Counter::Add(2) + Other::Add(1)\n"  // 21 + 20 + 13 + 2
+      "UseModule Counter\nResetList(seen())\nWhile NextElement(seen()) : s = s + seen() : Wend\n"
+      "End r + s + Counter::history(2) + ListSize(seen()) + Counter::total % 100 + "
+      "(total = 1000) * 100 + #Limit\n";
+  const int expected = 56 + (5 + 4 + 2) + 4 * 2 + 3 + (105 + 108 + 106) % 100 + 100 + 3;
+  CompileOptions x64;
+  x64.target = Target::x64;
+  const ProgramRun run64 = compileAndRun(source, x64, kMainHarness64);
+  ASSERT_EQ(run64.error, "") << run64.listing;
+  EXPECT_EQ(run64.exitCode, expected) << run64.listing;
+  for (ListingLayout layout : {ListingLayout::afterBss, ListingLayout::afterEndCode}) {
+    const ProgramRun run = runIn(layout, source);
+    ASSERT_EQ(run.error, "") << run.listing;
+    EXPECT_EQ(run.exitCode, expected) << run.listing;
+  }
+}
+
 TEST(RunProgram, TheObjectLinksAsAWindowsProgram) {
   const CompileResult compiled = compileProgram(
       "Global Dim t.l(3)\nProcedureDLL Add(a, b)\n  ProcedureReturn a + b\nEndProcedure\n"
