@@ -34,11 +34,9 @@
 #include "language/language_loader.h"
 #include "language/language_table.h"
 #include "listing_builder.h"
-#include "pipeline/analyse_assembly.h"
 #include "pipeline/assemble_archive.h"
 #include "pipeline/conversion.h"
-#include "pipeline/data_sections.h"
-#include "pipeline/split_procedures.h"
+#include "pipeline/run_conversion.h"
 #include "platform/file_system.h"
 #include "platform/memory_file_system.h"
 #include "platform/paths.h"
@@ -152,14 +150,11 @@ class FormatMeasurement {
     if (!makeDestination(destination, m)) return;
     app::ConversionOptions options;
     options.outputFormat = format_;
-    pipeline::Conversion conversion(bench_.services, destination + "bench.pb", destination,
-                                    options);
-    conversion.sourceBaseName = "bench";
-    conversion.asmListingPath = listingPath_;
+    pipeline::Conversion conversion(bench_.services, {destination + "bench.pb", options},
+                                    pipeline::OutputLayout(destination, "bench"));
+    conversion.listingPath = listingPath_;
     const Clock::time_point start = Clock::now();
-    app::Outcome result = pipeline::analyseAssembly(conversion);
-    if (result.succeeded()) result = pipeline::writeDataSections(conversion);
-    if (result.succeeded()) result = pipeline::splitProcedures(conversion);
+    const app::Outcome result = pipeline::convertListing(conversion);
     const double seconds = secondsSince(start);
     if (!result.succeeded()) {
       m.failure = "stages returned " + std::to_string(static_cast<int>(result.reportedText())) +
@@ -385,12 +380,10 @@ LibraryBuild measureLibraryBuild(BenchServices& bench, const std::string& folder
   }
   app::ConversionOptions options;
   options.outputFormat = app::OutputFormat::staticLibrary;
-  pipeline::Conversion conversion(bench.services, destination + "bench.pb", destination, options);
-  conversion.sourceBaseName = "bench";
-  conversion.asmListingPath = listingPath;
-  app::Outcome result = pipeline::analyseAssembly(conversion);
-  if (result.succeeded()) result = pipeline::writeDataSections(conversion);
-  if (result.succeeded()) result = pipeline::splitProcedures(conversion);
+  const pipeline::OutputLayout output(destination, "bench");
+  pipeline::Conversion conversion(bench.services, {destination + "bench.pb", options}, output);
+  conversion.listingPath = listingPath;
+  app::Outcome result = pipeline::convertListing(conversion);
   files.deleteFile(listingPath);
   if (result.succeeded()) {
     build.sources = files.listFolder(destination + "Source/")
@@ -399,9 +392,12 @@ LibraryBuild measureLibraryBuild(BenchServices& bench, const std::string& folder
     build.oneJob = build.allJobs = std::numeric_limits<double>::infinity();
     for (int r = 0; r < kRuns && result.succeeded(); ++r) {
       for (int jobs : {1, processors}) {
-        conversion.jobs = jobs;
+        pipeline::Conversion assembling(bench.services, {destination + "bench.pb", options, jobs},
+                                        output);
+        assembling.listing = conversion.listing;
+        assembling.plan = conversion.plan;
         const Clock::time_point start = Clock::now();
-        result = pipeline::assembleAndArchive(conversion);
+        result = pipeline::assembleAndArchive(assembling);
         if (!result.succeeded()) break;
         double& best = jobs == 1 ? build.oneJob : build.allJobs;
         best = std::min(best, secondsSince(start));

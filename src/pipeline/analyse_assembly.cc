@@ -5,8 +5,7 @@
 #include <unordered_set>
 
 #include "language/text_ids.h"
-#include "pipeline/listing_reader.h"
-#include "pipeline/listing_text.h"
+#include "pipeline/listing/listing_reader.h"
 #include "pipeline/split_tokens.h"
 #include "pipeline/symbol_names.h"
 #include "platform/text.h"
@@ -32,8 +31,6 @@ std::string typeSuffix(std::string_view type) {
   return suffix;
 }
 
-// Thrown inside the scan when the listing ends before a line it waits for.
-struct ListingEndedEarly {};
 // Thrown when two exported procedures have one name.
 struct RepeatedExport {
   std::string first;
@@ -43,14 +40,14 @@ struct RepeatedExport {
 class Analysis {
  public:
   Analysis(Conversion& conversion, const Listing& listing)
-      : conversion_(conversion), reader_(listing) {}
+      : conversion_(conversion), reader_(ListingReader::open(listing, conversion.listing.family)) {}
 
   app::Outcome run() {
     try {
       readHeader();
       scanSourceLines();
     } catch (const ListingEndedEarly&) {
-      return conversion_.failWith(language::TextId::invalidFile, conversion_.asmListingPath);
+      return conversion_.failWith(language::TextId::invalidFile, conversion_.listingPath);
     } catch (const RepeatedExport& repeated) {
       conversion_.logOutcome(false);
       return conversion_.services.feedback.reportError(
@@ -75,8 +72,8 @@ class Analysis {
         taken.insert(platform::asciiLowerCase(record.outputName));
       }
     }
-    taken.insert(platform::asciiLowerCase(symbolBase_ + "_briskoDataSections"));
-    taken.insert(platform::asciiLowerCase(symbolBase_ + "_briskoLinkFile"));
+    taken.insert(platform::asciiLowerCase(symbolBase_ + std::string(kDataSectionsSuffix)));
+    taken.insert(platform::asciiLowerCase(symbolBase_ + std::string(kLinkSourceSuffix)));
     for (SymbolRecord& record : conversion_.symbols) {
       if (record.kind != SymbolKind::procedure) continue;
       record.outputName = freeName(record.outputName, [&](const std::string& name) {
@@ -88,15 +85,14 @@ class Analysis {
 
   void readHeader() {
     ListingHeader header;
-    if (!reader_.readHeader(header)) throw ListingEndedEarly{};
-    conversion_.compilerLayout = header.layout == ListingLayout::compiler;
-    conversion_.x64 = header.x64;
+    if (!reader_->readHeader(header)) throw ListingEndedEarly{};
+    ListingFacts& facts = conversion_.listing;
+    facts.target = header.target;
+    facts.endsThroughMainCode = reader_->endsThroughMainCode();
     for (const std::string_view library : header.importLibraries) {
-      conversion_.importLibraries += library;
-      conversion_.importLibraries += ',';
+      facts.importLibraries.emplace_back(library);
     }
-    for (const std::string_view name : header.externals) addExternal(name);
-    if (!conversion_.compilerLayout) return;
+    for (const ExternalDeclaration& external : header.externals) addExternal(external.label);
     headerPublics_ = header.publicNames;
     for (const std::string_view line : header.defines) {
       // "define <alias> <text>": the text may hold blanks.
@@ -121,43 +117,35 @@ class Analysis {
   }
 
   void scanSourceLines() {
-    std::string_view source;
-    while (reader_.nextProgramLine(source)) {
+    ProgramLine line;
+    while (reader_->nextProgramLine(line)) {
       conversion_.poll();
-      if (source.empty()) {
-        const std::string_view line = reader_.programLine();
-        if (reader_.inProcedure()) {
+      if (line.source.empty()) {
+        if (line.inProcedure) {
           // Inline assembly may make another procedure's label public under a second name.
-          if (line.starts_with("public ") && currentProcedure_ != SymbolList::kNone) {
-            conversion_.bodyPublics.push_back({std::string(line), currentProcedure_});
+          if (line.text.starts_with("public ") && currentProcedure_ != SymbolList::kNone) {
+            conversion_.listing.inlinePublics.push_back(
+                {std::string(line.text), currentProcedure_});
           }
-        } else if (conversion_.compilerLayout) {
-          noteMainLabel(line);
+        } else if (!line.mainLabel.empty()) {
+          noteMainLabel(line.mainLabel);
         }
         continue;
       }
-      examine(source);
+      recordDeclarations(line.source);
     }
-    if (reader_.ended()) throw ListingEndedEarly{};
-    conversion_.dataStart = reader_.dataStart();
+    if (reader_->ended()) throw ListingEndedEarly{};
+    conversion_.listing.dataStart = reader_->dataStart();
     // What the header makes public and what the runtime keeps in the data and bss belong to the
     // program that links the output: code and data that name them get them as externals. A
     // public name that the listing defines itself (a DLL's "public _Procedure<n>" lines) keeps
     // the record the scan gave it.
     for (const std::string_view name : headerPublics_) addExternal(name);
-    for (const std::string& name : reader_.runtimeItems()) addExternal(name);
+    for (const std::string& name : reader_->runtimeItems()) addExternal(name);
   }
 
-  // A label of the main program's code ("name:"; local ".name" labels aside). The end-of-
-  // program labels of the compilers' layouts are left to the data-sections source, which
-  // provides them.
-  void noteMainLabel(std::string_view line) {
-    if (line.size() < 2 || line.back() != ':' || line.front() == '.' || line.front() == ';') {
-      return;
-    }
-    const std::string_view name = line.substr(0, line.size() - 1);
-    if (name.find_first_of(" \t") != std::string_view::npos) return;
-    if (name == "_PB_EOP" || name == "_PB_EOP_NoValue") return;
+  // A label of the main program's code, which no output holds.
+  void noteMainLabel(std::string_view name) {
     if (conversion_.symbols.find(name)) return;
     SymbolRecord record;
     record.kind = SymbolKind::mainLabel;
@@ -165,8 +153,8 @@ class Analysis {
     conversion_.symbols.append(std::move(record));
   }
 
-  // Records what a source line declares.
-  void examine(std::string_view source) {
+  // Records the procedures and exported items a source line declares.
+  void recordDeclarations(std::string_view source) {
     if (source.empty() || source.front() == '*') return;
     if (!splitTokens(source, kSourceLineDelimiters, tokens_, QuoteRule::sourceLine)) return;
 
@@ -208,8 +196,8 @@ class Analysis {
   // its source line, so nothing was recorded and the walk goes on.
   bool declareProcedure(std::string_view keyword) {
     std::string_view label;
-    if (!reader_.procedureLabel(label)) {
-      if (reader_.ended()) throw ListingEndedEarly{};
+    if (!reader_->procedureLabel(label)) {
+      if (reader_->ended()) throw ListingEndedEarly{};
       return false;
     }
     SymbolRecord record;
@@ -220,7 +208,7 @@ class Analysis {
     } else {
       record.kind = SymbolKind::procedure;
     }
-    if (record.kind != SymbolKind::procedure) ++conversion_.exportCount;
+    if (record.kind != SymbolKind::procedure) ++conversion_.listing.exportCount;
 
     const std::size_t count = tokens_.size();
     std::size_t j = 1;
@@ -284,7 +272,7 @@ class Analysis {
         record.asmName = "v_" + name;
         record.outputName = name;
       }
-      ++conversion_.exportCount;
+      ++conversion_.listing.exportCount;
       conversion_.symbols.append(std::move(record));
 
       // Skip to the end of the item.
@@ -332,7 +320,7 @@ class Analysis {
     const std::size_t digits = label.find_first_of("0123456789");
     record.outputName += "_";
     record.outputName += digits == std::string_view::npos ? label : label.substr(digits);
-    conversion_.renamedProcedures.emplace_back(std::move(use.shown), record.outputName);
+    conversion_.listing.renamedProcedures.emplace_back(std::move(use.shown), record.outputName);
   }
 
   struct NameUse {
@@ -341,14 +329,14 @@ class Analysis {
   };
 
   Conversion& conversion_;
-  const std::string symbolBase_ = conversion_.symbolBase();
+  const std::string symbolBase_ = conversion_.output.symbolBase();
   // The procedures' names so far (lower case, "+" for exported, "-" for internal ones).
   std::unordered_map<std::string, NameUse> procedureNames_;
   std::vector<std::string_view> headerPublics_;
   // The position of the procedure whose code the scan is in.
   std::size_t currentProcedure_ = SymbolList::kNone;
   std::string module_;
-  ListingReader reader_;
+  std::unique_ptr<ListingReader> reader_;
   std::string defaultTypeSuffix_ = ".l";
   TokenArray tokens_;
 };
@@ -358,12 +346,13 @@ class Analysis {
 app::Outcome analyseAssembly(Conversion& conversion) {
   app::Feedback& feedback = conversion.services.feedback;
   feedback.setStatus(language::TextId::statusbarParsingAssemblyCode);
-  conversion.logProgress(language::TextId::objectFirstPass, conversion.asmListingPath);
+  conversion.logProgress(language::TextId::objectFirstPass, conversion.listingPath);
 
   const Listing* listing = conversion.readListing();
   if (!listing) {
-    return conversion.failWith(language::TextId::openingFileError, conversion.asmListingPath);
+    return conversion.failWith(language::TextId::openingFileError, conversion.listingPath);
   }
+  conversion.listing.family = ListingReader::familyOf(*listing);
   return Analysis(conversion, *listing).run();
 }
 

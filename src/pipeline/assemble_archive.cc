@@ -12,7 +12,6 @@
 namespace brisko::pipeline {
 namespace {
 
-constexpr std::size_t kReadBufferSize = 1024;
 // The longest wait for a FASM run to end before the window gets to handle its events.
 constexpr int kWaitMilliseconds = 20;
 
@@ -27,36 +26,19 @@ void deleteObjects(platform::FileSystem& files, const std::string& folder) {
   }
 }
 
-// A tool that ended with an error: its own text, or the unknown-error text when it wrote
-// nothing, shown and logged.
-void reportToolError(Conversion& conversion, language::TextId errorText,
-                     language::TextId unknownText, const std::string& output) {
-  app::Feedback& feedback = conversion.services.feedback;
-  const std::string& title = feedback.text(language::TextId::guiTitle);
-  if (!output.empty()) {
-    feedback.messageBox(title, feedback.text(errorText) + "\n\n" + output,
-                        app::MessageIcon::failure);
-    conversion.logLine(output);
-  } else {
-    feedback.messageBox(title, feedback.text(unknownText), app::MessageIcon::failure);
-    conversion.logLine(feedback.text(unknownText));
-  }
-}
-
 // polib packs every object of the object folder into a library there, which then replaces
 // Bin/<base>.lib; an older library stays untouched until a new one is there.
 app::Outcome archive(Conversion& conversion) {
   app::Services& services = conversion.services;
-  const std::string& base = conversion.sourceBaseName;
-  const std::string bin = conversion.binFolder();
-  const std::string objects = conversion.objectFolder();
-  const std::string builtLibrary = objects + base + ".lib";
+  const std::string& libraryName = conversion.plan.outputName;
+  const std::string bin = conversion.output.binFolder();
+  const std::string objects = conversion.output.objectFolder();
+  const std::string builtLibrary = objects + libraryName;
 
   conversion.logProgress(language::TextId::objectCreatingCoffFile,
-                         Conversion::binPathFromLogs(base + ".lib"));
+                         OutputLayout::binPathFromLogs(libraryName));
   ProgramRunner runner(services.processes);
-  // The x86 command line names no machine; 64-bit objects need it named.
-  const std::string machine = conversion.x64 ? "/MACHINE:X64 " : "";
+  const std::string machine(conversion.listing.target.librarianMachineOption());
   auto polib =
       runner.start(services.paths.polibPath, machine + "*.obj /out:\"" + builtLibrary + "\"",
                    objects.substr(0, objects.size() - 1), platform::CapturedStream::standardOutput);
@@ -72,11 +54,11 @@ app::Outcome archive(Conversion& conversion) {
 
   if (exitCode != 0) {
     conversion.logOutcome(false);
-    reportToolError(conversion, language::TextId::objectPolibError,
+    reportToolError(services.feedback, language::TextId::objectPolibError,
                     language::TextId::objectPolibUnknownError, output);
     return app::failed(language::TextId::objectPolibError);
   }
-  const std::string library = bin + base + ".lib";
+  const std::string library = bin + libraryName;
   services.files.deleteFile(library);
   if (!services.files.moveFile(builtLibrary, library)) {
     // polib said it succeeded, yet there is no library where the user looks for it.
@@ -116,7 +98,7 @@ app::Outcome reportAssembly(Conversion& conversion, const Assembly& assembly,
     return conversion.services.feedback.reportError(language::TextId::fasmProblem, false);
   }
   if (run.exitCode == 0) return app::ok();
-  reportToolError(conversion, language::TextId::objectFasmError,
+  reportToolError(conversion.services.feedback, language::TextId::objectFasmError,
                   language::TextId::objectFasmUnknownError, run.errorText);
   return app::failed(language::TextId::objectFasmError);
 }
@@ -164,66 +146,63 @@ app::Outcome assembleSources(Conversion& conversion, const std::vector<Assembly>
   return reportAssembly(conversion, sources[*failure], runs.result(*failure));
 }
 
+// A library's sources, each into its own object in the object folder, packed by polib.
 app::Outcome assembleLibrary(Conversion& conversion) {
   app::Services& services = conversion.services;
   services.feedback.setStatus(language::TextId::statusbarCreatingObjFiles);
 
-  const std::string sourceFolder = conversion.sourceFolder();
-  const auto entries = services.files.listFolder(sourceFolder);
-  if (!entries) return services.feedback.reportError(language::TextId::asmFilesProblem, false);
   // The objects of an earlier run that did not end (a failure, an interruption) go first.
-  const std::string objects = conversion.objectFolder();
+  const std::string objects = conversion.output.objectFolder();
   services.files.makeFolder(objects);
   if (!services.files.isFolder(objects)) {
     return services.feedback.reportError(language::TextId::outputDirectories, false,
                                          app::pathDetail(objects));
   }
   deleteObjects(services.files, objects);
+  const std::string sourceFolder = conversion.output.sourceFolder();
   std::vector<Assembly> sources;
-  for (const platform::FolderEntry& entry : *entries) {
-    if (entry.isFolder || entry.name == "PureBasic.asm") continue;
-    if (platform::extensionOf(entry.name) != "asm") continue;
+  for (const PlannedSource* planned : conversion.plan.assembled()) {
     Assembly& assembly = sources.emplace_back();
-    assembly.sourceName = entry.name;
-    assembly.sourcePath = sourceFolder + entry.name;
-    assembly.objectName = std::string(platform::withoutExtension(entry.name)) + ".obj";
+    assembly.sourceName = planned->fileName;
+    assembly.sourcePath = sourceFolder + planned->fileName;
+    assembly.objectName = planned->objectName();
     assembly.objectFolder = objects;
-    assembly.logName = std::string("..") + platform::kPathSeparator + "Source" +
-                       platform::kPathSeparator + "briskoObjects" + platform::kPathSeparator +
+    assembly.logName = std::string("..") + platform::kPathSeparator +
+                       std::string(kSourceFolderName) + platform::kPathSeparator +
+                       std::string(kObjectFolderName) + platform::kPathSeparator +
                        assembly.objectName;
   }
   if (sources.empty()) return services.feedback.reportError(language::TextId::noAsmFiles, false);
-  if (const app::Outcome result = assembleSources(conversion, sources, conversion.jobs, true);
+  if (const app::Outcome result =
+          assembleSources(conversion, sources, conversion.settings.jobs, true);
       !result.succeeded()) {
     return result;
   }
   return archive(conversion);
 }
 
-}  // namespace
-
-app::Outcome assembleFile(Conversion& conversion, const std::string& sourcePath,
-                          const std::string& objectName) {
+// The link source, which includes every other source, into Bin/<base>.obj.
+app::Outcome assembleObject(Conversion& conversion) {
+  const std::vector<const PlannedSource*> assembled = conversion.plan.assembled();
+  if (assembled.empty()) {
+    return conversion.services.feedback.reportError(language::TextId::noAsmFiles, false);
+  }
   std::vector<Assembly> source(1);
-  source[0].sourceName = platform::filePart(sourcePath);
-  source[0].sourcePath = sourcePath;
-  source[0].objectName = objectName;
-  source[0].objectFolder = conversion.binFolder();
-  source[0].logName = Conversion::binPathFromLogs(objectName);
-  return assembleSources(conversion, source, 1, false);
+  source[0].sourceName = assembled[0]->fileName;
+  source[0].sourcePath = conversion.output.sourceFolder() + assembled[0]->fileName;
+  source[0].objectName = conversion.plan.outputName;
+  source[0].objectFolder = conversion.output.binFolder();
+  source[0].logName = OutputLayout::binPathFromLogs(source[0].objectName);
+  const app::Outcome result = assembleSources(conversion, source, 1, false);
+  if (result.succeeded())
+    conversion.writtenFiles.push_back(source[0].objectFolder + source[0].objectName);
+  return result;
 }
 
+}  // namespace
+
 app::Outcome assembleAndArchive(Conversion& conversion) {
-  if (!conversion.libraryOutput()) {
-    const std::string& base = conversion.sourceBaseName;
-    const app::Outcome result = assembleFile(
-        conversion, conversion.sourceFolder() + base + "_briskoLinkFile.asm", base + ".obj");
-    if (result.succeeded()) {
-      conversion.writtenFiles.push_back(conversion.binFolder() + base + ".obj");
-    }
-    return result;
-  }
-  return assembleLibrary(conversion);
+  return conversion.plan.library ? assembleLibrary(conversion) : assembleObject(conversion);
 }
 
 }  // namespace brisko::pipeline

@@ -1,8 +1,6 @@
 // Running FASM on the generated sources and, for library output, polib on the objects.
 #pragma once
 
-#include <string>
-
 #include "pipeline/conversion.h"
 
 namespace brisko::pipeline {

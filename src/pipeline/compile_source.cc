@@ -1,17 +1,14 @@
 #include "pipeline/compile_source.h"
 
-#include <optional>
 #include <vector>
 
 #include "language/text_ids.h"
-#include "pipeline/listing_text.h"
+#include "pipeline/output_layout.h"
 #include "pipeline/program_runner.h"
 #include "platform/text.h"
 
 namespace brisko::pipeline {
 namespace {
-
-constexpr std::size_t kReadBufferSize = 1024;
 
 std::string compilerSwitches(const std::string& executablePath,
                              const app::ConversionOptions& options) {
@@ -31,21 +28,18 @@ std::string_view withoutFinalLineBreaks(std::string_view text) {
 
 }  // namespace
 
+// Names that differ in case are one file on Windows and two elsewhere: the listing is the file
+// of that name in any case, the compiler's own spelling first.
 std::string listingPathIn(const platform::FileSystem& files, const std::string& folder) {
-  const std::string name = "Purebasic.asm";
-#ifndef _WIN32
   if (const auto entries = files.listFolder(folder)) {
     std::string found;
     for (const platform::FolderEntry& entry : *entries) {
-      if (entry.isFolder || platform::asciiLowerCase(entry.name) != "purebasic.asm") continue;
-      if (found.empty() || entry.name == "PureBasic.asm") found = entry.name;
+      if (entry.isFolder || !platform::equalsIgnoringCase(entry.name, kListingName)) continue;
+      if (found.empty() || entry.name == kListingName) found = entry.name;
     }
     if (!found.empty()) return folder + found;
   }
-#else
-  (void)files;
-#endif
-  return folder + name;
+  return folder + "Purebasic.asm";
 }
 
 Compilation compileSource(app::Services& services, const std::string& sourcePath,
@@ -72,33 +66,25 @@ Compilation compileSource(app::Services& services, const std::string& sourcePath
   compiler->close();
 
   const auto position = exitCode == 1 ? output.find("Error: Line") : std::string::npos;
+  if (position != std::string::npos || exitCode != 0) {
+    // The compiler's error line: everything from "Error: Line" on, less the final line break
+    // (two whole characters). Another message, or none at all (a crash), is still a failure,
+    // never a success.
+    const std::string_view said =
+        position != std::string::npos
+            ? platform::withoutLastCharacter(
+                  platform::withoutLastCharacter(std::string_view(output).substr(position)))
+            : withoutFinalLineBreaks(output);
+    reportToolError(feedback, language::TextId::objectCompilerError,
+                    language::TextId::compilerUnknownError, said);
+    return {CompileVerdict::compileError, app::failed(language::TextId::objectCompilerError)};
+  }
   const std::string& title = feedback.text(language::TextId::guiTitle);
-  std::optional<language::TextId> failure;
-  // The text shown and logged for a failure; the compiler's own words where it said any.
-  std::string errorText;
-  std::string message;
-  if (position != std::string::npos) {
-    failure = language::TextId::objectCompilerError;
-    // Everything from "Error: Line" on, less the final line break (two whole characters).
-    errorText =
-        withoutLastCharacter(withoutLastCharacter(std::string_view(output).substr(position)));
-    message = feedback.text(language::TextId::objectCompilerError) + "\n\n" + errorText;
-  } else if (exitCode != 0) {
-    // Another message, or none at all (a crash): still a failure, never a success.
-    failure = language::TextId::objectCompilerError;
-    errorText = withoutFinalLineBreaks(output);
-    if (errorText.empty()) {
-      errorText = feedback.text(language::TextId::compilerUnknownError);
-      message = errorText;
-    } else {
-      message = feedback.text(language::TextId::objectCompilerError) + "\n\n" + errorText;
-    }
-  } else if (options.has(app::kCommented) &&
-             !services.files.exists(listingPathIn(services.files, folder))) {
+  if (options.has(app::kCommented) &&
+      !services.files.exists(listingPathIn(services.files, folder))) {
     // The conversion needs the listing; a compiler that ended without it has failed.
-    failure = language::TextId::noListing;
-    errorText = feedback.text(language::TextId::noListing);
-    message = errorText;
+    std::string errorText = feedback.text(language::TextId::noListing);
+    std::string message = errorText;
     const std::string_view said = withoutFinalLineBreaks(output);
     if (!said.empty()) {
       message += "\n\n";
@@ -106,11 +92,9 @@ Compilation compileSource(app::Services& services, const std::string& sourcePath
       errorText += ' ';
       errorText += said;
     }
-  }
-  if (failure) {
     feedback.messageBox(title, message, app::MessageIcon::failure);
     if (app::LogSink* log = feedback.activeLog()) log->writeLine(errorText);
-    return {CompileVerdict::compileError, app::failed(*failure)};
+    return {CompileVerdict::compileError, app::failed(language::TextId::noListing)};
   }
   if (checkMode) {
     feedback.messageBox(title, feedback.text(language::TextId::objectNoCompilerError),

@@ -1,6 +1,6 @@
 #include "pipeline/conversion_log.h"
 
-#include "pipeline/listing_text.h"
+#include "pipeline/generated_source.h"
 
 namespace brisko::pipeline {
 namespace {

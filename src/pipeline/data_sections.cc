@@ -4,6 +4,9 @@
 #include <vector>
 
 #include "language/text_ids.h"
+#include "pipeline/generated_source.h"
+#include "pipeline/listing/compiler_layouts.h"
+#include "pipeline/listing/listing_reader.h"
 #include "pipeline/split_tokens.h"
 #include "pipeline/symbol_names.h"
 #include "platform/text.h"
@@ -11,37 +14,24 @@
 namespace brisko::pipeline {
 namespace {
 
-constexpr std::string_view kBssSection = "section '.bss' readable writeable";
-constexpr std::string_view kDataSection = "section '.data' data readable writeable";
-
 std::string indented(std::string_view line) {
   std::string text("  ");
   text += line;
   return text;
 }
 
-// "rb", "rw", "rd" or "rq" and a count: what reserves a cell of the bss.
-bool isReservation(std::string_view text) {
-  return text.size() > 3 && text[0] == 'r' && text[2] == ' ' &&
-         (text[1] == 'b' || text[1] == 'w' || text[1] == 'd' || text[1] == 'q');
+// The text of a line after its label (the label ending where the rule's label does).
+std::string_view afterLabel(const DataLine& line) {
+  return line.text.substr(line.label.size());
 }
-
-// A label of a DataSection, "l_<name>:", or "ll_<procedure>_<name>:" inside a procedure.
-bool isDataLabel(std::string_view line) {
-  return (line.starts_with("l_") || line.starts_with("ll_")) && line.back() == ':';
-}
-
-struct ListingEndedEarly {};
 
 class DataSectionsWriter {
  public:
-  DataSectionsWriter(Conversion& conversion, ListingCursor& cursor)
+  explicit DataSectionsWriter(Conversion& conversion)
       : conversion_(conversion),
-        cursor_(cursor),
-        library_(conversion.libraryOutput()),
-        base_(conversion.symbolBase()),
-        compilerLayout_(conversion.compilerLayout),
-        alignLine_(conversion.x64 ? "align 8" : "align 4") {
+        library_(conversion.settings.library()),
+        base_(conversion.output.symbolBase()),
+        target_(conversion.listing.target) {
     if (library_) {
       for (const SymbolRecord& record : conversion.symbols) {
         if (isProcedureKind(record.kind) || isDataKind(record.kind)) {
@@ -51,47 +41,24 @@ class DataSectionsWriter {
     }
   }
 
-  void write(std::string_view sectionLine) {
+  void write(const std::vector<DataLine>& lines) {
     writeHeaderBlock(out_, conversion_.services.clock.now());
     if (library_) {
-      out_.line(conversion_.formatLine());
+      out_.line(target_.formatLine());
       out_.line("");
     }
-    writeSection(sectionLine);
-    dataPass();
-    bssPass();
-    finalPass();
-    if (compilerLayout_) endOfProgram();
-    declarations();
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+      if (lines[i].kind == DataLineKind::dataSectionStart) nameDataSectionLabels(lines, i);
+      writeLine(lines[i]);
+    }
+    if (conversion_.listing.endsThroughMainCode) writeEndRoutine();
+    writeDeclarations();
   }
 
   const std::string& text() const { return out_.text(); }
+  PlannedSource& planned() { return planned_; }
 
  private:
-  std::string_view read() {
-    std::string_view line;
-    if (!cursor_.next(line)) throw ListingEndedEarly{};
-    return line;
-  }
-
-  // A section line; x64 sections are aligned for the 8-byte cells' "align 8" lines.
-  void writeSection(std::string_view line) {
-    if (conversion_.x64 && line.find(" align ") == std::string_view::npos) {
-      out_.line(std::string(platform::trimSpaces(line)) + " align 8");
-    } else {
-      out_.line(line);
-    }
-  }
-
-  // The next line of the bss. The real compilers' listings may end there (no DataSection
-  // follows): the end then stands for the data section line that would open one.
-  std::string_view readBss() {
-    std::string_view line;
-    if (cursor_.next(line)) return line;
-    if (compilerLayout_) return kDataSection;
-    throw ListingEndedEarly{};
-  }
-
   // Library output: records the label's file-unique name and returns it. String constants
   // take the base name directly in front, other labels the base name and "_". A name that a
   // procedure or an exported item already carries (an internal "Procedure F1" beside the
@@ -108,184 +75,112 @@ class DataSectionsWriter {
     return conversion_.symbols.append(std::move(record)).outputName;
   }
 
-  // The line with the label that ends at labelEnd renamed (library output only).
-  std::string renamed(std::string_view line, std::size_t labelEnd, bool stringConstant = false) {
-    if (!library_) return std::string(line);
-    if (labelEnd == std::string_view::npos) labelEnd = line.size();
-    return uniqueName(line.substr(0, labelEnd), stringConstant) +
-           std::string(line.substr(labelEnd));
-  }
-
-  void dataPass() {
-    std::string_view line = read();
-    for (;;) {
-      if (platform::trimSpaces(line) == "_SYS_StaticStringStart:") {
-        line = read();
-        while (line.starts_with("_S") && platform::contains(line, ":") &&
-               !line.starts_with("_SYS_StaticStringEnd")) {
-          out_.line(renamed(line, line.find(':'), true));
-          line = read();
-        }
-        out_.line(alignLine_);
-      } else if ((line.starts_with("F") || line.starts_with("D")) &&
-                 (platform::contains(line, ": dd ") || platform::contains(line, ": dq "))) {
-        out_.line(renamed(line, line.find(':')));
-      } else if (line.starts_with("s_") && !line.empty() && line.find(':') == line.size() - 1) {
-        out_.line(alignLine_);
-        while (!line.starts_with("pb_align ") && !line.starts_with("align ") &&
-               !line.starts_with("section")) {
-          out_.line(platform::contains(line, "  dd ") || platform::contains(line, "  dq ")
-                        ? std::string(line)
-                        : renamed(line, line.find(':')));
-          line = read();
-        }
-        out_.line(alignLine_);
-      } else if (line.starts_with("s_") &&
-                 (platform::contains(line, " db ") || platform::contains(line, " dw ") ||
-                  platform::contains(line, " dd ") || platform::contains(line, " dq "))) {
-        out_.line(renamed(line, line.find(' ')));
-      } else if (isValueDefinition(line)) {
-        // A cell with its value (a procedure's static, a module's data), which may name a
-        // string constant; the runtime's own stay the program's.
-        const std::size_t end = line.find_first_of(": ");
-        out_.append(renamed(line.substr(0, end), std::string_view::npos));
-        out_.append(line[end] == ':' ? ": " : " ");
-        appendRewritten(platform::trimSpaces(line.substr(end + 1)));
-        out_.endLine();
-      }
-      if (platform::trimSpaces(line).starts_with("section '.bss'")) break;
-      line = read();
-    }
-    out_.line(alignLine_);
-    out_.line("");
-    writeSection(kBssSection);
-  }
-
-  // "<name> d? <values>" or "<name>: d? <values>": in every layout a procedure's static, in
-  // the compilers' layouts any item but the runtime's.
-  bool isValueDefinition(std::string_view line) const {
-    const std::size_t end = line.find_first_of(": ");
-    if (end == 0 || end == std::string_view::npos) return false;
-    const std::string_view name = line.substr(0, end);
-    std::string_view rest = line.substr(end + (line[end] == ':' ? 1 : 0));
-    if (!rest.starts_with(" d") || rest.size() < 5 || rest[3] != ' ') return false;
-    if (name.starts_with("so_")) return true;
-    return compilerLayout_ && !isRuntimeItemName(name) && !name.starts_with("_S");
-  }
-
-  void bssPass() {
-    std::string_view line = platform::trimSpaces(readBss());
-    while (!line.starts_with("section '.data'")) {
-      conversion_.poll();
-      bool haveNext = false;
-      if (line.starts_with("section") && platform::contains(line, " code")) {
-        // Procedures after the bss (5.31): none of the data's business.
-        do {
-          line = platform::trimSpaces(readBss());
-        } while (!line.starts_with("section"));
-        continue;
-      }
-      const std::size_t nameEnd = std::min(line.find_first_of(": "), line.size());
-      const std::string_view name = line.substr(0, nameEnd);
-      if (line.starts_with(";")) {
-        // a comment
-      } else if (name == "PB_DataPointer") {
-        out_.line(renamed(line, nameEnd));
-      } else if (name == "PB_ExitCode") {
-        // Where End leaves the code that the end of the program passes to ExitProcess.
-        exitCode_ = renamed(name, std::string_view::npos);
-        out_.line(exitCode_ + std::string(line.substr(nameEnd)));
-      } else if (compilerLayout_ && isRuntimeItemName(name)) {
-        // the program's own
-      } else if (nameEnd + 1 == line.size() && line.back() == ':' &&
-                 (compilerLayout_ || line.starts_with("a_"))) {
-        // An array: its label, then its reservation lines.
-        out_.line(dataLabel(name) + ":");
-        line = platform::trimSpaces(readBss());
-        while (isReservation(line)) {
-          out_.line(indented(line));
-          line = platform::trimSpaces(readBss());
-        }
-        haveNext = true;
-      } else if (line.starts_with("v_") || line.starts_with("t_") ||
-                 (compilerLayout_ && nameEnd < line.size() &&
-                  isReservation(platform::trimSpaces(line.substr(nameEnd + 1))))) {
-        // A variable or list (exported ones keep their name), or any other cell.
-        out_.line(dataLabel(name) + std::string(line.substr(nameEnd)));
-      } else if (line.starts_with("s_") || line.starts_with("p_") || line.starts_with("m_") ||
-                 line.starts_with("so_")) {
-        if (platform::contains(line, " rb ") || platform::contains(line, " rw ") ||
-            platform::contains(line, " rd ") || platform::contains(line, " rq ")) {
-          out_.line(renamed(line, nameEnd));
-        }
-      }
-      if (!haveNext) line = platform::trimSpaces(readBss());
-    }
-    out_.line(alignLine_);
-    out_.line("");
-    writeSection(kDataSection);
+  // The label as the source writes it: its file-unique name in library output, else itself.
+  std::string localName(std::string_view label, bool stringConstant = false) {
+    return library_ ? uniqueName(label, stringConstant) : std::string(label);
   }
 
   // The label of a bss item: an exported variable, list or array by its own name, any other
   // item renamed as local data.
-  std::string dataLabel(std::string_view name) {
+  std::string bssLabel(std::string_view name) {
     if (const SymbolRecord* record = conversion_.symbols.find(name);
         record != nullptr && isDataKind(record->kind) && record->kind != SymbolKind::localData) {
       return symbolLabel(*record);
     }
-    return renamed(name, std::string_view::npos);
+    return localName(name);
   }
 
-  void finalPass() {
-    // The labels of this section get their names before any "dd" line is rewritten, so a
-    // line may name a label that stands further down.
-    const std::size_t start = cursor_.position();
-    if (library_) {
-      std::string_view line;
-      while (cursor_.next(line)) {
-        line = platform::trimSpaces(line);
-        if (isDataLabel(line)) {
-          uniqueName(line.substr(0, line.size() - 1), false);
-        }
-      }
-    }
-    cursor_.seek(start);
-    std::string_view line;
-    while (cursor_.next(line)) {
-      conversion_.poll();
-      line = platform::trimSpaces(line);
-      if (isDataLabel(line)) {
-        if (const SymbolRecord* record = conversion_.symbols.find(line.substr(0, line.size() - 1));
-            library_ && record != nullptr) {
-          out_.line(record->outputName + ":");
-        } else {
-          out_.line(line);
-        }
-      } else if (line.starts_with("db ") || line.starts_with("dw ") || line.starts_with("file ") ||
-                 (compilerLayout_ && line.starts_with("align "))) {
-        out_.line(indented(line));
-      } else if (line.starts_with("dd ") || line.starts_with("dq ")) {
-        rewriteDataLine(line);
-      }
+  // The DataSection's labels get their names before any of its lines is written, so a "dd"
+  // line may name a label that stands further down.
+  void nameDataSectionLabels(const std::vector<DataLine>& lines, std::size_t start) {
+    if (!library_) return;
+    for (std::size_t i = start; i < lines.size(); ++i) {
+      if (lines[i].kind == DataLineKind::dataLabel) uniqueName(lines[i].label, false);
     }
   }
 
-  // In the real compilers' layouts "End" inside a procedure jumps to the main program's end
-  // code: _PB_EOP with the exit code pushed, _PB_EOP_NoValue without one; a listing with a
-  // PB_ExitCode cell keeps the code there instead. A converted program runs none of the main
-  // code, so this source provides both labels, ending the process as the end code does (on x64
-  // with the code in rcx and the stack aligned for the call).
-  void endOfProgram() {
+  void writeLine(const DataLine& line) {
+    switch (line.kind) {
+      case DataLineKind::firstSection:
+        out_.line(target_.sectionLine(line.text));
+        break;
+      case DataLineKind::stringConstant:
+        out_.line(localName(line.label, true) + std::string(afterLabel(line)));
+        break;
+      case DataLineKind::floatConstant:
+      case DataLineKind::structureLabel:
+      case DataLineKind::labelledData:
+        out_.line(localName(line.label) + std::string(afterLabel(line)));
+        break;
+      case DataLineKind::alignment:
+        out_.line(target_.alignLine());
+        break;
+      case DataLineKind::structureValue:
+        out_.line(line.text);
+        break;
+      case DataLineKind::valueDefinition:
+        // A cell with its value (a procedure's static, a module's data), which may name a
+        // string constant.
+        out_.append(localName(line.label));
+        out_.append(line.colon ? ": " : " ");
+        appendWithSymbolNames(line.values);
+        out_.endLine();
+        break;
+      case DataLineKind::bssStart:
+      case DataLineKind::dataSectionStart:
+        conversion_.poll();
+        out_.line(target_.alignLine());
+        out_.line("");
+        out_.line(target_.sectionLine(line.text));
+        break;
+      case DataLineKind::cell: {
+        conversion_.poll();
+        std::string label = bssLabel(line.label);
+        // Where End leaves the code that the end of the program passes to ExitProcess.
+        if (line.exitCodeCell) exitCodeCell_ = label;
+        out_.line(label + std::string(afterLabel(line)));
+        break;
+      }
+      case DataLineKind::arrayLabel:
+        conversion_.poll();
+        out_.line(bssLabel(line.label) + ":");
+        break;
+      case DataLineKind::reservation:
+        out_.line(indented(line.text));
+        break;
+      case DataLineKind::dataLabel: {
+        conversion_.poll();
+        const SymbolRecord* record = conversion_.symbols.find(line.label);
+        out_.line(library_ && record != nullptr ? record->outputName + ":"
+                                                : std::string(line.text));
+        break;
+      }
+      case DataLineKind::rawData:
+        conversion_.poll();
+        out_.line(indented(line.text));
+        break;
+      case DataLineKind::dataValues:
+        conversion_.poll();
+        out_.append("  ");
+        appendWithSymbolNames(line.text);
+        out_.endLine();
+        break;
+    }
+  }
+
+  // "End" inside a procedure jumps to the main program's end code, which a converted program
+  // does not hold: this source provides its two labels, ending the process as the end code does
+  // (with the code from the exit-code cell where the listing keeps one, else the one pushed).
+  void writeEndRoutine() {
     SymbolRecord* exitProcess = nullptr;
     for (const std::string_view name : {"_ExitProcess@4", "_ExitProcess", "ExitProcess"}) {
       exitProcess = conversion_.symbols.find(name);
       if (exitProcess != nullptr && exitProcess->kind == SymbolKind::external) break;
       exitProcess = nullptr;
     }
-    if (exitProcess != nullptr) refer(*exitProcess);
-    const bool x64 = conversion_.x64;
-    const std::string exit = exitProcess != nullptr ? symbolLabel(*exitProcess)
-                                                    : (x64 ? "ExitProcess" : "_ExitProcess@4");
+    if (exitProcess != nullptr) noteReference(*exitProcess);
+    const std::string exit =
+        exitProcess != nullptr ? symbolLabel(*exitProcess) : std::string(target_.exitProcessName());
     out_.line("");
     out_.line("section '.code' code readable executable");
     out_.line("");
@@ -293,30 +188,17 @@ class DataSectionsWriter {
       // The listing names no ExitProcess: the routine declares it itself.
       out_.line("extrn " + exit);
     }
-    out_.line(renamed("_PB_EOP_NoValue", std::string_view::npos) + ":");
-    if (x64) {
-      out_.line(renamed("_PB_EOP", std::string_view::npos) + ":");
-      out_.line(exitCode_.empty() ? "  XOR ecx,ecx" : "  MOV rcx,qword [" + exitCode_ + "]");
-      out_.line("  AND rsp,-16");
-      out_.line("  SUB rsp,32");
-    } else {
-      if (exitCode_.empty()) out_.line("  PUSH dword 0");
-      out_.line(renamed("_PB_EOP", std::string_view::npos) + ":");
-      if (!exitCode_.empty()) out_.line("  PUSH dword [" + exitCode_ + "]");
+    const std::string noValue = localName(CompilerLayoutReader::kEndNoValue);
+    const std::string withValue = localName(CompilerLayoutReader::kEndWithValue);
+    for (const std::string& line : target_.endRoutine(noValue, withValue, exitCodeCell_, exit)) {
+      out_.line(line);
     }
-    out_.line("  CALL " + exit);
-  }
-
-  void rewriteDataLine(std::string_view line) {
-    out_.append("  ");
-    appendRewritten(line);
-    out_.endLine();
   }
 
   // Appends the tokens of a data line, each followed by a space, with the names of symbols
   // replaced: a procedure or data label by its output name, an alias by the text it stands for.
   // Library output declares what other sources define as external.
-  void appendRewritten(std::string_view text) {
+  void appendWithSymbolNames(std::string_view text) {
     splitTokens(text, kDataLineDelimiters, tokens_, QuoteRule::assembly);
     for (std::size_t i = 0; i < tokens_.size(); ++i) {
       const std::string_view token = tokens_[i];
@@ -328,25 +210,29 @@ class DataSectionsWriter {
         out_.append(written);
       } else {
         out_.append(symbolLabel(conversion_.symbols[position]));
-        refer(conversion_.symbols[position]);
+        noteReference(conversion_.symbols[position]);
       }
       out_.append(" ");
     }
   }
 
-  void refer(SymbolRecord& record) {
+  // A symbol the data names: an external is marked used, and every symbol joins the extern list
+  // once.
+  void noteReference(SymbolRecord& record) {
     if (record.kind == SymbolKind::external) record.referenced = 1;
     if (externNames_.insert(symbolLabel(record)).second) externs_.push_back(&record);
   }
 
-  void declarations() {
+  void writeDeclarations() {
     out_.line("");
     for (const SymbolRecord& record : conversion_.symbols) {
-      if (isDataKind(record.kind)) out_.line(publicLine(record));
+      if (!isDataKind(record.kind)) continue;
+      out_.line(publicLine(record));
+      planned_.defines.push_back(record.outputName);
     }
     if (!library_) return;
     // "public" lines of procedures' inline assembly that name a label of this source.
-    for (const Conversion::BodyPublic& moved : conversion_.bodyPublics) {
+    for (const InlinePublic& moved : conversion_.listing.inlinePublics) {
       const std::size_t target = publicLineTarget(conversion_.symbols, moved.line);
       if (target == SymbolList::kNone || !isDataKind(conversion_.symbols[target].kind)) continue;
       const std::size_t label = moved.line.find(conversion_.symbols[target].asmName);
@@ -358,20 +244,18 @@ class DataSectionsWriter {
       // What this source defines itself cannot be declared external to it.
       if (isDataKind(record->kind)) continue;
       out_.line(externLine(*record));
+      planned_.needs.push_back(linkName(*record));
     }
   }
 
   Conversion& conversion_;
-  ListingCursor& cursor_;
   const bool library_;
   const std::string base_;
-  // The real compilers' layouts align DataSection items; the classic layout's data needs none.
-  const bool compilerLayout_;
-  // Cells are 4 bytes on x86 and 8 on x64: the sections' items are aligned to that.
-  const std::string alignLine_;
+  const Target target_;
   SourceText out_;
+  PlannedSource planned_;
   TokenArray tokens_;
-  std::string exitCode_;  // the PB_ExitCode cell's name, when the listing has one
+  std::string exitCodeCell_;  // the exit-code cell's name, when the listing has one
   std::vector<const SymbolRecord*> externs_;
   std::unordered_set<std::string> externNames_;
   std::unordered_set<std::string> takenNames_;
@@ -382,28 +266,27 @@ class DataSectionsWriter {
 app::Outcome writeDataSections(Conversion& conversion) {
   const Listing* listing = conversion.readListing();
   if (!listing) {
-    return conversion.failWith(language::TextId::openingFileError, conversion.asmListingPath);
+    return conversion.failWith(language::TextId::openingFileError, conversion.listingPath);
   }
-  ListingCursor cursor(*listing);
-  cursor.seek(conversion.dataStart);
-  std::string_view sectionLine;
-  cursor.next(sectionLine);
+  std::vector<DataLine> lines;
+  try {
+    lines = ListingReader::open(*listing, conversion.listing.family)
+                ->readData(conversion.listing.dataStart);
+  } catch (const ListingEndedEarly&) {
+    return conversion.failWith(language::TextId::invalidFile, conversion.listingPath);
+  }
 
+  DataSectionsWriter writer(conversion);
+  writer.write(lines);
+  PlannedSource& planned = writer.planned();
+  planned.role = PlannedSource::Role::dataSections;
+  planned.fileName = conversion.output.dataSectionsName();
+  conversion.plan.sources.push_back(std::move(planned));
   platform::FileSystem& files = conversion.services.files;
-  const std::string path =
-      conversion.sourceFolder() + conversion.sourceBaseName + "_briskoDataSections.asm";
+  const std::string path = conversion.output.sourceFolder() + conversion.output.dataSectionsName();
   auto file = files.createFile(path);
   if (!file) return conversion.failWith(language::TextId::creatingFileError, path);
-
-  DataSectionsWriter writer(conversion, cursor);
-  try {
-    writer.write(sectionLine);
-  } catch (const ListingEndedEarly&) {
-    file->close();
-    files.deleteFile(path);
-    return conversion.failWith(language::TextId::invalidFile, conversion.asmListingPath);
-  }
-  if (!storeSource(*file, writer.text(), cursor.listing())) {
+  if (!storeSource(*file, writer.text(), *listing)) {
     files.deleteFile(path);
     return conversion.failWith(language::TextId::creatingFileError, path);
   }

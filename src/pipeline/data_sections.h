@@ -3,7 +3,7 @@
 #pragma once
 
 #include "pipeline/conversion.h"
-#include "pipeline/listing_text.h"
+#include "pipeline/listing/listing_text.h"
 
 namespace brisko::pipeline {
 

@@ -11,7 +11,7 @@ app::Outcome OrderedSourceWriter::store(const std::string& name, Kind kind, std:
   if (writer_.full()) {
     if (const app::Outcome result = collectOldest(); !result.succeeded()) return result;
   }
-  std::string path = conversion_.sourceFolder() + name;
+  std::string path = conversion_.output.sourceFolder() + name;
   std::string bytes = sourceBytes(std::move(text), listing_);
   text = writer_.takeBuffer();
   writer_.store(path, std::move(bytes));

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "pipeline/conversion.h"
-#include "pipeline/listing_text.h"
+#include "pipeline/generated_source.h"
 #include "platform/background_writer.h"
 
 namespace brisko::pipeline {

@@ -1,5 +1,6 @@
 #include "pipeline/program_runner.h"
 
+#include "language/text_ids.h"
 #include "platform/code_pages.h"
 
 namespace brisko::pipeline {
@@ -72,6 +73,15 @@ std::vector<std::size_t> ProgramRunner::waitForEnded(const std::vector<RunningPr
     ended.push_back(positions[child]);
   }
   return ended;
+}
+
+void reportToolError(app::Feedback& feedback, language::TextId failureText,
+                     language::TextId unknownText, std::string_view said) {
+  const std::string& title = feedback.text(language::TextId::guiTitle);
+  const std::string shown = said.empty() ? feedback.text(unknownText) : std::string(said);
+  feedback.messageBox(title, said.empty() ? shown : feedback.text(failureText) + "\n\n" + shown,
+                      app::MessageIcon::failure);
+  if (app::LogSink* log = feedback.activeLog()) log->writeLine(shown);
 }
 
 }  // namespace brisko::pipeline

@@ -7,9 +7,13 @@
 #include <string>
 #include <vector>
 
+#include "app/feedback.h"
 #include "platform/process.h"
 
 namespace brisko::pipeline {
+
+// The size of the pieces in which a tool's standard output is read.
+inline constexpr std::size_t kReadBufferSize = 1024;
 
 class RunningProgram {
  public:
@@ -48,5 +52,11 @@ class ProgramRunner {
  private:
   platform::ProcessLauncher& launcher_;
 };
+
+// A tool's complaint: shown titled with the main window's caption, as the failure text, two
+// line feeds and the tool's own words (the unknown-error text alone when it said nothing), and
+// those words (or that text) logged as a line.
+void reportToolError(app::Feedback& feedback, language::TextId failureText,
+                     language::TextId unknownText, std::string_view said);
 
 }  // namespace brisko::pipeline

@@ -7,7 +7,7 @@
 #include "pipeline/conversion.h"
 #include "pipeline/conversion_log.h"
 #include "pipeline/data_sections.h"
-#include "pipeline/listing_text.h"
+#include "pipeline/generated_source.h"
 #include "pipeline/split_procedures.h"
 #include "pipeline/write_wrapper.h"
 #include "platform/paths.h"
@@ -20,6 +20,10 @@ constexpr char kSeparator = platform::kPathSeparator;
 
 std::string baseNameOf(const std::string& sourcePath) {
   return std::string(platform::withoutExtension(platform::filePart(sourcePath)));
+}
+
+std::string folderIn(const std::string& parent, std::string_view name) {
+  return parent + std::string(name) + kSeparator;
 }
 
 // Creates one folder level, the path stripped of trailing spaces and separators first.
@@ -38,8 +42,7 @@ void writeClosingSection(Conversion& conversion, const app::Outcome& result) {
   }
   if (conversion.has(app::kUseExistingAsmFiles)) return;
   conversion.logLine("");
-  conversion.logLine("\"" + conversion.sourceBaseName +
-                     (conversion.libraryOutput() ? ".lib" : ".obj") + "\" " +
+  conversion.logLine("\"" + conversion.plan.outputName + "\" " +
                      conversion.text(language::TextId::objectExternalSymbols));
   conversion.logLine("==========");
   int number = 0;
@@ -54,15 +57,16 @@ void writeClosingSection(Conversion& conversion, const app::Outcome& result) {
 // not slip in. Fails with foreignSources, reported.
 app::Outcome refuseForeignSources(Conversion& conversion) {
   platform::FileSystem& files = conversion.services.files;
-  const std::string folder = conversion.sourceFolder();
+  const std::string folder = conversion.output.sourceFolder();
   const auto entries = files.listFolder(folder);
   if (!entries) return app::ok();
   for (const platform::FolderEntry& entry : *entries) {
     if (entry.isFolder) continue;
     std::string_view name = entry.name;
-    for (std::string_view suffix : {"_briskoDataSections.asm", "_briskoLinkFile.asm"}) {
+    for (std::string_view generated : {kDataSectionsSuffix, kLinkSourceSuffix}) {
+      const std::string suffix = std::string(generated) + ".asm";
       if (!name.ends_with(suffix)) continue;
-      if (name.substr(0, name.size() - suffix.size()) == conversion.sourceBaseName) break;
+      if (name.substr(0, name.size() - suffix.size()) == conversion.output.baseName()) break;
       const auto bytes = files.readFile(folder + entry.name);
       if (!bytes || !isGeneratedSource(*bytes)) break;
       return conversion.services.feedback.reportError(language::TextId::foreignSources, false,
@@ -74,62 +78,93 @@ app::Outcome refuseForeignSources(Conversion& conversion) {
 
 // Reused library sources tell the machine they are for by the data-sections source's format
 // line (in whichever encoding it was written).
-bool reusedSourcesAreX64(Conversion& conversion) {
-  const auto bytes = conversion.services.files.readFile(
-      conversion.sourceFolder() + conversion.sourceBaseName + "_briskoDataSections.asm");
-  if (!bytes) return false;
+Target reusedSourcesTarget(Conversion& conversion) {
+  const auto bytes = conversion.services.files.readFile(conversion.output.sourceFolder() +
+                                                        conversion.output.dataSectionsName());
+  if (!bytes) return Target::x86();
   const Listing source = Listing::fromBytes(*bytes);
   ListingCursor cursor(source);
   std::string_view line;
   for (int i = 0; i < 16 && cursor.next(line); ++i) {
-    if (platform::trimSpaces(line) == "format MS64 COFF") return true;
+    if (platform::trimSpaces(line).starts_with("format ")) return Target::fromFormatLine(line);
   }
-  return false;
+  return Target::x86();
 }
 
 app::Outcome runStages(Conversion& conversion) {
   app::Services& services = conversion.services;
   const bool reuse = conversion.has(app::kUseExistingAsmFiles);
   const bool wrapper = conversion.has(app::kPbWrapper);
-  const std::string sourceFolder = conversion.sourceFolder();
+  const std::string sourceFolder = conversion.output.sourceFolder();
+  const std::string& sourcePath = conversion.settings.sourcePath;
 
   if (!reuse || wrapper) {
-    conversion.logProgress(language::TextId::objectCompiling, conversion.sourcePath);
-    const Compilation compilation = compileSource(services, conversion.sourcePath, sourceFolder,
-                                                  false, conversion.options.with(app::kCommented));
+    conversion.logProgress(language::TextId::objectCompiling, sourcePath);
+    const Compilation compilation =
+        compileSource(services, sourcePath, sourceFolder, false,
+                      conversion.settings.options.with(app::kCommented));
     if (compilation.verdict != CompileVerdict::compiled) return compilation.outcome;
     conversion.logOutcome(true);
   }
 
-  conversion.asmListingPath = listingPathIn(services.files, sourceFolder);
-  conversion.importLibraries.clear();
-  conversion.exportCount = 0;
-  conversion.symbols.clear();
-  conversion.renamedProcedures.clear();
-  conversion.bodyPublics.clear();
+  conversion.listingPath = listingPathIn(services.files, sourceFolder);
   app::Outcome result = app::ok();
-  if (!reuse || wrapper) {
+  if (!reuse) {
+    result = convertListing(conversion);
+  } else if (wrapper) {
     result = analyseAssembly(conversion);
-    if (result.succeeded() && !reuse) result = writeDataSections(conversion);
-    // The analysis' progress line covers the data-sections source as well.
     if (result.succeeded()) conversion.logOutcome(true);
   }
-  if (result.succeeded() && !reuse) result = splitProcedures(conversion);
-  if (reuse && !wrapper && conversion.libraryOutput())
-    conversion.x64 = reusedSourcesAreX64(conversion);
+  if (result.succeeded() && reuse) {
+    if (!wrapper) conversion.listing.target = reusedSourcesTarget(conversion);
+    result = planReusedSources(conversion);
+  }
   if (result.succeeded()) result = assembleAndArchive(conversion);
   if (result.succeeded() && wrapper) result = writeWrapper(conversion);
-  services.files.deleteFile(conversion.asmListingPath);
-  conversion.asmListingPath.clear();
+  services.files.deleteFile(conversion.listingPath);
+  conversion.listingPath.clear();
   return result;
 }
 
 }  // namespace
 
+app::Outcome planReusedSources(Conversion& conversion) {
+  OutputPlan& plan = conversion.plan;
+  if (!plan.library) {
+    PlannedSource& link = plan.sources.emplace_back();
+    link.role = PlannedSource::Role::linkSource;
+    link.fileName = conversion.output.linkSourceName();
+    return app::ok();
+  }
+  const auto entries = conversion.services.files.listFolder(conversion.output.sourceFolder());
+  if (!entries) {
+    return conversion.services.feedback.reportError(language::TextId::asmFilesProblem, false);
+  }
+  for (const platform::FolderEntry& entry : *entries) {
+    if (entry.isFolder || platform::equalsIgnoringCase(entry.name, kListingName)) continue;
+    if (platform::extensionOf(entry.name) != "asm") continue;
+    PlannedSource& source = plan.sources.emplace_back();
+    source.fileName = entry.name;
+    if (entry.name == conversion.output.dataSectionsName()) {
+      source.role = PlannedSource::Role::dataSections;
+    }
+  }
+  return app::ok();
+}
+
+app::Outcome convertListing(Conversion& conversion) {
+  app::Outcome result = analyseAssembly(conversion);
+  if (result.succeeded()) result = writeDataSections(conversion);
+  // The analysis' progress line covers the data-sections source as well.
+  if (result.succeeded()) conversion.logOutcome(true);
+  if (result.succeeded()) result = splitProcedures(conversion);
+  return result;
+}
+
 app::Outcome prepareOutputFolders(app::Services& services, const std::string& destination,
                                   const app::ConversionOptions& options) {
   platform::FileSystem& files = services.files;
-  const std::string source = destination + "Source" + kSeparator;
+  const std::string source = folderIn(destination, kSourceFolderName);
   if (options.outputFormat == app::OutputFormat::staticLibrary) {
     // A library takes every source of the folder, so the sources of earlier runs go; files
     // that this program did not generate (the user's own) stay.
@@ -142,8 +177,8 @@ app::Outcome prepareOutputFolders(app::Services& services, const std::string& de
       }
     }
   }
-  const std::string bin = destination + "Bin" + kSeparator;
-  const std::string logs = destination + "Logs" + kSeparator;
+  const std::string bin = folderIn(destination, kBinFolderName);
+  const std::string logs = folderIn(destination, kLogsFolderName);
   makeFolder(files, bin);
   makeFolder(files, source);
   makeFolder(files, logs);
@@ -175,18 +210,20 @@ ConversionResult runConversion(app::Services& services, const std::string& sourc
     return result;
   }
 
-  Conversion conversion(services, sourcePath, folder, options);
-  conversion.catalogue = catalogue;
-  conversion.jobs = jobs;
-  conversion.sourceBaseName = baseNameOf(sourcePath);
+  OutputLayout output(folder, baseNameOf(sourcePath));
+  ConversionSettings settings{sourcePath, options, jobs, catalogue};
   if (reuse) {
-    const std::string linkSource =
-        conversion.sourceFolder() + conversion.sourceBaseName + "_briskoLinkFile.asm";
+    // The link source is written for object output alone: its presence tells the format the
+    // sources were made for.
+    const std::string linkSource = output.sourceFolder() + output.linkSourceName();
     const bool objectSources =
         services.files.exists(linkSource) && !services.files.isFolder(linkSource);
-    conversion.options.outputFormat =
+    settings.options.outputFormat =
         objectSources ? app::OutputFormat::objectFile : app::OutputFormat::staticLibrary;
-    if (!objectSources) {
+  }
+  Conversion conversion(services, std::move(settings), std::move(output));
+  if (reuse) {
+    if (conversion.settings.library()) {
       result.outcome = refuseForeignSources(conversion);
       if (!result.outcome.succeeded()) return result;
     }
@@ -198,8 +235,7 @@ ConversionResult runConversion(app::Services& services, const std::string& sourc
 
   std::unique_ptr<ConversionLog> log;
   if (options.has(app::kLogFile)) {
-    log = ConversionLog::create(services.files, folder + "Logs" + kSeparator + "briskoLog.txt",
-                                services.clock);
+    log = ConversionLog::create(services.files, conversion.output.logPath(), services.clock);
   }
   services.feedback.setActiveLog(log.get());
 
@@ -209,7 +245,7 @@ ConversionResult runConversion(app::Services& services, const std::string& sourc
   services.feedback.setActiveLog(nullptr);
   if (log) {
     log->close();
-    conversion.writtenFiles.push_back(folder + "Logs" + kSeparator + "briskoLog.txt");
+    conversion.writtenFiles.push_back(conversion.output.logPath());
   }
   if (result.outcome.succeeded()) result.writtenFiles = std::move(conversion.writtenFiles);
   return result;

@@ -10,10 +10,22 @@
 
 namespace brisko::pipeline {
 
+class Conversion;
+
 // Creates Bin/, Source/ and Logs/ below destination (clearing Source/ first for library
 // output). Fails with outputDirectories, reported, when the folders could not be made.
 app::Outcome prepareOutputFolders(app::Services& services, const std::string& destination,
                                   const app::ConversionOptions& options);
+
+// The stages that turn the listing at conversion.listingPath into sources, in their order: the
+// analysis, the data-sections source and the split into procedure sources (and the link
+// source), with the conversion's plan. Returns the first failure, already reported.
+app::Outcome convertListing(Conversion& conversion);
+
+// The plan of reused sources, which are the truth once edited: a library takes every source of
+// Source/ (the listing aside), an object the link source, which includes the rest. Fails with
+// asmFilesProblem, reported, when Source/ cannot be listed.
+app::Outcome planReusedSources(Conversion& conversion);
 
 // Converts sourcePath into destination/Bin/<base>.obj or .lib (destination falls back to the
 // source file's folder), and writes the wrapper when asked, with the dummy calls the

@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "language/text_ids.h"
-#include "pipeline/listing_reader.h"
-#include "pipeline/listing_text.h"
+#include "pipeline/generated_source.h"
+#include "pipeline/listing/listing_reader.h"
 #include "pipeline/ordered_source_writer.h"
 #include "pipeline/split_tokens.h"
 #include "pipeline/symbol_names.h"
@@ -28,14 +28,14 @@ class Splitter {
       : conversion_(conversion),
         feedback_(conversion.services.feedback),
         listing_(listing),
-        reader_(listing),
-        library_(conversion.libraryOutput()),
+        reader_(ListingReader::open(listing, conversion.listing.family)),
+        library_(conversion.settings.library()),
         header_(headerBlock(conversion.services.clock.now())),
-        usedIn_(library_ ? conversion.symbols.size() : 0, 0) {
+        usedIn_(conversion.symbols.size(), 0) {
     // A library's sources are assembled one by one, and FASM makes public only what the source
     // defines: a "public" line of inline assembly goes with the label it names.
     if (library_) {
-      for (const Conversion::BodyPublic& moved : conversion.bodyPublics) {
+      for (const InlinePublic& moved : conversion.listing.inlinePublics) {
         const std::size_t target = publicLineTarget(conversion.symbols, moved.line);
         if (target != SymbolList::kNone && target != moved.procedure) {
           movedPublics_[target].push_back(&moved.line);
@@ -59,23 +59,23 @@ class Splitter {
   }
 
  private:
-  enum class Outcome { written, listingEnded, mainLabelUsed };
+  enum class Built { written, listingEnded, mainLabelUsed };
 
   // Fills a source with build() and hands it to the ordered writer, which stores it while the
   // next sources are built. A listing that ends inside the source fails with invalidFile once
   // the sources before it are through. Reports and returns a failure.
   template <typename Build>
   app::Outcome writeSource(const std::string& name, OrderedSourceWriter::Kind kind, Build build) {
-    feedback_.setStatusDetail(std::string("Source") + platform::kPathSeparator + name);
+    feedback_.setStatusDetail(std::string(kSourceFolderName) + platform::kPathSeparator + name);
     SourceText& out = out_;
     out.clear();
     out.append(header_);
-    const Outcome built = build(out);
-    if (built != Outcome::written) {
+    const Built built = build(out);
+    if (built != Built::written) {
       if (const app::Outcome result = writer_.collectAll(); !result.succeeded()) return result;
       writer_.startLogLine(name, kind);
-      if (built == Outcome::listingEnded) {
-        return conversion_.failWith(language::TextId::invalidFile, conversion_.asmListingPath);
+      if (built == Built::listingEnded) {
+        return conversion_.failWith(language::TextId::invalidFile, conversion_.listingPath);
       }
       conversion_.logOutcome(false);
       return feedback_.reportError(language::TextId::mainProgramLabel, false,
@@ -86,11 +86,14 @@ class Splitter {
 
   app::Outcome writeProcedure(const SymbolRecord& procedure) {
     const std::string name = conversion_.procedureFileStem(procedure) + ".asm";
+    PlannedSource& planned = conversion_.plan.sources.emplace_back();
+    planned.fileName = name;
+    planned.shownName = procedure.outputName;
     return writeSource(name, OrderedSourceWriter::Kind::procedure, [&](SourceText& out) {
-      if (!reader_.seekProcedure(procedure.asmName)) return Outcome::listingEnded;
+      if (!reader_->seekProcedure(procedure.asmName)) return Built::listingEnded;
 
       if (library_) {
-        out.line(conversion_.formatLine());
+        out.line(conversion_.listing.target.formatLine());
         out.line("");
         out.line("section '.code' code readable executable");
         out.line("");
@@ -100,6 +103,7 @@ class Splitter {
       procedureName_ = procedure.outputName;
       if (procedure.kind != SymbolKind::procedure || library_) {
         out.line(publicLine(procedure));
+        planned.defines.push_back(procedure.outputName);
         if (const auto moved = movedPublics_.find(position_); moved != movedPublics_.end()) {
           for (const std::string* line : moved->second) rewriteBodyLine(*line, out);
         }
@@ -108,7 +112,7 @@ class Splitter {
       out.line(symbolLabel(procedure) + ":");
 
       std::string_view line;
-      while (reader_.nextProcedureLine(line)) {
+      while (reader_->nextProcedureLine(line)) {
         if (line.starts_with(";")) continue;
         if (library_ && line.starts_with("public ")) {
           const std::size_t target = publicLineTarget(conversion_.symbols, line);
@@ -120,18 +124,17 @@ class Splitter {
         }
         rewriteBodyLine(line, out);
       }
-      if (reader_.ended()) return Outcome::listingEnded;
-      if (!mainLabel_.empty()) return Outcome::mainLabelUsed;
+      if (reader_->ended()) return Built::listingEnded;
+      if (!mainLabel_.empty()) return Built::mainLabelUsed;
 
-      if (library_) {
-        out.line("");
-        for (const SymbolRecord* record : externs_) {
-          // A procedure that calls itself defines what it refers to.
-          if (record == &procedure) continue;
-          out.line(externLine(*record));
-        }
+      if (library_) out.line("");
+      for (const SymbolRecord* record : externs_) {
+        // A procedure that calls itself defines what it refers to.
+        if (record == &procedure) continue;
+        if (library_) out.line(externLine(*record));
+        planned.needs.push_back(linkName(*record));
       }
-      return Outcome::written;
+      return Built::written;
     });
   }
 
@@ -155,7 +158,7 @@ class Splitter {
         if (record.kind == SymbolKind::external) record.referenced = 1;
         appendSymbolLabel(out.raw(), record);
         // Each symbol joins the extern list once, at its first use in the procedure.
-        if (library_ && usedIn_[position] != procedureStamp_) {
+        if (usedIn_[position] != procedureStamp_) {
           usedIn_[position] = procedureStamp_;
           externs_.push_back(&record);
         }
@@ -167,21 +170,24 @@ class Splitter {
 
   app::Outcome writeLinkSource() {
     feedback_.setStatus(language::TextId::statusbarCreatingMainAsmFile);
-    const std::string& base = conversion_.sourceBaseName;
-    const std::string name = base + "_briskoLinkFile.asm";
+    const std::string name = conversion_.output.linkSourceName();
+    PlannedSource& planned = conversion_.plan.sources.emplace_back();
+    planned.role = PlannedSource::Role::linkSource;
+    planned.fileName = name;
     return writeSource(name, OrderedSourceWriter::Kind::linkSource, [&](SourceText& out) {
-      out.line(conversion_.formatLine());
+      out.line(conversion_.listing.target.formatLine());
       out.line("");
       // Every external the code uses is declared before the sources that use it.
       int externs = 0;
       for (const SymbolRecord& record : conversion_.symbols) {
         if (record.kind == SymbolKind::external && record.referenced) {
           out.line(externLine(record));
+          planned.needs.push_back(linkName(record));
           ++externs;
         }
       }
       if (externs > 0) out.line("");
-      out.line("include \"" + base + "_briskoDataSections.asm\"");
+      out.line("include \"" + conversion_.output.dataSectionsName() + "\"");
       out.line("");
       out.line("section '.code' code readable executable");
       out.line("");
@@ -191,14 +197,15 @@ class Splitter {
           out.line("include \"" + conversion_.procedureFileStem(record) + ".asm\"");
         }
       }
-      return Outcome::written;
+      return Built::written;
     });
   }
 
   Conversion& conversion_;
   app::Feedback& feedback_;
   const Listing& listing_;
-  ListingReader reader_;  // the procedures' code, in the listing's order
+  // The procedures' code, in the listing's order.
+  std::unique_ptr<ListingReader> reader_;
   const bool library_;
   // One reading of the clock dates every source of the run.
   const std::string header_;
@@ -221,13 +228,13 @@ class Splitter {
 
 app::Outcome splitProcedures(Conversion& conversion) {
   app::Feedback& feedback = conversion.services.feedback;
-  if (conversion.exportCount == 0) {
+  if (conversion.listing.exportCount == 0) {
     return feedback.reportError(language::TextId::noExports, false,
-                                app::pathDetail(conversion.sourcePath));
+                                app::pathDetail(conversion.settings.sourcePath));
   }
   feedback.setStatus(language::TextId::statusbarSplittingAsmFunctions);
   conversion.logLine(conversion.text(language::TextId::objectSplittingAsmFunctions));
-  for (const auto& [name, outputName] : conversion.renamedProcedures) {
+  for (const auto& [name, outputName] : conversion.listing.renamedProcedures) {
     conversion.logLine(conversion.text(language::TextId::renamedProcedure) + " \"" + name +
                        "\" -> \"" + outputName + "\"");
   }
@@ -235,7 +242,7 @@ app::Outcome splitProcedures(Conversion& conversion) {
   const Listing* listing = conversion.readListing();
   if (!listing) {
     return feedback.reportError(language::TextId::openingFileError, false,
-                                app::pathDetail(conversion.asmListingPath));
+                                app::pathDetail(conversion.listingPath));
   }
   return Splitter(conversion, *listing).run();
 }

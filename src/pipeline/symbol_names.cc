@@ -42,6 +42,10 @@ void appendSymbolLabel(std::string& text, const SymbolRecord& record) {
   text += record.outputName;
 }
 
+std::string linkName(const SymbolRecord& record) {
+  return record.kind == SymbolKind::external ? record.asmName : record.outputName;
+}
+
 std::string publicLine(const SymbolRecord& record) {
   std::string line = "public " + symbolLabel(record);
   if (hasInternalLabel(record)) line += " as '" + record.outputName + "'";

@@ -30,6 +30,8 @@ bool isFasmReservedWord(std::string_view word);
 std::string symbolLabel(const SymbolRecord& record);
 // Appends symbolLabel(record) to text without building a string of its own.
 void appendSymbolLabel(std::string& text, const SymbolRecord& record);
+// The name the linker sees for a record: an external's asmName, any other record's outputName.
+std::string linkName(const SymbolRecord& record);
 // "public <label>", or "public <label> as '<outputName>'" for an internal label.
 std::string publicLine(const SymbolRecord& record);
 // "extrn <label>", or "extrn '<outputName>' as <label>" for an internal label.

@@ -1,6 +1,7 @@
 #include "pipeline/write_wrapper.h"
 
 #include "language/text_ids.h"
+#include "pipeline/generated_source.h"
 #include "pipeline/wrapper_declarations.h"
 #include "platform/paths.h"
 #include "platform/text.h"
@@ -48,23 +49,31 @@ std::string windowsCall(std::string_view name, const toolchain::LibraryCatalogue
   return line;
 }
 
-// Texts of names each followed by "," give one Import block each, the names trimmed.
-void appendImportBlocks(SourceText& out, std::string_view names) {
-  if (names.find(',') == std::string_view::npos) return;
-  std::size_t start = 0;
-  for (std::size_t comma = names.find(','); comma != std::string_view::npos;
-       comma = names.find(',', start)) {
-    out.line("  Import \"" + std::string(platform::trimSpaces(names.substr(start, comma - start))) +
-             "\"");
+// One Import block for each library, its name trimmed.
+template <typename Names>
+void appendImportBlocks(SourceText& out, const Names& names) {
+  if (names.empty()) return;
+  for (const auto& name : names) {
+    out.line("  Import \"" + std::string(platform::trimSpaces(name)) + "\"");
     out.line("  EndImport");
-    start = comma + 1;
   }
   out.line("");
 }
 
+// The names of a text that follows each name with ",".
+std::vector<std::string_view> commaTerminatedNames(std::string_view text) {
+  std::vector<std::string_view> names;
+  for (std::size_t comma = text.find(','); comma != std::string_view::npos;
+       comma = text.find(',')) {
+    names.push_back(text.substr(0, comma));
+    text.remove_prefix(comma + 1);
+  }
+  return names;
+}
+
 std::string wrapperText(Conversion& conversion) {
-  const std::string& base = conversion.sourceBaseName;
-  const std::string blockFile = base + (conversion.libraryOutput() ? ".lib" : ".obj");
+  const std::string& base = conversion.output.baseName();
+  const std::string& blockFile = conversion.plan.outputName;
   const platform::LocalTime now = conversion.services.clock.now();
 
   SourceText out;
@@ -100,11 +109,11 @@ std::string wrapperText(Conversion& conversion) {
   out.line(conversion.text(language::TextId::pbwrapperPurebasicLink));
   static const toolchain::LibraryCatalogue kNoCatalogue;
   const toolchain::LibraryCatalogue& catalogue =
-      conversion.catalogue != nullptr ? *conversion.catalogue : kNoCatalogue;
-  appendImportBlocks(out, catalogue.compilerLibraryNames());
-  appendImportBlocks(out, conversion.importLibraries);
+      conversion.settings.catalogue != nullptr ? *conversion.settings.catalogue : kNoCatalogue;
+  appendImportBlocks(out, commaTerminatedNames(catalogue.compilerLibraryNames()));
+  appendImportBlocks(out, conversion.listing.importLibraries);
   out.line("  " + conversion.text(language::TextId::pbwrapperDoNotCall));
-  out.line("    Procedure _LinkLibs_" + conversion.symbolBase() + "()");
+  out.line("    Procedure _LinkLibs_" + conversion.output.symbolBase() + "()");
   out.line("      Protected a, a$, NewList a(), Dim b(0)");
   const bool everyExternal = conversion.has(app::kUseExistingAsmFiles);
   for (const SymbolRecord& record : conversion.symbols) {
@@ -127,11 +136,11 @@ std::string dummyCallFor(std::string_view asmName, const toolchain::LibraryCatal
 }
 
 app::Outcome writeWrapper(Conversion& conversion) {
-  const std::string fileName = conversion.sourceBaseName + ".pbi";
-  const std::string path = conversion.binFolder() + fileName;
+  const std::string fileName = conversion.output.baseName() + ".pbi";
+  const std::string path = conversion.output.binFolder() + fileName;
   conversion.services.feedback.setStatus(language::TextId::statusbarCreatingPbWrapper);
   conversion.logProgress(language::TextId::objectCreatingPbWrapper,
-                         Conversion::binPathFromLogs(fileName));
+                         OutputLayout::binPathFromLogs(fileName));
 
   const std::string text = wrapperText(conversion);
   std::unique_ptr<platform::OutputFile> file = conversion.services.files.createFile(path);

@@ -48,4 +48,11 @@ inline std::string_view beforeFirst(std::string_view text, std::string_view mark
   return text.substr(0, std::min(text.find(marker), text.size()));
 }
 
+// Drops the last character (a whole UTF-8 sequence) of a text.
+inline std::string_view withoutLastCharacter(std::string_view text) {
+  std::size_t size = text.size();
+  while (size > 1 && (static_cast<unsigned char>(text[size - 1]) & 0xC0) == 0x80) --size;
+  return text.substr(0, size == 0 ? 0 : size - 1);
+}
+
 }  // namespace brisko::platform

@@ -16,10 +16,8 @@
 #include "app/configuration.h"
 #include "app/feedback.h"
 #include "app/services.h"
-#include "pipeline/analyse_assembly.h"
 #include "pipeline/conversion.h"
-#include "pipeline/data_sections.h"
-#include "pipeline/split_procedures.h"
+#include "pipeline/run_conversion.h"
 #include "platform/memory_file_system.h"
 #include "platform/process.h"
 #include "platform/system.h"
@@ -76,12 +74,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (selector & 8) options.flags |= app::kThreadsafe;
   if (selector & 16) options.flags |= app::kPbWrapper;
 
-  pipeline::Conversion conversion(services, "/work/fuzz.pb", "/out/", options);
-  conversion.sourceBaseName = "fuzz";
-  conversion.asmListingPath = "/work/PureBasic.asm";
-  if (pipeline::analyseAssembly(conversion).succeeded() &&
-      pipeline::writeDataSections(conversion).succeeded()) {
-    pipeline::splitProcedures(conversion);
-  }
+  pipeline::Conversion conversion(services, {"/work/fuzz.pb", options},
+                                  pipeline::OutputLayout("/out/", "fuzz"));
+  conversion.listingPath = "/work/PureBasic.asm";
+  pipeline::convertListing(conversion);
   return 0;
 }

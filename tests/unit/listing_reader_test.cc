@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "listing_builder.h"
-#include "pipeline/listing_reader.h"
+#include "pipeline/listing/listing_reader.h"
 
 namespace brisko::pipeline {
 namespace {
@@ -29,36 +29,39 @@ struct Scan {
 Scan scan(const std::string& text) {
   const Listing listing = Listing::fromBytes(text);
   Scan result;
-  ListingReader reader(listing);
+  EXPECT_EQ(ListingReader::familyOf(listing), LayoutFamily::compilers);
+  const auto reader = ListingReader::open(listing, LayoutFamily::compilers);
   ListingHeader header;
-  EXPECT_TRUE(reader.readHeader(header));
-  EXPECT_EQ(header.layout, ListingLayout::compiler);
+  EXPECT_TRUE(reader->readHeader(header));
   EXPECT_EQ(header.importLibraries, std::vector<std::string_view>{"user.lib"});
-  EXPECT_EQ(header.externals, (std::vector<std::string_view>{"_PB_Len@4", "_ExitProcess@4"}));
-  std::string_view source;
-  while (reader.nextProgramLine(source)) {
+  EXPECT_EQ(header.externals,
+            (std::vector<ExternalDeclaration>{{"_PB_Len@4", "_PB_Len@4"},
+                                              {"_ExitProcess@4", "_ExitProcess@4"}}));
+  ProgramLine line;
+  while (reader->nextProgramLine(line)) {
+    const std::string_view source = line.source;
     if (source.empty()) continue;
     result.sources.emplace_back(source);
     std::string_view label;
-    if (source.starts_with("Procedure") && reader.procedureLabel(label)) {
+    if (source.starts_with("Procedure") && reader->procedureLabel(label)) {
       result.labels.emplace_back(label);
     }
   }
-  result.ended = reader.ended();
+  result.ended = reader->ended();
   if (!result.ended) {
     ListingCursor cursor(listing);
-    cursor.seek(reader.dataStart());
+    cursor.seek(reader->dataStart());
     std::string_view line;
     cursor.next(line);
     result.firstSection = line;
   }
-  ListingReader splitter(listing);
+  const auto splitter = ListingReader::open(listing, LayoutFamily::compilers);
   for (const std::string& label : result.labels) {
-    EXPECT_TRUE(splitter.seekProcedure(label)) << label;
+    EXPECT_TRUE(splitter->seekProcedure(label)) << label;
     std::vector<std::string>& body = result.bodies.emplace_back();
-    std::string_view line;
-    while (splitter.nextProcedureLine(line)) body.emplace_back(line);
-    EXPECT_FALSE(splitter.ended()) << label;
+    std::string_view code;
+    while (splitter->nextProcedureLine(code)) body.emplace_back(code);
+    EXPECT_FALSE(splitter->ended()) << label;
   }
   return result;
 }
@@ -152,11 +155,11 @@ TEST(ListingReaderTest, HeaderVariantsOfTheGenerations) {
     replace("public PureBasicStart", "public " + v.start);
     replace("format MS COFF", v.format);
     const Listing listing = Listing::fromBytes(text);
-    ListingReader reader(listing);
+    ASSERT_EQ(ListingReader::familyOf(listing), LayoutFamily::compilers) << v.version;
+    const auto reader = ListingReader::open(listing, LayoutFamily::compilers);
     ListingHeader header;
-    ASSERT_TRUE(reader.readHeader(header)) << v.version;
-    EXPECT_EQ(header.layout, ListingLayout::compiler);
-    EXPECT_EQ(header.x64, v.format == "format MS64 COFF");
+    ASSERT_TRUE(reader->readHeader(header)) << v.version;
+    EXPECT_EQ(header.target == Target::x64(), v.format == "format MS64 COFF");
     EXPECT_EQ(header.publicNames, (std::vector<std::string_view>{"_PB_ExecutableType", v.start}));
     EXPECT_EQ(header.defines, std::vector<std::string_view>{"define fake real"});
   }

@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "pipeline/analyse_assembly.h"
-#include "pipeline/listing_text.h"
+#include "pipeline/listing/listing_text.h"
 #include "pipeline/split_tokens.h"
 #include "pipeline/wrapper_declarations.h"
 #include "pipeline_fixture.h"
@@ -130,7 +130,8 @@ TEST_F(PipelineAnalysis, HeaderGivesImportLibrariesAndExternals) {
   listing.externs = {"_PB_Len@4", "; ", "  _Beep@8  ", "; ", "_ExitProcess@4"};
   useLog();
   EXPECT_EQ(analyse(listing), ok());
-  EXPECT_EQ(current->importLibraries, "mylib.lib, spaced.lib,");
+  EXPECT_EQ(current->listing.importLibraries,
+            (std::vector<std::string>{"mylib.lib", " spaced.lib"}));
   Lines externals;
   for (const SymbolRecord& r : current->symbols) {
     EXPECT_EQ(r.kind, SymbolKind::external);
@@ -139,7 +140,7 @@ TEST_F(PipelineAnalysis, HeaderGivesImportLibrariesAndExternals) {
     externals.push_back(r.asmName);
   }
   EXPECT_EQ(externals, (Lines{"_PB_Len@4", "_Beep@8", "_ExitProcess@4"}));
-  EXPECT_EQ(current->exportCount, 0);
+  EXPECT_EQ(current->listing.exportCount, 0);
   EXPECT_EQ(feedback.statuses.front(), "Status = parsing PB generated assembly code.");
   EXPECT_EQ(log.content,
             "Scanning assembly code / creating data sections (if appropriate) "
@@ -171,7 +172,7 @@ TEST_F(PipelineAnalysis, PublicAlwaysAndGlobalOnlyWhenExported) {
   Lines expected = common;
   testing::append(expected, rest);
   EXPECT_EQ(declared(), expected);
-  EXPECT_EQ(current->exportCount, 9);
+  EXPECT_EQ(current->listing.exportCount, 9);
 
   feedback.messages.clear();
   ASSERT_EQ(analyse(listing, app::kExportGlobals), ok());
@@ -179,7 +180,7 @@ TEST_F(PipelineAnalysis, PublicAlwaysAndGlobalOnlyWhenExported) {
   expected.push_back(R"(variable v_flag flag | flag.l AS "flag")");
   testing::append(expected, rest);
   EXPECT_EQ(declared(), expected);
-  EXPECT_EQ(current->exportCount, 10);
+  EXPECT_EQ(current->listing.exportCount, 10);
 }
 
 TEST_F(PipelineAnalysis, ProceduresAndTheirWrapperDeclarations) {
@@ -197,7 +198,7 @@ TEST_F(PipelineAnalysis, ProceduresAndTheirWrapperDeclarations) {
                             R"(procedure _Procedure2 demo_Scale | demo_Scale(f.f) As "demo_Scale")",
                             R"(procedure _Procedure3 demo_Name | demo_Name.s() As "demo_Name")",
                         }));
-  EXPECT_EQ(current->exportCount, 2);
+  EXPECT_EQ(current->listing.exportCount, 2);
 
   ASSERT_EQ(analyse(listing), ok());
   EXPECT_EQ(declared(),
@@ -235,7 +236,7 @@ TEST_F(PipelineAnalysis, LinesThatDeclareNothing) {
   };
   ASSERT_EQ(analyse(listing), ok());
   EXPECT_EQ(declared(), Lines{});
-  EXPECT_EQ(current->exportCount, 0);
+  EXPECT_EQ(current->listing.exportCount, 0);
 }
 
 TEST_F(PipelineAnalysis, ProcedureLineNotFollowedByItsMacroIsNoDeclaration) {
@@ -245,7 +246,7 @@ TEST_F(PipelineAnalysis, ProcedureLineNotFollowedByItsMacroIsNoDeclaration) {
   ASSERT_EQ(analyse(listing), ok());
   EXPECT_EQ(declared(), (Lines{R"(variable v_kept kept | kept.l AS "kept")",
                                "procedureDll _Procedure0 Found | "}));
-  EXPECT_EQ(current->exportCount, 2);
+  EXPECT_EQ(current->listing.exportCount, 2);
 }
 
 TEST_F(PipelineAnalysis, ListingThatCannotBeOpenedIsReportedAndLogged) {

@@ -399,7 +399,9 @@ class PipelineAssemble : public PipelineDriver {
  protected:
   app::Outcome assemble(app::OutputFormat format) {
     useLog();
-    return assembleAndArchive(conversion(0, format));
+    Conversion& c = conversion(0, format);
+    const app::Outcome planned = planReusedSources(c);
+    return planned.succeeded() ? assembleAndArchive(c) : planned;
   }
 
   // What a library build showed and left behind.
@@ -419,10 +421,10 @@ class PipelineAssemble : public PipelineDriver {
     feedback.details.clear();
     log.content.clear();
     useLog();
-    Conversion& c = conversion(0, kLibrary);
-    c.jobs = jobs;
+    Conversion& c = conversion(0, kLibrary, jobs);
     Build build;
     const std::size_t startedBefore = launcher.started.size();
+    EXPECT_EQ(planReusedSources(c), app::ok());
     build.result = assembleAndArchive(c);
     build.started = launcher.started.size() - startedBefore;
     for (const auto& message : feedback.messages) build.messages.push_back(message.text);

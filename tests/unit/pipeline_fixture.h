@@ -43,13 +43,16 @@ class PipelineFixture : public ::testing::Test {
 
   // A conversion as the driver hands it to the stages after a successful compile.
   pipeline::Conversion& conversion(std::uint32_t flags = 0,
-                                   app::OutputFormat format = app::OutputFormat::objectFile) {
+                                   app::OutputFormat format = app::OutputFormat::objectFile,
+                                   int jobs = 1,
+                                   const toolchain::LibraryCatalogue* catalogue = nullptr) {
     app::ConversionOptions options;
     options.flags = flags;
     options.outputFormat = format;
-    current.emplace(services, "/src/demo.pb", "/dest/", options);
-    current->sourceBaseName = "demo";
-    current->asmListingPath = kListingPath;
+    current.emplace(services,
+                    pipeline::ConversionSettings{"/src/demo.pb", options, jobs, catalogue},
+                    pipeline::OutputLayout("/dest/", "demo"));
+    current->listingPath = kListingPath;
     return *current;
   }
 

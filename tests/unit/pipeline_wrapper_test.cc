@@ -50,8 +50,7 @@ class PipelineWrapper : public testing::PipelineFixture {
 
   Conversion& prepare(std::uint32_t flags, app::OutputFormat format,
                       const std::vector<SymbolRecord>& records) {
-    Conversion& c = conversion(flags | app::kPbWrapper, format);
-    c.catalogue = &catalogue;
+    Conversion& c = conversion(flags | app::kPbWrapper, format, 1, &catalogue);
     for (const SymbolRecord& record : records) c.symbols.append(record);
     return c;
   }
@@ -105,7 +104,7 @@ TEST_F(PipelineWrapper, BlocksLibrariesAndDummyCallsInListOrder) {
                   external("_Beep@8"),
                   external("_Unknown@4"),
               });
-  c.importLibraries = "kernel32.lib,user32.lib,";
+  c.listing.importLibraries = {"kernel32.lib", "user32.lib"};
   useLog();
   EXPECT_EQ(writeWrapper(c), ok());
   EXPECT_EQ(wrapper(), kHeader +

@@ -1,8 +1,5 @@
-// Reading the compiler's listing and writing the assembly sources made from it.
-//
-// The listing is read once into memory and decoded into UTF-8 lines; the sources are built
-// in memory in UTF-8 and encoded as the listing was when they are stored, each with one
-// write.
+// The compiler's listing as text: read once into memory, decoded into UTF-8, and walked line by
+// line without a table of lines.
 #pragma once
 
 #include <cstdint>
@@ -13,7 +10,6 @@
 #include <vector>
 
 #include "platform/file_system.h"
-#include "platform/system.h"
 #include "platform/text_encoding.h"
 
 namespace brisko::pipeline {
@@ -97,57 +93,5 @@ class ListingCursor {
   std::string_view text_;
   std::size_t position_ = 0;
 };
-
-// An assembly source built in memory. Lines end with CR LF.
-class SourceText {
- public:
-  void line(std::string_view text) {
-    text_.append(text);
-    text_.append("\r\n");
-  }
-  void append(std::string_view text) { text_.append(text); }
-  void append(char c) { text_ += c; }
-  void endLine() { text_.append("\r\n"); }
-  std::string& raw() { return text_; }
-  // Empties the text but keeps its memory for the next source.
-  void clear() { text_.clear(); }
-  const std::string& text() const { return text_; }
-
- private:
-  std::string text_;
-};
-
-// The comment line with the maker's address that opens generated sources and the wrapper.
-inline constexpr const char* kMakerAddressLine = ";(https://brisko.example.org)";
-
-// The block that opens every generated assembly source: the maker line, the maker's address,
-// the local date and time, a rule and an empty line.
-std::string headerBlock(const platform::LocalTime& now);
-inline void writeHeaderBlock(SourceText& source, const platform::LocalTime& now) {
-  source.append(headerBlock(now));
-}
-
-// True when the bytes of a file are a source this program generated: in any of the encodings
-// it writes sources in, they begin with the first line of the header block.
-bool isGeneratedSource(std::string_view bytes);
-
-// True for a label of the runtime's items in a listing's data and bss (PB_..., _PB_..., SYS_...,
-// _SYS_..., I_BSS..., pb_...), which the program linking the output defines.
-bool isRuntimeItemName(std::string_view name);
-
-// "dd:mm:yyyy" and "hh:mm" of a local time.
-std::string formatDate(const platform::LocalTime& time);
-std::string formatTime(const platform::LocalTime& time);
-
-// Stores a whole generated source with one write into a file already created. False when
-// the bytes could not all be stored.
-bool storeSource(platform::OutputFile& file, std::string_view utf8, const Listing& listing);
-// The bytes of a generated source in the listing's encoding; the text itself when it needs no
-// conversion. UTF-16 sources start with the FF FE mark; UTF-8 sources carry no mark, as FASM
-// refuses a source that begins with one.
-std::string sourceBytes(std::string utf8, const Listing& listing);
-
-// Drops the last character (a whole UTF-8 sequence) of a text.
-std::string_view withoutLastCharacter(std::string_view text);
 
 }  // namespace brisko::pipeline

@@ -1,16 +1,15 @@
-#include "pipeline/listing_text.h"
+#include "pipeline/generated_source.h"
 
 #include <algorithm>
-#include <cstdint>
 #include <cstdio>
-#include <cstring>
 
 #include "platform/code_pages.h"
 
 namespace brisko::pipeline {
-namespace {
 
 using platform::TextEncoding;
+
+namespace {
 
 std::string twoDigits(int value) {
   char text[16];
@@ -19,36 +18,6 @@ std::string twoDigits(int value) {
 }
 
 }  // namespace
-
-std::optional<Listing> Listing::read(const platform::FileSystem& files, const std::string& path) {
-  auto bytes = files.readFile(path);
-  if (!bytes) return std::nullopt;
-  return fromBytes(std::move(*bytes));
-}
-
-Listing Listing::fromBytes(std::string bytes) {
-  Listing listing;
-  listing.encoding_ = platform::encodingOf(bytes);
-  const std::size_t mark = platform::byteOrderMark(listing.encoding_).size();
-  switch (listing.encoding_) {
-    case TextEncoding::utf16le:
-      listing.text_ = platform::utf16leToUtf8(std::string_view(bytes).substr(mark));
-      break;
-    case TextEncoding::utf8:
-      listing.text_ = std::move(bytes);
-      listing.text_.erase(0, mark);
-      break;
-    case TextEncoding::ansi:
-      if (platform::isAscii(bytes)) {
-        listing.asciiOnly_ = true;
-        listing.text_ = std::move(bytes);
-      } else {
-        listing.text_ = platform::ansiToUtf8(bytes);
-      }
-      break;
-  }
-  return listing;
-}
 
 namespace {
 
@@ -98,11 +67,6 @@ std::string headerBlock(const platform::LocalTime& now) {
   return source.text();
 }
 
-bool isRuntimeItemName(std::string_view name) {
-  return name.starts_with("PB_") || name.starts_with("_PB_") || name.starts_with("_SYS_") ||
-         name.starts_with("SYS_") || name.starts_with("I_BSS") || name.starts_with("pb_");
-}
-
 bool isGeneratedSource(std::string_view bytes) {
   static constexpr std::string_view kFirstLine = ";Brisko generated asm file.";
   const TextEncoding encoding = platform::encodingOf(bytes);
@@ -112,12 +76,6 @@ bool isGeneratedSource(std::string_view bytes) {
     return platform::utf16leToUtf8(bytes.substr(0, size)).starts_with(kFirstLine);
   }
   return bytes.starts_with(kFirstLine);
-}
-
-std::string_view withoutLastCharacter(std::string_view text) {
-  std::size_t size = text.size();
-  while (size > 1 && (static_cast<unsigned char>(text[size - 1]) & 0xC0) == 0x80) --size;
-  return text.substr(0, size == 0 ? 0 : size - 1);
 }
 
 }  // namespace brisko::pipeline

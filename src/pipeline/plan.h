@@ -1,0 +1,40 @@
+// What a conversion writes and assembles, as the split lays it out: each generated source with
+// the symbols it defines for the others and the symbols it needs from outside, and what FASM
+// makes of it (the object of object output, one library member per source of a library).
+// Assembling, archiving and the checks take this plan instead of looking into folders.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+namespace brisko::pipeline {
+
+struct PlannedSource {
+  enum class Role { procedure, dataSections, linkSource };
+  Role role = Role::procedure;
+  // The file in Source/ ("<name>.asm"); a library member is the same name with ".obj".
+  std::string fileName;
+  // What messages call the source's contents: a procedure's output name; empty for the data.
+  std::string shownName;
+  // The symbols the source makes public, and those it declares external, in order.
+  std::vector<std::string> defines;
+  std::vector<std::string> needs;
+
+  // The object FASM makes of the source: the file name with ".obj" for ".asm".
+  std::string objectName() const;
+};
+
+struct OutputPlan {
+  bool library = false;
+  // In Bin/: "<base>.obj" or "<base>.lib".
+  std::string outputName;
+  // Procedures in the listing's order, then the data-sections source, then (object output
+  // only) the link source that includes them all.
+  std::vector<PlannedSource> sources;
+
+  // The sources FASM runs on: a library's members, or the link source alone.
+  std::vector<const PlannedSource*> assembled() const;
+};
+
+}  // namespace brisko::pipeline
