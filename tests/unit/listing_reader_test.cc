@@ -51,9 +51,9 @@ Scan scan(const std::string& text) {
   if (!result.ended) {
     ListingCursor cursor(listing);
     cursor.seek(reader->dataStart());
-    std::string_view line;
-    cursor.next(line);
-    result.firstSection = line;
+    std::string_view first;
+    cursor.next(first);
+    result.firstSection = first;
   }
   const auto splitter = ListingReader::open(listing, LayoutFamily::compilers);
   for (const std::string& label : result.labels) {
