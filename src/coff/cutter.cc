@@ -51,11 +51,12 @@ class MemberCutter {
  public:
   MemberCutter(const ObjectFile& combined, const std::vector<MemberPlan>& plan,
                const std::vector<int>& owner, const std::vector<std::uint32_t>& newNumber,
-               std::size_t member)
+               const std::vector<std::vector<std::uint32_t>>& publics, std::size_t member)
       : combined_(combined),
         plan_(plan[member]),
         owner_(owner),
         newNumber_(newNumber),
+        publics_(publics),
         member_(member),
         needs_(plan_.needs.begin(), plan_.needs.end()) {}
 
@@ -159,11 +160,9 @@ class MemberCutter {
     for (bool needed : {true, false}) {
       const Symbol* below = nullptr;
       for (std::int64_t offset : offsets) {
-        for (const Symbol& symbol : combined_.symbols) {
-          if (symbol.section != static_cast<std::int16_t>(section) ||
-              symbol.storageClass != kClassExternal || (needed && !needs_.contains(symbol.name))) {
-            continue;
-          }
+        for (std::uint32_t index : publics_[section]) {
+          const Symbol& symbol = combined_.symbols[index];
+          if (needed && !needs_.contains(symbol.name)) continue;
           if (std::int64_t{symbol.value} == offset) return &symbol;
           if (offset == offsets[0] && std::int64_t{symbol.value} < offset &&
               (below == nullptr || symbol.value > below->value)) {
@@ -179,7 +178,7 @@ class MemberCutter {
   // The member's symbols in FASM's order: its defined symbols, its externals, its section
   // symbols.
   std::string buildSymbols(ObjectFile& out) {
-    std::vector<std::int64_t> sectionSymbol(combined_.sections.size() + 1, -1);
+    std::map<std::size_t, std::vector<std::uint32_t>> sectionSymbols;  // by section number
     for (std::size_t i = 0; i < combined_.symbols.size(); ++i) {
       const Symbol& symbol = combined_.symbols[i];
       if (symbol.section <= 0 ||
@@ -187,9 +186,8 @@ class MemberCutter {
         continue;
       }
       if (isSectionSymbol(combined_, symbol)) {
-        if (sectionSymbol[static_cast<std::size_t>(symbol.section)] < 0) {
-          sectionSymbol[static_cast<std::size_t>(symbol.section)] = static_cast<std::int64_t>(i);
-        }
+        sectionSymbols[static_cast<std::size_t>(symbol.section)].push_back(
+            static_cast<std::uint32_t>(i));
         continue;
       }
       if (needs_.contains(symbol.name)) {
@@ -209,20 +207,14 @@ class MemberCutter {
     for (std::size_t s = 0; s < plan_.sections.size(); ++s) {
       const std::uint32_t number = plan_.sections[s];
       const auto index = static_cast<std::uint32_t>(out.symbols.size());
-      if (sectionSymbol[number] >= 0) {
-        out.symbols.push_back(
-            renumbered(combined_.symbols[static_cast<std::size_t>(sectionSymbol[number])]));
+      const std::vector<std::uint32_t>& found = sectionSymbols[number];
+      if (!found.empty()) {
+        out.symbols.push_back(renumbered(combined_.symbols[found.front()]));
       } else {
         out.symbols.push_back(
             {out.sections[s].name, 0, static_cast<std::int16_t>(s + 1), 0, kClassStatic, {}});
       }
-      for (std::size_t i = 0; i < combined_.symbols.size(); ++i) {
-        const Symbol& symbol = combined_.symbols[i];
-        if (symbol.section == static_cast<std::int16_t>(number) &&
-            isSectionSymbol(combined_, symbol)) {
-          kept_[static_cast<std::uint32_t>(i)] = index;
-        }
-      }
+      for (std::uint32_t i : found) kept_[i] = index;
     }
     return "";
   }
@@ -237,6 +229,7 @@ class MemberCutter {
   const MemberPlan& plan_;
   const std::vector<int>& owner_;
   const std::vector<std::uint32_t>& newNumber_;
+  const std::vector<std::vector<std::uint32_t>>& publics_;  // by section number
   const std::size_t member_;
   const std::set<std::string> needs_;
   std::vector<std::string> extraNeeds_;
@@ -266,9 +259,18 @@ Result<std::vector<ObjectFile>> cutObject(const ObjectFile& combined,
       newNumber[number] = static_cast<std::uint32_t>(s + 1);
     }
   }
+  // The symbols that other members may name, by section.
+  std::vector<std::vector<std::uint32_t>> publics(sectionCount + 1);
+  for (std::size_t i = 0; i < combined.symbols.size(); ++i) {
+    const Symbol& symbol = combined.symbols[i];
+    if (symbol.section > 0 && static_cast<std::size_t>(symbol.section) <= sectionCount &&
+        symbol.storageClass == kClassExternal) {
+      publics[static_cast<std::size_t>(symbol.section)].push_back(static_cast<std::uint32_t>(i));
+    }
+  }
   std::vector<ObjectFile> members;
   for (std::size_t m = 0; m < plan.size(); ++m) {
-    auto member = MemberCutter(combined, plan, owner, newNumber, m).cut();
+    auto member = MemberCutter(combined, plan, owner, newNumber, publics, m).cut();
     if (!member) return Error{member.error()};
     members.push_back(std::move(member.value()));
   }

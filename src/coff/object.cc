@@ -271,9 +271,10 @@ Bytes writeObject(const ObjectFile& object) {
   StringTable strings;
   std::vector<std::string> sectionNames;
   for (const Section& section : object.sections) {
-    sectionNames.push_back(section.name.size() <= kShortName
-                               ? section.name
-                               : "/" + std::to_string(strings.add(section.name)));
+    // A short name that starts with '/' would read as a string table reference.
+    const bool inTable = section.name.size() > kShortName || section.name.starts_with('/');
+    sectionNames.push_back(inTable ? "/" + std::to_string(strings.add(section.name))
+                                   : section.name);
   }
 
   // Positions: the data of all sections, then their relocations, then the symbol table.
@@ -333,7 +334,8 @@ Bytes writeObject(const ObjectFile& object) {
     }
   }
   for (const Symbol& symbol : object.symbols) {
-    if (symbol.name.size() <= kShortName) {
+    // An empty name would read as a string table reference: it goes there too.
+    if (!symbol.name.empty() && symbol.name.size() <= kShortName) {
       putShortName(out, symbol.name);
     } else {
       put(out, 4, 0);
