@@ -190,9 +190,15 @@ class ArchiveReader {
     at = std::min(data_.size(), start + padded(size));
 
     if (name == "/") {
-      if (sawSecond_) return "the archive holds more than two linker members";
-      (sawFirst_ ? secondLinker_ : firstLinker_) = body;
-      (sawFirst_ ? sawSecond_ : sawFirst_) = true;
+      if (!sawFirst_) {
+        firstLinker_ = body;
+        sawFirst_ = true;
+      } else if (!sawSecond_) {
+        secondLinker_ = body;
+        sawSecond_ = true;
+      } else {
+        return "the archive holds more than two linker members";
+      }
       return "";
     }
     if (name == "//") {

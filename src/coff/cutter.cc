@@ -144,9 +144,11 @@ class MemberCutter {
     }
     const Symbol* named = nameTarget(targetSection, offsets);
     if (named == nullptr) {
-      return Error{where() + " refers to offset " + hex(static_cast<std::uint64_t>(offsets[0])) +
-                   " of section " + std::to_string(targetSection) + " in member " +
-                   std::to_string(owner + 1) + ", where no public symbol stands at or below" + at};
+      const std::string offset = offsets[0] < 0 ? "-" + hex(static_cast<std::uint64_t>(-offsets[0]))
+                                                : hex(static_cast<std::uint64_t>(offsets[0]));
+      return Error{where() + " refers to offset " + offset + " of section " +
+                   std::to_string(targetSection) + " in member " + std::to_string(owner + 1) +
+                   ", where no public symbol stands at or below" + at};
     }
     detail::writeLittle(section.data, relocation.offset, field.width,
                         static_cast<std::uint64_t>(value - std::int64_t{named->value}));

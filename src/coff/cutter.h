@@ -36,6 +36,8 @@ struct MemberPlan {
 //    "[table+4]" stays an addend inside "table"), the field less the symbol's value;
 //  - against an external symbol: against the member's external of that name.
 // A name a relocation comes to need that the plan does not list is added after the listed ones.
+// Where the plan needs one symbol exactly at the target and another below it ("b" and "a+4"),
+// the exact one is named: both give the linker the same address.
 // Fails when a plan names a section twice or one the object lacks, when a relocation leads to a
 // section that no plan holds, or when a reference into another member has no public symbol to
 // name.

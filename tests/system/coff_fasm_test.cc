@@ -136,6 +136,18 @@ const CombinedSource kImmediates64{
       " mov eax, big\n mov rax, big+8\n lea rax, [big]\n jmp far_fn\n dd b_long\n dq bytes_+3\n"},
      {"m_far", "public far_fn\n", "", "section '.text' code readable executable\nfar_fn: ret\n"}}};
 
+// i386: image-relative (rva) fields, conditional and plain jumps across members, a static public.
+const CombinedSource kKinds32{
+    "MS COFF",
+    "extrn ExitProcess\n",
+    {{"k_data", "public a_long\npublic b_long\n", "",
+      "section '.data' data readable writeable\na_long dd 1\nb_long dd 2, 3\n"},
+     {"k_code", "public static helper\n", "extrn b_long\nextrn far_fn\nextrn ExitProcess\n",
+      "section '.text' code readable executable\n"
+      "helper:\n mov dword [b_long], 7\n cmp eax, [b_long+4]\n jz far_fn\n"
+      " call ExitProcess\n jmp far_fn\n dd rva b_long\n dd rva b_long+2\n dd rva helper\n"},
+     {"k_far", "public far_fn\n", "", "section '.text' code readable executable\nfar_fn: ret\n"}}};
+
 class CoffFasm : public ::testing::Test {
  protected:
   coff::Bytes assemble(const std::string& name, const std::string& source) {
@@ -196,7 +208,7 @@ TEST_F(CoffFasm, WritingWhatWasReadGivesFasmsBytes) {
 }
 
 TEST_F(CoffFasm, CutMembersEqualTheMembersAssembledAlone) {
-  for (const CombinedSource* source : {&kProgram32, &kProgram64, &kImmediates64}) {
+  for (const CombinedSource* source : {&kProgram32, &kProgram64, &kImmediates64, &kKinds32}) {
     SCOPED_TRACE(source->format + " " + source->members[0].name);
     EXPECT_EQ(cutAndCheck(*source).size(), source->members.size());
   }
