@@ -176,9 +176,9 @@ class Analysis {
         module_.clear();
         return;
       }
-      if (i == 0 && (token == "procedure" || token == "procedurec" || token == "proceduredll" ||
-                     token == "procedurecdll")) {
-        if (declareProcedure(token)) return;
+      if (const ProcedureKeyword keyword = procedureKeywordOf(token);
+          i == 0 && keyword != ProcedureKeyword::none) {
+        if (declareProcedure(keyword)) return;
         ++i;
         continue;
       }
@@ -194,16 +194,16 @@ class Analysis {
 
   // Returns true when the line is done; false when the procedure's code does not start after
   // its source line, so nothing was recorded and the walk goes on.
-  bool declareProcedure(std::string_view keyword) {
+  bool declareProcedure(ProcedureKeyword keyword) {
     std::string_view label;
     if (!reader_->procedureLabel(label)) {
       if (reader_->ended()) throw ListingEndedEarly{};
       return false;
     }
     SymbolRecord record;
-    if (keyword == "proceduredll") {
+    if (keyword == ProcedureKeyword::procedureDll) {
       record.kind = SymbolKind::procedureDll;
-    } else if (keyword == "procedurecdll") {
+    } else if (keyword == ProcedureKeyword::procedureCDll) {
       record.kind = SymbolKind::procedureCDll;
     } else {
       record.kind = SymbolKind::procedure;

@@ -16,7 +16,7 @@
 namespace brisko::pipeline {
 namespace {
 
-constexpr char kSeparator = platform::kPathSeparator;
+const char kSeparator = platform::kPathSeparator;
 
 std::string baseNameOf(const std::string& sourcePath) {
   return std::string(platform::withoutExtension(platform::filePart(sourcePath)));

@@ -3,13 +3,7 @@
 #include <atomic>
 #include <chrono>
 
-#ifdef _WIN32
-#include <windows.h>
-#else
-#include <condition_variable>
-#include <mutex>
-#include <thread>
-#endif
+#include "platform/threads.h"
 
 namespace brisko::platform {
 namespace {
@@ -47,48 +41,6 @@ bool spinUntil(Done done) {
   }
 }
 
-#ifdef _WIN32
-class Lock {
- public:
-  void lock() { AcquireSRWLockExclusive(&lock_); }
-  void unlock() { ReleaseSRWLockExclusive(&lock_); }
-  SRWLOCK* native() { return &lock_; }
-
- private:
-  SRWLOCK lock_ = SRWLOCK_INIT;
-};
-class Wakeup {
- public:
-  void wait(Lock& lock) { SleepConditionVariableSRW(&condition_, lock.native(), INFINITE, 0); }
-  void notify() { WakeAllConditionVariable(&condition_); }
-
- private:
-  CONDITION_VARIABLE condition_ = CONDITION_VARIABLE_INIT;
-};
-#else
-class Lock {
- public:
-  void lock() { mutex_.lock(); }
-  void unlock() { mutex_.unlock(); }
-  std::mutex& native() { return mutex_; }
-
- private:
-  std::mutex mutex_;
-};
-class Wakeup {
- public:
-  void wait(Lock& lock) {
-    std::unique_lock<std::mutex> held(lock.native(), std::adopt_lock);
-    condition_.wait(held);
-    held.release();
-  }
-  void notify() { condition_.notify_all(); }
-
- private:
-  std::condition_variable condition_;
-};
-#endif
-
 }  // namespace
 
 // The thread that stores the files. The caller fills a job's slot and then counts it as
@@ -96,33 +48,14 @@ class Wakeup {
 // before it sleeps when it has to wait for the other.
 struct BackgroundWriter::Worker {
   Worker(FileSystem& files_, Job* jobs_, std::size_t depth_)
-      : files(files_), jobs(jobs_), depth(depth_) {
-#ifdef _WIN32
-    thread = CreateThread(nullptr, 0, &Worker::entry, this, 0, nullptr);
-#else
-    thread = std::thread([this] { run(); });
-#endif
-  }
+      : files(files_), jobs(jobs_), depth(depth_), thread([this] { run(); }) {}
 
-  bool started() const {
-#ifdef _WIN32
-    return thread != nullptr;
-#else
-    return thread.joinable();
-#endif
-  }
+  bool started() const { return thread.started(); }
 
   // Stores what was handed over, then ends.
   ~Worker() {
     update(stop, std::size_t{1});
-#ifdef _WIN32
-    if (thread != nullptr) {
-      WaitForSingleObject(thread, INFINITE);
-      CloseHandle(thread);
-    }
-#else
-    if (thread.joinable()) thread.join();
-#endif
+    thread.join();
   }
 
   void update(std::atomic<std::size_t>& counter, std::size_t value) {
@@ -154,16 +87,6 @@ struct BackgroundWriter::Worker {
     }
   }
 
-#ifdef _WIN32
-  static DWORD WINAPI entry(void* self) {
-    static_cast<Worker*>(self)->run();
-    return 0;
-  }
-  HANDLE thread = nullptr;
-#else
-  std::thread thread;
-#endif
-
   FileSystem& files;
   Job* jobs;
   std::size_t depth;
@@ -172,6 +95,8 @@ struct BackgroundWriter::Worker {
   std::atomic<std::size_t> stop{0};
   Lock lock;
   Wakeup wakeup;
+  // Last, so that it starts once everything it uses is there.
+  Thread thread;
 };
 
 BackgroundWriter::BackgroundWriter(FileSystem& files, std::size_t depth)

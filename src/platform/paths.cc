@@ -44,13 +44,7 @@ std::string withTrailingSeparator(std::string_view folder) {
 }
 
 std::string absolutePath(std::string_view path, std::string_view folder) {
-  if (path.empty()) return std::string(path);
-#ifdef _WIN32
-  const bool absolute = isPathSeparator(path[0]) || (path.size() >= 2 && path[1] == ':');
-#else
-  const bool absolute = path[0] == '/';
-#endif
-  if (absolute) return std::string(path);
+  if (path.empty() || isAbsolutePath(path)) return std::string(path);
   return std::string(folder) + std::string(path);
 }
 

@@ -7,11 +7,8 @@
 
 namespace brisko::platform {
 
-#ifdef _WIN32
-inline constexpr char kPathSeparator = '\\';
-#else
-inline constexpr char kPathSeparator = '/';
-#endif
+// The separator the platform joins folders with ("\\" on Windows, "/" elsewhere).
+extern const char kPathSeparator;
 
 inline bool isPathSeparator(char c) {
   return c == '\\' || c == '/';
@@ -28,6 +25,9 @@ std::string_view extensionOf(std::string_view path);
 std::string_view withoutExtension(std::string_view path);
 // A folder text with a separator at its end (unchanged when it already has one or is empty).
 std::string withTrailingSeparator(std::string_view folder);
+// True for an absolute path: on POSIX one starting with "/", on Windows one with a drive or a
+// leading separator.
+bool isAbsolutePath(std::string_view path);
 // A path made absolute against folder (which ends with a separator); an absolute path, on
 // POSIX one starting with "/", on Windows one with a drive or a leading separator, stays.
 std::string absolutePath(std::string_view path, std::string_view folder);

@@ -4,42 +4,42 @@ namespace brisko::platform {
 
 int classifyWindowsVersion(int platformId, int major, int minor, std::optional<bool> workstation) {
   if (platformId == kPlatform9x) {
-    if (minor == 0) return 10;
-    if (minor == 10) return 30;
-    if (minor == 90) return 40;
+    if (minor == 0) return kWindows95;
+    if (minor == 10) return kWindows98;
+    if (minor == 90) return kWindowsMe;
     return kOtherWindowsVersion;
   }
   if (platformId == kPlatformNt) {
-    if (major == 3) return 5;
-    if (major == 4) return 20;
+    if (major == 3) return kWindowsNt351;
+    if (major == 4) return kWindowsNt4;
     if (major == 5) {
-      if (minor == 0) return 50;
-      if (minor == 1) return 60;
-      if (minor == 2) return 65;
+      if (minor == 0) return kWindows2000;
+      if (minor == 1) return kWindowsXp;
+      if (minor == 2) return kWindowsServer2003;
       return kOtherWindowsVersion;
     }
-    if (major == 6) return workstation.value_or(true) ? 70 : 75;
+    if (major == 6) return workstation.value_or(true) ? kWindowsNt6Workstation : kWindowsNt6Server;
   }
   return kOtherWindowsVersion;
 }
 
 std::optional<RegistryKey> ideCommandKeyFor(int versionClass) {
   switch (versionClass) {
-    case 10:
-    case 30:
-    case 40:
+    case kWindows95:
+    case kWindows98:
+    case kWindowsMe:
       return RegistryKey{RegistryRoot::localMachine,
                          "Software\\Classes\\PureBasic.exe\\shell\\open\\command"};
-    case 5:
-    case 20:
-    case 50:
-    case 60:
-    case 65:
+    case kWindowsNt351:
+    case kWindowsNt4:
+    case kWindows2000:
+    case kWindowsXp:
+    case kWindowsServer2003:
       return RegistryKey{RegistryRoot::classesRoot,
                          "Applications\\PureBasic.exe\\shell\\open\\command"};
-    case 70:
-    case 75:
-    case 100:
+    case kWindowsNt6Workstation:
+    case kWindowsNt6Server:
+    case kOtherWindowsVersion:
       return RegistryKey{RegistryRoot::currentUser,
                          "Software\\Classes\\PureBasic.exe\\shell\\open\\command"};
     default:

@@ -8,17 +8,28 @@
 
 namespace brisko::platform {
 
-// Values of the version record's platform field.
-inline constexpr int kPlatform9x = 1;  // VER_PLATFORM_WIN32_WINDOWS
-inline constexpr int kPlatformNt = 2;  // VER_PLATFORM_WIN32_NT
+// Values of the version record's platform field: the Windows 95 family and the NT family.
+inline constexpr int kPlatform9x = 1;
+inline constexpr int kPlatformNt = 2;
 
-// The class that queries yield when they fail, and for any release not named below.
-inline constexpr int kOtherWindowsVersion = 100;
+// The version classes.
+enum WindowsVersionClass : int {
+  kWindowsNt351 = 5,
+  kWindows95 = 10,
+  kWindowsNt4 = 20,
+  kWindows98 = 30,
+  kWindowsMe = 40,
+  kWindows2000 = 50,
+  kWindowsXp = 60,
+  kWindowsServer2003 = 65,
+  kWindowsNt6Workstation = 70,  // Vista and later desktop releases of NT 6
+  kWindowsNt6Server = 75,       // Server 2008 and later server releases of NT 6
+  // Any release not named above, and what a failed query yields.
+  kOtherWindowsVersion = 100,
+};
 
-// The version class from the fields of the version record: 10, 30, 40 for Windows 95, 98
-// and ME; 5, 20, 50, 60, 65 for NT 3.51, NT 4, 2000, XP and Server 2003; 70 and 75 for an
-// NT 6.x workstation and server; 100 otherwise. workstation is the product type of the
-// extended record, nothing when it could not be obtained (which counts as a workstation).
+// The version class from the fields of the version record. workstation is the product type of
+// the extended record, nothing when it could not be obtained (which counts as a workstation).
 int classifyWindowsVersion(int platformId, int major, int minor, std::optional<bool> workstation);
 
 enum class RegistryRoot { localMachine, classesRoot, currentUser };

@@ -4,13 +4,21 @@
 
 namespace brisko::session {
 
+namespace {
+
+// The tools' command lines put paths in double quotes, so a path holding one would cut them in
+// the wrong place. (Windows refuses such names anyway; other systems allow them.)
+bool holdsQuote(const std::string& path) {
+  return path.find('"') != std::string::npos;
+}
+
+}  // namespace
+
 app::Outcome validateSourcePath(app::Feedback& feedback, const platform::FileSystem& files,
                                 const std::string& path) {
-#ifndef _WIN32
-  if (path.find('"') != std::string::npos) {
+  if (holdsQuote(path)) {
     return feedback.reportError(language::TextId::invalidFile, false, app::pathDetail(path));
   }
-#endif
   if (files.isFolder(path)) {
     return feedback.reportError(language::TextId::invalidFile, false, app::pathDetail(path));
   }
@@ -21,14 +29,9 @@ app::Outcome validateSourcePath(app::Feedback& feedback, const platform::FileSys
 }
 
 app::Outcome validateDestinationPath(app::Feedback& feedback, const std::string& path) {
-#ifndef _WIN32
-  if (path.find('"') != std::string::npos) {
+  if (holdsQuote(path)) {
     return feedback.reportError(language::TextId::invalidFile, false, app::pathDetail(path));
   }
-#else
-  (void)feedback;
-  (void)path;
-#endif
   return app::ok();
 }
 

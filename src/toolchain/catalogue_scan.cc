@@ -28,7 +28,7 @@ std::optional<language::TextId> scanFolder(
 std::optional<language::TextId> buildLibraryCatalogue(const CatalogueScan& scan,
                                                       const std::string& pbFolder,
                                                       LibraryCatalogue& catalogue) {
-  constexpr char sep = platform::kPathSeparator;
+  const char sep = platform::kPathSeparator;
   const std::string pureFolder = pbFolder + "PureLibraries" + sep;
   for (const std::string& folder : {pureFolder, pureFolder + "UserLibraries" + sep}) {
     if (const auto failure = scanFolder(scan, folder, catalogue, readPureLibrary)) return failure;

@@ -13,7 +13,7 @@
 #include "language/language_table.h"
 #include "language/preferences.h"
 #include "language/xml_document.h"
-#include "platform/memory_file_system.h"
+#include "memory_file_system.h"
 
 namespace {
 

@@ -16,9 +16,9 @@
 #include "app/configuration.h"
 #include "app/feedback.h"
 #include "app/services.h"
+#include "memory_file_system.h"
 #include "pipeline/conversion.h"
 #include "pipeline/run_conversion.h"
-#include "platform/memory_file_system.h"
 #include "platform/process.h"
 #include "platform/system.h"
 

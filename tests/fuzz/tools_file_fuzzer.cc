@@ -11,8 +11,8 @@
 #include "app/feedback.h"
 #include "language/preferences.h"
 #include "language/text_ids.h"
+#include "memory_file_system.h"
 #include "platform/ide_probe.h"
-#include "platform/memory_file_system.h"
 #include "toolchain/ide_registration.h"
 
 namespace {

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/memory_file_system.h"
+#include "memory_file_system.h"
 #include "platform/system_file_system.h"
 #include "run_program.h"
 

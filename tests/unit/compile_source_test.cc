@@ -5,8 +5,8 @@
 #include "english_texts.h"
 #include "fakes.h"
 #include "language/text_ids.h"
+#include "memory_file_system.h"
 #include "pipeline/program_runner.h"
-#include "platform/memory_file_system.h"
 
 namespace brisko::pipeline {
 namespace {

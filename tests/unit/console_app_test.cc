@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "fakes.h"
-#include "platform/memory_file_system.h"
+#include "memory_file_system.h"
 
 namespace brisko::cli {
 namespace {

@@ -3,7 +3,7 @@
 
 #include "language/language_loader.h"
 #include "language/language_table.h"
-#include "platform/memory_file_system.h"
+#include "memory_file_system.h"
 
 namespace brisko::testing {
 

@@ -6,8 +6,8 @@
 #include "fakes.h"
 #include "language/preferences.h"
 #include "language/text_ids.h"
+#include "memory_file_system.h"
 #include "platform/code_pages.h"
-#include "platform/memory_file_system.h"
 
 namespace brisko::toolchain {
 namespace {

@@ -8,7 +8,7 @@
 #include "language/language_loader.h"
 #include "language/text_ids.h"
 #include "language/xml_document.h"
-#include "platform/memory_file_system.h"
+#include "memory_file_system.h"
 
 namespace brisko::language {
 namespace {

@@ -8,8 +8,8 @@
 #include "language/builtin_english.h"
 #include "language/text_ids.h"
 #include "language/xml_document.h"
+#include "memory_file_system.h"
 #include "platform/code_pages.h"
-#include "platform/memory_file_system.h"
 
 namespace brisko::language {
 namespace {

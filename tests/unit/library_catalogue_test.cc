@@ -7,7 +7,7 @@
 #include <initializer_list>
 
 #include "fakes.h"
-#include "platform/memory_file_system.h"
+#include "memory_file_system.h"
 #include "platform/paths.h"
 #include "toolchain/catalogue_scan.h"
 #include "toolchain/pure_library_file.h"

@@ -6,7 +6,7 @@
 #include "fake_gui.h"
 #include "fakes.h"
 #include "language/text_ids.h"
-#include "platform/memory_file_system.h"
+#include "memory_file_system.h"
 #include "ui/gui_feedback.h"
 #include "ui/window_program.h"
 

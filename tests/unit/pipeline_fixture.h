@@ -12,10 +12,10 @@
 #include "english_texts.h"
 #include "fakes.h"
 #include "listing_builder.h"
+#include "memory_file_system.h"
 #include "pipeline/analyse_assembly.h"
 #include "pipeline/conversion.h"
 #include "pipeline/data_sections.h"
-#include "platform/memory_file_system.h"
 
 namespace brisko::testing {
 

@@ -4,7 +4,7 @@
 
 #include "fakes.h"
 #include "language/text_ids.h"
-#include "platform/memory_file_system.h"
+#include "memory_file_system.h"
 
 namespace brisko::session {
 namespace {

@@ -99,14 +99,21 @@ bool isCodeSectionLine(std::string_view line) {
   return isSectionLine(line) && contains(line, " code");
 }
 
+ProcedureKeyword procedureKeywordOf(std::string_view lowerCaseWord) {
+  if (lowerCaseWord == "procedure") return ProcedureKeyword::procedure;
+  if (lowerCaseWord == "procedurec") return ProcedureKeyword::procedureC;
+  if (lowerCaseWord == "proceduredll") return ProcedureKeyword::procedureDll;
+  if (lowerCaseWord == "procedurecdll") return ProcedureKeyword::procedureCDll;
+  return ProcedureKeyword::none;
+}
+
 bool declaresProcedure(std::string_view line) {
   if (!line.starts_with("; ")) return false;
   const std::string_view text = trimSpaces(line.substr(2));
   std::size_t end = 0;
   while (end < text.size() && text[end] != ' ' && text[end] != '.') ++end;
   const std::string keyword = platform::asciiLowerCase(std::string(text.substr(0, end)));
-  return keyword == "procedure" || keyword == "procedurec" || keyword == "proceduredll" ||
-         keyword == "procedurecdll";
+  return procedureKeywordOf(keyword) != ProcedureKeyword::none;
 }
 
 bool isProcedureLabelLine(std::string_view line) {

@@ -31,6 +31,11 @@ struct ListingHeader {
   std::vector<std::string_view> defines;
 };
 
+// The keyword that opens a procedure's declaration, and what it declares.
+enum class ProcedureKeyword { none, procedure, procedureC, procedureDll, procedureCDll };
+// The keyword a word (in lower case) is, or none.
+ProcedureKeyword procedureKeywordOf(std::string_view lowerCaseWord);
+
 // A line of the program part: the main program and the procedures' code.
 struct ProgramLine {
   std::string_view text;     // the line, trimmed

@@ -1,4 +1,4 @@
-#include "platform/memory_file_system.h"
+#include "memory_file_system.h"
 
 #include <algorithm>
 
@@ -209,14 +209,6 @@ void MemoryFileSystem::makeInaccessible(const std::string& path) {
 
 void MemoryFileSystem::failWrites(const std::string& path) {
   failingWrites_.insert(canonical(path));
-}
-
-std::vector<std::string> MemoryFileSystem::allFiles() const {
-  std::vector<std::string> files;
-  for (const auto& [key, node] : nodes_) {
-    if (!node.isFolder) files.push_back(key);
-  }
-  return files;
 }
 
 }  // namespace brisko::platform

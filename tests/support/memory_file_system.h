@@ -40,8 +40,6 @@ class MemoryFileSystem : public FileSystem {
   // Lets this path be created, but makes every write to it and its close fail, as on a full
   // disk; the bytes are not stored.
   void failWrites(const std::string& path);
-  // Paths of all files, sorted.
-  std::vector<std::string> allFiles() const;
 
   static std::string canonical(const std::string& path);
 
