@@ -2,6 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
+#include "platform/installation_command.h"
+#include "platform/paths.h"
+
 namespace brisko::cli {
 namespace {
 
@@ -90,6 +95,74 @@ TEST(ConsoleCommandLine, ValuesMayBeAttachedWithAnEqualsSign) {
 TEST(ConsoleCommandLine, HelpAndVersionWinOverEverythingElse) {
   EXPECT_EQ(parse({"check", "--help"}).commandLine.command, Command::help);
   EXPECT_EQ(parse({"--version", "bogus"}).commandLine.command, Command::version);
+  // The help's topic is the first command named, not an option's value.
+  const struct {
+    std::vector<std::string> arguments;
+    Command topic;
+  } kTopics[] = {
+      {{"--help"}, Command::none},
+      {{"demo.pb", "-h"}, Command::none},
+      {{"check", "x.pb", "--help"}, Command::check},
+      {{"--help", "convert", "--bogus"}, Command::convert},
+      {{"--dest", "check", "--tools-file", "convert", "register-ide", "-h"}, Command::registerIde},
+  };
+  for (const auto& [arguments, topic] : kTopics) {
+    EXPECT_EQ(parse(arguments).commandLine.helpTopic, topic) << arguments.front();
+  }
+}
+
+// The line of the help that starts with the option, indented by two.
+std::string helpLine(const std::string& help, const std::string& option) {
+  for (std::size_t at = help.find("\n  " + option); at != std::string::npos;
+       at = help.find("\n  " + option, at + 1)) {
+    const char next = help[at + 3 + option.size()];
+    if (next == ' ' || next == ',') return help.substr(at + 1, help.find('\n', at + 1) - at - 1);
+  }
+  return {};
+}
+
+TEST(ConsoleHelp, ExplainsEachOptionOnALineOfItsOwn) {
+  const std::string help = helpText(Command::none);
+  constexpr std::size_t kExplanationColumn = 22;
+  for (const char* option : {"--lib", "--wrapper", "--export-globals", "--use-existing-asm",
+                             "--inline-asm", "--threadsafe", "--unicode", "--jobs", "--pb-folder",
+                             "--tools-file", "--dest", "--log", "--help", "--version"}) {
+    const std::string line = helpLine(help, option);
+    ASSERT_GT(line.size(), kExplanationColumn) << option << " is not explained";
+    const std::string explanation = line.substr(kExplanationColumn);
+    EXPECT_NE(explanation.front(), ' ') << line;
+    EXPECT_GE(std::count(explanation.begin(), explanation.end(), ' '), 2) << line;
+  }
+  // Every option the help names is one the parser takes.
+  for (std::size_t at = help.find("--"); at != std::string::npos; at = help.find("--", at + 2)) {
+    const std::string option =
+        help.substr(at, help.find_first_not_of("abcdefghijklmnopqrstuvwxyz-", at + 2) - at);
+    EXPECT_EQ(parse({option, "=1"}).error.find("unknown option"), std::string::npos) << option;
+  }
+  // How the installation is found, and what lands where.
+  EXPECT_NE(help.find(platform::ideOpenCommandPlace()), std::string::npos);
+  for (const char* path : {"Bin/<base>.obj", "Bin/<base>.lib", "Bin/<base>.pbi", "Source/",
+                           "Logs/briskoLog.txt", "out/Bin/demo.lib"}) {
+    EXPECT_NE(help.find(platform::nativeSeparators(path)), std::string::npos) << path;
+  }
+}
+
+TEST(ConsoleHelp, ACommandsHelpHoldsWhatConcernsIt) {
+  const struct {
+    Command topic;
+    std::vector<const char*> explained;
+    std::vector<const char*> absent;
+  } kTopics[] = {
+      {Command::check, {"--threadsafe", "--pb-folder"}, {"--lib", "--dest"}},
+      {Command::convert, {"--lib", "--wrapper", "--unicode", "--jobs"}, {}},
+      {Command::registerIde, {"--tools-file"}, {"--unicode", "--log"}},
+  };
+  for (const auto& [topic, explained, absent] : kTopics) {
+    const std::string help = helpText(topic);
+    EXPECT_NE(help, helpText(Command::none));
+    for (const char* option : explained) EXPECT_NE(helpLine(help, option), "") << option;
+    for (const char* option : absent) EXPECT_EQ(help.find(option), std::string::npos) << option;
+  }
 }
 
 }  // namespace
