@@ -45,6 +45,10 @@ class Feedback {
 
   // Shows the text as the status line and empties the status detail.
   void setStatus(language::TextId id) { showStatus(text(id)); }
+  // The same with the text's markers filled in.
+  void setStatus(language::TextId id, std::initializer_list<std::string_view> values) {
+    showStatus(text(id, values));
+  }
   // Shows a free text as the status detail.
   void setStatusDetail(std::string_view detail) { showStatusDetail(detail); }
   void messageBox(std::string_view title, std::string_view message, MessageIcon icon) {

@@ -295,6 +295,13 @@ void MainWindow::runRequest(const app::ConversionRequest& request) {
       session_.convert(conversion, platform::processorCount(), *this);
   if (result.foldersReady) refreshDestinationView();
   unlockWindow();
+  // The status names the object or library written, its full path beside it, until the next
+  // action sets the status again.
+  if (result.outcome.succeeded() && !result.writtenFiles.empty()) {
+    const std::string& written = result.writtenFiles.front();
+    feedback_.setStatus(TextId::statusbarWritten, {platform::filePart(written)});
+    feedback_.setStatusDetail(written);
+  }
 }
 
 // Reused assembly sources fix the output format and the exported variables.
@@ -305,6 +312,7 @@ void MainWindow::greyOptionsForExistingAsm() {
 }
 
 void MainWindow::registerAsIdeTool() {
+  feedback_.setStatus(TextId::statusbarAwaitingInstructions);
   session_.registerIde(std::nullopt);
 }
 

@@ -123,7 +123,8 @@ TEST_F(ConsoleAppTest, RegisterIdeTakesTheToolsFileRelativeToTheCurrentFolder) {
             std::string::npos);
   EXPECT_EQ(ide.asked, std::vector<std::string>{"/pb/PureBasic.exe"});
   EXPECT_EQ(run({"--tools-file", "/work/prefs/Tools.prefs", "register-ide"}), kExitFailure);
-  EXPECT_EQ(feedback.messages.back().text, "brisko is already registered.");
+  EXPECT_EQ(feedback.messages.back().text,
+            "brisko is already registered.\n(/work/prefs/Tools.prefs)");
 }
 
 TEST_F(ConsoleAppTest, LibraryCatalogueIsBuiltAtStartUp) {

@@ -6,6 +6,8 @@
 #include "fake_gui.h"
 #include "fakes.h"
 #include "language/text_ids.h"
+#include "listing_builder.h"
+#include "platform/installation_command.h"
 #include "platform/memory_file_system.h"
 #include "ui/gui_feedback.h"
 #include "ui/window_program.h"
@@ -240,6 +242,38 @@ TEST_F(MainWindowTest, ConvertLocksTheWindowAndWritesBelowTheTreesFolder) {
   EXPECT_EQ(gui.statusFields[0], "Status = awaiting instructions");
 }
 
+TEST_F(MainWindowTest, SuccessfulConversionNamesTheWrittenFileUntilTheNextAction) {
+  // The compiler writes the listing, FASM the file its command line ends with.
+  launcher.onStart = [&](const testing::StartedProcess& started) {
+    if (started.commandLine.find("PBcompiler.exe") != std::string::npos) {
+      files.addFile(started.workingFolder + "PureBasic.asm", testing::sampleListing().text());
+    } else {
+      const std::size_t close = started.commandLine.rfind('"');
+      const std::size_t open = started.commandLine.rfind('"', close - 1);
+      files.addFile(started.commandLine.substr(open + 1, close - open - 1), "COFF");
+    }
+  };
+  launcher.scripts = {{}, {}};
+  std::string status[2];
+  gui.events = {click(kConvertButton), click(kBrowseButton)};
+  gui.beforeEvent = [&](const GuiEvent& event) {
+    if (event.number == kBrowseButton) {
+      status[0] = gui.statusFields[0];
+      status[1] = gui.statusFields[1];
+      return;
+    }
+    gui.control(kSourceField).text = "/src/my demo.pb";
+    gui.control(kDestinationTree).text = "/dest/";
+  };
+  run();
+  ASSERT_TRUE(files.exists("/dest/Bin/my demo.obj"));
+  EXPECT_EQ(status[0], "Status = written: my demo.obj");
+  EXPECT_EQ(status[1], "/dest/Bin/my demo.obj");
+  EXPECT_TRUE(gui.messages.empty());                                 // nothing modal
+  EXPECT_EQ(gui.statusFields[0], "Status = awaiting instructions");  // after "Browse"
+  EXPECT_EQ(gui.statusFields[1], "");
+}
+
 TEST_F(MainWindowTest, ConvertWithoutAFormatRunsNothing) {
   gui.events = {click(kConvertButton)};
   gui.beforeEvent = [&](const GuiEvent&) {
@@ -323,6 +357,10 @@ TEST_F(MainWindowTest, MenuRegistersOpensAboutAndQuits) {
   EXPECT_EQ(gui.events.size(), 1u) << "Quit ends the loop";
   EXPECT_NE(files.readFile("/pb/Tools.prefs").value_or("").find("Command = /opt/brisko/bin/brisko"),
             std::string::npos);
+  ASSERT_EQ(gui.messages.size(), 1u);
+  EXPECT_EQ(
+      gui.messages[0],
+      "brisko (PB --> .obj)|brisko is now tool 1 of the PureBasic IDE (\"/pb/Tools.prefs\").");
   EXPECT_EQ(aboutOwner, kMainWindow);
   ASSERT_GE(aboutLines.size(), 7u);
   EXPECT_EQ(aboutLines[0], "*brisko version 2.0 Beta 1");
@@ -366,6 +404,21 @@ TEST_F(WindowProgramTest, FatalStartsAreShownAndStillExitWithZero) {
   gui.failing.clear();
   EXPECT_EQ(runProgram(), 0);
   EXPECT_EQ(gui.messages.size(), 2u);
+}
+
+TEST_F(WindowProgramTest, MissingCompilerSaysWhereBriskoLooked) {
+  files.deleteFile("/pb/compilers/PBcompiler.exe");
+  EXPECT_EQ(runProgram(), 0);
+  ASSERT_EQ(gui.messages.size(), 1u);
+  const std::string place = platform::ideOpenCommandPlace();
+  EXPECT_EQ(gui.messages[0],
+            "Error!|Cannot locate the Purebasic compiler.\n"
+            "brisko looked for it at /pb/compilers/PBcompiler.exe\n"
+            "The installation folder /pb/ comes from the PureBasic IDE's open command in " +
+                place + R"(, which holds "/pb/PureBasic.exe" "%1")" +
+                "\nTo point brisko at an installation, set " + place +
+                " to the PureBasic IDE's open command (see the README).\n\nTerminating brisko.");
+  EXPECT_TRUE(gui.creationOrder.empty());
 }
 
 }  // namespace
