@@ -19,27 +19,32 @@ std::string missingToolExplanation(const app::Feedback& feedback, const StartupS
                                 : state.missingTool == TextId::noPolib ? paths.polibPath
                                                                        : paths.compilerPath;
   const std::string place = platform::ideOpenCommandPlace();
-  std::string text = "\n" + feedback.text(TextId::lookedForTool, {toolPath}) + "\n";
+  std::string text;
+  const auto addLine = [&text](const std::string& line) {
+    text += '\n';
+    text += line;
+  };
+  addLine(feedback.text(TextId::lookedForTool, {toolPath}));
   switch (state.pbFolderSource) {
     case InstallationSource::option:
-      text += feedback.text(TextId::folderFromOption, {paths.pbFolder});
+      addLine(feedback.text(TextId::folderFromOption, {paths.pbFolder}));
       break;
     case InstallationSource::openCommand:
-      text += feedback.text(TextId::folderFromCommand,
-                            {paths.pbFolder, place, state.openCommand.value_or("")});
+      addLine(feedback.text(TextId::folderFromCommand,
+                            {paths.pbFolder, place, state.openCommand.value_or("")}));
       break;
     case InstallationSource::none:
       if (!state.openCommand) {
-        text += feedback.text(TextId::noCommand, {place});
+        addLine(feedback.text(TextId::noCommand, {place}));
       } else if (app::trimSpaces(*state.openCommand).empty()) {
-        text += feedback.text(TextId::emptyCommand, {place});
+        addLine(feedback.text(TextId::emptyCommand, {place}));
       } else {
-        text += feedback.text(TextId::commandWithoutFolder, {place, *state.openCommand});
+        addLine(feedback.text(TextId::commandWithoutFolder, {place, *state.openCommand}));
       }
       break;
   }
-  text += "\n" + feedback.text(TextId::pointAtInstallation, {place});
-  if (pbFolderOption) text += "\n" + feedback.text(TextId::pbFolderOption);
+  addLine(feedback.text(TextId::pointAtInstallation, {place}));
+  if (pbFolderOption) addLine(feedback.text(TextId::pbFolderOption));
   return text;
 }
 
