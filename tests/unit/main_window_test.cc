@@ -28,6 +28,11 @@ GuiEvent closeBox(int window) {
   return {GuiEventKind::close, window, 0};
 }
 
+struct FakeControlShown {
+  platform::ControlSetup setup;
+  std::vector<std::string> entries;
+};
+
 const ControlRow& row(const std::vector<ControlRow>& rows, int number) {
   for (const ControlRow& candidate : rows) {
     if (candidate.number == number) return candidate;
@@ -35,23 +40,105 @@ const ControlRow& row(const std::vector<ControlRow>& rows, int number) {
   throw std::out_of_range("no such control");
 }
 
-TEST(MainWindowLayout, LabelsFitTheirTextAndTheSourceFieldEndsBeforeBrowse) {
-  for (const auto& [formatWidth, sourceWidth] : {std::pair{96, 88}, std::pair{230, 190}}) {
-    const std::vector<ControlRow> rows = mainWindowControls(formatWidth, sourceWidth);
-    EXPECT_EQ(row(rows, kOutputFormatLabel).width, formatWidth + 5);
-    EXPECT_EQ(row(rows, kOutputFormatList).x, 204 + formatWidth + 10);
-    EXPECT_EQ(row(rows, kSourceLabel).width, sourceWidth + 5);
-    const ControlRow& field = row(rows, kSourceField);
-    EXPECT_EQ(field.x, 27 + sourceWidth + 20);
-    EXPECT_EQ(field.x + field.width, 448);
+// The layout for texts of the given widths by control number; the others have none.
+MainLayout layoutFor(const std::map<int, int>& widths) {
+  return mainWindowLayout([&widths](int number) {
+    const auto found = widths.find(number);
+    return found == widths.end() ? 0 : found->second;
+  });
+}
+
+TEST(MainWindowLayout, TheTableHoldsWhereTextsFit) {
+  const MainLayout layout = layoutFor({{kOutputFormatLabel, 96},
+                                       {kSourceLabel, 88},
+                                       {kPbWrapperBox, 130},
+                                       {kOutputFormatList, 122},
+                                       {kCheckButton, 78},
+                                       {kConvertButton, 38}});
+  EXPECT_EQ(layout.width, kMainWidth);
+  EXPECT_EQ(layout.height, kMainHeight);
+  const std::vector<ControlRow> table = layoutFor({}).controls;
+  ASSERT_EQ(layout.controls.size(), 20u);
+  for (std::size_t i = 0; i < table.size(); ++i) {
+    const ControlRow& placed = layout.controls[i];
+    const int number = placed.number;
+    EXPECT_EQ(number, table[i].number);
+    EXPECT_EQ(placed.y, table[i].y) << number;
+    if (number == kOutputFormatLabel || number == kSourceLabel) continue;
+    EXPECT_EQ(placed.width, number == kSourceField ? table[i].width - 88 : table[i].width)
+        << number;
+    EXPECT_EQ(placed.x, number == kOutputFormatList ? table[i].x + 96
+                        : number == kSourceField    ? table[i].x + 88
+                                                    : table[i].x)
+        << number;
   }
-  // Creation order: frames before the boxes they hold, "Export global variables" last of its row.
-  const std::vector<ControlRow> rows = mainWindowControls(0, 0);
-  ASSERT_EQ(rows.size(), 20u);
-  EXPECT_EQ(rows[0].number, kCompilerOptionsFrame);
-  EXPECT_EQ(rows[2].number, kUnicodeBox);
-  EXPECT_EQ(rows[5].number, kExportGlobalsBox);
-  EXPECT_EQ(rows[19].number, kConvertButton);
+  // The labels are as wide as their texts; creation order: frames before the boxes they hold.
+  EXPECT_EQ(row(layout.controls, kOutputFormatLabel).width, 96 + 5);
+  EXPECT_EQ(row(layout.controls, kSourceLabel).width, 88 + 5);
+  EXPECT_EQ(table[0].number, kCompilerOptionsFrame);
+  EXPECT_EQ(table[2].number, kUnicodeBox);
+  EXPECT_EQ(table[5].number, kExportGlobalsBox);
+  EXPECT_EQ(table[19].number, kConvertButton);
+}
+
+TEST(MainWindowLayout, ControlsGrowToTheirTextsAndTheWindowWithThem) {
+  struct Place {
+    int number, x, width;
+  };
+  const struct {
+    const char* name;
+    std::map<int, int> widths;
+    int windowWidth;
+    std::vector<Place> places;
+  } kCases[] = {
+      {"the last box of a row reaches past the frames: the window and the right edge follow",
+       {{kPbWrapperBox, 144}},
+       566,
+       {{kPbWrapperBox, 381, 164},
+        {kBriskoOptionsFrame, 12, 542},
+        {kDestinationTree, 27, 512},
+        {kBrowseButton, 482, 60},
+        {kSourceField, 47, 415},
+        {kCancelButton, 434, 50},
+        {kConvertButton, 504, 50}}},
+      {"a box in mid-row pushes the boxes right of it",
+       {{kThreadsafeBox, 170}},
+       592,
+       {{kThreadsafeBox, 27, 190},
+        {kUnicodeBox, 244, 150},
+        {kInlineAsmBox, 421, 150},
+        {kCompilerOptionsFrame, 12, 568},
+        {kSourceFrame, 12, 568}}},
+      {"the list and the source field follow their labels; the field ends before Browse",
+       {{kOutputFormatLabel, 230}, {kSourceLabel, 190}, {kOutputFormatList, 130}},
+       623,
+       {{kOutputFormatLabel, 204, 235},
+        {kOutputFormatList, 444, 158},
+        {kSourceLabel, 27, 195},
+        {kSourceField, 237, 282},
+        {kBrowseButton, 539, 60}}},
+      {"buttons at the right edge grow leftwards",
+       {{kConvertButton, 60}, {kBrowseButton, 70}, {kCheckButton, 100}},
+       552,
+       {{kConvertButton, 468, 72},
+        {kCancelButton, 398, 50},
+        {kBrowseButton, 446, 82},
+        {kSourceField, 47, 379},
+        {kCheckButton, 27, 112}}},
+  };
+  for (const auto& c : kCases) {
+    const MainLayout layout = layoutFor(c.widths);
+    EXPECT_EQ(layout.width, c.windowWidth) << c.name;
+    for (const Place& want : c.places) {
+      const ControlRow& placed = row(layout.controls, want.number);
+      EXPECT_EQ(placed.x, want.x) << c.name << ": control " << want.number;
+      EXPECT_EQ(placed.width, want.width) << c.name << ": control " << want.number;
+    }
+    for (const auto& [number, width] : c.widths) {
+      const ControlRow& placed = row(layout.controls, number);
+      EXPECT_GE(placed.width, width + roomBesideText(placed.kind)) << c.name << ": " << number;
+    }
+  }
 }
 
 TEST(MainWindowParameters, FirstParameterQuotedOrNot) {
@@ -120,11 +207,34 @@ TEST_F(MainWindowTest, OpensWithMeasuredLabelsTooltipsMenuAndStatus) {
   changed[selectSource] = "Choisissez le fichier source, s'il vous plait";
   texts = language::LanguageTable(changed);
 
+  // The window as it was opened, before it closes on return.
+  platform::WindowSetup opened;
+  std::map<int, FakeControlShown> shown;
+  gui.events = {click(kThreadsafeBox)};
+  gui.beforeEvent = [&](const GuiEvent&) {
+    opened = gui.windows.at(kMainWindow);
+    for (const auto& [number, control] : gui.controls) {
+      shown[number] = {control.setup, control.entries};
+    }
+  };
   EXPECT_EQ(run(), std::nullopt);
   EXPECT_EQ(gui.windows.count(kMainWindow), 0u) << "closed on return";
   const int sourceWidth = 6 * static_cast<int>(changed[selectSource].size());
   ASSERT_EQ(gui.creationOrder.size(), 20u);
-  EXPECT_EQ(gui.statusWidths, (std::vector<int>{252, 300}));
+  // Every control holds its texts as the Gui measures them: "Export global variables" needs a
+  // wider box, which pushes "Create Purebasic wrapper", itself wider, 22 pixels past the
+  // frames, so the window widens; the status bar spans it.
+  for (const auto& [number, control] : shown) {
+    std::vector<std::string> captions = control.entries;
+    if (!control.setup.text.empty()) captions.push_back(control.setup.text);
+    for (const std::string& text : captions) {
+      EXPECT_GE(control.setup.width,
+                gui.textWidth(kMainWindow, text) + roomBesideText(control.setup.kind))
+          << text;
+    }
+  }
+  EXPECT_EQ(opened.clientWidth, 574);
+  EXPECT_EQ(gui.statusWidths, (std::vector<int>{274, 300}));
   EXPECT_EQ(gui.toolTips.size(), 10u);
   EXPECT_EQ(gui.toolTips[kOutputFormatList],
             "Use this to select the output format (only .obj is supported at the moment).");
@@ -134,9 +244,8 @@ TEST_F(MainWindowTest, OpensWithMeasuredLabelsTooltipsMenuAndStatus) {
   EXPECT_EQ(gui.menu[1].items[0].text, "&About");
   EXPECT_EQ(gui.statusFields[0], "Status = awaiting instructions");
   EXPECT_EQ(gui.repaints, 1);
-  // The controls are gone with the window; the layout used the measured width.
-  const ControlRow field = row(mainWindowControls(0, sourceWidth), kSourceField);
-  EXPECT_EQ(field.x, 47 + sourceWidth);
+  // The layout used the measured width.
+  EXPECT_EQ(shown.at(kSourceField).setup.x, 47 + sourceWidth);
 }
 
 TEST_F(MainWindowTest, CreationFailuresReturnTheGuiError) {
