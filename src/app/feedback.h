@@ -2,6 +2,7 @@
 // realises the three show* operations; the composition of messages is shared.
 #pragma once
 
+#include <initializer_list>
 #include <string>
 #include <string_view>
 
@@ -33,6 +34,10 @@ class Feedback {
   // The language texts become known during start-up; until then only fixed texts are shown.
   void attachTexts(const language::LanguageTable* texts) { texts_ = texts; }
   const std::string& text(language::TextId id) const;
+  // The text with its markers "%1", "%2", ... replaced by the values (language::fillIn).
+  std::string text(language::TextId id, std::initializer_list<std::string_view> values) const {
+    return language::fillIn(text(id), values);
+  }
 
   // The log that is open while a conversion with logging runs; nullptr otherwise.
   void setActiveLog(LogSink* log) { activeLog_ = log; }
@@ -40,6 +45,10 @@ class Feedback {
 
   // Shows the text as the status line and empties the status detail.
   void setStatus(language::TextId id) { showStatus(text(id)); }
+  // The same with the text's markers filled in.
+  void setStatus(language::TextId id, std::initializer_list<std::string_view> values) {
+    showStatus(text(id, values));
+  }
   // Shows a free text as the status detail.
   void setStatusDetail(std::string_view detail) { showStatusDetail(detail); }
   void messageBox(std::string_view title, std::string_view message, MessageIcon icon) {

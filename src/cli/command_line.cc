@@ -1,10 +1,12 @@
 #include "cli/command_line.h"
 
 #include <charconv>
+#include <initializer_list>
 #include <map>
 #include <string_view>
 
-#include "language/text_ids.h"
+#include "platform/installation_command.h"
+#include "platform/paths.h"
 
 namespace brisko::cli {
 namespace {
@@ -52,6 +54,26 @@ bool takesValue(std::string_view option) {
          option == "--jobs";
 }
 
+std::optional<Command> commandNamed(std::string_view word) {
+  if (word == "check") return Command::check;
+  if (word == "convert") return Command::convert;
+  if (word == "register-ide") return Command::registerIde;
+  return std::nullopt;
+}
+
+// The command whose help is asked for: the first argument that names a command and is no
+// option's value; none for the general help.
+Command helpTopic(const std::vector<std::string>& arguments) {
+  for (std::size_t i = 0; i < arguments.size(); ++i) {
+    if (takesValue(arguments[i])) {
+      ++i;
+    } else if (const auto command = commandNamed(arguments[i])) {
+      return *command;
+    }
+  }
+  return Command::none;
+}
+
 }  // namespace
 
 ParseResult parseCommandLine(const std::vector<std::string>& arguments) {
@@ -88,6 +110,7 @@ ParseResult parseCommandLine(const std::vector<std::string>& arguments) {
     };
     if (arg == "--help" || arg == "-h") {
       line.command = Command::help;
+      line.helpTopic = helpTopic(arguments);
       return result;
     }
     if (arg == "--version") {
@@ -128,12 +151,8 @@ ParseResult parseCommandLine(const std::vector<std::string>& arguments) {
   }
   const std::string name = positional[0];
   std::size_t commandWords = 1;
-  if (name == "check") {
-    line.command = Command::check;
-  } else if (name == "convert") {
-    line.command = Command::convert;
-  } else if (name == "register-ide") {
-    line.command = Command::registerIde;
+  if (const auto command = commandNamed(name)) {
+    line.command = *command;
   } else if (positional.size() == 1) {
     // The IDE starts a registered tool with the source path as its only argument: that
     // converts the source as "convert" would.
@@ -161,77 +180,148 @@ ParseResult parseCommandLine(const std::vector<std::string>& arguments) {
   return result;
 }
 
-std::string usageText() {
-  return "usage: brisko [GLOBAL] check SOURCE [--threadsafe] [--unicode] [--inline-asm]\n"
-         "       brisko [GLOBAL] convert SOURCE [--dest DIR] [--lib] [--threadsafe] [--unicode]\n"
-         "              [--inline-asm] [--export-globals] [--log] [--wrapper] "
-         "[--use-existing-asm]\n"
-         "              [--jobs N]   (FASM runs at once for --lib; default: one per processor)\n"
-         "       brisko [GLOBAL] register-ide\n"
-         "       brisko [GLOBAL] SOURCE [convert options]   (as convert)\n"
-#ifdef _WIN32
-         "GLOBAL: --pb-folder DIR   the PureBasic installation folder (instead of the one the "
-         "registry names)\n"
-#else
-         "GLOBAL: --pb-folder DIR   the PureBasic installation folder (overrides "
-         "BRISKO_PB_COMMAND)\n"
-#endif
-         "        --tools-file FILE the PureBasic IDE's tools file\n"
-         "        --help, --version\n";
+namespace {
+
+// The console's own texts: the synopsis, and the help that says what each option does. They
+// are English and not in the language file, which holds what both front ends show.
+constexpr std::string_view kCheckUsage =
+    "brisko [GLOBAL] check SOURCE [--threadsafe] [--unicode] [--inline-asm]\n";
+constexpr std::string_view kConvertUsage =
+    "brisko [GLOBAL] convert SOURCE [--dest DIR] [--lib] [--wrapper] [--export-globals]\n"
+    "              [--log] [--use-existing-asm] [--jobs N] [--threadsafe] [--unicode]\n"
+    "              [--inline-asm]\n";
+constexpr std::string_view kSourceAloneUsage =
+    "brisko [GLOBAL] SOURCE [convert options]   (as convert)\n";
+constexpr std::string_view kRegisterUsage = "brisko [GLOBAL] register-ide\n";
+constexpr std::string_view kGlobalUsage =
+    "GLOBAL: [--pb-folder DIR] [--tools-file FILE] [--help] [--version]\n";
+
+constexpr std::string_view kCommands =
+    "Commands:\n"
+    "  check SOURCE        run the PureBasic compiler on SOURCE and show its verdict\n"
+    "  convert SOURCE      turn SOURCE's procedures, data and exported variables into an\n"
+    "                      MS-COFF object or static library\n"
+    "  register-ide        add brisko to the PureBasic IDE's tools menu\n"
+    "  SOURCE              convert SOURCE with the default options (how the IDE starts brisko)\n"
+    "Options may stand before or after SOURCE; a value may follow its option after \"=\"\n"
+    "(--jobs=2). \"brisko COMMAND --help\" shows the help of one command.\n";
+constexpr std::string_view kCheckDescription =
+    "check runs the PureBasic compiler on SOURCE with the compiler options below and shows\n"
+    "its verdict; it writes nothing.\n";
+constexpr std::string_view kConvertDescription =
+    "convert turns SOURCE's procedures, data and exported variables into an MS-COFF object or\n"
+    "static library; \"brisko SOURCE\" does the same with the default options.\n";
+constexpr std::string_view kRegisterDescription =
+    "register-ide adds brisko to the PureBasic IDE's tools menu: in the IDE's tools file it\n"
+    "raises ToolCount by one and appends a [Tool_<n>] group that starts this brisko on the\n"
+    "IDE's current source, then names the file and the tool's number. It changes nothing\n"
+    "when brisko is registered there already or while the IDE runs.\n";
+
+constexpr std::string_view kCompilerOptions =
+    "Compiler options (check and convert):\n"
+    "  --threadsafe        compile with PureBasic's threadsafe runtime libraries\n"
+    "  --unicode           compile in Unicode mode\n"
+    "  --inline-asm        compile the source's inline assembly\n";
+constexpr std::string_view kConvertOptions =
+    "Conversion options (convert):\n"
+    "  --dest DIR          write below DIR, made when missing (default: SOURCE's folder)\n"
+    "  --lib               write a static library with one member per procedure, not an object\n"
+    "  --wrapper           also write Bin/<base>.pbi, a PureBasic include whose Import blocks\n"
+    "                      declare the output's procedures, arrays and variables\n"
+    "  --export-globals    export Global variables too (Public ones always are)\n"
+    "  --log               write the conversion's log to Logs/briskoLog.txt\n"
+    "  --use-existing-asm  skip the compiler and assemble the sources in SOURCE's Source/\n"
+    "                      folder as you edited them (an object when the link source is\n"
+    "                      there, else a library)\n"
+    "  --jobs N            FASM runs at once for a library, 1 to 256 (default: one per\n"
+    "                      processor)\n";
+constexpr std::string_view kGlobalOptions =
+    "Global options:\n"
+    "  --pb-folder DIR     the PureBasic installation folder, instead of the one the IDE's\n"
+    "                      open command names\n"
+    "  --tools-file FILE   the IDE's tools file for register-ide, instead of the one the IDE's\n"
+    "                      open command names\n"
+    "  --help, -h          show this help; after a command, that command's help\n"
+    "  --version           show brisko's version\n";
+// %PLACE% stands for where the platform reads the open command.
+constexpr std::string_view kFinding =
+    "Finding PureBasic:\n"
+    "  The PureBasic IDE's open command names the installation; brisko reads it from\n"
+    "    %PLACE%\n"
+    "  where it looks like\n"
+    "    \"<installation folder>/PureBasic.exe\" \"%1\" \"\" \"\" \"<tools file>\"\n"
+    "  The folder of its first quoted path is the installation folder, which holds\n"
+    "  compilers/PBcompiler.exe, compilers/fasm.exe and compilers/polib.exe; its fifth quoted\n"
+    "  item is the IDE's tools file. --pb-folder DIR names the installation folder instead.\n";
+constexpr std::string_view kWritten =
+    "What convert writes, below --dest DIR or else below SOURCE's folder (<base> is SOURCE's\n"
+    "file name without its extension):\n"
+    "  Bin/<base>.obj      the object; with --lib, Bin/<base>.lib, the library\n"
+    "  Bin/<base>.pbi      the PureBasic wrapper, with --wrapper\n"
+    "  Source/             the generated assembly sources: one per procedure and the data's\n"
+    "                      (a library's objects are made in Source/briskoObjects/)\n"
+    "  Logs/briskoLog.txt  the log, with --log\n"
+    "Nothing else in Bin/ is touched, and your own files in Source/ stay.\n";
+constexpr std::string_view kExamples =
+    "Examples:\n"
+    "  brisko convert demo.pb\n"
+    "      writes the object Bin/demo.obj below demo.pb's folder\n"
+    "  brisko convert demo.pb --lib --wrapper --dest out\n"
+    "      writes the library out/Bin/demo.lib and out/Bin/demo.pbi, the include that\n"
+    "      imports it into a PureBasic program\n";
+
+// The sections joined by blank lines, with the platform's path separator and the place of
+// the open command.
+std::string helpPages(std::initializer_list<std::string_view> sections) {
+  std::string text;
+  for (const std::string_view section : sections) {
+    if (!text.empty()) text += '\n';
+    text += section;
+  }
+  text = platform::nativeSeparators(text);
+  const std::string_view marker = "%PLACE%";
+  if (const std::size_t at = text.find(marker); at != std::string::npos) {
+    text.replace(at, marker.size(), platform::ideOpenCommandPlace());
+  }
+  return text;
 }
 
-std::string missingToolHelp(const session::StartupState& state) {
-  if (!state.missingTool) return {};
-  const app::ToolchainPaths& paths = state.paths;
+// Every command's synopsis and the global options.
+std::string synopsis() {
   std::string text;
-  switch (*state.missingTool) {
-    case language::TextId::noCompiler:
-      text = "brisko looked for the compiler at " + paths.compilerPath + "\n";
-      break;
-    case language::TextId::noFasm:
-      text = "brisko looked for FASM at " + paths.fasmPath + "\n";
-      break;
-    case language::TextId::noPolib:
-      text = "brisko looked for polib at " + paths.polibPath + "\n";
-      break;
+  for (const std::string_view line :
+       {kCheckUsage, kConvertUsage, kRegisterUsage, kSourceAloneUsage}) {
+    text += text.empty() ? "usage: " : "       ";
+    text += line;
+  }
+  return text + std::string(kGlobalUsage);
+}
+
+}  // namespace
+
+std::string usageText() {
+  return platform::nativeSeparators(synopsis() + "\"brisko --help\" says what each option does.\n");
+}
+
+std::string helpText(Command topic) {
+  const std::string usage = "usage: ";
+  switch (topic) {
+    case Command::check:
+      return helpPages({usage + std::string(kCheckUsage) + std::string(kGlobalUsage),
+                        kCheckDescription, kCompilerOptions, kGlobalOptions, kFinding});
+    case Command::convert:
+      return helpPages({usage + std::string(kConvertUsage) + "       " +
+                            std::string(kSourceAloneUsage) + std::string(kGlobalUsage),
+                        kConvertDescription, kCompilerOptions, kConvertOptions, kGlobalOptions,
+                        kFinding, kWritten, kExamples});
+    case Command::registerIde:
+      return helpPages({usage + std::string(kRegisterUsage) + std::string(kGlobalUsage),
+                        kRegisterDescription, kGlobalOptions, kFinding});
     default:
-      return {};
-  }
-  switch (state.pbFolderSource) {
-    case session::InstallationSource::option:
-      text += "The installation folder " + paths.pbFolder + " comes from the --pb-folder option.\n";
-      break;
-    case session::InstallationSource::openCommand:
-#ifdef _WIN32
-      text += "The installation folder " + paths.pbFolder +
-              " comes from the PureBasic IDE's open command in the registry.\n";
-#else
-      text += "The installation folder " + paths.pbFolder +
-              " comes from the BRISKO_PB_COMMAND environment variable.\n";
-#endif
-      break;
-    case session::InstallationSource::none:
-#ifdef _WIN32
-      text +=
-          "The registry names no PureBasic installation, so the path was tried relative to "
-          "the current folder.\n";
-#else
-      text +=
-          "BRISKO_PB_COMMAND names no PureBasic installation, so the path was tried "
-          "relative to the current folder.\n";
-#endif
       break;
   }
-#ifdef _WIN32
-  text +=
-      "Use --pb-folder DIR to name the installation folder, or install PureBasic so that "
-      "the registry holds the IDE's open command (see README).\n";
-#else
-  text +=
-      "Use --pb-folder DIR, or set BRISKO_PB_COMMAND to the PureBasic IDE's open command "
-      "(see README).\n";
-#endif
-  return text;
+  return helpPages({synopsis(), kCommands, kCompilerOptions, kConvertOptions, kGlobalOptions,
+                    kFinding, kWritten, kExamples});
 }
 
 }  // namespace brisko::cli

@@ -6,7 +6,6 @@
 #include <vector>
 
 #include "app/configuration.h"
-#include "session/startup.h"
 
 namespace brisko::cli {
 
@@ -20,6 +19,8 @@ struct CommandLine {
   std::optional<int> jobs;               // --jobs: FASM runs at once for a library
   std::optional<std::string> pbFolder;   // --pb-folder
   std::optional<std::string> toolsFile;  // --tools-file
+  // With --help: the command whose help is asked for (check, convert, registerIde), or none.
+  Command helpTopic = Command::none;
 };
 
 struct ParseResult {
@@ -31,10 +32,12 @@ struct ParseResult {
 // source; global options may stand anywhere.
 ParseResult parseCommandLine(const std::vector<std::string>& arguments);
 
+// The synopsis of every command, shown after a usage error.
 std::string usageText();
 
-// After start-up ended because a tool is missing: where brisko looked for it, where that
-// installation folder came from, and how to name another; empty for any other failure.
-std::string missingToolHelp(const session::StartupState& state);
+// The help: the synopsis, what each command and option does, how the installation is found,
+// what a conversion writes where, and examples; for a command (check, convert, registerIde)
+// the parts that concern it. These texts are the console's own, in English.
+std::string helpText(Command topic);
 
 }  // namespace brisko::cli

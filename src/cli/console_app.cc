@@ -101,7 +101,7 @@ int runConsole(const std::vector<std::string>& arguments, const platform::Platfo
     return kExitUsage;
   }
   if (line.command == Command::help) {
-    std::fputs(usageText().c_str(), usageOut);
+    std::fputs(helpText(line.helpTopic).c_str(), usageOut);
     return kExitSuccess;
   }
   if (line.command == Command::version) {
@@ -111,11 +111,9 @@ int runConsole(const std::vector<std::string>& arguments, const platform::Platfo
 
   session::StartupOptions options;
   if (line.pbFolder) options.pbFolderOverride = inputPath(*line.pbFolder);
+  options.pbFolderOption = true;
   session::StartupState state;
-  if (!session::startUp(platform, feedback, options, state)) {
-    std::fputs(missingToolHelp(state).c_str(), errorOut);
-    return kExitFailure;
-  }
+  if (!session::startUp(platform, feedback, options, state)) return kExitFailure;
 
   // The installation's library functions, read once as the window does before it takes
   // input; a library file that cannot be read ends the program.

@@ -2,7 +2,9 @@
 #pragma once
 
 #include <cstddef>
+#include <initializer_list>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "language/text_ids.h"
@@ -27,5 +29,10 @@ class LanguageTable {
  private:
   std::vector<std::string> texts_;
 };
+
+// The text with "%1" to "%9" replaced by the values in that order: a translation may place
+// them where its language wants them. A "%" not followed by the number of a value stays, and
+// the values are not searched for further markers.
+std::string fillIn(std::string_view text, std::initializer_list<std::string_view> values);
 
 }  // namespace brisko::language

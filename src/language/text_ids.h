@@ -2,7 +2,7 @@
 // language file holds its texts in this order, so the values are those positions and never
 // change. Texts of the ERRORS and MOREERRORS groups are named by their key, those of the other
 // groups by their group and key. Every message, label and status line of the program is one
-// of these.
+// of these; the console program's help and usage texts are its own (see cli/command_line).
 #pragma once
 
 namespace brisko::language {
@@ -120,9 +120,31 @@ enum class TextId : int {
   repeatedExport = 93,  // "Two exported procedures have the same name."
   // "A procedure of a name used before is written under another name:"
   renamedProcedure = 94,
+  // Texts of the MORETEXTS group; "%1", "%2" and "%3" stand for the values filled in (see
+  // fillIn in language_table.h).
+  registeredTool = 95,    // "brisko is now tool %1 of the PureBasic IDE ("%2")."
+  statusbarWritten = 96,  // "Status = written: %1"
+  lookedForTool = 97,     // "brisko looked for it at %1"
+  folderFromOption = 98,  // "The installation folder %1 was named with --pb-folder."
+  // "The installation folder %1 comes from the PureBasic IDE's open command in %2, which holds
+  // %3"
+  folderFromCommand = 99,
+  // "There is no PureBasic IDE open command in %1, so the path was taken relative to the
+  // current folder."
+  noCommand = 100,
+  // "The PureBasic IDE's open command in %1 is empty, so the path was taken relative to the
+  // current folder."
+  emptyCommand = 101,
+  // "The PureBasic IDE's open command in %1 names no installation folder (it holds %2), so the
+  // path was taken relative to the current folder."
+  commandWithoutFolder = 102,
+  // "To point brisko at an installation, set %1 to the PureBasic IDE's open command (see the
+  // README)."
+  pointAtInstallation = 103,
+  pbFolderOption = 104,  // "Or name the installation folder with --pb-folder DIR."
 };
 
 // How many texts the built-in English file holds.
-inline constexpr int kBuiltinTextCount = 95;
+inline constexpr int kBuiltinTextCount = 105;
 
 }  // namespace brisko::language

@@ -107,7 +107,8 @@ class Gui {
 
   // Creating a control is not checked: a control that failed simply does not react.
   virtual void createControl(int window, const ControlSetup& setup) = 0;
-  // Width in pixels of text drawn in the default GUI font on the window.
+  // Width in pixels of text drawn in the default GUI font on the window; before the window is
+  // open, as it will be drawn there (so a window can be sized to its texts).
   virtual int textWidth(int window, const std::string& text) const = 0;
 
   virtual void setText(int control, const std::string& text) = 0;

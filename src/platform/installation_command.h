@@ -19,4 +19,10 @@ class InstallationCommandSource {
 
 std::unique_ptr<InstallationCommandSource> makeSystemInstallationCommandSource();
 
+// Where the system's source reads the IDE's open command, named as a user would look for it:
+// on Windows the full name of the registry key the running release consults (on current
+// releases HKEY_CURRENT_USER\Software\Classes\PureBasic.exe\shell\open\command), on POSIX
+// the environment variable's name, BRISKO_PB_COMMAND.
+std::string ideOpenCommandPlace();
+
 }  // namespace brisko::platform

@@ -47,4 +47,19 @@ std::optional<RegistryKey> ideCommandKeyFor(int versionClass) {
   }
 }
 
+std::string registryKeyName(const RegistryKey& key) {
+  const char* root = "HKEY_CURRENT_USER";
+  switch (key.root) {
+    case RegistryRoot::localMachine:
+      root = "HKEY_LOCAL_MACHINE";
+      break;
+    case RegistryRoot::classesRoot:
+      root = "HKEY_CLASSES_ROOT";
+      break;
+    case RegistryRoot::currentUser:
+      break;
+  }
+  return std::string(root) + "\\" + key.subKey;
+}
+
 }  // namespace brisko::platform

@@ -43,4 +43,8 @@ struct RegistryKey {
 // The key a Windows version class consults; nothing for a class in no row of the table.
 std::optional<RegistryKey> ideCommandKeyFor(int versionClass);
 
+// The key's full name as the registry editor shows it, its root spelled out
+// (HKEY_CURRENT_USER\Software\Classes\PureBasic.exe\shell\open\command).
+std::string registryKeyName(const RegistryKey& key);
+
 }  // namespace brisko::platform

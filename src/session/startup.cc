@@ -2,10 +2,54 @@
 
 #include "language/language_loader.h"
 #include "language/text_ids.h"
+#include "platform/installation_command.h"
 #include "platform/paths.h"
+#include "platform/text.h"
 #include "toolchain/discovery.h"
 
 namespace brisko::session {
+namespace {
+
+using language::TextId;
+
+// The lines that follow the missing tool's text, each after a line feed.
+std::string missingToolExplanation(const app::Feedback& feedback, const StartupState& state,
+                                   bool pbFolderOption) {
+  const app::ToolchainPaths& paths = state.paths;
+  const std::string& toolPath = state.missingTool == TextId::noFasm    ? paths.fasmPath
+                                : state.missingTool == TextId::noPolib ? paths.polibPath
+                                                                       : paths.compilerPath;
+  const std::string place = platform::ideOpenCommandPlace();
+  std::string text;
+  const auto addLine = [&text](const std::string& line) {
+    text += '\n';
+    text += line;
+  };
+  addLine(feedback.text(TextId::lookedForTool, {toolPath}));
+  switch (state.pbFolderSource) {
+    case InstallationSource::option:
+      addLine(feedback.text(TextId::folderFromOption, {paths.pbFolder}));
+      break;
+    case InstallationSource::openCommand:
+      addLine(feedback.text(TextId::folderFromCommand,
+                            {paths.pbFolder, place, state.openCommand.value_or("")}));
+      break;
+    case InstallationSource::none:
+      if (!state.openCommand) {
+        addLine(feedback.text(TextId::noCommand, {place}));
+      } else if (platform::trimSpaces(*state.openCommand).empty()) {
+        addLine(feedback.text(TextId::emptyCommand, {place}));
+      } else {
+        addLine(feedback.text(TextId::commandWithoutFolder, {place, *state.openCommand}));
+      }
+      break;
+  }
+  addLine(feedback.text(TextId::pointAtInstallation, {place}));
+  if (pbFolderOption) addLine(feedback.text(TextId::pbFolderOption));
+  return text;
+}
+
+}  // namespace
 
 bool toolFilePresent(const platform::FileSystem& files, const std::string& path) {
   if (!files.exists(path) || files.isFolder(path)) return false;
@@ -45,12 +89,16 @@ bool startUp(const platform::Platform& platform, app::Feedback& feedback,
 
   // The installation folder and the tool paths.
   std::string pbFolder;
+  state.openCommand.reset();
   if (options.pbFolderOverride) {
     pbFolder = platform::withTrailingSeparator(*options.pbFolderOverride);
     state.pbFolderSource = InstallationSource::option;
   } else {
-    pbFolder = toolchain::discoverInstallation(platform.installationCommand,
-                                               toolchain::CommandPart::installationFolder);
+    state.openCommand = platform.installationCommand.ideOpenCommand();
+    if (state.openCommand) {
+      pbFolder = toolchain::selectFromCommand(*state.openCommand,
+                                              toolchain::CommandPart::installationFolder);
+    }
     state.pbFolderSource =
         pbFolder.empty() ? InstallationSource::none : InstallationSource::openCommand;
   }
@@ -58,7 +106,8 @@ bool startUp(const platform::Platform& platform, app::Feedback& feedback,
 
   state.missingTool = checkTools(platform.files, state.paths);
   if (state.missingTool) {
-    feedback.reportError(*state.missingTool, true);
+    feedback.reportError(*state.missingTool, true,
+                         missingToolExplanation(feedback, state, options.pbFolderOption));
     return false;
   }
   return true;

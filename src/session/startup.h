@@ -18,6 +18,9 @@ struct StartupOptions {
   bool resourcesObtained = true;
   // The installation folder given directly (console option); replaces discovery.
   std::optional<std::string> pbFolderOverride;
+  // The front end takes the installation folder as an option (the console's --pb-folder), so
+  // the explanation after a missing tool names that way too.
+  bool pbFolderOption = false;
 };
 
 // Where the installation folder came from: the front end's option, the IDE's open command
@@ -29,6 +32,9 @@ struct StartupState {
   app::ToolchainPaths paths;
   language::LanguageTable texts;
   InstallationSource pbFolderSource = InstallationSource::none;
+  // What the IDE's open command held; nothing when it could not be read (or was not read
+  // because the folder was given directly).
+  std::optional<std::string> openCommand;
   // checkTools' result when start-up ended at the tool checks.
   std::optional<language::TextId> missingTool;
 };
@@ -43,7 +49,9 @@ std::optional<language::TextId> checkTools(const platform::FileSystem& files,
 
 // Runs the start-up steps up to the tool checks. On success fills state, attaches its texts
 // to the feedback and returns true; on failure the fatal message has been shown and the
-// program must end.
+// program must end. The message about a missing tool goes on to say where brisko looked for
+// it, where that installation folder came from (the option, or the IDE's open command and
+// what it held, or that it was missing or empty) and how to point brisko at an installation.
 bool startUp(const platform::Platform& platform, app::Feedback& feedback,
              const StartupOptions& options, StartupState& state);
 

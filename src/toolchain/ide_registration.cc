@@ -57,7 +57,10 @@ app::Outcome registerIdeTool(platform::FileSystem& files, app::Feedback& feedbac
                              const platform::IdeProbe& ideProbe, const IdeLocation& ide,
                              const std::string& programPath) {
   const std::string& toolsFile = ide.toolsFile;
-  const auto fail = [&feedback](language::TextId id) { return feedback.reportError(id, false); };
+  // A refusal about the file names it, when there is one.
+  const auto fail = [&](language::TextId id) {
+    return feedback.reportError(id, false, toolsFile.empty() ? "" : app::pathDetail(toolsFile));
+  };
   // Without a tools file there is nothing to open; without the program's path there would be
   // nothing to register.
   if (toolsFile.empty() || programPath.empty()) return fail(language::TextId::unablePbIdeTool);
@@ -80,7 +83,9 @@ app::Outcome registerIdeTool(platform::FileSystem& files, app::Feedback& feedbac
       return fail(language::TextId::alreadyRegistered);
     }
   }
-  if (ideProbe.ideRunning(ide.program)) return fail(language::TextId::pbIdeRunning);
+  if (ideProbe.ideRunning(ide.program)) {
+    return feedback.reportError(language::TextId::pbIdeRunning, false);
+  }
 
   // Raise the count, write the file back (groups, keys and comments in their order), then
   // append the new tool in the file's own encoding.
@@ -89,6 +94,11 @@ app::Outcome registerIdeTool(platform::FileSystem& files, app::Feedback& feedbac
   const std::string block =
       platform::encodeText(toolBlock(toolCount, programPath), tools.encoding());
   if (!files.appendToFile(toolsFile, block)) return fail(language::TextId::unablePbIdeTool);
+  // The IDE lists its tools in the file's order: the new one is the last, numbered from one.
+  feedback.messageBox(
+      feedback.text(language::TextId::guiTitle),
+      feedback.text(language::TextId::registeredTool, {std::to_string(toolCount + 1), toolsFile}),
+      app::MessageIcon::information);
   return app::ok();
 }
 

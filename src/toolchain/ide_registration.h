@@ -20,11 +20,12 @@ struct IdeLocation {
 IdeLocation discoverIde(const platform::InstallationCommandSource& source);
 
 // Adds programPath as a tool to the IDE's tools file, creating the file when there is none.
-// Success shows nothing. Otherwise reports (not fatal) and fails with: unablePbIdeTool when
-// the file cannot be read or written (or either path is empty), alreadyRegistered when a
-// tool's Command is programPath already, pbIdeRunning while the IDE runs. The file is then
-// left as it was (a missing one is not created), unless the block could not be appended after
-// the count was raised.
+// Success shows the tool's number in the IDE's list and the file (registeredTool, with the
+// program's title). Otherwise reports (not fatal) and fails with: unablePbIdeTool when the file
+// cannot be read or written (or either path is empty), alreadyRegistered when a tool's Command
+// is programPath already (both with the file's path, when there is one), pbIdeRunning while
+// the IDE runs. The file is then left as it was (a missing one is not created), unless the
+// block could not be appended after the count was raised.
 app::Outcome registerIdeTool(platform::FileSystem& files, app::Feedback& feedback,
                              const platform::IdeProbe& ideProbe, const IdeLocation& ide,
                              const std::string& programPath);

@@ -1,6 +1,8 @@
 #include "ui/main_window.h"
 #include "platform/text.h"
 
+#include <algorithm>
+
 #include "app/version.h"
 #include "language/text_ids.h"
 #include "platform/paths.h"
@@ -18,8 +20,8 @@ using platform::GuiEventKind;
 // A control without a caption or without a tooltip.
 constexpr std::nullopt_t kNone = std::nullopt;
 
-// The controls as placed for labels of zero width; mainWindowControls widens the two labels
-// and moves what stands right of them.
+// The controls as placed for texts that fit; mainWindowLayout widens those whose texts do not,
+// and the two labels to their texts' width, and moves what stands right of them.
 constexpr ControlRow kMainControls[] = {
     {kCompilerOptionsFrame, ControlKind::frame, 12, 13, 528, 60, TextId::guiCompilerOptions, kNone},
     {kThreadsafeBox, ControlKind::checkBox, 27, 37, 150, 18, TextId::guiThreadsafeOption,
@@ -53,6 +55,32 @@ constexpr ControlRow kMainControls[] = {
     {kConvertButton, ControlKind::button, 490, 510, 50, 27, TextId::guiBrisko, kNone},
 };
 
+// The room beside a control's text (see roomBesideText): a check box's box is 13 pixels wide
+// and its text starts a few pixels after it; a drop-down list's button is as wide as a
+// scroll bar (17 pixels) within a three-dimensional edge, with a margin before the text; a
+// button's text needs its edges and a margin on both sides; a frame's caption starts 8 pixels
+// in.
+constexpr int kCheckBoxRoom = 20;
+constexpr int kDropDownListRoom = 28;
+constexpr int kButtonRoom = 12;
+constexpr int kFrameRoom = 20;
+constexpr int kLabelRoom = 5;
+
+// The rows whose controls keep their gaps, left to right; the source field moves with its
+// label but keeps to "Browse".
+const std::vector<int> kRowsFlowingRight[] = {
+    {kThreadsafeBox, kUnicodeBox, kInlineAsmBox},
+    {kExportGlobalsBox, kLogFileBox, kPbWrapperBox},
+    {kUseExistingAsmBox, kOutputFormatLabel, kOutputFormatList},
+    {kSourceLabel, kSourceField},
+};
+// The controls that keep to the right edge of the frames.
+constexpr int kRightEdgeControls[] = {kBrowseButton, kCancelButton, kConvertButton};
+// How far right the controls inside the frames may reach: the table's rightmost check boxes
+// end here, 9 pixels inside the frames.
+constexpr int kContentRight = 531;
+constexpr int kSourceFieldGap = 20;
+
 constexpr int kToolTipWidth = 150;
 constexpr int kStatusDetailWidth = 300;
 constexpr int kFirstLockedControl = 1;
@@ -79,28 +107,85 @@ bool isBlank(char c) {
 
 }  // namespace
 
-std::vector<ControlRow> mainWindowControls(int formatLabelWidth, int sourceLabelWidth) {
-  std::vector<ControlRow> rows(std::begin(kMainControls), std::end(kMainControls));
-  for (ControlRow& row : rows) {
-    switch (row.number) {
-      case kOutputFormatLabel:
-        row.width += formatLabelWidth;
-        break;
-      case kOutputFormatList:
-        row.x += formatLabelWidth;
-        break;
-      case kSourceLabel:
-        row.width += sourceLabelWidth;
-        break;
-      case kSourceField:
-        row.x += sourceLabelWidth;
-        row.width -= sourceLabelWidth;
-        break;
-      default:
-        break;
+std::vector<TextId> textsShownBy(const ControlRow& row) {
+  if (row.number == kOutputFormatList) {
+    return {std::begin(kOutputFormatEntries), std::end(kOutputFormatEntries)};
+  }
+  if (row.text) return {*row.text};
+  return {};
+}
+
+int roomBesideText(ControlKind kind) {
+  switch (kind) {
+    case ControlKind::checkBox:
+      return kCheckBoxRoom;
+    case ControlKind::dropDownList:
+      return kDropDownListRoom;
+    case ControlKind::button:
+      return kButtonRoom;
+    case ControlKind::frame:
+      return kFrameRoom;
+    case ControlKind::label:
+      return kLabelRoom;
+    default:
+      return 0;
+  }
+}
+
+MainLayout mainWindowLayout(const std::function<int(int)>& textWidth) {
+  MainLayout layout;
+  layout.controls.assign(std::begin(kMainControls), std::end(kMainControls));
+  const auto find = [](std::vector<ControlRow>& rows, int number) -> ControlRow& {
+    return *std::find_if(rows.begin(), rows.end(),
+                         [number](const ControlRow& row) { return row.number == number; });
+  };
+  std::vector<ControlRow> table = layout.controls;
+  const auto placed = [&](int number) -> ControlRow& { return find(layout.controls, number); };
+  const auto original = [&](int number) -> const ControlRow& { return find(table, number); };
+  const auto right = [](const ControlRow& row) { return row.x + row.width; };
+
+  // Every control as wide as its text needs; a label exactly so.
+  for (ControlRow& row : layout.controls) {
+    const int needed = textWidth(row.number) + roomBesideText(row.kind);
+    row.width = row.kind == ControlKind::label ? needed : std::max(row.width, needed);
+  }
+  // Along a row, each control keeps the table's gap after the one before it.
+  for (const auto& flow : kRowsFlowingRight) {
+    for (std::size_t i = 1; i < flow.size(); ++i) {
+      const ControlRow& before = placed(flow[i - 1]);
+      ControlRow& row = placed(flow[i]);
+      const int gap = original(flow[i]).x - right(original(flow[i - 1]));
+      row.x = std::max(row.x, right(before) + gap);
     }
   }
-  return rows;
+  // The controls at the right edge grow leftwards; "Cancel" keeps its gap before "Brisko".
+  for (const int number : kRightEdgeControls) {
+    ControlRow& row = placed(number);
+    row.x = right(original(number)) - row.width;
+  }
+  ControlRow& cancel = placed(kCancelButton);
+  const int cancelGap = original(kConvertButton).x - right(original(kCancelButton));
+  cancel.x = std::min(cancel.x, placed(kConvertButton).x - cancelGap - cancel.width);
+
+  // Rows reaching past the frames' inner edge widen the window by as much.
+  int reach = kContentRight;
+  for (const auto& flow : kRowsFlowingRight) {
+    for (const int number : flow) {
+      if (number != kSourceField) reach = std::max(reach, right(placed(number)));
+    }
+  }
+  reach = std::max(reach, right(placed(kCheckButton)));
+  const int wider = reach - kContentRight;
+  layout.width += wider;
+  for (ControlRow& row : layout.controls) {
+    if (row.kind == ControlKind::frame || row.number == kDestinationTree) row.width += wider;
+  }
+  for (const int number : kRightEdgeControls) placed(number).x += wider;
+
+  // The source field ends a fixed gap left of "Browse".
+  ControlRow& field = placed(kSourceField);
+  field.width = placed(kBrowseButton).x - kSourceFieldGap - field.x;
+  return layout;
 }
 
 std::string firstParameter(std::string_view parameterText) {
@@ -130,7 +215,18 @@ void MainWindow::closeWindows() {
 }
 
 std::optional<TextId> MainWindow::open() {
-  if (!gui_.openWindow({kMainWindow, kMainWidth, kMainHeight, text(TextId::guiTitle), -1})) {
+  // The controls fit their texts in this language; the window widens when they need it.
+  const MainLayout layout = mainWindowLayout([this](int number) {
+    int widest = 0;
+    for (const ControlRow& row : kMainControls) {
+      if (row.number != number) continue;
+      for (const TextId id : textsShownBy(row)) {
+        widest = std::max(widest, gui_.textWidth(kMainWindow, text(id)));
+      }
+    }
+    return widest;
+  });
+  if (!gui_.openWindow({kMainWindow, layout.width, layout.height, text(TextId::guiTitle), -1})) {
     return TextId::guiProblem;
   }
   if (!gui_.createToolTips(kMainWindow, kToolTipWidth, text(TextId::guiTitle))) {
@@ -145,20 +241,18 @@ std::optional<TextId> MainWindow::open() {
   };
   if (!gui_.createMenu(kMainWindow, menu)) return TextId::guiProblem;
 
-  // The labels fit their translation; what stands right of them moves along.
-  const int formatLabelWidth = gui_.textWidth(kMainWindow, text(TextId::guiOutputFormat));
-  const int sourceLabelWidth = gui_.textWidth(kMainWindow, text(TextId::guiSelectSource));
-  for (const ControlRow& row : mainWindowControls(formatLabelWidth, sourceLabelWidth)) {
+  for (const ControlRow& row : layout.controls) {
     const std::string caption = row.text ? text(*row.text) : std::string();
     gui_.createControl(kMainWindow,
                        {row.number, row.kind, row.x, row.y, row.width, row.height, caption});
     if (row.tooltip) gui_.addToolTip(row.number, text(*row.tooltip));
   }
-  gui_.addListEntry(kOutputFormatList, text(TextId::guiMsCoff));
-  gui_.addListEntry(kOutputFormatList, text(TextId::guiMsCoffLib));
+  for (const TextId entry : kOutputFormatEntries) {
+    gui_.addListEntry(kOutputFormatList, text(entry));
+  }
   gui_.selectListEntry(kOutputFormatList, 0);
 
-  if (!gui_.createStatusBar(kMainWindow, {kMainWidth - kStatusDetailWidth, kStatusDetailWidth})) {
+  if (!gui_.createStatusBar(kMainWindow, {layout.width - kStatusDetailWidth, kStatusDetailWidth})) {
     return TextId::guiProblem;
   }
   return std::nullopt;
@@ -296,6 +390,13 @@ void MainWindow::runRequest(const app::ConversionRequest& request) {
       session_.convert(conversion, platform::processorCount(), *this);
   if (result.foldersReady) refreshDestinationView();
   unlockWindow();
+  // The status names the object or library written, its full path beside it, until the next
+  // action sets the status again.
+  if (result.outcome.succeeded() && !result.writtenFiles.empty()) {
+    const std::string& written = result.writtenFiles.front();
+    feedback_.setStatus(TextId::statusbarWritten, {platform::filePart(written)});
+    feedback_.setStatusDetail(written);
+  }
 }
 
 // Reused assembly sources fix the output format and the exported variables.
@@ -306,6 +407,7 @@ void MainWindow::greyOptionsForExistingAsm() {
 }
 
 void MainWindow::registerAsIdeTool() {
+  feedback_.setStatus(TextId::statusbarAwaitingInstructions);
   session_.registerIde(std::nullopt);
 }
 

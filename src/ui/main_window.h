@@ -3,6 +3,7 @@
 // the window services on itself, and opens the about window.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -72,11 +73,35 @@ struct ControlRow {
   std::optional<language::TextId> tooltip;
 };
 
-// The main window's controls in creation order. The labels "Select output format" and
-// "Select source file" are as wide as their texts (formatLabelWidth, sourceLabelWidth, in
-// pixels) and the list and the source field to their right move with them; the source field
-// always ends 20 pixels left of "Browse".
-std::vector<ControlRow> mainWindowControls(int formatLabelWidth, int sourceLabelWidth);
+// The entries of the output-format list, in the order of app::OutputFormat.
+inline constexpr language::TextId kOutputFormatEntries[] = {language::TextId::guiMsCoff,
+                                                            language::TextId::guiMsCoffLib};
+
+// The texts a control of the table shows: its caption, or the output-format list's entries.
+std::vector<language::TextId> textsShownBy(const ControlRow& row);
+
+// The pixels a control of the kind needs beside its text for the text to show whole: a check
+// box's box and the gap after it, a drop-down list's button and edges, a button's edges, a
+// frame's corners; a label is five pixels wider than its text.
+int roomBesideText(platform::ControlKind kind);
+
+// The main window's client size and its controls in creation order.
+struct MainLayout {
+  int width = kMainWidth;
+  int height = kMainHeight;
+  std::vector<ControlRow> controls;
+};
+
+// The layout for the widths of the texts the controls show (textWidth(number): the widest of
+// a control's texts in pixels, 0 for one without text). The control table's places and sizes
+// hold where a text fits. A control whose text does not fit is widened to the text and the
+// room beside it: controls to its right in its row move right by as much (the labels "Select
+// output format" and "Select source file" are always as wide as their texts, so the list and
+// the source field follow them), while "Browse", "Cancel" and "Brisko", which keep to the right
+// edge, grow leftwards. When a row then reaches past the frames' inner edge, the window, its
+// frames, the destination tree and the source field widen by as much, and the controls at the
+// right edge move along. The source field always ends 20 pixels left of "Browse".
+MainLayout mainWindowLayout(const std::function<int(int)>& textWidth);
 
 // The first parameter of a command line's parameter text: parameters are separated by
 // blanks; one in double quotes may hold blanks and is taken without its quotes.

@@ -50,15 +50,17 @@ TEST_F(CheckTest, SourcesThatCannotBeCheckedAreRefused) {
 
 TEST_F(CheckTest, MissingInstallationEndsTheProgramAndSaysWhereBriskoLooked) {
   const std::string hint =
-      "Use --pb-folder DIR, or set BRISKO_PB_COMMAND to the PureBasic IDE's open command "
-      "(see README).\n";
+      "To point brisko at an installation, set BRISKO_PB_COMMAND to the PureBasic IDE's open "
+      "command (see the README).\nOr name the installation folder with --pb-folder DIR.\n\n"
+      "Terminating brisko.\n";
+  // An empty value here leaves the variable unset.
   auto r =
       brisko({"check", std::string(BRISKO_EXAMPLES) + "/demo.pb"}, {{"BRISKO_PB_COMMAND", ""}});
   EXPECT_EQ(r.exitCode, 1);
   EXPECT_EQ(r.err,
-            "Error!\nCannot locate the Purebasic compiler.\n\nTerminating brisko.\n"
-            "brisko looked for the compiler at compilers/PBcompiler.exe\n"
-            "BRISKO_PB_COMMAND names no PureBasic installation, so the path was tried "
+            "Error!\nCannot locate the Purebasic compiler.\n"
+            "brisko looked for it at compilers/PBcompiler.exe\n"
+            "There is no PureBasic IDE open command in BRISKO_PB_COMMAND, so the path was taken "
             "relative to the current folder.\n" +
                 hint);
 
@@ -67,11 +69,9 @@ TEST_F(CheckTest, MissingInstallationEndsTheProgramAndSaysWhereBriskoLooked) {
   work.write("pb/compilers/fasm.exe", "");
   r = brisko({"--pb-folder", work.file("pb"), "check", std::string(BRISKO_EXAMPLES) + "/demo.pb"});
   EXPECT_EQ(r.exitCode, 1);
-  EXPECT_EQ(r.err,
-            "Error!\nCannot locate the FASM executable.\n\nTerminating brisko.\n"
-            "brisko looked for FASM at " +
-                work.file("pb/compilers/fasm.exe") + "\nThe installation folder " +
-                work.file("pb/") + " comes from the --pb-folder option.\n" + hint);
+  EXPECT_EQ(r.err, "Error!\nCannot locate the FASM executable.\nbrisko looked for it at " +
+                       work.file("pb/compilers/fasm.exe") + "\nThe installation folder " +
+                       work.file("pb/") + " was named with --pb-folder.\n" + hint);
 }
 
 TEST_F(CheckTest, UsageErrorsAndTheTemporaryFolder) {

@@ -30,10 +30,14 @@ class RegisterIdeTest : public BriskoTest {
   std::string toolsFile() const { return testsupport::readFileText(work.file("Tools.prefs")); }
 };
 
-TEST_F(RegisterIdeTest, RegistersTheProgramOnce) {
+TEST_F(RegisterIdeTest, RegistersTheProgramOnceAndNamesTheToolsFile) {
   auto r = registerIde();
   EXPECT_EQ(r.exitCode, 0) << r.out << r.err;
   EXPECT_EQ(r.err, "");
+  EXPECT_TRUE(
+      r.out.ends_with("brisko (PB --> .obj)\nbrisko is now tool 1 of the PureBasic IDE (\"" +
+                      work.file("Tools.prefs") + "\").\n"))
+      << r.out;
   const std::string registered = toolsFile();
   EXPECT_NE(registered.find("ToolCount = 1\r\n;\r\n;\r\n[Tool_0]\r\nCommand = " +
                             fs::canonical(BRISKO_EXE).string() + "\r\n"),
@@ -42,7 +46,7 @@ TEST_F(RegisterIdeTest, RegistersTheProgramOnce) {
 
   r = registerIde();
   EXPECT_EQ(r.exitCode, 1);
-  EXPECT_EQ(r.err, "Error!\nbrisko is already registered.\n");
+  EXPECT_EQ(r.err, "Error!\nbrisko is already registered.\n(" + work.file("Tools.prefs") + ")\n");
   EXPECT_EQ(toolsFile(), registered);
 }
 

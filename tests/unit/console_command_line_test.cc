@@ -2,6 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
+#include "platform/installation_command.h"
+#include "platform/paths.h"
+
 namespace brisko::cli {
 namespace {
 
@@ -90,6 +95,46 @@ TEST(ConsoleCommandLine, ValuesMayBeAttachedWithAnEqualsSign) {
 TEST(ConsoleCommandLine, HelpAndVersionWinOverEverythingElse) {
   EXPECT_EQ(parse({"check", "--help"}).commandLine.command, Command::help);
   EXPECT_EQ(parse({"--version", "bogus"}).commandLine.command, Command::version);
+  // The help's topic is the first command named, not an option's value.
+  EXPECT_EQ(parse({"demo.pb", "-h"}).commandLine.helpTopic, Command::none);
+  EXPECT_EQ(parse({"--dest", "check", "register-ide", "-h"}).commandLine.helpTopic,
+            Command::registerIde);
+}
+
+// The line of the help that starts with the option, indented by two.
+std::string helpLine(const std::string& help, const std::string& option) {
+  std::size_t at = help.find("\n  " + option + " ");
+  if (at == std::string::npos) at = help.find("\n  " + option + ",");
+  return at == std::string::npos ? "" : help.substr(at + 1, help.find('\n', at + 1) - at - 1);
+}
+
+TEST(ConsoleHelp, ExplainsEachOptionOnALineOfItsOwn) {
+  const std::string help = helpText(Command::none);
+  for (const char* option : {"--lib", "--wrapper", "--export-globals", "--use-existing-asm",
+                             "--inline-asm", "--threadsafe", "--unicode", "--jobs", "--pb-folder",
+                             "--tools-file", "--dest", "--log", "--help", "--version"}) {
+    // A few words after the option and its value's name, from the 23rd column on.
+    const std::string line = helpLine(help, option);
+    ASSERT_GT(line.size(), 22u) << option << " is not explained";
+    EXPECT_NE(line[22], ' ') << line;
+    EXPECT_GE(std::count(line.begin() + 22, line.end(), ' '), 2) << line;
+  }
+  // Every option the help names is one the parser takes.
+  for (std::size_t at = help.find("--"); at != std::string::npos; at = help.find("--", at + 2)) {
+    const std::string option =
+        help.substr(at, help.find_first_not_of("abcdefghijklmnopqrstuvwxyz-", at + 2) - at);
+    EXPECT_EQ(parse({option, "=1"}).error.find("unknown option"), std::string::npos) << option;
+  }
+  // How the installation is found, and what lands where.
+  EXPECT_NE(help.find(platform::ideOpenCommandPlace()), std::string::npos);
+  for (const char* path : {"Bin/<base>.obj", "Bin/<base>.lib", "Bin/<base>.pbi", "Source/",
+                           "Logs/briskoLog.txt", "out/Bin/demo.lib"}) {
+    EXPECT_NE(help.find(platform::nativeSeparators(path)), std::string::npos) << path;
+  }
+  // A command's help holds what concerns it.
+  EXPECT_NE(helpLine(helpText(Command::check), "--threadsafe"), "");
+  EXPECT_EQ(helpText(Command::check).find("--lib"), std::string::npos);
+  EXPECT_NE(helpLine(helpText(Command::registerIde), "--tools-file"), "");
 }
 
 }  // namespace

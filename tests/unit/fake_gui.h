@@ -33,7 +33,7 @@ class FakeGui : public platform::Gui {
   std::map<int, platform::WindowSetup> windows;
   std::map<int, bool> windowEnabled;
   std::map<int, FakeControl> controls;
-  std::vector<int> creationOrder;
+  std::vector<platform::ControlSetup> creationOrder;  // as created, kept after closing
   std::map<int, std::string> toolTips;
   std::vector<platform::MenuTitle> menu;
   std::vector<int> statusWidths;
@@ -86,7 +86,7 @@ class FakeGui : public platform::Gui {
     made.setup = setup;
     made.text = setup.text;
     controls[setup.number] = made;
-    creationOrder.push_back(setup.number);
+    creationOrder.push_back(setup);
   }
   int textWidth(int, const std::string& text) const override {
     return static_cast<int>(text.size()) * textWidthPerCharacter;

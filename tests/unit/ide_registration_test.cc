@@ -38,7 +38,9 @@ class IdeRegistrationTest : public ::testing::Test {
 
 TEST_F(IdeRegistrationTest, MissingFileIsCreatedAndGetsToolZero) {
   EXPECT_EQ(registerAs(kProgram), ok());
-  EXPECT_TRUE(feedback.messages.empty());
+  EXPECT_EQ(feedback.messages.at(0).title + "|" + feedback.messages[0].text,
+            "brisko (PB --> .obj)|brisko is now tool 1 of the PureBasic IDE "
+            "(\"/pb/Preferences/Tools.prefs\").");
   EXPECT_EQ(probe.asked, std::vector<std::string>{"/pb/PureBasic.exe"});
   EXPECT_EQ(toolsFile(),
             "; PureBasic IDE ToolsMenu Configuration\r\n"
@@ -68,6 +70,8 @@ TEST_F(IdeRegistrationTest, ExistingToolsAreKeptAndCounted) {
                 "[ToolsInfo]\r\nToolCount = 3\r\n"
                 "[Tool_0]\r\nCommand = /a\r\n[Tool_1]\r\nCommand = /b\r\n[Tool_2]\r\n");
   EXPECT_EQ(registerAs(kProgram), ok());
+  EXPECT_EQ(feedback.messages.back().text,
+            "brisko is now tool 4 of the PureBasic IDE (\"/pb/Preferences/Tools.prefs\").");
   const std::string content = toolsFile();
   EXPECT_TRUE(
       content.starts_with("[ToolsInfo]\r\nToolCount = 4\r\n"
@@ -82,7 +86,8 @@ TEST_F(IdeRegistrationTest, OnlyTheExactPathCountsAsRegistered) {
   ASSERT_EQ(registerAs(kProgram), ok());
   const std::string once = toolsFile();
   EXPECT_EQ(registerAs(kProgram), failed(TextId::alreadyRegistered));
-  EXPECT_EQ(feedback.messages.back().text, "brisko is already registered.");
+  EXPECT_EQ(feedback.messages.back().text,
+            "brisko is already registered.\n(/pb/Preferences/Tools.prefs)");
   EXPECT_EQ(toolsFile(), once);
   EXPECT_EQ(probe.asked.size(), 1u);  // the IDE is asked about only when not registered
 
@@ -129,12 +134,14 @@ TEST_F(IdeRegistrationTest, BlockIsAppendedInTheFilesEncoding) {
 TEST_F(IdeRegistrationTest, UnusableToolsFileIsReported) {
   files.addFolder(ide.toolsFile);
   EXPECT_EQ(registerAs(kProgram), failed(TextId::unablePbIdeTool));
-  EXPECT_EQ(feedback.messages.back().text, "Unable to register brisko as a Purebasic IDE tool.");
+  EXPECT_EQ(feedback.messages.back().text,
+            "Unable to register brisko as a Purebasic IDE tool.\n(/pb/Preferences/Tools.prefs)");
   EXPECT_TRUE(files.isFolder(ide.toolsFile));
 
   EXPECT_EQ(registerAs(""), failed(TextId::unablePbIdeTool));  // the program's path is unknown
   ide.toolsFile = "";                                          // the open command names none
   EXPECT_EQ(registerAs(kProgram), failed(TextId::unablePbIdeTool));
+  EXPECT_EQ(feedback.messages.back().text, "Unable to register brisko as a Purebasic IDE tool.");
 
   ide.toolsFile = "/pb/Preferences/Full.prefs";
   files.failWrites(ide.toolsFile);

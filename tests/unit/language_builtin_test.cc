@@ -6,6 +6,7 @@
 
 #include "language/builtin_english.h"
 #include "language/language_loader.h"
+#include "language/language_table.h"
 #include "language/text_ids.h"
 #include "language/xml_document.h"
 #include "memory_file_system.h"
@@ -15,7 +16,7 @@ namespace {
 
 TEST(LanguageBuiltinFile, IsOneLineOfXmlWithItsMark) {
   const std::string_view file = builtinEnglishFile();
-  EXPECT_EQ(file.size(), 6800u);
+  EXPECT_EQ(file.size(), 7897u);
   const std::string_view head = "\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"UTF-8\"?>";
   EXPECT_TRUE(file.starts_with(head));
   EXPECT_TRUE(file.substr(head.size()).starts_with("<QuilletLanguageFile><Language>English"));
@@ -33,15 +34,15 @@ TEST(LanguageBuiltinFile, HoldsTheGroupsInOrder) {
   const std::optional<XmlElement> root = parseXml(builtinEnglishFile());
   ASSERT_TRUE(root);
   EXPECT_EQ(root->name, "QuilletLanguageFile");
-  ASSERT_EQ(root->children.size(), 11u);
+  ASSERT_EQ(root->children.size(), 12u);
   EXPECT_EQ(root->children[0].name, "Language");
   EXPECT_EQ(root->children[0].text, "English");
   EXPECT_EQ(root->children[1].name, "Date");
   EXPECT_EQ(root->children[1].text, "04:03:2008");
 
   const std::vector<std::pair<std::string, std::size_t>> expected = {
-      {"ERRORS", 23},   {"GUI", 22},       {"HELPABOUT", 1}, {"MENUS", 3},     {"OBJECT", 16},
-      {"PBWRAPPER", 3}, {"STATUSBAR", 10}, {"TOOLTIPS", 10}, {"MOREERRORS", 7}};
+      {"ERRORS", 23},   {"GUI", 22},       {"HELPABOUT", 1}, {"MENUS", 3},      {"OBJECT", 16},
+      {"PBWRAPPER", 3}, {"STATUSBAR", 10}, {"TOOLTIPS", 10}, {"MOREERRORS", 7}, {"MORETEXTS", 10}};
   for (std::size_t i = 0; i < expected.size(); ++i) {
     const XmlElement& group = root->children[i + 2];
     EXPECT_EQ(group.name, "Group");
@@ -59,7 +60,7 @@ TEST(LanguageBuiltinFile, LoadsIntoTheEnglishTable) {
   files.addFolder("/temp");
   LanguageTable table;
   ASSERT_TRUE(loadLanguageTable(files, "/missing/languages/", table));
-  ASSERT_EQ(table.size(), 95u);
+  ASSERT_EQ(table.size(), std::size_t{kBuiltinTextCount});
   EXPECT_EQ(table.text(TextId::error), "Error!");
   EXPECT_EQ(table.text(TextId::noAsmFiles), "There are no ASM files to compile.");
   EXPECT_EQ(table.text(TextId{23}), "brisko (PB --> .obj)");
@@ -77,8 +78,14 @@ TEST(LanguageBuiltinFile, LoadsIntoTheEnglishTable) {
             "3 subfolders will be created by brisko; 'Bin', 'Logs' and 'Source'.");
   EXPECT_EQ(table.text(TextId::destinationBusy),
             "Another conversion is writing into this destination folder.");
-  EXPECT_EQ(table.text(TextId{95}), "");
+  EXPECT_EQ(table.text(TextId{kBuiltinTextCount}), "");
   EXPECT_EQ(files.listFolder("/temp/")->size(), 0u);
+}
+
+TEST(LanguageFillIn, ReplacesNumberedMarkersOnceInTheirOrder) {
+  // A translation's own order; a value is not searched for markers; no third value, no "%0".
+  EXPECT_EQ(fillIn("%2, then %1 in %2", {"x", "%2"}), "%2, then x in %2");
+  EXPECT_EQ(fillIn("100% of %3 %0 %%1 %", {"x", "y"}), "100% of %3 %0 %x %");
 }
 
 }  // namespace

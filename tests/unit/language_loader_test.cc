@@ -56,7 +56,7 @@ class LanguageLoaderTest : public ::testing::Test {
 
 TEST_F(LanguageLoaderTest, BuiltinFileIsLoadedFromMemoryWithTheTempFolderUntouched) {
   ASSERT_TRUE(load());
-  EXPECT_EQ(table.size(), 95u);
+  EXPECT_EQ(table.size(), std::size_t{kBuiltinTextCount});
   EXPECT_EQ(table.text(TextId::error), "Error!");
   EXPECT_EQ(files.listFolder(kTemp)->size(), 0u);
 
@@ -78,7 +78,7 @@ TEST_F(LanguageLoaderTest, BuiltinFileNeedsNoUsableTempFolder) {
   files.unreadable = kTempEnglish;
   files.makeInaccessible(kTemp);
   ASSERT_TRUE(load());
-  EXPECT_EQ(table.size(), 95u);
+  EXPECT_EQ(table.size(), std::size_t{kBuiltinTextCount});
   EXPECT_TRUE(files.deleted.empty());
 }
 
@@ -96,7 +96,7 @@ TEST_F(LanguageLoaderTest, OnlyTheExactExtensionLanCounts) {
   addLanguageFile("lan", xmlFile("<Group><Name>G</Name><a>bare</a></Group>"));
   addLanguageFile("Other.lang", xmlFile("<Group><Name>G</Name><a>lang</a></Group>"));
   ASSERT_TRUE(load());
-  EXPECT_EQ(table.size(), 95u);  // none matched: built-in English
+  EXPECT_EQ(table.size(), std::size_t{kBuiltinTextCount});  // none matched: built-in English
 
   addLanguageFile("Real.v2.lan", xmlFile("<Group><Name>G</Name><a>real</a></Group>"));
   ASSERT_TRUE(load());
@@ -107,7 +107,7 @@ TEST_F(LanguageLoaderTest, LanFolderListedFirstFallsBackToTheBuiltinFile) {
   files.addFolder(kLanguages + "Folder.lan"s);
   addLanguageFile("Deutsch.lan", xmlFile("<Group><Name>G</Name><a>Fehler!</a></Group>"));
   ASSERT_TRUE(load());
-  EXPECT_EQ(table.size(), 95u);
+  EXPECT_EQ(table.size(), std::size_t{kBuiltinTextCount});
   EXPECT_EQ(table.text(TextId::error), "Error!");
   EXPECT_FALSE(files.exists(kTempEnglish));
 }
@@ -183,7 +183,7 @@ TEST_F(LanguageLoaderTest, Utf16LittleEndianXmlLoads) {
   const std::string utf8(builtinEnglishFile().substr(3));
   addLanguageFile("English16.lan", "\xFF\xFE" + platform::utf8ToUtf16le(utf8));
   ASSERT_TRUE(load());
-  EXPECT_EQ(table.size(), 95u);
+  EXPECT_EQ(table.size(), std::size_t{kBuiltinTextCount});
   EXPECT_EQ(table.text(TextId::menusOptionsPbIde), "&Register brisko as a PB IDE tool");
   EXPECT_TRUE(files.deleted.empty());
 

@@ -2,11 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
+
 #include "english_texts.h"
 #include "fake_gui.h"
 #include "fakes.h"
 #include "language/text_ids.h"
+#include "listing_builder.h"
 #include "memory_file_system.h"
+#include "platform/installation_command.h"
 #include "ui/gui_feedback.h"
 #include "ui/window_program.h"
 
@@ -33,23 +37,54 @@ const ControlRow& row(const std::vector<ControlRow>& rows, int number) {
   throw std::out_of_range("no such control");
 }
 
-TEST(MainWindowLayout, LabelsFitTheirTextAndTheSourceFieldEndsBeforeBrowse) {
-  for (const auto& [formatWidth, sourceWidth] : {std::pair{96, 88}, std::pair{230, 190}}) {
-    const std::vector<ControlRow> rows = mainWindowControls(formatWidth, sourceWidth);
-    EXPECT_EQ(row(rows, kOutputFormatLabel).width, formatWidth + 5);
-    EXPECT_EQ(row(rows, kOutputFormatList).x, 204 + formatWidth + 10);
-    EXPECT_EQ(row(rows, kSourceLabel).width, sourceWidth + 5);
-    const ControlRow& field = row(rows, kSourceField);
-    EXPECT_EQ(field.x, 27 + sourceWidth + 20);
-    EXPECT_EQ(field.x + field.width, 448);
-  }
+// The layout for texts of the given widths by control number; the others have none.
+MainLayout layoutFor(const std::map<int, int>& widths) {
+  return mainWindowLayout([&widths](int number) {
+    const auto found = widths.find(number);
+    return found == widths.end() ? 0 : found->second;
+  });
+}
+
+TEST(MainWindowLayout, ControlsKeepTheTableWhereTheirTextsFitAndGrowWhereNot) {
   // Creation order: frames before the boxes they hold, "Export global variables" last of its row.
-  const std::vector<ControlRow> rows = mainWindowControls(0, 0);
+  const std::vector<ControlRow> rows = layoutFor({}).controls;
   ASSERT_EQ(rows.size(), 20u);
   EXPECT_EQ(rows[0].number, kCompilerOptionsFrame);
   EXPECT_EQ(rows[2].number, kUnicodeBox);
   EXPECT_EQ(rows[5].number, kExportGlobalsBox);
   EXPECT_EQ(rows[19].number, kConvertButton);
+
+  // Text widths by control; the window's width; controls' x and width.
+  const struct {
+    std::map<int, int> widths;
+    int windowWidth;
+    std::vector<std::array<int, 3>> places;
+  } kCases[] = {
+      // Texts that fit keep the table; the labels are as wide as their texts, the list and the
+      // source field follow them, and the field ends 20 pixels before "Browse".
+      {{{kOutputFormatLabel, 96}, {kSourceLabel, 88}, {kPbWrapperBox, 130}, {kCheckButton, 78}},
+       552,
+       {{kOutputFormatLabel, 204, 101}, {kOutputFormatList, 310, 150}, {kSourceField, 135, 313}}},
+      // The last box of a row reaches past the frames: the window, frames, tree and field
+      // widen, and the controls at the right edge move.
+      {{{kPbWrapperBox, 144}},
+       566,
+       {{kPbWrapperBox, 381, 164}, {kBriskoOptionsFrame, 12, 542}, {kSourceField, 47, 415}}},
+      // A box in mid-row pushes those right of it.
+      {{{kThreadsafeBox, 170}}, 592, {{kUnicodeBox, 244, 150}, {kInlineAsmBox, 421, 150}}},
+      // Buttons at the right edge grow leftwards.
+      {{{kConvertButton, 60}, {kBrowseButton, 70}},
+       552,
+       {{kConvertButton, 468, 72}, {kCancelButton, 398, 50}, {kSourceField, 47, 379}}},
+  };
+  for (const auto& [widths, windowWidth, places] : kCases) {
+    const MainLayout layout = layoutFor(widths);
+    EXPECT_EQ(layout.width, windowWidth);
+    for (const auto& [number, x, width] : places) {
+      EXPECT_EQ(row(layout.controls, number).x, x) << windowWidth << ": " << number;
+      EXPECT_EQ(row(layout.controls, number).width, width) << windowWidth << ": " << number;
+    }
+  }
 }
 
 TEST(MainWindowParameters, FirstParameterQuotedOrNot) {
@@ -122,7 +157,11 @@ TEST_F(MainWindowTest, OpensWithMeasuredLabelsTooltipsMenuAndStatus) {
   EXPECT_EQ(gui.windows.count(kMainWindow), 0u) << "closed on return";
   const int sourceWidth = 6 * static_cast<int>(changed[selectSource].size());
   ASSERT_EQ(gui.creationOrder.size(), 20u);
-  EXPECT_EQ(gui.statusWidths, (std::vector<int>{252, 300}));
+  // Measured texts: two boxes of the second row need more room, 22 pixels past the frames, so
+  // the window and its status bar widen; the source field follows its label.
+  EXPECT_EQ(gui.statusWidths, (std::vector<int>{274, 300}));
+  EXPECT_EQ(gui.creationOrder[13].number, kSourceField);
+  EXPECT_EQ(gui.creationOrder[13].x, 47 + sourceWidth);
   EXPECT_EQ(gui.toolTips.size(), 10u);
   EXPECT_EQ(gui.toolTips[kOutputFormatList],
             "Use this to select the output format (only .obj is supported at the moment).");
@@ -132,9 +171,6 @@ TEST_F(MainWindowTest, OpensWithMeasuredLabelsTooltipsMenuAndStatus) {
   EXPECT_EQ(gui.menu[1].items[0].text, "&About");
   EXPECT_EQ(gui.statusFields[0], "Status = awaiting instructions");
   EXPECT_EQ(gui.repaints, 1);
-  // The controls are gone with the window; the layout used the measured width.
-  const ControlRow field = row(mainWindowControls(0, sourceWidth), kSourceField);
-  EXPECT_EQ(field.x, 47 + sourceWidth);
 }
 
 TEST_F(MainWindowTest, CreationFailuresReturnTheGuiError) {
@@ -238,6 +274,33 @@ TEST_F(MainWindowTest, ConvertLocksTheWindowAndWritesBelowTheTreesFolder) {
   EXPECT_TRUE(gui.windowEnabled[kMainWindow]);
   EXPECT_EQ(gui.treeRefreshes, 1);  // the new folders show in the tree
   EXPECT_EQ(gui.statusFields[0], "Status = awaiting instructions");
+}
+
+TEST_F(MainWindowTest, SuccessfulConversionNamesTheWrittenFileUntilTheNextAction) {
+  // The compiler writes the listing, FASM the object named last.
+  launcher.onStart = [&](const testing::StartedProcess& started) {
+    const std::string& line = started.commandLine;
+    if (line.find("PBcompiler.exe") != std::string::npos) {
+      files.addFile(started.workingFolder + "PureBasic.asm", testing::sampleListing().text());
+    } else {
+      const std::size_t from = line.rfind("\" \"") + 3;
+      files.addFile(line.substr(from, line.size() - from - 1), "");
+    }
+  };
+  launcher.scripts = {{}, {}};
+  std::vector<std::string> statusBeforeBrowse;
+  gui.events = {click(kConvertButton), click(kBrowseButton)};
+  gui.beforeEvent = [&](const GuiEvent& event) {
+    gui.control(kSourceField).text = "/src/my demo.pb";
+    gui.control(kDestinationTree).text = "/dest/";
+    if (event.number == kBrowseButton)
+      statusBeforeBrowse = {gui.statusFields[0], gui.statusFields[1]};
+  };
+  run();
+  EXPECT_EQ(statusBeforeBrowse,
+            (std::vector<std::string>{"Status = written: my demo.obj", "/dest/Bin/my demo.obj"}));
+  EXPECT_TRUE(gui.messages.empty());                                 // nothing modal
+  EXPECT_EQ(gui.statusFields[0], "Status = awaiting instructions");  // after "Browse"
 }
 
 TEST_F(MainWindowTest, ConvertWithoutAFormatRunsNothing) {
@@ -366,6 +429,32 @@ TEST_F(WindowProgramTest, FatalStartsAreShownAndStillExitWithZero) {
   gui.failing.clear();
   EXPECT_EQ(runProgram(), 0);
   EXPECT_EQ(gui.messages.size(), 2u);
+}
+
+TEST_F(WindowProgramTest, MissingCompilerSaysWhereBriskoLookedAndWhatTheOpenCommandHeld) {
+  files.deleteFile("/pb/compilers/PBcompiler.exe");
+  const std::string place = platform::ideOpenCommandPlace();
+  const std::string relative = ", so the path was taken relative to the current folder.";
+  const std::pair<std::string, std::string> kCases[] = {
+      {R"("/pb/PureBasic.exe" "%1")",
+       "/pb/compilers/PBcompiler.exe\nThe installation folder /pb/ comes from the PureBasic IDE's "
+       "open command in " +
+           place + R"(, which holds "/pb/PureBasic.exe" "%1")"},
+      {"  ", "compilers/PBcompiler.exe\nThe PureBasic IDE's open command in " + place +
+                 " is empty" + relative},
+      {R"(C:\PB\PureBasic.exe "%1")",
+       "compilers/PBcompiler.exe\nThe PureBasic IDE's open command in " + place +
+           R"( names no installation folder (it holds C:\PB\PureBasic.exe "%1"))" + relative},
+  };
+  for (const auto& [openCommand, explanation] : kCases) {
+    command.command = openCommand;
+    gui.messages.clear();
+    EXPECT_EQ(runProgram(), 0);
+    EXPECT_EQ(gui.messages.at(0),
+              "Error!|Cannot locate the Purebasic compiler.\nbrisko looked for it at " +
+                  explanation + "\nTo point brisko at an installation, set " + place +
+                  " to the PureBasic IDE's open command (see the README).\n\nTerminating brisko.");
+  }
 }
 
 }  // namespace

@@ -43,6 +43,11 @@ TEST(WindowsVersion, EachReleaseConsultsItsOwnKey) {
     EXPECT_EQ(key->subKey, release.subKey) << release.name;
   }
   EXPECT_FALSE(ideCommandKeyFor(0));
+  // The names the user is told, with the root spelled out.
+  EXPECT_EQ(registryKeyName(*ideCommandKeyFor(kWindowsXp)),
+            "HKEY_CLASSES_ROOT\\Applications\\PureBasic.exe\\shell\\open\\command");
+  EXPECT_TRUE(
+      registryKeyName(*ideCommandKeyFor(kWindows95)).starts_with("HKEY_LOCAL_MACHINE\\Software"));
 }
 
 }  // namespace

@@ -573,14 +573,30 @@ struct ExpectedControl {
   bool checkText = true;
 };
 
-// The main window's controls as its control table places them for labels of widths
-// formatLabelWidth and sourceLabelWidth, with their captions from `texts`. The drop-down list
-// shows the entry the window selects, its first one; a folder tree has no caption to read.
-std::vector<ExpectedControl> mainLayout(const LanguageTable& texts, int formatLabelWidth,
-                                        int sourceLabelWidth) {
+// The control table's rows, in creation order.
+std::vector<brisko::ui::ControlRow> tableRows() {
+  return brisko::ui::mainWindowLayout([](int) { return 0; }).controls;
+}
+
+int textWidth(HWND window, std::wstring_view text);
+
+// The main window's controls as the layout places them for the texts of `texts`, measured on
+// `window` as the window measures them, with their captions; the window's width goes to
+// `width`. The drop-down list shows the entry the window selects, its first one; a folder
+// tree has no caption to read.
+std::vector<ExpectedControl> mainLayout(const LanguageTable& texts, HWND window, int& width) {
+  const std::vector<brisko::ui::ControlRow> rows = tableRows();
+  const brisko::ui::MainLayout layout = brisko::ui::mainWindowLayout([&](int number) {
+    int widest = 0;
+    for (const TextId id : brisko::ui::textsShownBy(*std::find_if(
+             rows.begin(), rows.end(), [&](const auto& row) { return row.number == number; }))) {
+      widest = std::max(widest, textWidth(window, languageText(texts, id)));
+    }
+    return widest;
+  });
+  width = layout.width;
   std::vector<ExpectedControl> controls;
-  for (const brisko::ui::ControlRow& row :
-       brisko::ui::mainWindowControls(formatLabelWidth, sourceLabelWidth)) {
+  for (const brisko::ui::ControlRow& row : layout.controls) {
     ExpectedControl want{row.number, row.kind, row.x, row.y, row.width, row.height, {}, true};
     if (row.kind == ControlKind::dropDownList) {
       want.text = languageText(texts, TextId::guiMsCoff);
@@ -614,7 +630,7 @@ int sourceFieldEnd(const std::vector<ExpectedControl>& layout) {
 // names them.
 std::map<int, std::wstring> expectedTooltips(const LanguageTable& texts) {
   std::map<int, std::wstring> tips;
-  for (const brisko::ui::ControlRow& row : brisko::ui::mainWindowControls(0, 0)) {
+  for (const brisko::ui::ControlRow& row : tableRows()) {
     if (row.tooltip) tips[row.number] = languageText(texts, *row.tooltip);
   }
   return tips;
@@ -726,6 +742,31 @@ void checkControl(const Instance& brisko, const ExpectedControl& want,
   checkPlace(check, brisko, control, want);
 }
 
+// No text is cut off: each control is at least as wide as each text it shows, in the window's
+// font, and what the system draws beside it: a check box's box, a drop-down list's button
+// within its edges, a button's or a frame's edges.
+void checkTextsFit(const Instance& brisko, const LanguageTable& texts, const std::string& prefix) {
+  Check check(prefix + "no text is cut off: each control holds its text and what is beside it");
+  const int edge = GetSystemMetrics(SM_CXEDGE);
+  const std::map<ControlKind, int> room = {
+      {ControlKind::checkBox, GetSystemMetrics(SM_CXMENUCHECK) + 2 * edge},
+      {ControlKind::dropDownList, GetSystemMetrics(SM_CXVSCROLL) + 3 * edge + 2},
+      {ControlKind::button, 2 * edge + 2},
+      {ControlKind::frame, 4 * edge + 8}};
+  for (const brisko::ui::ControlRow& row : tableRows()) {
+    const RECT place = placeIn(brisko.item(row.number), brisko.main());
+    for (const TextId id : brisko::ui::textsShownBy(row)) {
+      const std::wstring text = languageText(texts, id);
+      const int needed =
+          textWidth(brisko.main(), text) + (room.count(row.kind) ? room.at(row.kind) : 0);
+      check.expect(place.right - place.left >= needed,
+                   shown(text) + " needs " + std::to_string(needed) + " pixels; control " +
+                       std::to_string(row.number) + " has " +
+                       std::to_string(place.right - place.left));
+    }
+  }
+}
+
 // ---- the folder tree
 
 struct TreeReader {
@@ -764,7 +805,7 @@ struct Paths {
   std::wstring work;
 };
 
-void checkMainWindow(const Instance& brisko) {
+void checkMainWindow(const Instance& brisko, int clientWidth) {
   Check check("main window: caption, frame style, client size, centred, menu bar");
   HWND main = brisko.main();
   check.expectEq("caption", textOf(main), kCaption);
@@ -775,7 +816,7 @@ void checkMainWindow(const Instance& brisko) {
   check.expect(!(style & WS_THICKFRAME), "is resizable");
   RECT client{};
   GetClientRect(main, &client);
-  check.expectEq("client width", client.right, 552);
+  check.expectEq("client width", client.right, clientWidth);
   check.expectEq("client height", client.bottom, 590);
   const RECT outer = windowRect(main);
   const int screenWidth = GetSystemMetrics(SM_CXSCREEN);
@@ -849,16 +890,17 @@ void checkInitialState(const Instance& brisko) {
   }
 }
 
-void checkStatusBar(const Instance& brisko) {
-  Check check("status bar: two fields 252 and 300 pixels wide, awaiting instructions");
+void checkStatusBar(const Instance& brisko, int clientWidth) {
+  Check check("status bar: two fields, the second 300 pixels wide, awaiting instructions");
   RemoteBuffer buffer(brisko.process(), 4 * sizeof(int));
   const auto parts = send(brisko.status(), SB_GETPARTS, 4, buffer.at());
   std::array<int, 4> edges{};
   buffer.read(edges.data(), sizeof edges);
   check.expectEq("number of fields", parts, 2);
-  check.expectEq("right edge of field 0", edges[0], 252);
-  check.expect(edges[1] == -1 || edges[1] == 552,
-               "right edge of field 1 is " + std::to_string(edges[1]) + ", expected 552 or -1");
+  check.expectEq("right edge of field 0", edges[0], clientWidth - 300);
+  check.expect(edges[1] == -1 || edges[1] == clientWidth,
+               "right edge of field 1 is " + std::to_string(edges[1]) + ", expected " +
+                   std::to_string(clientWidth) + " or -1");
   check.expectEq("field 0", brisko.statusText(0), kAwaiting);
   check.expectEq("field 1", brisko.statusText(1), L"");
 }
@@ -1120,7 +1162,9 @@ void checkRegistration(const Instance& brisko, const Paths& paths) {
                             "Trigger = 0\r\nFlags = 0\r\nReloadSource = 0\r\nHideEditor = 0\r\n"
                             "HideFromMenu = 0\r\nSourceSpecific = 0\r\nDeactivate = 0\r\n";
   {
-    Check check("menu \"Register\" writes the IDE's tools file named in the registry");
+    Check check(
+        "menu \"Register\" writes the IDE's tools file named in the registry and names the file "
+        "and the tool's number");
     brisko.menu(kMenuRegister);
     std::string content;
     const bool written = waitUntil(
@@ -1130,8 +1174,10 @@ void checkRegistration(const Instance& brisko, const Paths& paths) {
         },
         10000);
     Box box;
-    if (takeBox(brisko, box, 300)) {
-      check.fail("a message box came up: title " + shown(box.title) + ", text " + shown(box.text));
+    if (check.expect(takeBox(brisko, box, 10000), "no message box within 10 s")) {
+      check.expectEq("title", box.title, kCaption);
+      check.expectEq("text", box.text,
+                     L"brisko is now tool 1 of the PureBasic IDE (\"" + toolsFile + L"\").");
     }
     if (!check.expect(written, "no complete tool block in " + narrow(toolsFile))) {
       check.note("the file holds: " + content);
@@ -1144,7 +1190,7 @@ void checkRegistration(const Instance& brisko, const Paths& paths) {
     if (!check.ok()) check.note("the file holds: " + content);
   }
   {
-    Check check("a second registration says that brisko is already registered");
+    Check check("a second registration says that brisko is already registered, and where");
     const std::string before = readFile(toolsFile);
     brisko.menu(kMenuRegister);
     Box box;
@@ -1153,7 +1199,7 @@ void checkRegistration(const Instance& brisko, const Paths& paths) {
       return;
     }
     check.expectEq("title", box.title, L"Error!");
-    check.expectEq("text", box.text, L"brisko is already registered.");
+    check.expectEq("text", box.text, L"brisko is already registered.\n(" + toolsFile + L")");
     check.expect(readFile(toolsFile) == before, "the tools file changed");
   }
 }
@@ -1295,14 +1341,16 @@ void mainInstance(const Paths& paths, const LanguageTable& texts, int& w33, int&
   saveScreenshot("screenshot of the main window saved (main.png)", windowRect(brisko.main()),
                  L"main.png");
 
-  checkMainWindow(brisko);
+  int width = 0;
+  const std::vector<ExpectedControl> layout = mainLayout(texts, brisko.main(), width);
+  checkMainWindow(brisko, width);
   checkMenu(brisko);
   w33 = textWidth(brisko.main(), languageText(texts, TextId::guiOutputFormat));
   w35 = textWidth(brisko.main(), languageText(texts, TextId::guiSelectSource));
   note("measured label widths in the default GUI font: w33 = " + std::to_string(w33) +
        ", w35 = " + std::to_string(w35));
-  const std::vector<ExpectedControl> layout = mainLayout(texts, w33, w35);
   for (const ExpectedControl& want : layout) checkControl(brisko, want);
+  checkTextsFit(brisko, texts, "");
   {
     const int end = sourceFieldEnd(layout);
     Check check("the source field ends at x = " + std::to_string(end) + ", " +
@@ -1312,7 +1360,7 @@ void mainInstance(const Paths& paths, const LanguageTable& texts, int& w33, int&
   x11 = placeIn(brisko.item(11), brisko.main()).left;
   x13 = placeIn(brisko.item(13), brisko.main()).left;
   checkInitialState(brisko);
-  checkStatusBar(brisko);
+  checkStatusBar(brisko, width);
   checkTooltips(brisko, texts);
   hoverTooltip(brisko, texts);
   checkUseExistingAsm(brisko);
@@ -1342,7 +1390,7 @@ void mainInstance(const Paths& paths, const LanguageTable& texts, int& w33, int&
 // ---- conversions, started the way the IDE starts brisko: with the source as parameter
 
 // Presses the main button and waits until the run is over: the window enabled again, the
-// status back at "awaiting instructions" and the output file there, or a message box.
+// status naming the output file, which is there, or a message box.
 void convert(const Instance& brisko, const std::string& name, const std::wstring& source,
              int format, const std::wstring& destination, const std::wstring& output) {
   Check check(name);
@@ -1351,6 +1399,7 @@ void convert(const Instance& brisko, const std::string& name, const std::wstring
   brisko.setChecked(7, true);
   check.expectEq("box 7 (log files)", brisko.checked(7), BST_CHECKED);
   const std::wstring target = destination + L"\\Bin\\" + output;
+  const std::wstring written = L"Status = written: " + output;
   const std::wstring log = destination + L"\\Logs\\briskoLog.txt";
   bool sawLocked = false;
   brisko.press(19);
@@ -1360,7 +1409,7 @@ void convert(const Instance& brisko, const std::string& name, const std::wstring
         if (!IsWindowEnabled(brisko.main())) sawLocked = true;
         if (brisko.dialog() != nullptr) return true;
         return IsWindowEnabled(brisko.main()) && fileExists(target) &&
-               brisko.statusText(0) == kAwaiting;
+               brisko.statusText(0) == written;
       },
       90000, 20);
   if (takeBox(brisko, box, 0)) {
@@ -1380,7 +1429,7 @@ void convert(const Instance& brisko, const std::string& name, const std::wstring
   const std::string summary = "\"answer" + std::string(format == 0 ? ".obj" : ".lib") +
                               "\" uses the following external functions / symbols :";
   check.expect(text.find(summary) != std::string::npos, "the log has no line " + summary);
-  check.expectEq("field 1 of the status bar", brisko.statusText(1), L"");
+  check.expectEq("field 1 of the status bar", brisko.statusText(1), target);
   check.expect(IsWindowEnabled(brisko.item(11)) && IsWindowEnabled(brisko.item(20)) &&
                    IsWindowEnabled(brisko.item(19)),
                "controls still disabled after the run");
@@ -1403,6 +1452,8 @@ void conversionInstance(const Paths& paths) {
   }
   convert(brisko, "conversion into an object file through the window, with a log", source, 0,
           sources, L"answer.obj");
+  saveScreenshot("screenshot of the status after a conversion saved (converted.png)",
+                 windowRect(brisko.main()), L"converted.png");
 
   // The destination: the folder beside the source's, chosen in the tree.
   bool chosen = false;
@@ -1452,10 +1503,12 @@ void translatedInstance(const Paths& paths, const LanguageTable& texts, int w33,
   const int long35 = textWidth(brisko.main(), languageText(texts, TextId::guiSelectSource));
   note("measured widths of the translated labels: " + std::to_string(long33) + ", " +
        std::to_string(long35));
-  const std::vector<ExpectedControl> layout = mainLayout(texts, long33, long35);
+  int width = 0;
+  const std::vector<ExpectedControl> layout = mainLayout(texts, brisko.main(), width);
   for (const ExpectedControl& want : layout) {
     if (want.id >= 10 && want.id <= 14) checkControl(brisko, want, "translation: ");
   }
+  checkTextsFit(brisko, texts, "translation: ");
   {
     Check check("translation: the list and the source field moved right by the longer labels");
     if (w33 == 0 || w35 == 0) {

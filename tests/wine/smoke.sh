@@ -80,17 +80,23 @@ fi
 # The command line.
 run "$brisko" --version
 expect "--version" 0 out is "brisko version 2.0 Beta 1"
+key='HKEY_CURRENT_USER\Software\Classes\PureBasic.exe\shell\open\command'
 run "$brisko" --help
 expect "--help" 0 out has "usage: brisko [GLOBAL] check SOURCE"
+expect "--help names the registry key it reads" 0 out has "reads it from
+    $key"
 run "$brisko" --bogus check x.pb
 expect "an unknown option is a usage error" 2 err has "brisko: unknown option --bogus"
 
 # Start-up without an installation: nothing in the registry yet.
 demo="$(winpath "$repo/examples/demo.pb")"
 run "$brisko" check "$demo"
-# The fatal message, then where brisko looked and how to point it elsewhere.
+# The fatal message says where brisko looked and how to point it elsewhere.
 expect "no installation: the compiler is missing" 1 err has \
-  "$(printf 'Error!\nCannot locate the Purebasic compiler.\n\nTerminating brisko.\nbrisko looked for the compiler at compilers\\PBcompiler.exe\nThe registry names no PureBasic installation')"
+  "Error!
+Cannot locate the Purebasic compiler.
+brisko looked for it at compilers\\PBcompiler.exe
+There is no PureBasic IDE open command in $key, so the path was taken relative to the current folder."
 
 # Fake installations: the tools only have to be non-empty files for start-up.
 make_fake() {  # FOLDER TOOL...
@@ -103,7 +109,7 @@ make_fake "$work/no-fasm" PBcompiler.exe
 : >"$work/no-fasm/compilers/fasm.exe"
 run "$brisko" --pb-folder "$(winpath "$work/no-fasm")" check "$demo"
 expect "--pb-folder with an empty FASM" 1 err has \
-  "$(printf 'Error!\nCannot locate the FASM executable.\n\nTerminating brisko.\nbrisko looked for FASM at ')"
+  "$(printf 'Error!\nCannot locate the FASM executable.\nbrisko looked for it at ')"
 
 # Discovery reads only the per-user key on NT 6 and later: a decoy under
 # HKEY_CLASSES_ROOT\Applications must not be consulted.
@@ -113,7 +119,10 @@ set_open_command 'HKCR\Applications\PureBasic.exe\shell\open\command' "$work/dec
 set_open_command 'HKCU\Software\Classes\PureBasic.exe\shell\open\command' "$work/Pure Basic"
 run "$brisko" check "$demo"
 expect "registry: the per-user key names the installation" 1 err has \
-  "$(printf 'Error!\nCannot locate the Polib executable.\n\nTerminating brisko.\nbrisko looked for polib at ')"
+  "Error!
+Cannot locate the Polib executable.
+brisko looked for it at $(winpath "$work/Pure Basic")\\compilers\\polib.exe
+The installation folder $(winpath "$work/Pure Basic")\\ comes from the PureBasic IDE's open command in $key, which holds \"$(winpath "$work/Pure Basic")\\PureBasic.exe\" \"%1\""
 
 # A complete fake installation whose compiler is no program.
 make_fake "$work/Pure Basic" PBcompiler.exe fasm.exe polib.exe
@@ -168,8 +177,12 @@ if [ -f "$standin/compilers/PBcompiler.exe" ]; then
   # Registration in the IDE's tools file, once.
   run "$brisko" register-ide --tools-file "$(winpath "$work/Tools.prefs")"
   expect "registration as an IDE tool" 0 err is ""
+  expect "the registration names the tools file and the tool's number" 0 out has \
+    "brisko is now tool 1 of the PureBasic IDE (\"$(winpath "$work/Tools.prefs")\")."
   run "$brisko" register-ide --tools-file "$(winpath "$work/Tools.prefs")"
-  expect "a second registration is refused" 1 err has "brisko is already registered."
+  expect "a second registration is refused and names the file" 1 err has \
+    "brisko is already registered.
+($(winpath "$work/Tools.prefs"))"
 
   printf '  BOGUS eax\r\n' >>"$work/dest/Source/Greet.asm"
   cp "$work/cwd/demo.pb" "$work/dest/demo.pb"

@@ -74,10 +74,12 @@ class PrivateTempFolder : public TempFolder {
   bool tried_ = false;
 };
 
+constexpr const char* kOpenCommandVariable = "BRISKO_PB_COMMAND";
+
 class EnvironmentInstallationCommand : public InstallationCommandSource {
  public:
   std::optional<std::string> ideOpenCommand() const override {
-    const char* value = std::getenv("BRISKO_PB_COMMAND");
+    const char* value = std::getenv(kOpenCommandVariable);
     if (value == nullptr) return std::nullopt;
     return std::string(value);
   }
@@ -108,6 +110,10 @@ std::unique_ptr<TempFolder> makeSystemTempFolder() {
 }
 std::unique_ptr<InstallationCommandSource> makeSystemInstallationCommandSource() {
   return std::make_unique<EnvironmentInstallationCommand>();
+}
+
+std::string ideOpenCommandPlace() {
+  return kOpenCommandVariable;
 }
 
 }  // namespace brisko::platform

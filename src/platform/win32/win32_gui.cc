@@ -432,6 +432,7 @@ void Win32Gui::createControl(int window, const ControlSetup& setup) {
 }
 
 int Win32Gui::textWidth(int window, const std::string& text) const {
+  // A window not yet open is measured on the screen, which it will be drawn on.
   HWND handle = windowHandle(window);
   HDC context = GetDC(handle);
   if (context == nullptr) return 0;

@@ -88,4 +88,10 @@ std::unique_ptr<InstallationCommandSource> makeSystemInstallationCommandSource()
   return std::make_unique<RegistryInstallationCommand>();
 }
 
+std::string ideOpenCommandPlace() {
+  // Every version class has its key; the current releases' key stands in should one not.
+  const std::optional<RegistryKey> key = ideCommandKeyFor(windowsVersionClass());
+  return registryKeyName(key.value_or(*ideCommandKeyFor(kOtherWindowsVersion)));
+}
+
 }  // namespace brisko::platform
