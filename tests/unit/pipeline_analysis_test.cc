@@ -10,12 +10,6 @@
 namespace brisko::pipeline {
 namespace {
 
-using app::failed;
-using app::ok;
-using language::TextId;
-using testing::Lines;
-using testing::ListingText;
-
 Lines tokensOf(std::string_view line, std::string_view delimiters,
                QuoteRule quotes = QuoteRule::assembly) {
   TokenArray target;
@@ -81,11 +75,6 @@ TEST(PipelineSplitTokens, AssemblyLinesKeepQuotedTokensWholeWithoutLimit) {
 
 class PipelineAnalysis : public testing::PipelineFixture {
  protected:
-  app::Outcome analyse(const ListingText& listing, std::uint32_t flags = 0) {
-    files.addFile(kListingPath, listing.text());
-    return analyseListing(conversion(flags));
-  }
-
   static std::string kindName(SymbolKind kind) {
     switch (kind) {
       case SymbolKind::external:
@@ -129,7 +118,7 @@ TEST_F(PipelineAnalysis, HeaderGivesImportLibrariesAndExternals) {
   listing.imports = {"mylib.lib", " spaced.lib"};
   listing.externs = {"_PB_Len@4", "; ", "  _Beep@8  ", "; ", "_ExitProcess@4"};
   useLog();
-  EXPECT_EQ(analyse(listing), ok());
+  EXPECT_EQ(analyse(listing.text()), ok());
   EXPECT_EQ(current->listing.importLibraries,
             (std::vector<std::string>{"mylib.lib", " spaced.lib"}));
   Lines externals;
@@ -168,14 +157,14 @@ TEST_F(PipelineAnalysis, PublicAlwaysAndGlobalOnlyWhenExported) {
       R"(variable v_a a | a.l AS "a")",
       R"(variable v_b b | b.l AS "b")",
   };
-  ASSERT_EQ(analyse(listing), ok());
+  ASSERT_EQ(analyse(listing.text()), ok());
   Lines expected = common;
   testing::append(expected, rest);
   EXPECT_EQ(declared(), expected);
   EXPECT_EQ(current->listing.exportCount, 9);
 
   feedback.messages.clear();
-  ASSERT_EQ(analyse(listing, app::kExportGlobals), ok());
+  ASSERT_EQ(analyse(listing.text(), kObject, app::kExportGlobals), ok());
   expected = common;
   expected.push_back(R"(variable v_flag flag | flag.l AS "flag")");
   testing::append(expected, rest);
@@ -191,7 +180,7 @@ TEST_F(PipelineAnalysis, ProceduresAndTheirWrapperDeclarations) {
   testing::append(listing.program, testing::procedure("Procedure Scale(f.f)", 2, {"RET"}));
   testing::append(listing.program, testing::procedure("ProcedureC.s Name()", 3, {"RET"}));
 
-  ASSERT_EQ(analyse(listing, app::kPbWrapper), ok());
+  ASSERT_EQ(analyse(listing.text(), kObject, app::kPbWrapper), ok());
   EXPECT_EQ(declared(), (Lines{
                             R"(procedureDll _Procedure0 Add | Add.w(a.l,b.b,c$="x, y") As "Add")",
                             R"(procedureCDll _Procedure1 Mul | Mul(x.l) As "Mul")",
@@ -200,7 +189,7 @@ TEST_F(PipelineAnalysis, ProceduresAndTheirWrapperDeclarations) {
                         }));
   EXPECT_EQ(current->listing.exportCount, 2);
 
-  ASSERT_EQ(analyse(listing), ok());
+  ASSERT_EQ(analyse(listing.text()), ok());
   EXPECT_EQ(declared(),
             (Lines{"procedureDll _Procedure0 Add | ", "procedureCDll _Procedure1 Mul | ",
                    "procedure _Procedure2 demo_Scale | ", "procedure _Procedure3 demo_Name | "}));
@@ -211,7 +200,7 @@ TEST_F(PipelineAnalysis, DefineSetsTheDefaultTypeOnlyOnItsOwn) {
   listing.program = {"; Define.b x", "; Public p1", "; Define x : Public skipped", "; Define.b",
                      "; Public p2"};
   testing::append(listing.program, testing::procedure("ProcedureDLL F(a, b$)", 0, {"RET"}));
-  ASSERT_EQ(analyse(listing, app::kPbWrapper), ok());
+  ASSERT_EQ(analyse(listing.text(), kObject, app::kPbWrapper), ok());
   EXPECT_EQ(declared(),
             (Lines{R"(variable v_p1 p1 | p1.l AS "p1")", R"(variable v_p2 p2 | p2.b AS "p2")",
                    R"(procedureDll _Procedure0 F | F(a.b,b$) As "F")"}));
@@ -234,7 +223,7 @@ TEST_F(PipelineAnalysis, LinesThatDeclareNothing) {
       "; ",
       "MOV eax, 1",
   };
-  ASSERT_EQ(analyse(listing), ok());
+  ASSERT_EQ(analyse(listing.text()), ok());
   EXPECT_EQ(declared(), Lines{});
   EXPECT_EQ(current->listing.exportCount, 0);
 }
@@ -243,7 +232,7 @@ TEST_F(PipelineAnalysis, ProcedureLineNotFollowedByItsMacroIsNoDeclaration) {
   ListingText listing;
   listing.program = {"; ProcedureDLL Lost()", "; Public kept", "; ProcedureDLL Lost2()"};
   testing::append(listing.program, testing::procedure("ProcedureDLL Found()", 0, {"RET"}));
-  ASSERT_EQ(analyse(listing), ok());
+  ASSERT_EQ(analyse(listing.text()), ok());
   EXPECT_EQ(declared(), (Lines{R"(variable v_kept kept | kept.l AS "kept")",
                                "procedureDll _Procedure0 Found | "}));
   EXPECT_EQ(current->listing.exportCount, 2);
@@ -289,8 +278,7 @@ TEST_F(PipelineAnalysis, IncompleteListingsEndWithInvalidFile) {
   for (std::size_t i = 0; i < broken.size(); ++i) {
     SCOPED_TRACE(i);
     feedback.messages.clear();
-    files.addFile(kListingPath, broken[i]);
-    EXPECT_EQ(analyseListing(conversion()), failed(TextId::invalidFile));
+    EXPECT_EQ(analyse(broken[i]), failed(TextId::invalidFile));
     EXPECT_EQ(onlyError(), "Invalid file.\n(/dest/Source/PureBasic.asm)");
   }
 }

@@ -10,15 +10,6 @@
 namespace brisko::pipeline {
 namespace {
 
-using app::failed;
-using app::ok;
-using language::TextId;
-using testing::Lines;
-using testing::ListingText;
-
-constexpr auto kObject = app::OutputFormat::objectFile;
-constexpr auto kLibrary = app::OutputFormat::staticLibrary;
-
 const std::string kLogHeader =
     "\xEF\xBB\xBF"
     "Brisko generated log file.\r\nDate is 04:03:2026\r\nTime is 09:05\r\n"

@@ -16,6 +16,18 @@
 #include "pipeline/analyse_assembly.h"
 #include "pipeline/conversion.h"
 #include "pipeline/data_sections.h"
+#include "pipeline/split_procedures.h"
+
+// The names every stage test uses.
+namespace brisko::pipeline {
+using app::failed;
+using app::ok;
+using language::TextId;
+using testing::Lines;
+using testing::ListingText;
+constexpr auto kObject = app::OutputFormat::objectFile;
+constexpr auto kLibrary = app::OutputFormat::staticLibrary;
+}  // namespace brisko::pipeline
 
 namespace brisko::testing {
 
@@ -43,8 +55,7 @@ class PipelineFixture : public ::testing::Test {
 
   // A conversion as the driver hands it to the stages after a successful compile.
   pipeline::Conversion& conversion(std::uint32_t flags = 0,
-                                   app::OutputFormat format = app::OutputFormat::objectFile,
-                                   int jobs = 1,
+                                   app::OutputFormat format = pipeline::kObject, int jobs = 1,
                                    const toolchain::LibraryCatalogue* catalogue = nullptr) {
     app::ConversionOptions options;
     options.flags = flags;
@@ -66,6 +77,22 @@ class PipelineFixture : public ::testing::Test {
     if (result.succeeded()) c.logOutcome(true);
     return result;
   }
+
+  // Stores the listing and runs the first pass on it.
+  app::Outcome analyse(const std::string& listingBytes,
+                       app::OutputFormat format = pipeline::kObject, std::uint32_t flags = 0) {
+    files.addFile(kListingPath, listingBytes);
+    return analyseListing(conversion(flags, format));
+  }
+
+  // Analyses and splits the listing; the analysis must succeed.
+  app::Outcome convert(const std::string& listingBytes, app::OutputFormat format,
+                       std::uint32_t flags = 0) {
+    const app::Outcome analysed = analyse(listingBytes, format, flags);
+    EXPECT_EQ(analysed, app::ok());
+    return analysed.succeeded() ? pipeline::splitProcedures(*current) : analysed;
+  }
+  app::Outcome convert(app::OutputFormat format) { return convert(sampleListing().text(), format); }
 
   std::string read(const std::string& path) const {
     return files.readFile(path).value_or("<missing " + path + ">");
@@ -99,6 +126,7 @@ class PipelineFixture : public ::testing::Test {
     EXPECT_EQ(lines[5], "") << path;
     return Lines(lines.begin() + 6, lines.end());
   }
+  Lines source(const std::string& name) const { return sourceLines("/dest/Source/" + name); }
 
   // The title and text of the single error message shown.
   std::string onlyError() const {

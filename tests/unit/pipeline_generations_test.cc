@@ -5,17 +5,11 @@
 
 #include <algorithm>
 
-#include "pipeline/analyse_assembly.h"
 #include "pipeline/split_procedures.h"
 #include "pipeline_fixture.h"
 
 namespace brisko::pipeline {
 namespace {
-
-using app::ok;
-using testing::Lines;
-
-constexpr auto kLibrary = app::OutputFormat::staticLibrary;
 
 // The main program, the end code and the procedures (after it), then the data, the bss and the
 // DataSections.
@@ -77,14 +71,10 @@ const Lines kProcedures = {"; ProcedureDLL Get() ",
 
 class PipelineGenerations : public testing::PipelineFixture {
  protected:
+  using PipelineFixture::convert;
   app::Outcome convert(const Lines& procedures, const Lines& moreHeader = {}) {
-    files.addFile(kListingPath,
-                  testing::compilerLayoutListing(listingRest(procedures), moreHeader));
-    Conversion& c = conversion(0, kLibrary);
-    const app::Outcome analysed = analyseListing(c);
-    return analysed.succeeded() ? splitProcedures(c) : analysed;
+    return convert(testing::compilerLayoutListing(listingRest(procedures), moreHeader), kLibrary);
   }
-  Lines source(const std::string& name) { return sourceLines("/dest/Source/" + name); }
 };
 
 // (A DLL's header makes its procedures public, which leaves them the listing's own.)
@@ -159,10 +149,7 @@ TEST_F(PipelineGenerations, ListingMayEndInTheBssAndKeepTheExitCode) {
   const auto end = std::find(rest.begin(), rest.end(), "I_BSSEnd:");
   rest.erase(end + 1, rest.end());
   rest.insert(end, "PB_ExitCode rd 1");
-  files.addFile(kListingPath, testing::compilerLayoutListing(rest));
-  Conversion& c = conversion(0, kLibrary);
-  ASSERT_EQ(analyseListing(c), ok());
-  ASSERT_EQ(splitProcedures(c), ok());
+  ASSERT_EQ(convert(testing::compilerLayoutListing(rest), kLibrary), ok());
   const Lines get = source("Get.asm");
   EXPECT_EQ(Lines(get.end() - 5, get.end()),
             (Lines{"extrn PB_MemoryBase", "extrn I_BSSStart", "extrn _SYS_StaticStringEnd",
@@ -181,7 +168,7 @@ TEST_F(PipelineGenerations, ListingMayEndInTheBssAndKeepTheExitCode) {
 TEST_F(PipelineGenerations, LabelOfTheMainProgramIsReported) {
   Lines procedures = kProcedures;
   procedures[6] = "  JMP _PB_EndFunctions";
-  EXPECT_EQ(convert(procedures), app::failed(language::TextId::mainProgramLabel));
+  EXPECT_EQ(convert(procedures), failed(TextId::mainProgramLabel));
   EXPECT_EQ(onlyError(),
             "A procedure refers to a label of the main program, which the converted code does "
             "not hold.\n(Get: _PB_EndFunctions)");
@@ -204,7 +191,8 @@ TEST_F(PipelineGenerations, ProceduresOfOneNameInTwoModules) {
   Lines exported = kProcedures;
   testing::append(exported, {"; Module second", "; ProcedureDLL get()", "_Procedure8:", "  RET",
                              "; EndModule"});
-  EXPECT_EQ(convert(exported), app::failed(language::TextId::repeatedExport));
+  EXPECT_EQ(analyse(testing::compilerLayoutListing(listingRest(exported)), kLibrary),
+            failed(TextId::repeatedExport));
   EXPECT_EQ(feedback.messages.back().text,
             "Two exported procedures have the same name.\n(Get, second::get)");
 }

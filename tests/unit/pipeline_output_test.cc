@@ -1,7 +1,6 @@
 // The generated sources: data sections, one source per procedure and the link source.
 #include <gtest/gtest.h>
 
-#include "pipeline/analyse_assembly.h"
 #include "pipeline/split_procedures.h"
 #include "pipeline_fixture.h"
 #include "platform/code_pages.h"
@@ -9,32 +8,8 @@
 namespace brisko::pipeline {
 namespace {
 
-using app::failed;
-using app::ok;
-using language::TextId;
-using testing::Lines;
-using testing::ListingText;
-
-constexpr auto kObject = app::OutputFormat::objectFile;
-constexpr auto kLibrary = app::OutputFormat::staticLibrary;
-
 class PipelineOutput : public testing::PipelineFixture {
  protected:
-  // Analyses and splits the listing; the analysis must succeed.
-  app::Outcome convert(const std::string& listingBytes, app::OutputFormat format,
-                       std::uint32_t flags = 0) {
-    files.addFile(kListingPath, listingBytes);
-    Conversion& c = conversion(flags, format);
-    const app::Outcome analysed = analyseListing(c);
-    EXPECT_EQ(analysed, ok());
-    return analysed.succeeded() ? splitProcedures(c) : analysed;
-  }
-  app::Outcome convert(app::OutputFormat format) {
-    return convert(testing::sampleListing().text(), format);
-  }
-
-  Lines source(const std::string& name) { return sourceLines("/dest/Source/" + name); }
-
   std::uint8_t referenced(const std::string& external) const {
     const SymbolRecord* record = current->symbols.find(external);
     return record ? record->referenced : 255;
@@ -368,8 +343,7 @@ TEST_F(PipelineOutput, DataSectionsSourceThatCannotBeWrittenFailsTheAnalysis) {
   const std::string data = "/dest/Source/demo_briskoDataSections.asm";
   useLog();
   files.failWrites(data);
-  files.addFile(kListingPath, testing::sampleListing().text());
-  EXPECT_EQ(analyseListing(conversion()), failed(TextId::creatingFileError));
+  EXPECT_EQ(analyse(testing::sampleListing().text()), failed(TextId::creatingFileError));
   EXPECT_EQ(onlyError(), "Unable to create file.\n(" + data + ")");
   EXPECT_EQ(log.content,
             "Scanning assembly code / creating data sections (if appropriate) "

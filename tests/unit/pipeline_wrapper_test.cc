@@ -8,9 +8,6 @@
 namespace brisko::pipeline {
 namespace {
 
-using app::ok;
-using testing::Lines;
-
 const std::string kHeader =
     "\xEF\xBB\xBF;Brisko generated wrapper for demo.obj\r\n"
     ";(https://brisko.example.org)\r\n"
@@ -82,7 +79,7 @@ TEST_F(PipelineWrapper, BlocksLibrariesAndDummyCallsInListOrder) {
   catalogue.addCompilerLibrary(" PureBasicRuntime.lib ");
   catalogue.addCompilerLibrary("StringManager.lib");
   Conversion& c =
-      prepare(0, app::OutputFormat::objectFile,
+      prepare(0, kObject,
               {
                   external("_PB_OpenFile_UNICODE@8"),
                   exported(SymbolKind::variable, "count", ".l"),
@@ -143,7 +140,7 @@ TEST_F(PipelineWrapper, BlocksLibrariesAndDummyCallsInListOrder) {
 // publish are no functions and get no call.
 TEST_F(PipelineWrapper, UndecoratedNamesOfX64FindTheirFunctions) {
   Conversion& c =
-      prepare(0, app::OutputFormat::staticLibrary,
+      prepare(0, kLibrary,
               {external("PB_OpenFile_THREAD_UNICODE"), external("PB_MessageRequester2"),
                external("SendMessageW"), external("GetTickCount"), external("PB_MemoryBase"),
                external("_PB_ExecutableType"), external("I_BSSStart"), external("SYS_InitString")});
@@ -160,7 +157,7 @@ TEST_F(PipelineWrapper, LibraryOutputAndBlocksLeftOut) {
   // Only ProcedureCDLL exports, no library names: no Import block, and the link comment is
   // followed directly by the procedure.
   Conversion& c =
-      prepare(0, app::OutputFormat::staticLibrary,
+      prepare(0, kLibrary,
               {exported(SymbolKind::procedureCDll, "Sub", "", {"(", "a", ".", "l", ")"}),
                exported(SymbolKind::procedure, "never"), external("_GetTickCount@0", false)});
   EXPECT_EQ(writeWrapper(c), ok());
@@ -173,7 +170,7 @@ TEST_F(PipelineWrapper, LibraryOutputAndBlocksLeftOut) {
 
   // Reusing edited sources leaves no marks: then every external is considered.
   Conversion& reused =
-      prepare(app::kUseExistingAsmFiles, app::OutputFormat::staticLibrary,
+      prepare(app::kUseExistingAsmFiles, kLibrary,
               {exported(SymbolKind::array, "t"), external("_GetTickCount@0", false)});
   EXPECT_EQ(writeWrapper(reused), ok());
   EXPECT_EQ(wrapper(), kHeader +
@@ -187,7 +184,7 @@ TEST_F(PipelineWrapper, LibraryOutputAndBlocksLeftOut) {
 
 TEST_F(PipelineWrapper, FileThatCannotBeCreatedIsReportedButNoFailure) {
   files.makeInaccessible("/dest/Bin/demo.pbi");
-  Conversion& c = prepare(0, app::OutputFormat::objectFile, {external("_GetTickCount@0")});
+  Conversion& c = prepare(0, kObject, {external("_GetTickCount@0")});
   useLog();
   EXPECT_EQ(writeWrapper(c), ok());
   EXPECT_EQ(onlyError(), "Unable to create file.\n(/dest/Bin/demo.pbi)");
