@@ -10,7 +10,6 @@
 
 #include "brisko_fixture.h"
 #include "programs.h"
-#include "run_x64.h"
 #include "run_x86.h"
 
 namespace brisko::e2e {
@@ -112,18 +111,19 @@ class LayoutTest : public BriskoTest,
     return work.file(folder + "/Bin/" + output(fs::path(file).stem().string()));
   }
 
-  // Links and runs the inputs with a harness written for x86 code, made for the target's.
+  // The layout's target, and a harness written for x86 code made for it.
+  ts::Target target() const { return x64() ? ts::Target::x64 : ts::Target::x86; }
+  std::string harnessFor(const std::string& harness) const {
+    return x64() ? forX64(harness) : harness;
+  }
   ts::X86Run run(const std::vector<fs::path>& inputs, const std::string& harness) {
-    return x64() ? ts::linkAndRun64(inputs, forX64(harness), work.path())
-                 : ts::linkAndRun(inputs, harness, work.path());
+    return ts::linkAndRun(inputs, harnessFor(harness), work.path(), target());
   }
   ts::LinkCheck linkForWindows(const std::vector<fs::path>& inputs, const std::string& harness) {
-    return x64() ? ts::linkForWindows64(inputs, forX64(harness), work.path())
-                 : ts::linkForWindows(inputs, harness, work.path());
+    return ts::linkForWindows(inputs, harnessFor(harness), work.path(), target());
   }
   ts::LinkCheck linkWithMinGW(const std::vector<fs::path>& inputs, const std::string& harness) {
-    return x64() ? ts::linkWithMinGW64(inputs, forX64(harness), work.path())
-                 : ts::linkWithMinGW(inputs, harness, work.path());
+    return ts::linkWithMinGW(inputs, harnessFor(harness), work.path(), target());
   }
 };
 

@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "compiler.h"
-#include "run_x64.h"
 #include "run_x86.h"
 
 namespace standin::testing {
@@ -70,7 +69,7 @@ inline ProgramRun runTarget(const std::string& source, const CompileOptions& opt
   std::vector<std::filesystem::path> inputs = {folder / "PureBasic.obj"};
   inputs.insert(inputs.end(), objects.begin(), objects.end());
   const ts::X86Run ran =
-      x64 ? ts::linkAndRun64(inputs, harness, folder) : ts::linkAndRun(inputs, harness, folder);
+      ts::linkAndRun(inputs, harness, folder, x64 ? ts::Target::x64 : ts::Target::x86);
   if (!ran.linked) {
     run.error = ran.log;
     return run;

@@ -3,8 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "link_steps.h"
-#include "run_x64.h"
+#include "run_x86.h"
 
 namespace {
 
@@ -17,23 +16,21 @@ class X64Link : public ::testing::Test {
     folder_ = ts::makeTempFolder("standin_support64");
     // The data items sit at offsets other than 0 and 4, where a PC-relative field's addend
     // would not matter; "pointer" holds an absolute 64-bit address.
-    ts::detail::writeText(
-        folder_ / "add.asm",
-        "format MS64 COFF\npublic AddUp\npublic Finish\n"
-        "extrn Twice\nextrn PB_MessageRequester\nextrn ExitProcess\n"
-        "section '.text' code readable executable\n"
-        "AddUp:\n  SUB rsp,40\n  MOV [saved],rdx\n  CALL Twice\n  ADD rax,[saved]\n"
-        "  MOV rcx,[pointer]\n  ADD rax,[rcx]\n  MOV [rsp+32],rax\n"
-        "  LEA rcx,[title]\n  LEA rdx,[text]\n  CALL PB_MessageRequester\n"
-        "  ADD rax,[rsp+32]\n  ADD rsp,40\n  RET\n"
-        "Finish:\n  SUB rsp,40\n  CALL ExitProcess\n"
-        "section '.data' data readable writeable\n"
-        "title: db 'Total',0\ntext: db 'computed',0\nsaved: dq 0\npointer: dq hundred\n"
-        "hundred: dq 100\n");
-    ts::detail::writeText(
-        folder_ / "twice.asm",
-        "format MS64 COFF\npublic Twice\nsection '.text' code readable executable\n"
-        "Twice:\n  LEA rax,[rcx+rcx]\n  RET\n");
+    ts::writeText(folder_ / "add.asm",
+                  "format MS64 COFF\npublic AddUp\npublic Finish\n"
+                  "extrn Twice\nextrn PB_MessageRequester\nextrn ExitProcess\n"
+                  "section '.text' code readable executable\n"
+                  "AddUp:\n  SUB rsp,40\n  MOV [saved],rdx\n  CALL Twice\n  ADD rax,[saved]\n"
+                  "  MOV rcx,[pointer]\n  ADD rax,[rcx]\n  MOV [rsp+32],rax\n"
+                  "  LEA rcx,[title]\n  LEA rdx,[text]\n  CALL PB_MessageRequester\n"
+                  "  ADD rax,[rsp+32]\n  ADD rsp,40\n  RET\n"
+                  "Finish:\n  SUB rsp,40\n  CALL ExitProcess\n"
+                  "section '.data' data readable writeable\n"
+                  "title: db 'Total',0\ntext: db 'computed',0\nsaved: dq 0\npointer: dq hundred\n"
+                  "hundred: dq 100\n");
+    ts::writeText(folder_ / "twice.asm",
+                  "format MS64 COFF\npublic Twice\nsection '.text' code readable executable\n"
+                  "Twice:\n  LEA rax,[rcx+rcx]\n  RET\n");
     for (const char* name : {"add", "twice"}) {
       std::string log;
       ASSERT_TRUE(ts::assembleFasm(folder_ / (std::string(name) + ".asm"),
@@ -64,7 +61,7 @@ int harness_main(void) {
 };
 
 TEST_F(X64Link, RunsMsAbiCodeWithRipRelativeDataAndStubs) {
-  const ts::X86Run run = ts::linkAndRun64(inputs_, harness_, folder_);
+  const ts::X86Run run = ts::linkAndRun(inputs_, harness_, folder_, ts::Target::x64);
   ASSERT_TRUE(run.linked) << run.log;
   EXPECT_EQ(run.output, "Total: computed\n5000000121\n");
   EXPECT_EQ(run.exitCode, 121) << run.log;  // ExitProcess ends the program

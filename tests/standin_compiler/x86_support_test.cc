@@ -3,7 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include "link_steps.h"
 #include "run_x86.h"
 
 namespace {
@@ -17,17 +16,17 @@ class LibraryLink : public ::testing::Test {
     folder_ = ts::makeTempFolder("standin_support");
     // One member calls another member and a library stub; a third member needs a symbol that
     // nothing defines and must therefore stay out of the link.
-    ts::detail::writeText(folder_ / "add.asm",
-                          "format MS COFF\npublic AddUp\nextrn Twice\nextrn _PB_Len@4\n"
-                          "section '.code' code readable executable\n"
-                          "AddUp:\n  MOV eax,[esp+4]\n  PUSH eax\n  CALL Twice\n  ADD eax,[esp+8]\n"
-                          "  PUSH eax\n  PUSH message\n  CALL _PB_Len@4\n  POP ecx\n  ADD eax,ecx\n"
-                          "  RET 8\n"
-                          "section '.data' data readable writeable\nmessage: db 'four',0\n");
-    ts::detail::writeText(folder_ / "twice.asm",
-                          "format MS COFF\npublic Twice\nsection '.code' code readable executable\n"
-                          "Twice:\n  MOV eax,[esp+4]\n  ADD eax,eax\n  RET 4\n");
-    ts::detail::writeText(
+    ts::writeText(folder_ / "add.asm",
+                  "format MS COFF\npublic AddUp\nextrn Twice\nextrn _PB_Len@4\n"
+                  "section '.code' code readable executable\n"
+                  "AddUp:\n  MOV eax,[esp+4]\n  PUSH eax\n  CALL Twice\n  ADD eax,[esp+8]\n"
+                  "  PUSH eax\n  PUSH message\n  CALL _PB_Len@4\n  POP ecx\n  ADD eax,ecx\n"
+                  "  RET 8\n"
+                  "section '.data' data readable writeable\nmessage: db 'four',0\n");
+    ts::writeText(folder_ / "twice.asm",
+                  "format MS COFF\npublic Twice\nsection '.code' code readable executable\n"
+                  "Twice:\n  MOV eax,[esp+4]\n  ADD eax,eax\n  RET 4\n");
+    ts::writeText(
         folder_ / "unused.asm",
         "format MS COFF\npublic Unused\nextrn NowhereDefined\n"
         "section '.code' code readable executable\nUnused:\n  CALL NowhereDefined\n  RET\n");

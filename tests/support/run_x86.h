@@ -1,10 +1,13 @@
-// Links 32-bit x86 object code produced from FASM listings and runs it, for end-to-end tests.
+// Links x86 object code produced from FASM listings, 32-bit or 64-bit (AMD64), and runs it, for
+// end-to-end tests.
 //
 // Running: the MS-COFF objects (or the members of a .lib) are converted to ELF with objcopy,
-// linked with a freestanding harness (x86_harness.h, x86_stubs.c, runtime_stubs.inc) by ld.lld and
-// run under qemu-i386. The Windows link checks link the same inputs, without running them, as a
-// Windows program would be linked: with lld-link, or with MinGW's GNU linker and a harness compiled
-// by MinGW's GCC.
+// linked with a freestanding harness (x86_harness.h or x64_harness.h, the target's stubs and
+// runtime_stubs.inc) by ld.lld and run, 32-bit code under qemu-i386 and 64-bit code natively.
+// 64-bit code keeps the Windows x64 calling convention: the harness declares its functions
+// HARNESS_MSABI and the stubs are defined with it. The Windows link checks link the same inputs,
+// without running them, as a Windows console program of the target would be linked: with
+// lld-link, or with MinGW's GNU linker and a harness compiled by MinGW's GCC.
 #pragma once
 
 #include <filesystem>
@@ -27,10 +30,16 @@ std::string shellQuote(const std::string& text);
 // A fresh empty folder below the system's temporary folder.
 std::filesystem::path makeTempFolder(const std::string& stem);
 
+// Writes the file's bytes; false when that fails.
+bool writeText(const std::filesystem::path& path, const std::string& text);
+
 // Assembles a FASM source into an MS-COFF object with /usr/bin/fasm under qemu-i386.
 // Returns true on success; the assembler's output goes to log.
 bool assembleFasm(const std::filesystem::path& source, const std::filesystem::path& object,
                   std::string* log = nullptr);
+
+// The code's target: what the inputs hold and what the harness is written for.
+enum class Target { x86, x64 };
 
 struct X86Run {
   bool linked = false;  // false when a conversion, compilation or link step failed
@@ -40,28 +49,26 @@ struct X86Run {
 };
 
 // Links the inputs (.obj files and .lib archives) with the harness source and runs the program.
-// The harness source includes "x86_harness.h" and defines harness_main; its return value is
-// the exit code unless the code under test exits first (ExitProcess).
+// The harness source includes the target's harness header and defines harness_main; its return
+// value is the exit code unless the code under test exits first (ExitProcess).
 X86Run linkAndRun(const std::vector<std::filesystem::path>& inputs,
-                  const std::string& harnessSource, const std::filesystem::path& workFolder);
+                  const std::string& harnessSource, const std::filesystem::path& workFolder,
+                  Target target = Target::x86);
 
 struct LinkCheck {
   bool linked = false;
   std::string log;
 };
 
-// Links the inputs with the harness as a 32-bit Windows console program (lld-link).
+// Links the inputs with the harness as a Windows console program of the target (lld-link).
 LinkCheck linkForWindows(const std::vector<std::filesystem::path>& inputs,
-                         const std::string& harnessSource, const std::filesystem::path& workFolder);
+                         const std::string& harnessSource, const std::filesystem::path& workFolder,
+                         Target target = Target::x86);
 
-// The same with i686-w64-mingw32-gcc and i686-w64-mingw32-ld. The link fails on any warning too
-// (a missing entry point is only a warning to ld).
+// The same with MinGW's GCC and GNU linker of the target. The link fails on any warning too (a
+// missing entry point is only a warning to ld).
 LinkCheck linkWithMinGW(const std::vector<std::filesystem::path>& inputs,
-                        const std::string& harnessSource, const std::filesystem::path& workFolder);
-
-// objcopy leaves the addend of converted PC-relative relocations as COFF stores it (relative
-// to the end of the field); ELF counts from the start of the field. Subtracts 4 from every
-// R_386_PC32 addend of an ELF32 object in place. Returns false when the file is no ELF32 object.
-bool fixPcRelativeAddends(const std::filesystem::path& elfObject);
+                        const std::string& harnessSource, const std::filesystem::path& workFolder,
+                        Target target = Target::x86);
 
 }  // namespace brisko::testsupport

@@ -12,7 +12,6 @@
 #include "coff/cutter.h"
 #include "coff/object.h"
 #include "run_program.h"
-#include "run_x64.h"
 #include "run_x86.h"
 
 namespace {
@@ -292,14 +291,12 @@ TEST_F(CoffFasm, LibrariesOfCutMembersLinkAndRun) {
 
     const std::vector<std::filesystem::path> inputs{library};
     const std::filesystem::path work = folder_.file(wide ? "link64" : "link32");
-    const ts::LinkCheck windows = wide ? ts::linkForWindows64(inputs, target.harness, work)
-                                       : ts::linkForWindows(inputs, target.harness, work);
+    const ts::Target machine = wide ? ts::Target::x64 : ts::Target::x86;
+    const ts::LinkCheck windows = ts::linkForWindows(inputs, target.harness, work, machine);
     EXPECT_TRUE(windows.linked) << windows.log;
-    const ts::LinkCheck mingw = wide ? ts::linkWithMinGW64(inputs, target.harness, work)
-                                     : ts::linkWithMinGW(inputs, target.harness, work);
+    const ts::LinkCheck mingw = ts::linkWithMinGW(inputs, target.harness, work, machine);
     EXPECT_TRUE(mingw.linked) << mingw.log;
-    const ts::X86Run run = wide ? ts::linkAndRun64(inputs, target.harness, work)
-                                : ts::linkAndRun(inputs, target.harness, work);
+    const ts::X86Run run = ts::linkAndRun(inputs, target.harness, work, machine);
     ASSERT_TRUE(run.linked) << run.log;
     EXPECT_EQ(run.output, wide ? "1588\n" : "1585\n");
     EXPECT_EQ(run.exitCode, 0);
