@@ -115,7 +115,8 @@ TEST(CompilerDirectives, NestedBlocksAndTheLinesTheListingCopies) {
   const std::string listing = listingOf(
       "x = 1\nCompilerIf #PB_Compiler_Thread ; no\n  CompilerIf 1\n    a = 1\n  CompilerEndIf\n"
       "CompilerElseIf 1 + 1 = 2\n  CompilerIf 0\n    b = 2\n  CompilerElse\n    c = 3\n"
-      "  CompilerEndIf\nCompilerElseIf 1\n  d = 4\nCompilerElse\n  e = 5\nCompilerEndIf\ny = 2\n",
+      "  CompilerEndIf\nCompilerElseIf 1\n  d = 4\nCompilerElse\n  e = 5\nCompilerEndIf\n"
+      "y = #PB_Compiler_Version\n",
       {});
   std::string copied;
   for (std::size_t at = listing.find("; :\r\n");
@@ -124,7 +125,9 @@ TEST(CompilerDirectives, NestedBlocksAndTheLinesTheListingCopies) {
   }
   EXPECT_EQ(copied,
             "x = 1|CompilerIf #PB_Compiler_Thread ; no|CompilerElseIf 1 + 1 = 2|CompilerIf 0|"
-            "CompilerElse|c = 3|CompilerEndIf|CompilerElseIf 1|CompilerElse|CompilerEndIf|y = 2|");
+            "CompilerElse|c = 3|CompilerEndIf|CompilerElseIf 1|CompilerElse|CompilerEndIf|"
+            "y = #PB_Compiler_Version|");
+  EXPECT_TRUE(holds(listing, "  MOV eax,420\r\n"));  // code sees the compiler's constants
   for (const char* variable : {"v_x rd", "v_c rd", "v_y rd"}) EXPECT_TRUE(holds(listing, variable));
   for (const char* variable : {"v_a", "v_b", "v_d", "v_e"}) EXPECT_FALSE(holds(listing, variable));
 }
