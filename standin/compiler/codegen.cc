@@ -32,9 +32,6 @@ constexpr int kShadowSpace = 32;
 constexpr int kUnrolledClearing = 8;
 // A procedure's arrays live on the stack, which is 1 MB for a Windows program's main thread.
 constexpr std::int64_t kLargestLocalArray = 65536;
-// The constants every part of a program sees, modules included.
-const std::pair<const char*, std::int64_t> kBuiltinConstants[] = {
-    {"true", 1}, {"false", 0}, {"null", 0}};
 
 std::string trimLeft(const std::string& text) {
   const std::size_t first = text.find_first_not_of(" \t");
@@ -223,8 +220,9 @@ class Generator {
       : lines_(lines),
         options_(options),
         x64_(options.target == Target::x64),
-        layout_(x64_ ? ListingLayout::afterEndCode : options.layout) {
-    for (const auto& [name, value] : kBuiltinConstants) constants_[name] = value;
+        layout_(x64_ ? ListingLayout::afterEndCode : options.layout),
+        builtinConstants_(builtinConstants(options)) {
+    for (const auto& [name, value] : builtinConstants_) constants_[name] = value;
     // PureBasic's default type is .i, which is as wide as a pointer: on x64 an untyped
     // variable can hold an address.
     if (x64_) defaultType_ = Type::integer;
@@ -1619,8 +1617,10 @@ class Generator {
         if (const auto value = visible(module)) return value;
       }
     }
-    for (const auto& [builtin, value] : kBuiltinConstants) {
-      if (lowerCase(name) == builtin) return value;
+    // The built-in constants, which every part of a program sees, modules included.
+    if (auto builtin = builtinConstants_.find(lowerCase(name));
+        builtin != builtinConstants_.end()) {
+      return builtin->second;
     }
     return std::nullopt;
   }
@@ -1967,7 +1967,8 @@ class Generator {
   bool inDeclareModule_ = false;
   std::vector<int> procedureOrder_;  // classic: the procedures in source order
   const ListingLayout layout_;
-  std::vector<ProcedureInfo*> bySource_;     // by index
+  const std::map<std::string, std::int64_t> builtinConstants_;  // by lower-case name
+  std::vector<ProcedureInfo*> bySource_;                        // by index
   std::vector<int> numberOrder_;             // indices in number order (not classic)
   std::map<int, std::set<int>> references_;  // indices referred to, by referring index (-1: main)
   std::vector<int> kept_;                    // indices the listing keeps, in number order

@@ -54,10 +54,37 @@ std::string targetName(Target target) {
   return target == Target::x64 ? "x64" : "x86";
 }
 
+std::map<std::string, std::int64_t> builtinConstants(const CompileOptions& options) {
+  const bool x64 = options.target == Target::x64;
+  // An x64 compiler acts as the generation that writes the after-end-code layout.
+  const std::string version = listingVersion(x64 ? ListingLayout::afterEndCode : options.layout);
+  std::int64_t versionNumber = 0;  // "5.73 LTS" is 573
+  for (std::size_t i = 0; i < version.size() && version[i] != ' '; ++i) {
+    if (version[i] != '.') versionNumber = versionNumber * 10 + (version[i] - '0');
+  }
+  constexpr std::int64_t x86 = 1;
+  constexpr std::int64_t x64Processor = 2;
+  constexpr std::int64_t windows = 1;
+  return {{"true", 1},
+          {"false", 0},
+          {"null", 0},
+          {"pb_processor_x86", x86},
+          {"pb_processor_x64", x64Processor},
+          {"pb_os_windows", windows},
+          {"pb_os_linux", 2},
+          {"pb_os_macos", 3},
+          {"pb_compiler_processor", x64 ? x64Processor : x86},
+          {"pb_compiler_os", windows},
+          {"pb_compiler_thread", options.thread ? 1 : 0},
+          {"pb_compiler_unicode", options.unicode ? 1 : 0},
+          {"pb_compiler_version", versionNumber}};
+}
+
 CompileResult compileProgram(const std::string& sourceText, const CompileOptions& options) {
   CompileResult result;
   try {
-    const SourceText text = readSourceText(sourceText, options.sourceFolder);
+    const SourceText text =
+        readSourceText(sourceText, options.sourceFolder, builtinConstants(options));
     try {
       const Program program = parse(tokenize(text.codeLines));
       result.listing = generateListing(program, text.lines, options);

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <map>
 #include <optional>
 #include <string>
 
@@ -44,6 +45,12 @@ struct CompileOptions {
   std::filesystem::path
       sourceFolder;  // where IncludeBinary and IncludeFile look for relative paths
 };
+
+// The constants the compiler defines for every program, by their names in lower case without
+// "#": #True, #False, #Null and what the compile-time conditionals ask about the compilation
+// (#PB_Compiler_Thread, #PB_Compiler_Unicode, #PB_Compiler_Processor, #PB_Compiler_Version,
+// #PB_Compiler_OS and the values these are compared with).
+std::map<std::string, std::int64_t> builtinConstants(const CompileOptions& options);
 
 struct CompileResult {
   bool ok = false;

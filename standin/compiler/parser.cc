@@ -19,6 +19,12 @@ class Parser {
  public:
   explicit Parser(const std::vector<Token>& tokens) : tokens_(tokens) {}
 
+  ExprPtr parseWholeExpression() {
+    ExprPtr expr = parseExpression();
+    if (peek().kind != TokenKind::endOfLine && peek().kind != TokenKind::endOfFile) syntaxError();
+    return expr;
+  }
+
   Program parseProgram() {
     Program program;
     program.statements = parseBlock({});
@@ -174,6 +180,11 @@ class Parser {
     }
     if (first.kind != TokenKind::identifier) syntaxError();
     const std::string word = lowerCase(first.text);
+    // The reader applies the compiler directives line by line, before anything is parsed.
+    if (word == "compilerif" || word == "compilerelseif" || word == "compilerelse" ||
+        word == "compilerendif" || word == "compilererror") {
+      throw CompileError{line, "'" + first.text + "' must begin its line."};
+    }
 
     if (word == "if") return parseIf();
     if (word == "while") {
@@ -685,6 +696,10 @@ class Parser {
 
 Program parse(const std::vector<Token>& tokens) {
   return Parser(tokens).parseProgram();
+}
+
+ExprPtr parseExpressionOnly(const std::vector<Token>& tokens) {
+  return Parser(tokens).parseWholeExpression();
 }
 
 }  // namespace standin

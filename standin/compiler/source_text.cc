@@ -6,6 +6,7 @@
 #include <set>
 #include <sstream>
 
+#include "compiler_directives.h"
 #include "parser.h"
 
 namespace standin {
@@ -50,11 +51,14 @@ std::optional<IncludeStatement> includeStatement(const std::string& line) {
 
 class Reader {
  public:
+  explicit Reader(const std::map<std::string, std::int64_t>& builtins) : directives_(builtins) {}
+
   SourceText text;
 
   void read(const std::string& source, const std::filesystem::path& folder,
             const LineOrigin* includedFrom, const std::string& fileName, int depth) {
     const std::vector<std::string> lines = splitSourceLines(source);
+    const std::size_t outerBlocks = directives_.beginFile();
     for (std::size_t i = 0; i < lines.size(); ++i) {
       LineOrigin origin;
       origin.mainLine = includedFrom != nullptr ? includedFrom->mainLine : static_cast<int>(i + 1);
@@ -63,6 +67,13 @@ class Reader {
       text.lines.push_back(lines[i]);
       text.origins.push_back(origin);
       const int combinedLine = static_cast<int>(text.lines.size());
+      const LineRole role = directives_.take(lines[i], combinedLine);
+      if (role != LineRole::compiled) {
+        // The listing copies only the lines that are compiled, and the directives around them.
+        if (role == LineRole::skipped) text.lines.back().clear();
+        text.codeLines.emplace_back();
+        continue;
+      }
       std::optional<IncludeStatement> statement;
       try {
         statement = includeStatement(lines[i]);
@@ -73,6 +84,7 @@ class Reader {
       text.codeLines.push_back(statement ? "" : lines[i]);
       if (statement) include(*statement, folder, origin, combinedLine, depth);
     }
+    directives_.endFile(outerBlocks);
   }
 
  private:
@@ -97,12 +109,14 @@ class Reader {
   }
 
   std::set<std::filesystem::path> included_;
+  CompilerDirectives directives_;
 };
 
 }  // namespace
 
-SourceText readSourceText(const std::string& source, const std::filesystem::path& folder) {
-  Reader reader;
+SourceText readSourceText(const std::string& source, const std::filesystem::path& folder,
+                          const std::map<std::string, std::int64_t>& builtins) {
+  Reader reader(builtins);
   try {
     reader.read(source, folder, nullptr, "", 0);
   } catch (const CompileError& error) {

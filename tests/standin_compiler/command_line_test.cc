@@ -73,6 +73,22 @@ TEST(CompilerCommandLine, AnErrorPrintsItsLineAndExitsWithOne) {
   fs::remove_all(run.folder);
 }
 
+// A compiled CompilerError stops the compilation as any error does; /THREAD chooses here
+// whether it is compiled.
+TEST(CompilerCommandLine, ACompiledCompilerErrorStopsTheCompilation) {
+  for (const bool thread : {false, true}) {
+    const Invocation run = compileInFolder(
+        "x = 1\r\nCompilerIf #PB_Compiler_Thread\r\n  CompilerError \"No threads\"\r\n"
+        "CompilerEndIf\r\n",
+        thread ? " /THREAD /COMMENTED" : " /COMMENTED");
+    EXPECT_EQ(run.result.exitCode, thread ? 1 : 0) << run.result.output;
+    EXPECT_EQ(run.result.output.find("Error: Line 3 - No threads\r\n") != std::string::npos,
+              thread);
+    EXPECT_NE(fs::exists(run.folder / "PureBasic.asm"), thread);
+    fs::remove_all(run.folder);
+  }
+}
+
 // The installation chooses the listing layout with a file beside the compiler.
 TEST(CompilerCommandLine, TheLayoutSettingBesideTheCompilerChoosesTheGeneration) {
   const fs::path folder = ts::makeTempFolder("standin_layout");
