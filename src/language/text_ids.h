@@ -142,9 +142,21 @@ enum class TextId : int {
   // README)."
   pointAtInstallation = 103,
   pbFolderOption = 104,  // "Or name the installation folder with --pb-folder DIR."
+  // "A generated source refers to a symbol that neither the converted code nor the program linking
+  // it defines."
+  unresolvedSymbol = 105,
+  objectDamaged = 106,  // "FASM wrote an object that cannot be read whole."
+  // "An object that FASM wrote does not hold what the conversion needs."
+  objectIncomplete = 107,
+  objectCheckingObjects = 108,  // "Checking COFF objects"
+  // "%1 objects checked: %2 symbols defined, %3 taken from outside."
+  objectCounts = 109,
+  // "The Source folder holds a file of yours that the conversion would overwrite. Rename or move it
+  // first, or choose another destination."
+  userFileInSource = 110,
 };
 
 // How many texts the built-in English file holds.
-inline constexpr int kBuiltinTextCount = 105;
+inline constexpr int kBuiltinTextCount = 111;
 
 }  // namespace brisko::language

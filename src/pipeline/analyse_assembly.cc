@@ -5,6 +5,7 @@
 #include <unordered_set>
 
 #include "language/text_ids.h"
+#include "pipeline/data_names.h"
 #include "pipeline/listing/listing_reader.h"
 #include "pipeline/split_tokens.h"
 #include "pipeline/symbol_names.h"
@@ -13,11 +14,11 @@
 namespace brisko::pipeline {
 namespace {
 
-// The lower-case form of a token that may be a keyword (at most 13 characters, the length of
-// "procedurecdll"); longer tokens are never keywords and give an empty text, so no token
+// The lower-case form of a token that may be a keyword (at most 16 characters, the length of
+// "enddeclaremodule"); longer tokens are never keywords and give an empty text, so no token
 // costs an allocation.
-std::string_view keywordOf(std::string_view token, char (&buffer)[16]) {
-  if (token.size() > 13) return {};
+std::string_view keywordOf(std::string_view token, char (&buffer)[17]) {
+  if (token.size() > 16) return {};
   for (std::size_t i = 0; i < token.size(); ++i) {
     buffer[i] = platform::asciiLower(token[i]);
   }
@@ -55,6 +56,11 @@ class Analysis {
           "\n(" + repeated.first + ", " + repeated.second + ")");
     }
     giveInternalProceduresFreeNames();
+    try {
+      nameDataItems(conversion_, reader_->readData(conversion_.listing.dataStart));
+    } catch (const ListingEndedEarly&) {
+      return conversion_.failWith(language::TextId::invalidFile, conversion_.listingPath);
+    }
     return app::ok();
   }
 
@@ -92,7 +98,10 @@ class Analysis {
     for (const std::string_view library : header.importLibraries) {
       facts.importLibraries.emplace_back(library);
     }
-    for (const ExternalDeclaration& external : header.externals) addExternal(external.label);
+    for (const ExternalDeclaration& external : header.externals) {
+      addExternal(external.label,
+                  external.name == external.label ? std::string_view() : external.name);
+    }
     headerPublics_ = header.publicNames;
     for (const std::string_view line : header.defines) {
       // "define <alias> <text>": the text may hold blanks.
@@ -109,10 +118,11 @@ class Analysis {
     }
   }
 
-  void addExternal(std::string_view name) {
+  void addExternal(std::string_view name, std::string_view quotedName = {}) {
     if (name.empty() || conversion_.symbols.find(name)) return;
     SymbolRecord record;
     record.asmName = name;
+    record.quotedName = quotedName;
     conversion_.symbols.append(std::move(record));
   }
 
@@ -161,19 +171,20 @@ class Analysis {
     const std::size_t count = tokens_.size();
     std::size_t i = 0;
     while (i < count) {
-      char buffer[16];
+      char buffer[17];
       const std::string_view token = keywordOf(tokens_[i], buffer);
       if (token == ";") return;
       if (token == "define") {
         if (count == 3 && tokens_[1] == ".") defaultTypeSuffix_ = typeSuffix(tokens_[2]);
         return;
       }
-      if (i == 0 && token == "module") {
-        module_ = count > 1 ? std::string(tokens_[1]) : std::string();
+      if (i == 0 && (token == "module" || token == "declaremodule")) {
+        enterModule(count > 1 ? tokens_[1] : std::string_view(), token == "declaremodule");
         return;
       }
-      if (i == 0 && token == "endmodule") {
+      if (i == 0 && (token == "endmodule" || token == "enddeclaremodule")) {
         module_.clear();
+        moduleLabel_.clear();
         return;
       }
       if (const ProcedureKeyword keyword = procedureKeywordOf(token);
@@ -246,14 +257,14 @@ class Analysis {
       const std::string_view first = tokens_[j];
       // A comment right after the keyword ends the statement.
       if (first == ";") return std::nullopt;
-      char buffer[16];
+      char buffer[17];
       const std::string_view keyword = keywordOf(first, buffer);
       SymbolRecord record;
       if (keyword == "dim" || keyword == "newlist") {
         ++j;
         const std::string name = j < count ? std::string(tokens_[j]) : std::string();
         record.kind = keyword == "dim" ? SymbolKind::array : SymbolKind::list;
-        record.asmName = std::string(keyword == "dim" ? "a_" : "t_") + name;
+        record.asmName = moduleLabel_ + (keyword == "dim" ? "a_" : "t_") + name;
         record.outputName = name;
         if (!name.ends_with('$')) {
           ++j;
@@ -269,7 +280,7 @@ class Analysis {
           j += 2;
         }
         record.kind = SymbolKind::variable;
-        record.asmName = "v_" + name;
+        record.asmName = moduleLabel_ + "v_" + name;
         record.outputName = name;
       }
       ++conversion_.listing.exportCount;
@@ -297,6 +308,17 @@ class Analysis {
       if (!nextItem) return std::nullopt;
     }
     return std::nullopt;
+  }
+
+  // A module's items carry its name and a dot in front of their labels, the name as its
+  // DeclareModule line spells it.
+  void enterModule(std::string_view name, bool declaration) {
+    module_ = name;
+    const std::string key = platform::asciiLowerCase(module_);
+    if (declaration) moduleSpellings_.emplace(key, module_);
+    const auto spelling = moduleSpellings_.find(key);
+    moduleLabel_ = (spelling != moduleSpellings_.end() ? spelling->second : module_) + ".";
+    if (module_.empty()) moduleLabel_.clear();
   }
 
   // Procedures of different modules may share a name. An internal one that comes later gets
@@ -336,6 +358,9 @@ class Analysis {
   // The position of the procedure whose code the scan is in.
   std::size_t currentProcedure_ = SymbolList::kNone;
   std::string module_;
+  // "<module>." while the scan is inside a module's parts, else empty.
+  std::string moduleLabel_;
+  std::unordered_map<std::string, std::string> moduleSpellings_;
   std::unique_ptr<ListingReader> reader_;
   std::string defaultTypeSuffix_ = ".l";
   TokenArray tokens_;

@@ -57,6 +57,17 @@ struct ListingFacts {
   // module) and the output name given instead.
   std::vector<std::pair<std::string, std::string>> renamedProcedures;
   std::vector<InlinePublic> inlinePublics;
+
+  // The data and bss lines the data-sections source is made of (views of the listing's text),
+  // the name each line's label carries in the output (empty where it defines none) and, for
+  // held lines, the position of their item's record (SymbolList::kNone otherwise).
+  std::vector<DataLine> dataLines;
+  std::vector<std::string> dataNames;
+  std::vector<std::size_t> heldItems;
+  // The records of the main program's end labels, when procedures end the program through
+  // them: held until a procedure jumps there.
+  std::size_t endNoValue = SymbolList::kNone;
+  std::size_t endWithValue = SymbolList::kNone;
 };
 
 class Conversion {

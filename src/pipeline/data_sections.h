@@ -7,11 +7,12 @@
 
 namespace brisko::pipeline {
 
-// Writes Source/<base>_briskoDataSections.asm from the listing's data, which starts at
-// conversion.dataStart (the analysis has run); the writer reads the listing to its end. Fails
-// with openingFileError when the listing cannot be read, creatingFileError when the file cannot
-// be created or written, invalidFile when the listing lacks the bss or the second data section
-// line. Failures are reported (and the analysis' pending log line completed) before returning.
+// Writes Source/<base>_briskoDataSections.asm from the data lines the analysis named, once the
+// split has marked what the procedures name: the lines the rules take, the held items that the
+// carried code and data name (transitively), the end routine when a procedure jumps to the main
+// program's end, and the public and extrn lines; adds the source to the plan. Logs its progress
+// line. Fails (reported) with openingFileError when the listing cannot be read, creatingFileError
+// when the file cannot be created or written.
 app::Outcome writeDataSections(Conversion& conversion);
 
 }  // namespace brisko::pipeline

@@ -11,6 +11,11 @@
 #include "pipeline/fasm_reserved_words.h"
 
 #include <algorithm>
+#include <array>
+
+#include "platform/text.h"
+
+#include <algorithm>
 
 namespace brisko::pipeline {
 namespace {
@@ -317,6 +322,14 @@ static_assert(longestWord() == kLongestFasmReservedWord);
 
 std::span<const std::string_view> fasmReservedWords() {
   return kWords;
+}
+
+bool isFasmReservedWord(std::string_view word) {
+  if (word.empty() || word.size() > kLongestFasmReservedWord) return false;
+  std::array<char, kLongestFasmReservedWord> lower{};
+  std::ranges::transform(word, lower.begin(), platform::asciiLower);
+  return std::ranges::binary_search(fasmReservedWords(),
+                                    std::string_view(lower.data(), word.size()));
 }
 
 }  // namespace brisko::pipeline

@@ -1,4 +1,4 @@
-// The words FASM reserves, for isFasmReservedWord (symbol_names.h).
+// The words FASM reserves: instructions, registers, size operators, directives.
 #pragma once
 
 #include <cstddef>
@@ -12,5 +12,8 @@ inline constexpr std::size_t kLongestFasmReservedWord = 17;
 
 // The reserved words, lowercase and sorted.
 std::span<const std::string_view> fasmReservedWords();
+
+// True when FASM reserves the word (compared without regard to case).
+bool isFasmReservedWord(std::string_view word);
 
 }  // namespace brisko::pipeline

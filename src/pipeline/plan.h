@@ -10,6 +10,14 @@
 
 namespace brisko::pipeline {
 
+// A symbol a source needs from outside, and what in the source names it (a procedure, a data
+// item's label).
+struct Need {
+  std::string symbol;
+  std::string referrer;
+  bool operator==(const Need&) const = default;
+};
+
 struct PlannedSource {
   enum class Role { procedure, dataSections, linkSource };
   Role role = Role::procedure;
@@ -17,9 +25,10 @@ struct PlannedSource {
   std::string fileName;
   // What messages call the source's contents: a procedure's output name; empty for the data.
   std::string shownName;
-  // The symbols the source makes public, and those it declares external, in order.
+  // The symbols the source defines for the others, and those it needs from outside, in order,
+  // as the linker names them.
   std::vector<std::string> defines;
-  std::vector<std::string> needs;
+  std::vector<Need> needs;
 
   // The object FASM makes of the source: the file name with ".obj" for ".asm".
   std::string objectName() const;

@@ -3,12 +3,14 @@
 #include "language/text_ids.h"
 #include "pipeline/analyse_assembly.h"
 #include "pipeline/assemble_archive.h"
+#include "pipeline/check_closure.h"
 #include "pipeline/compile_source.h"
 #include "pipeline/conversion.h"
 #include "pipeline/conversion_log.h"
 #include "pipeline/data_sections.h"
 #include "pipeline/generated_source.h"
 #include "pipeline/split_procedures.h"
+#include "pipeline/write_link_source.h"
 #include "pipeline/write_wrapper.h"
 #include "platform/paths.h"
 #include "platform/text.h"
@@ -154,10 +156,13 @@ app::Outcome planReusedSources(Conversion& conversion) {
 
 app::Outcome convertListing(Conversion& conversion) {
   app::Outcome result = analyseAssembly(conversion);
+  if (!result.succeeded()) return result;
+  conversion.logOutcome(true);
+  // The data-sections source is written last: it takes the data the procedures name.
+  result = splitProcedures(conversion);
   if (result.succeeded()) result = writeDataSections(conversion);
-  // The analysis' progress line covers the data-sections source as well.
-  if (result.succeeded()) conversion.logOutcome(true);
-  if (result.succeeded()) result = splitProcedures(conversion);
+  if (result.succeeded()) result = writeLinkSource(conversion);
+  if (result.succeeded()) result = checkClosure(conversion);
   return result;
 }
 

@@ -52,9 +52,6 @@ class Splitter {
       position_ = i;
       if (const app::Outcome result = writeProcedure(record); !result.succeeded()) return result;
     }
-    if (!library_) {
-      if (const app::Outcome result = writeLinkSource(); !result.succeeded()) return result;
-    }
     return writer_.collectAll();
   }
 
@@ -101,9 +98,9 @@ class Splitter {
       externs_.clear();
       ++procedureStamp_;
       procedureName_ = procedure.outputName;
+      planned.defines.push_back(procedure.outputName);
       if (procedure.kind != SymbolKind::procedure || library_) {
         out.line(publicLine(procedure));
-        planned.defines.push_back(procedure.outputName);
         if (const auto moved = movedPublics_.find(position_); moved != movedPublics_.end()) {
           for (const std::string* line : moved->second) rewriteBodyLine(*line, out);
         }
@@ -132,7 +129,7 @@ class Splitter {
         // A procedure that calls itself defines what it refers to.
         if (record == &procedure) continue;
         if (library_) out.line(externLine(*record));
-        planned.needs.push_back(linkName(*record));
+        planned.needs.push_back({linkName(*record), procedure.outputName});
       }
       return Built::written;
     });
@@ -155,7 +152,11 @@ class Splitter {
         if (mainLabel_.empty()) mainLabel_ = record.asmName;
         out.append(token);
       } else {
-        if (record.kind == SymbolKind::external) record.referenced = 1;
+        // What the data-sections source must provide: an external is marked used, held data
+        // is taken along.
+        if (record.kind == SymbolKind::external || record.kind == SymbolKind::heldData) {
+          record.referenced = 1;
+        }
         appendSymbolLabel(out.raw(), record);
         // Each symbol joins the extern list once, at its first use in the procedure.
         if (usedIn_[position] != procedureStamp_) {
@@ -166,39 +167,6 @@ class Splitter {
       out.append(' ');
     });
     out.endLine();
-  }
-
-  app::Outcome writeLinkSource() {
-    feedback_.setStatus(language::TextId::statusbarCreatingMainAsmFile);
-    const std::string name = conversion_.output.linkSourceName();
-    PlannedSource& planned = conversion_.plan.sources.emplace_back();
-    planned.role = PlannedSource::Role::linkSource;
-    planned.fileName = name;
-    return writeSource(name, OrderedSourceWriter::Kind::linkSource, [&](SourceText& out) {
-      out.line(conversion_.listing.target.formatLine());
-      out.line("");
-      // Every external the code uses is declared before the sources that use it.
-      int externs = 0;
-      for (const SymbolRecord& record : conversion_.symbols) {
-        if (record.kind == SymbolKind::external && record.referenced) {
-          out.line(externLine(record));
-          planned.needs.push_back(linkName(record));
-          ++externs;
-        }
-      }
-      if (externs > 0) out.line("");
-      out.line("include \"" + conversion_.output.dataSectionsName() + "\"");
-      out.line("");
-      out.line("section '.code' code readable executable");
-      out.line("");
-      for (const SymbolRecord& record : conversion_.symbols) {
-        conversion_.poll();
-        if (isProcedureKind(record.kind)) {
-          out.line("include \"" + conversion_.procedureFileStem(record) + ".asm\"");
-        }
-      }
-      return Built::written;
-    });
   }
 
   Conversion& conversion_;

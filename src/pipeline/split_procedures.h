@@ -1,5 +1,4 @@
-// Cutting the listing into one source per procedure, and for object output the link source
-// that includes them all.
+// Cutting the listing into one source per procedure.
 #pragma once
 
 #include "pipeline/conversion.h"

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <array>
 
-#include "pipeline/fasm_reserved_words.h"
 #include "platform/text.h"
 
 namespace brisko::pipeline {
@@ -18,14 +17,6 @@ bool hasInternalLabel(const SymbolRecord& record) {
 }
 
 }  // namespace
-
-bool isFasmReservedWord(std::string_view word) {
-  if (word.empty() || word.size() > kLongestFasmReservedWord) return false;
-  std::array<char, kLongestFasmReservedWord> lower{};
-  std::ranges::transform(word, lower.begin(), platform::asciiLower);
-  return std::ranges::binary_search(fasmReservedWords(),
-                                    std::string_view(lower.data(), word.size()));
-}
 
 std::string symbolLabel(const SymbolRecord& record) {
   if (record.kind == SymbolKind::external) return record.asmName;
@@ -43,7 +34,16 @@ void appendSymbolLabel(std::string& text, const SymbolRecord& record) {
 }
 
 std::string linkName(const SymbolRecord& record) {
-  return record.kind == SymbolKind::external ? record.asmName : record.outputName;
+  if (record.kind != SymbolKind::external) return record.outputName;
+  if (record.quotedName.size() < 2) return record.asmName;
+  // The name inside its quotes, a doubled quote taken once.
+  const char quote = record.quotedName.front();
+  std::string name;
+  for (std::size_t i = 1; i + 1 < record.quotedName.size(); ++i) {
+    name += record.quotedName[i];
+    if (record.quotedName[i] == quote) ++i;
+  }
+  return name;
 }
 
 std::string publicLine(const SymbolRecord& record) {
@@ -53,6 +53,7 @@ std::string publicLine(const SymbolRecord& record) {
 }
 
 std::string externLine(const SymbolRecord& record) {
+  if (!record.quotedName.empty()) return "extrn " + record.quotedName + " as " + record.asmName;
   if (hasInternalLabel(record)) {
     return "extrn '" + record.outputName + "' as " + symbolLabel(record);
   }

@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "pipeline/conversion.h"
+#include "pipeline/fasm_reserved_words.h"
 
 namespace brisko::pipeline {
 
@@ -22,19 +23,18 @@ std::string freeName(const std::string& name, Taken&& taken) {
   return candidate;
 }
 
-// True when FASM reserves the word (compared without regard to case).
-bool isFasmReservedWord(std::string_view word);
-
 // The label a source uses for a record: its outputName, or the internal label for a reserved
 // one. Externals keep their asmName.
 std::string symbolLabel(const SymbolRecord& record);
 // Appends symbolLabel(record) to text without building a string of its own.
 void appendSymbolLabel(std::string& text, const SymbolRecord& record);
-// The name the linker sees for a record: an external's asmName, any other record's outputName.
+// The name the linker sees for a record: an external's own name (without the alias it may be
+// declared under), any other record's outputName.
 std::string linkName(const SymbolRecord& record);
 // "public <label>", or "public <label> as '<outputName>'" for an internal label.
 std::string publicLine(const SymbolRecord& record);
-// "extrn <label>", or "extrn '<outputName>' as <label>" for an internal label.
+// "extrn <label>", or "extrn '<name>' as <label>" for an external declared under an alias or
+// an internal label.
 std::string externLine(const SymbolRecord& record);
 
 // The position of the record a token of code or data names, or SymbolList::kNone. An alias

@@ -24,6 +24,10 @@ enum class SymbolKind : std::uint8_t {
   variable,       // variable in a Public/Global declaration
   alias,          // a "define <alias> <text>" line of the header; outputName holds the text
   mainLabel,      // a label of the main program's code, which no output holds
+  // A label of the listing's data that the data-sections source takes only when code or data
+  // that it carries names it (referenced set), then as local data; also the main program's end
+  // labels, which the source provides as a routine of its own when a procedure jumps there.
+  heldData,
 };
 
 // What the wrapper's Import line of an item is formed from (wrapper_declarations.h), as the
@@ -43,7 +47,11 @@ struct SymbolRecord {
   SymbolKind kind = SymbolKind::external;
   // Exported data always, procedures when a wrapper is wanted; none for the rest.
   std::optional<DeclarationParts> declaration;
-  std::uint8_t referenced = 0;  // externals: set once a procedure or data line uses it
+  // Externals and held data: set once a procedure or data line uses it.
+  std::uint8_t referenced = 0;
+  // Externals declared "extrn 'name' as label": the quoted name the linker resolves (asmName is
+  // the label the code uses); empty for every other record.
+  std::string quotedName;
 };
 
 inline bool isProcedureKind(SymbolKind kind) {

@@ -45,6 +45,7 @@ std::string wrapperDeclaration(const SymbolRecord& record) {
     case SymbolKind::localData:
     case SymbolKind::alias:
     case SymbolKind::mainLabel:
+    case SymbolKind::heldData:
       break;
   }
   return {};

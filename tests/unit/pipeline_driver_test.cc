@@ -111,20 +111,22 @@ TEST_F(PipelineDriver, ObjectRunProducesTheObjectAndACompleteLog) {
   EXPECT_EQ(launcher.started[1].captured, platform::CapturedStream::standardError);
   EXPECT_EQ(names("/dest/Bin"), (Lines{"demo.obj"}));
   EXPECT_FALSE(files.exists(kListingPath));
-  EXPECT_EQ(logFile(), kLogHeader +
-                           "Compiling \"/src/demo.pb\" ......no errors!\r\n"
-                           "Scanning assembly code / creating data sections (if appropriate) "
-                           "\"/dest/Source/PureBasic.asm\" ......no errors!\r\n"
-                           "Splitting assembly code functions ......\r\n"
-                           "   ...creating source file \"Get.asm\" ......no errors!\r\n"
-                           "   ...creating source file \"demo_Helper.asm\" ......no errors!\r\n"
-                           "Creating main ASM file \"demo_briskoLinkFile.asm\" ......no errors!\r\n"
-                           "Creating COFF file \"../Bin/demo.obj\" ......no errors!\r\n"
-                           "\r\n"
-                           "\"demo.obj\" uses the following external functions / symbols :\r\n"
-                           "==========\r\n"
-                           "1) _PB_Len@4\r\n"
-                           "2) _PB_Table@0\r\n");
+  EXPECT_EQ(logFile(),
+            kLogHeader +
+                "Compiling \"/src/demo.pb\" ......no errors!\r\n"
+                "Scanning assembly code / creating data sections (if appropriate) "
+                "\"/dest/Source/PureBasic.asm\" ......no errors!\r\n"
+                "Splitting assembly code functions ......\r\n"
+                "   ...creating source file \"Get.asm\" ......no errors!\r\n"
+                "   ...creating source file \"demo_Helper.asm\" ......no errors!\r\n"
+                "Creating data sections \"demo_briskoDataSections.asm\" ......no errors!\r\n"
+                "Creating main ASM file \"demo_briskoLinkFile.asm\" ......no errors!\r\n"
+                "Creating COFF file \"../Bin/demo.obj\" ......no errors!\r\n"
+                "\r\n"
+                "\"demo.obj\" uses the following external functions / symbols :\r\n"
+                "==========\r\n"
+                "1) _PB_Len@4\r\n"
+                "2) _PB_Table@0\r\n");
   EXPECT_TRUE(lastRun.foldersReady);
   EXPECT_EQ(lastRun.writtenFiles, (Lines{"/dest/Bin/demo.obj", "/dest/Logs/briskoLog.txt"}));
   EXPECT_EQ(feedback.activeLog(), nullptr);
@@ -145,22 +147,22 @@ TEST_F(PipelineDriver, LibraryRunAssemblesEverySourceAndKeepsOnlyTheLibrary) {
   ASSERT_EQ(commands.size(), 5u);
   EXPECT_EQ(
       commands[1],
-      R"("/pb/compilers/fasm.exe" "/dest/Source/demo_briskoDataSections.asm" "/dest/Source/briskoObjects/demo_briskoDataSections.obj")");
+      R"("/pb/compilers/fasm.exe" "/dest/Source/Get.asm" "/dest/Source/briskoObjects/Get.obj")");
   EXPECT_EQ(launcher.started[1].workingFolder, "/dest/Source/briskoObjects/");
-  EXPECT_EQ(lastQuoted(commands[2]), "/dest/Source/briskoObjects/Get.obj");
-  EXPECT_EQ(lastQuoted(commands[3]), "/dest/Source/briskoObjects/demo_Helper.obj");
+  EXPECT_EQ(lastQuoted(commands[2]), "/dest/Source/briskoObjects/demo_Helper.obj");
+  EXPECT_EQ(lastQuoted(commands[3]), "/dest/Source/briskoObjects/demo_briskoDataSections.obj");
   EXPECT_EQ(commands[4],
             R"("/pb/compilers/polib.exe" *.obj /out:"/dest/Source/briskoObjects/demo.lib")");
   EXPECT_EQ(launcher.started[4].workingFolder, "/dest/Source/briskoObjects");
   EXPECT_EQ(launcher.started[4].captured, platform::CapturedStream::standardOutput);
-  EXPECT_EQ(binWhenArchiving, (Lines{"demo_briskoDataSections.obj", "Get.obj", "demo_Helper.obj"}));
+  EXPECT_EQ(binWhenArchiving, (Lines{"Get.obj", "demo_Helper.obj", "demo_briskoDataSections.obj"}));
   EXPECT_EQ(names("/dest/Bin"), (Lines{"helper.obj", "notes.txt", "demo.lib"}));
-  EXPECT_EQ(names("/dest/Source"),
-            (Lines{"demo.pb", "keep/", "briskoObjects/", "demo_briskoDataSections.asm", "Get.asm",
-                   "demo_Helper.asm"}));
+  EXPECT_EQ(names("/dest/Source"), (Lines{"demo.pb", "keep/", "briskoObjects/", "Get.asm",
+                                          "demo_Helper.asm", "demo_briskoDataSections.asm"}));
   EXPECT_EQ(names("/dest/Source/briskoObjects"), Lines{});
   const std::string tail =
-      "Creating COFF file \"../Source/briskoObjects/demo_Helper.obj\" ......no errors!\r\n"
+      "Creating COFF file \"../Source/briskoObjects/demo_briskoDataSections.obj\" ......no "
+      "errors!\r\n"
       "Creating COFF file \"../Bin/demo.lib\" ......no errors!\r\n"
       "\r\n"
       "\"demo.lib\" uses the following external functions / symbols :\r\n"

@@ -15,7 +15,7 @@
 #include "memory_file_system.h"
 #include "pipeline/analyse_assembly.h"
 #include "pipeline/conversion.h"
-#include "pipeline/data_sections.h"
+#include "pipeline/run_conversion.h"
 #include "pipeline/split_procedures.h"
 
 // The names every stage test uses.
@@ -72,8 +72,7 @@ class PipelineFixture : public ::testing::Test {
   // The first pass as the driver runs it: the analysis, the data-sections source, and the
   // analysis' progress line completed.
   static app::Outcome analyseListing(pipeline::Conversion& c) {
-    app::Outcome result = pipeline::analyseAssembly(c);
-    if (result.succeeded()) result = pipeline::writeDataSections(c);
+    const app::Outcome result = pipeline::analyseAssembly(c);
     if (result.succeeded()) c.logOutcome(true);
     return result;
   }
@@ -85,12 +84,11 @@ class PipelineFixture : public ::testing::Test {
     return analyseListing(conversion(flags, format));
   }
 
-  // Analyses and splits the listing; the analysis must succeed.
+  // Turns the listing into sources as the driver does.
   app::Outcome convert(const std::string& listingBytes, app::OutputFormat format,
                        std::uint32_t flags = 0) {
-    const app::Outcome analysed = analyse(listingBytes, format, flags);
-    EXPECT_EQ(analysed, app::ok());
-    return analysed.succeeded() ? pipeline::splitProcedures(*current) : analysed;
+    files.addFile(kListingPath, listingBytes);
+    return pipeline::convertListing(conversion(flags, format));
   }
   app::Outcome convert(app::OutputFormat format) { return convert(sampleListing().text(), format); }
 

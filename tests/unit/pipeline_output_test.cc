@@ -173,6 +173,7 @@ TEST_F(PipelineOutput, ObjectOutputGivesFragmentsAndALinkSource) {
             "Splitting assembly code functions ......\r\n"
             "   ...creating source file \"Get.asm\" ......no errors!\r\n"
             "   ...creating source file \"demo_Helper.asm\" ......no errors!\r\n"
+            "Creating data sections \"demo_briskoDataSections.asm\" ......no errors!\r\n"
             "Creating main ASM file \"demo_briskoLinkFile.asm\" ......no errors!\r\n");
   EXPECT_EQ(feedback.details,
             (Lines{"Source/Get.asm", "Source/demo_Helper.asm", "Source/demo_briskoLinkFile.asm"}));
@@ -339,17 +340,18 @@ TEST_F(PipelineOutput, SecondConversionReplacesTheSources) {
   EXPECT_EQ(read("/dest/Source/demo_briskoLinkFile.asm").size(), link.size());
 }
 
-TEST_F(PipelineOutput, DataSectionsSourceThatCannotBeWrittenFailsTheAnalysis) {
+TEST_F(PipelineOutput, DataSectionsSourceThatCannotBeWrittenFailsTheConversion) {
   const std::string data = "/dest/Source/demo_briskoDataSections.asm";
   useLog();
   files.failWrites(data);
-  EXPECT_EQ(analyse(testing::sampleListing().text()), failed(TextId::creatingFileError));
+  EXPECT_EQ(convert(kObject), failed(TextId::creatingFileError));
   EXPECT_EQ(onlyError(), "Unable to create file.\n(" + data + ")");
-  EXPECT_EQ(log.content,
-            "Scanning assembly code / creating data sections (if appropriate) "
-            "\"/dest/Source/PureBasic.asm\" ......Error!\r\n"
-            "Unable to create file. (" +
-                data + ")\r\n");
+  EXPECT_TRUE(log.content.ends_with(
+      "Creating data sections \"demo_briskoDataSections.asm\" ......Error!\r\n"
+      "Unable to create file. (" +
+      data + ")\r\n"))
+      << log.content;
+  EXPECT_FALSE(files.exists("/dest/Source/demo_briskoLinkFile.asm"));
 }
 
 TEST_F(PipelineOutput, ProcedureSourceThatCannotBeWrittenStopsTheSplitting) {

@@ -43,7 +43,7 @@ bool ClassicLayoutReader::procedureLabel(std::string_view& label) {
 
 // Only a procedure's statics carry values of their own among the data.
 bool ClassicLayoutReader::isValueDefinition(std::string_view name) const {
-  return name.starts_with("so_");
+  return plainLabel(name).starts_with("so_");
 }
 
 }  // namespace brisko::pipeline

@@ -120,7 +120,8 @@ void CompilerLayoutReader::noteRuntimeItem(std::string_view line) {
 
 // Any item but the runtime's and the string table's carries values of its own.
 bool CompilerLayoutReader::isValueDefinition(std::string_view name) const {
-  return name.starts_with("so_") || (!isRuntimeItemName(name) && !name.starts_with("_S"));
+  return plainLabel(name).starts_with("so_") ||
+         (!isRuntimeItemName(name) && !name.starts_with("_S"));
 }
 
 bool CompilerLayoutReader::isRuntimeItem(std::string_view name) const {

@@ -1,5 +1,6 @@
 #include "pipeline/listing/listing_reader.h"
 
+#include "pipeline/fasm_reserved_words.h"
 #include "pipeline/listing/classic_layout.h"
 #include "pipeline/listing/compiler_layouts.h"
 #include "platform/text.h"
@@ -21,7 +22,8 @@ bool isReservation(std::string_view text) {
 
 // A label of a DataSection, "l_<name>:", or "ll_<procedure>_<name>:" inside a procedure.
 bool isDataSectionLabel(std::string_view line) {
-  return (line.starts_with("l_") || line.starts_with("ll_")) && line.back() == ':';
+  const std::string_view label = plainLabel(line);
+  return (label.starts_with("l_") || label.starts_with("ll_")) && line.back() == ':';
 }
 
 DataLine dataLine(DataLineKind kind, std::string_view text, std::string_view label = {}) {
@@ -30,6 +32,27 @@ DataLine dataLine(DataLineKind kind, std::string_view text, std::string_view lab
   line.text = text;
   line.label = label;
   return line;
+}
+
+// A data directive ("db", "dw", "dd", "dq", "du", "rb", "rw", "rd", "rq", "file") and what
+// follows it.
+bool isDataDirective(std::string_view text) {
+  if (text.starts_with("file ")) return true;
+  return text.size() > 3 && (text[0] == 'd' || text[0] == 'r') && text[2] == ' ' &&
+         platform::contains("bwdqu", std::string_view(&text[1], 1));
+}
+
+// A name FASM takes as a label: letters, digits and "_.@?$" (and any character beyond ASCII),
+// not beginning with a digit, and no reserved word.
+bool isLabelName(std::string_view name) {
+  if (name.empty() || (name[0] >= '0' && name[0] <= '9')) return false;
+  for (const char c : name) {
+    const bool ok = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+                    c == '_' || c == '.' || c == '@' || c == '?' || c == '$' ||
+                    (static_cast<unsigned char>(c) & 0x80) != 0;
+    if (!ok) return false;
+  }
+  return !isFasmReservedWord(name);
 }
 
 // Reads the header's lines up to the first "public" line, which both families share.
@@ -73,7 +96,22 @@ class HeaderStart {
   }
 
  private:
+  // "name", or "'name' as label" (also in double quotes) for a name FASM could not take as a
+  // label; a quote inside the name is doubled.
   static void addExternal(ListingHeader& header, std::string_view text) {
+    if (!text.empty() && (text.front() == '\'' || text.front() == '"')) {
+      const char quote = text.front();
+      std::size_t end = 1;
+      while (end < text.size() &&
+             !(text[end] == quote && (end + 1 >= text.size() || text[end + 1] != quote))) {
+        end += text[end] == quote ? 2 : 1;
+      }
+      const std::string_view rest = trimSpaces(text.substr(std::min(end + 1, text.size())));
+      if (end < text.size() && rest.starts_with("as ")) {
+        header.externals.push_back({text.substr(0, end + 1), trimSpaces(rest.substr(3))});
+        return;
+      }
+    }
     header.externals.push_back({text, text});
   }
 
@@ -89,6 +127,26 @@ std::string_view dropCharacters(std::string_view text, std::size_t n) {
     while (pos < text.size() && (static_cast<unsigned char>(text[pos]) & 0xC0) == 0x80) ++pos;
   }
   return text.substr(pos);
+}
+
+std::string_view plainLabel(std::string_view name) {
+  static constexpr std::string_view kPrefixes[] = {"v_", "a_",  "t_", "m_", "s_",
+                                                   "p_", "so_", "l_", "ll_"};
+  const auto prefixed = [](std::string_view text) {
+    for (std::string_view prefix : kPrefixes) {
+      if (text.starts_with(prefix)) return true;
+    }
+    return false;
+  };
+  if (prefixed(name)) return name;
+  const std::size_t dot = name.find('.');
+  if (dot == 0 || dot == std::string_view::npos || !prefixed(name.substr(dot + 1))) return name;
+  for (const char c : name.substr(0, dot)) {
+    const bool word = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+                      c == '_' || (static_cast<unsigned char>(c) & 0x80) != 0;
+    if (!word) return name;
+  }
+  return name.substr(dot + 1);
 }
 
 bool isSectionLine(std::string_view line) {
@@ -211,6 +269,29 @@ bool ListingReader::nextProcedureLine(std::string_view& line) {
   return true;
 }
 
+void ListingReader::hold(std::vector<DataLine>& lines, std::string_view line) {
+  line = trimSpaces(line);
+  if (line.empty() || line.starts_with(";")) return;
+  if (isDataDirective(line)) {
+    const bool afterHeld = !lines.empty() && (lines.back().kind == DataLineKind::heldLabel ||
+                                              lines.back().kind == DataLineKind::heldValues);
+    if (holding_ && afterHeld) lines.push_back(dataLine(DataLineKind::heldValues, line));
+    return;
+  }
+  holding_ = false;
+  const std::size_t end = std::min(line.find_first_of(": "), line.size());
+  const std::string_view name = line.substr(0, end);
+  if (!isLabelName(name) || isRuntimeItem(name)) return;
+  const bool colon = end < line.size() && line[end] == ':';
+  const std::string_view rest = trimSpaces(line.substr(std::min(end + 1, line.size())));
+  if (!(colon && rest.empty()) && !isDataDirective(rest)) return;
+  DataLine held = dataLine(DataLineKind::heldLabel, line, name);
+  held.colon = colon;
+  held.values = rest;
+  lines.push_back(held);
+  holding_ = true;
+}
+
 std::string_view ListingReader::nextDataLine() {
   std::string_view line;
   if (!cursor_.next(line)) throw ListingEndedEarly{};
@@ -259,7 +340,7 @@ void ListingReader::readFirstData(std::vector<DataLine>& lines) {
     } else if ((line.starts_with("F") || line.starts_with("D")) &&
                (contains(line, ": dd ") || contains(line, ": dq "))) {
       add(DataLineKind::floatConstant, line, labelBefore(line, ':'));
-    } else if (line.starts_with("s_") && line.find(':') == line.size() - 1) {
+    } else if (plainLabel(line).starts_with("s_") && line.find(':') == line.size() - 1) {
       // A structure block: its label and value lines up to an alignment or section line, which
       // is not taken (it is only tested for the end of the data).
       add(DataLineKind::alignment, {}, {});
@@ -273,9 +354,15 @@ void ListingReader::readFirstData(std::vector<DataLine>& lines) {
         line = nextDataLine();
       }
       add(DataLineKind::alignment, {}, {});
-    } else if (line.starts_with("s_") && (contains(line, " db ") || contains(line, " dw ") ||
-                                          contains(line, " dd ") || contains(line, " dq "))) {
-      add(DataLineKind::labelledData, line, labelBefore(line, ' '));
+    } else if (plainLabel(line).starts_with("s_") &&
+               (contains(line, " db ") || contains(line, " dw ") || contains(line, " dd ") ||
+                contains(line, " dq "))) {
+      // The label ends at its ':' or at the blank before the directive.
+      const std::size_t end = std::min(line.find_first_of(": "), line.size());
+      DataLine labelled = dataLine(DataLineKind::labelledData, line, line.substr(0, end));
+      labelled.colon = end < line.size() && line[end] == ':';
+      labelled.values = trimSpaces(line.substr(std::min(end + 1, line.size())));
+      lines.push_back(labelled);
     } else if (const std::size_t end = line.find_first_of(": ");
                end != 0 && end != std::string_view::npos) {
       const std::string_view name = line.substr(0, end);
@@ -317,7 +404,7 @@ void ListingReader::readBss(std::vector<DataLine>& lines) {
     } else if (isRuntimeItem(name)) {
       // the program's own
     } else if (nameEnd + 1 == line.size() && line.back() == ':' &&
-               (everyItem || line.starts_with("a_"))) {
+               (everyItem || plainLabel(name).starts_with("a_"))) {
       lines.push_back(dataLine(DataLineKind::arrayLabel, line, name));
       line = nextBssLine();
       while (isReservation(line)) {
@@ -325,16 +412,18 @@ void ListingReader::readBss(std::vector<DataLine>& lines) {
         line = nextBssLine();
       }
       haveNext = true;
-    } else if (line.starts_with("v_") || line.starts_with("t_") ||
+    } else if (const std::string_view plain = plainLabel(name);
+               plain.starts_with("v_") || plain.starts_with("t_") ||
                (everyItem && nameEnd < line.size() &&
                 isReservation(trimSpaces(line.substr(nameEnd + 1))))) {
       lines.push_back(dataLine(DataLineKind::cell, line, name));
-    } else if (line.starts_with("s_") || line.starts_with("p_") || line.starts_with("m_") ||
-               line.starts_with("so_")) {
-      if (contains(line, " rb ") || contains(line, " rw ") || contains(line, " rd ") ||
-          contains(line, " rq ")) {
-        lines.push_back(dataLine(DataLineKind::cell, line, name));
-      }
+    } else if ((plain.starts_with("s_") || plain.starts_with("p_") || plain.starts_with("m_") ||
+                plain.starts_with("so_")) &&
+               (contains(line, " rb ") || contains(line, " rw ") || contains(line, " rd ") ||
+                contains(line, " rq "))) {
+      lines.push_back(dataLine(DataLineKind::cell, line, name));
+    } else {
+      hold(lines, line);
     }
     if (!haveNext) line = nextBssLine();
   }
@@ -354,6 +443,8 @@ void ListingReader::readDataSection(std::vector<DataLine>& lines) {
       lines.push_back(dataLine(DataLineKind::rawData, line));
     } else if (line.starts_with("dd ") || line.starts_with("dq ")) {
       lines.push_back(dataLine(DataLineKind::dataValues, line));
+    } else {
+      hold(lines, line);
     }
   }
 }

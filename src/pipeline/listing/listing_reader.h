@@ -121,6 +121,11 @@ class ListingReader {
   std::vector<std::string> runtimeItems_;
 
  private:
+  // True while the lines read belong to a held item.
+  bool holding_ = false;
+  // A line that no rule took: the label of a program's item (the runtime's are never taken) is
+  // handed out as held, and so are the data lines that follow a held label.
+  void hold(std::vector<DataLine>& lines, std::string_view line);
   std::string_view nextDataLine();
   void readFirstData(std::vector<DataLine>& lines);
   void readBss(std::vector<DataLine>& lines);
@@ -134,6 +139,10 @@ class ListingReader {
 // line opens a section, a code section, declares a procedure ("; Procedure...", "; ProcedureC",
 // "; ProcedureDLL", "; ProcedureCDLL", any case), or is a procedure's label ("_Procedure<n>:").
 std::string_view dropCharacters(std::string_view text, std::size_t n);
+// A label as its kind is told by its prefix: the labels of a module's items carry the module's
+// name and a dot in front ("sgl.v_count", "sgl.ll_proc_label"), which this drops; any other
+// text is returned as it is.
+std::string_view plainLabel(std::string_view name);
 bool isSectionLine(std::string_view line);
 bool isCodeSectionLine(std::string_view line);
 bool declaresProcedure(std::string_view line);

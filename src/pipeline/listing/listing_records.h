@@ -11,11 +11,12 @@
 
 namespace brisko::pipeline {
 
-// An "extrn" line of the header: the symbol the linker resolves and, for "extrn 'name' as
-// label" (imports under a name FASM could not take as a label), the label the code uses.
+// An "extrn" line of the header: the symbol the linker resolves and the label the code names
+// it by, which differ for "extrn 'name' as label" (imports under a name FASM could not take as
+// a label).
 struct ExternalDeclaration {
-  std::string_view name;   // the symbol, without quotes
-  std::string_view label;  // what the code names it by: the alias, else the name itself
+  std::string_view name;   // as the line writes it: in its quotes when an alias follows
+  std::string_view label;  // the alias, else the name itself
   bool operator==(const ExternalDeclaration&) const = default;
 };
 
@@ -65,13 +66,18 @@ enum class DataLineKind {
   dataLabel,         // "l_name:" / "ll_procedure_name:" of a DataSection
   rawData,           // "db", "dw", "file" (and alignment) lines of a DataSection
   dataValues,        // "dd"/"dq" lines of a DataSection, which may name other symbols
+  // A labelled line no rule takes, and the data lines that follow it: the program's item that
+  // the source takes only when something it carries names the label.
+  heldLabel,   // "name:", "name[:] d? values" or "name r? count"; values as for valueDefinition
+  heldValues,  // "d? values" or "r? count" after a held label
 };
 
 struct DataLine {
   DataLineKind kind = DataLineKind::rawData;
   std::string_view text;   // the line as the rules take it (trimmed in the bss and after it)
   std::string_view label;  // the label the line defines; empty when it defines none
-  // valueDefinition: the values (trimmed) and whether the label ends with ':'.
+  // valueDefinition, labelledData, heldLabel: the values (trimmed) and whether the label ends
+  // with ':'.
   std::string_view values;
   bool colon = false;
   // cell: the listing's exit-code cell, which End in a procedure fills.
