@@ -9,6 +9,7 @@
 #include "pipeline/listing/listing_reader.h"
 #include "pipeline/split_tokens.h"
 #include "pipeline/symbol_names.h"
+#include "platform/paths.h"
 #include "platform/text.h"
 
 namespace brisko::pipeline {
@@ -56,6 +57,7 @@ class Analysis {
           "\n(" + repeated.first + ", " + repeated.second + ")");
     }
     giveInternalProceduresFreeNames();
+    giveProceduresFileNames();
     try {
       nameDataItems(conversion_, reader_->readData(conversion_.listing.dataStart));
     } catch (const ListingEndedEarly&) {
@@ -88,12 +90,34 @@ class Analysis {
       taken.insert(platform::asciiLowerCase(record.outputName));
     }
   }
+  // A procedure's source file is named after its symbol (an internal one after the real base
+  // name), except where that name is one of brisko's own files (the listing, the link and
+  // data-sections sources, the object folder) or another procedure's file, in any case: the
+  // file then gets the first free name of the form name_2, name_3, ...; the symbol stays.
+  void giveProceduresFileNames() {
+    const std::string& base = conversion_.output.baseName();
+    std::unordered_set<std::string> taken = {
+        platform::asciiLowerCase(std::string(platform::withoutExtension(kListingName))),
+        platform::asciiLowerCase(base + std::string(kDataSectionsSuffix)),
+        platform::asciiLowerCase(base + std::string(kLinkSourceSuffix)),
+        platform::asciiLowerCase(std::string(kObjectFolderName))};
+    for (SymbolRecord& record : conversion_.symbols) {
+      if (!isProcedureKind(record.kind)) continue;
+      record.fileStem =
+          freeName(conversion_.procedureFileStem(record), [&](const std::string& name) {
+            return taken.count(platform::asciiLowerCase(name)) != 0;
+          });
+      taken.insert(platform::asciiLowerCase(record.fileStem));
+    }
+  }
 
   void readHeader() {
     ListingHeader header;
     if (!reader_->readHeader(header)) throw ListingEndedEarly{};
     ListingFacts& facts = conversion_.listing;
     facts.target = header.target;
+    // PureBasic's default type is the integer, as wide as an address.
+    defaultTypeSuffix_ = std::string(facts.target.integerTypeSuffix());
     facts.endsThroughMainCode = reader_->endsThroughMainCode();
     for (const std::string_view library : header.importLibraries) {
       facts.importLibraries.emplace_back(library);
@@ -362,6 +386,7 @@ class Analysis {
   std::string moduleLabel_;
   std::unordered_map<std::string, std::string> moduleSpellings_;
   std::unique_ptr<ListingReader> reader_;
+  // The default type suffix in force, until a "Define.type" line.
   std::string defaultTypeSuffix_ = ".l";
   TokenArray tokens_;
 };

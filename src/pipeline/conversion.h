@@ -96,9 +96,9 @@ class Conversion {
   const Listing* readListing();
 
   bool has(app::OptionBit bit) const { return settings.has(bit); }
-  // The name (without ".asm") of a procedure's source: its outputName, except that an
-  // internal procedure's file carries the real base name where its symbol carries the
-  // symbol form.
+  // The name (without ".asm") a procedure's source is given first: its outputName, except that
+  // an internal procedure's file carries the real base name where its symbol carries the symbol
+  // form. (The analysis settles the file's name, SymbolRecord::fileStem, from it.)
   std::string procedureFileStem(const SymbolRecord& procedure) const;
 
   const std::string& text(language::TextId id) const { return services.feedback.text(id); }

@@ -78,6 +78,55 @@ app::Outcome refuseForeignSources(Conversion& conversion) {
   return app::ok();
 }
 
+// Once the new listing has been read, before any source is written: a file of the user's where
+// a source is to go stops the conversion (fails with userFileInSource, reported); for a library
+// the sources an earlier run generated go, as every member comes from this run. Until then the
+// earlier sources stay, so a compile that fails leaves them as they were.
+app::Outcome prepareSourceFolder(Conversion& conversion) {
+  platform::FileSystem& files = conversion.services.files;
+  const std::string folder = conversion.output.sourceFolder();
+  std::vector<std::string> names = {conversion.output.dataSectionsName()};
+  if (!conversion.plan.library) names.push_back(conversion.output.linkSourceName());
+  for (const SymbolRecord& record : conversion.symbols) {
+    if (isProcedureKind(record.kind)) names.push_back(record.fileStem + ".asm");
+  }
+  for (const std::string& name : names) {
+    const std::string path = folder + name;
+    if (!files.exists(path) || files.isFolder(path)) continue;
+    const auto bytes = files.readFile(path);
+    if (bytes && isGeneratedSource(*bytes)) continue;
+    conversion.services.feedback.reportError(language::TextId::userFileInSource, false,
+                                             app::pathDetail(path));
+    return app::failed(language::TextId::userFileInSource);
+  }
+  if (!conversion.plan.library) return app::ok();
+  if (const auto entries = files.listFolder(folder)) {
+    for (const platform::FolderEntry& entry : *entries) {
+      if (entry.isFolder) continue;
+      const std::string path = folder + entry.name;
+      const auto bytes = files.readFile(path);
+      if (bytes && isGeneratedSource(*bytes)) files.deleteFile(path);
+    }
+  }
+  return app::ok();
+}
+
+// Reused sources need their folder and the data-sections source, which every other source
+// needs; a missing one is named. Fails with noAsmFiles or fileNotFound, reported.
+app::Outcome checkReusedSources(Conversion& conversion) {
+  platform::FileSystem& files = conversion.services.files;
+  app::Feedback& feedback = conversion.services.feedback;
+  const std::string folder = conversion.output.sourceFolder();
+  if (!files.isFolder(folder)) {
+    return feedback.reportError(language::TextId::noAsmFiles, false, app::pathDetail(folder));
+  }
+  const std::string data = folder + conversion.output.dataSectionsName();
+  if (!files.exists(data) || files.isFolder(data)) {
+    return feedback.reportError(language::TextId::fileNotFound, false, app::pathDetail(data));
+  }
+  return app::ok();
+}
+
 // Reused library sources tell the machine they are for by the data-sections source's format
 // line (in whichever encoding it was written).
 Target reusedSourcesTarget(Conversion& conversion) {
@@ -158,6 +207,8 @@ app::Outcome convertListing(Conversion& conversion) {
   app::Outcome result = analyseAssembly(conversion);
   if (!result.succeeded()) return result;
   conversion.logOutcome(true);
+  result = prepareSourceFolder(conversion);
+  if (!result.succeeded()) return result;
   // The data-sections source is written last: it takes the data the procedures name.
   result = splitProcedures(conversion);
   if (result.succeeded()) result = writeDataSections(conversion);
@@ -166,22 +217,9 @@ app::Outcome convertListing(Conversion& conversion) {
   return result;
 }
 
-app::Outcome prepareOutputFolders(app::Services& services, const std::string& destination,
-                                  const app::ConversionOptions& options) {
+app::Outcome prepareOutputFolders(app::Services& services, const std::string& destination) {
   platform::FileSystem& files = services.files;
   const std::string source = folderIn(destination, kSourceFolderName);
-  if (options.outputFormat == app::OutputFormat::staticLibrary) {
-    // A library takes every source of the folder, so the sources of earlier runs go; files
-    // that this program did not generate (the user's own) stay.
-    if (const auto entries = files.listFolder(source)) {
-      for (const platform::FolderEntry& entry : *entries) {
-        if (entry.isFolder) continue;
-        const std::string path = source + entry.name;
-        const auto bytes = files.readFile(path);
-        if (bytes && isGeneratedSource(*bytes)) files.deleteFile(path);
-      }
-    }
-  }
   const std::string bin = folderIn(destination, kBinFolderName);
   const std::string logs = folderIn(destination, kLogsFolderName);
   makeFolder(files, bin);
@@ -203,7 +241,7 @@ ConversionResult runConversion(app::Services& services, const std::string& sourc
 
   const bool reuse = options.has(app::kUseExistingAsmFiles);
   std::string folder = destination;
-  if (reuse || !services.files.isFolder(folder)) folder = platform::folderPart(sourcePath);
+  if (!services.files.isFolder(folder)) folder = platform::folderPart(sourcePath);
   folder = platform::withTrailingSeparator(folder);
 
   // One conversion at a time writes into a destination: a second one would clear, assemble
@@ -228,12 +266,11 @@ ConversionResult runConversion(app::Services& services, const std::string& sourc
   }
   Conversion conversion(services, std::move(settings), std::move(output));
   if (reuse) {
-    if (conversion.settings.library()) {
-      result.outcome = refuseForeignSources(conversion);
-      if (!result.outcome.succeeded()) return result;
-    }
+    if (conversion.settings.library()) result.outcome = refuseForeignSources(conversion);
+    if (result.outcome.succeeded()) result.outcome = checkReusedSources(conversion);
+    if (!result.outcome.succeeded()) return result;
   } else {
-    result.outcome = prepareOutputFolders(services, folder, options);
+    result.outcome = prepareOutputFolders(services, folder);
     if (!result.outcome.succeeded()) return result;
   }
   result.foldersReady = true;

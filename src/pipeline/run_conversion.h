@@ -12,10 +12,10 @@ namespace brisko::pipeline {
 
 class Conversion;
 
-// Creates Bin/, Source/ and Logs/ below destination (clearing Source/ first for library
-// output). Fails with outputDirectories, reported, when the folders could not be made.
-app::Outcome prepareOutputFolders(app::Services& services, const std::string& destination,
-                                  const app::ConversionOptions& options);
+// Creates Bin/, Source/ and Logs/ below destination. Fails with outputDirectories, reported,
+// when the folders could not be made. (The sources an earlier library conversion generated go
+// once the new listing has been read.)
+app::Outcome prepareOutputFolders(app::Services& services, const std::string& destination);
 
 // The stages that turn the listing at conversion.listingPath into sources, in their order: the
 // analysis, the data-sections source and the split into procedure sources (and the link

@@ -82,7 +82,7 @@ class Splitter {
   }
 
   app::Outcome writeProcedure(const SymbolRecord& procedure) {
-    const std::string name = conversion_.procedureFileStem(procedure) + ".asm";
+    const std::string name = procedure.fileStem + ".asm";
     PlannedSource& planned = conversion_.plan.sources.emplace_back();
     planned.fileName = name;
     planned.shownName = procedure.outputName;

@@ -49,6 +49,9 @@ struct SymbolRecord {
   std::optional<DeclarationParts> declaration;
   // Externals and held data: set once a procedure or data line uses it.
   std::uint8_t referenced = 0;
+  // Procedures: the name (without ".asm") of the source file, which may differ from the symbol
+  // where the symbol is a name brisko's own files have.
+  std::string fileStem;
   // Externals declared "extrn 'name' as label": the quoted name the linker resolves (asmName is
   // the label the code uses); empty for every other record.
   std::string quotedName;

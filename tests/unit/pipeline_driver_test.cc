@@ -225,7 +225,7 @@ TEST_F(PipelineDriver, X64ListingGivesX64SourcesAndLibrary) {
   // Assembled again from the sources alone: they still say x64.
   launcher.started.clear();
   succeed(3);
-  ASSERT_EQ(run(app::kUseExistingAsmFiles, kLibrary), ok());
+  ASSERT_EQ(run(app::kUseExistingAsmFiles, kLibrary, "/src/demo.pb", "/src/"), ok());
   EXPECT_TRUE(mentions(commandLines().back(), "polib.exe\" /MACHINE:X64 *.obj"));
 }
 
@@ -320,37 +320,53 @@ TEST_F(PipelineDriver, OutputFoldersThatCannotBeMadeEndTheRunBeforeAnyTool) {
   EXPECT_FALSE(lastRun.foldersReady);
 }
 
-// Only sources that this program generated go, in each encoding it writes them in; the
-// user's files (a source kept there, notes, an .asm of their own) stay.
-TEST_F(PipelineDriver, PrepareOutputFoldersClearsSourceOnlyForLibraries) {
-  files.addFolder("/out/Source/sub");
-  files.addFile("/out/Source/a.asm", ";Brisko generated asm file.\r\n");
-  files.addFile("/out/Source/w.asm",
+// Once the listing has been read, a library run removes the sources this program generated
+// before, in each encoding it writes them in; the user's files (a source kept there, notes, an
+// .asm of their own) stay. A file of the user's where a source is to go stops the run before
+// anything is written.
+TEST_F(PipelineDriver, SourceFolderKeepsTheUsersFilesAndLosesOldSourcesOfALibrary) {
+  files.addFolder("/dest/Source/sub");
+  files.addFile("/dest/Source/a.asm", ";Brisko generated asm file.\r\n");
+  files.addFile("/dest/Source/w.asm",
                 "\xFF\xFE" + platform::utf8ToUtf16le(";Brisko generated asm file.\r\n"));
-  files.addFile("/out/Source/u.asm", "\xEF\xBB\xBF;Brisko generated asm file.\r\n");
-  files.addFile("/out/Source/mine.asm", "; my own\r\n");
-  files.addFile("/out/Source/notes.txt", "notes");
-  files.addFile("/out/Source/mylib.pb", "ProcedureDLL X()\r\nEndProcedure\r\n");
-  app::ConversionOptions options;
-  EXPECT_EQ(prepareOutputFolders(services, "/out/", options), ok());
-  EXPECT_EQ(names("/out"), (Lines{"Source/", "Bin/", "Logs/"}));
-  EXPECT_EQ(names("/out/Source").size(), 7u);
-  options.outputFormat = kLibrary;
-  EXPECT_EQ(prepareOutputFolders(services, "/out/", options), ok());
-  EXPECT_EQ(names("/out/Source"), (Lines{"sub/", "mine.asm", "notes.txt", "mylib.pb"}));
-  EXPECT_EQ(prepareOutputFolders(services, "/nowhere/", options),
-            failed(TextId::outputDirectories));
-  EXPECT_EQ(onlyError(), "Unable to create the output directories.\n\n(/nowhere/)");
+  files.addFile("/dest/Source/u.asm", "\xEF\xBB\xBF;Brisko generated asm file.\r\n");
+  files.addFile("/dest/Source/mine.asm", "; my own\r\n");
+  files.addFile("/dest/Source/notes.txt", "notes");
+  files.addFile("/dest/Source/mylib.pb", "ProcedureDLL X()\r\nEndProcedure\r\n");
+  succeed(2);
+  EXPECT_EQ(run(0, kObject), ok());
+  EXPECT_EQ(names("/dest/Source").size(), 11u);
+  succeed(5);
+  EXPECT_EQ(run(0, kLibrary), ok());
+  EXPECT_EQ(names("/dest/Source"),
+            (Lines{"sub/", "mine.asm", "notes.txt", "mylib.pb", "Get.asm", "demo_Helper.asm",
+                   "demo_briskoDataSections.asm", "briskoObjects/"}));
+
+  files.addFile("/dest/Source/demo_Helper.asm", "; the user's Helper\r\n");
+  const std::string getSource = read("/dest/Source/Get.asm");
+  succeed(1);
+  EXPECT_EQ(run(0, kLibrary), failed(TextId::userFileInSource));
+  EXPECT_EQ(onlyError(),
+            "The Source folder holds a file of yours that the conversion would overwrite. Rename "
+            "or move it first, or choose another destination.\n(/dest/Source/demo_Helper.asm)");
+  EXPECT_EQ(read("/dest/Source/Get.asm"), getSource);
+  EXPECT_EQ(read("/dest/Source/demo_Helper.asm"), "; the user's Helper\r\n");
+
+  EXPECT_EQ(prepareOutputFolders(services, "/nowhere/"), failed(TextId::outputDirectories));
+  EXPECT_EQ(feedback.messages.back().text,
+            "Unable to create the output directories.\n\n(/nowhere/)");
 }
 
 TEST_F(PipelineDriver, ReusedSourcesDecideTheFormatAndSkipTheirMaking) {
-  // The link source marks object sources; the requested destination is ignored.
+  // The link source marks object sources; without a destination folder they are taken from the
+  // source file's folder.
   files.addFile("/src/Source/demo_briskoLinkFile.asm", "edited");
+  files.addFile("/src/Source/demo_briskoDataSections.asm", "edited");
   files.addFile("/src/Source/Get.asm", "edited");
   files.addFolder("/src/Bin");
   files.addFolder("/src/Logs");
   succeed(1);
-  EXPECT_EQ(run(app::kLogFile | app::kUseExistingAsmFiles, kLibrary), ok());
+  EXPECT_EQ(run(app::kLogFile | app::kUseExistingAsmFiles, kLibrary, "/src/demo.pb", ""), ok());
   EXPECT_EQ(
       commandLines(),
       (Lines{
@@ -361,11 +377,11 @@ TEST_F(PipelineDriver, ReusedSourcesDecideTheFormatAndSkipTheirMaking) {
   // With the wrapper the compiler and the analysis run, the edited sources stay.
   launcher.started.clear();
   succeed(2);
-  EXPECT_EQ(run(app::kUseExistingAsmFiles | app::kPbWrapper, kLibrary), ok());
+  EXPECT_EQ(run(app::kUseExistingAsmFiles | app::kPbWrapper, kLibrary, "/src/demo.pb", ""), ok());
   EXPECT_EQ(launcher.started.size(), 2u);
   EXPECT_EQ(read("/src/Source/Get.asm"), "edited");
+  EXPECT_EQ(read("/src/Source/demo_briskoDataSections.asm"), "edited");
   EXPECT_FALSE(files.exists("/src/Source/PureBasic.asm"));
-  EXPECT_FALSE(files.exists("/src/Source/demo_briskoDataSections.asm"));
   // The wrapper comes last, for the format the reused sources have.
   EXPECT_THAT(read("/src/Bin/demo.pbi"),
               ::testing::HasSubstr("\r\nImport \"demo.obj\"\r\n  table_arrayPTR"));
@@ -373,19 +389,27 @@ TEST_F(PipelineDriver, ReusedSourcesDecideTheFormatAndSkipTheirMaking) {
   // Without the link source the sources are taken for a library.
   files.deleteFile("/src/Source/demo_briskoLinkFile.asm");
   launcher.started.clear();
-  succeed(2);
-  EXPECT_EQ(run(app::kUseExistingAsmFiles, kObject), ok());
-  EXPECT_EQ(lastQuoted(launcher.started[0].commandLine), "/src/Source/briskoObjects/Get.obj");
+  succeed(3);
+  EXPECT_EQ(run(app::kUseExistingAsmFiles, kObject, "/src/demo.pb", "/src/"), ok());
+  EXPECT_EQ(lastQuoted(launcher.started[0].commandLine),
+            "/src/Source/briskoObjects/demo_briskoDataSections.obj");
+  EXPECT_EQ(lastQuoted(launcher.started[1].commandLine), "/src/Source/briskoObjects/Get.obj");
   // The object of the earlier run and the wrapper stay.
   EXPECT_EQ(names("/src/Bin"), (Lines{"demo.obj", "demo.pbi", "demo.lib"}));
 }
 
-TEST_F(PipelineDriver, ReusedSourcesWithoutSourceFolderFailToAssemble) {
+// Reused sources need their folder and the data-sections source: a missing one is named.
+TEST_F(PipelineDriver, ReusedSourcesWithoutTheirFolderOrDataAreNamed) {
   files.addFile("/bare/demo.pb", "");
-  EXPECT_EQ(run(app::kLogFile | app::kUseExistingAsmFiles, kObject, "/bare/demo.pb"),
-            failed(TextId::asmFilesProblem));
-  EXPECT_EQ(onlyError(), "There was an unexpected problem whilst trying to compile the ASM files.");
+  EXPECT_EQ(run(app::kLogFile | app::kUseExistingAsmFiles, kObject, "/bare/demo.pb", ""),
+            failed(TextId::noAsmFiles));
+  EXPECT_EQ(onlyError(), "There are no ASM files to compile.\n(/bare/Source/)");
   EXPECT_EQ(names("/bare"), (Lines{"demo.pb"}));
+  feedback.messages.clear();
+  files.addFile("/bare/Source/Get.asm", ";Brisko generated asm file.\r\n");
+  EXPECT_EQ(run(app::kUseExistingAsmFiles, kObject, "/bare/demo.pb", "/bare/"),
+            failed(TextId::fileNotFound));
+  EXPECT_EQ(onlyError(), "File not found.\n(/bare/Source/demo_briskoDataSections.asm)");
 }
 
 class PipelineAssemble : public PipelineDriver {
