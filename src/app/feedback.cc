@@ -25,10 +25,14 @@ Outcome Feedback::reportError(language::TextId id, bool fatal, std::string_view 
   return failed(id);
 }
 
-std::string pathDetail(std::string_view path) {
+std::string pathDetail(std::string_view path, std::string_view reason) {
   std::string detail = "\n(";
   detail += path;
-  detail += ')';
+  if (!reason.empty()) {
+    detail += ": ";
+    detail += reason;
+  }
+  detail += ")";
   return detail;
 }
 

@@ -70,8 +70,9 @@ class Feedback {
   LogSink* activeLog_ = nullptr;
 };
 
-// The detail text convention: a line feed followed by "(", the path and ")".
-std::string pathDetail(std::string_view path);
+// The detail text convention: a line feed followed by "(", the path and ")"; with the system's
+// reason for a failure on that path, "(path: reason)".
+std::string pathDetail(std::string_view path, std::string_view reason = {});
 
 // What a long run (a conversion, the catalogue scan) asks of the front end while it works: one
 // look at the window's events per step, so a locked window still repaints. A front end

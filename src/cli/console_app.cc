@@ -41,23 +41,9 @@ std::string destinationFolder(const CommandLine& line, const platform::Environme
 // the folders above it; a file of that name is refused.
 bool makeDestination(platform::FileSystem& files, app::Feedback& feedback,
                      const std::string& destination) {
-  if (destination.empty() || files.isFolder(destination)) return true;
-  if (!files.exists(destination)) {
-    std::string path = destination;
-    while (!path.empty() && platform::isPathSeparator(path.back())) path.pop_back();
-    std::vector<std::string> missing;
-    for (std::string folder = path; !folder.empty() && !files.exists(folder);) {
-      missing.push_back(folder);
-      folder = platform::folderPart(folder);
-      while (!folder.empty() && platform::isPathSeparator(folder.back())) folder.pop_back();
-    }
-    for (auto folder = missing.rbegin(); folder != missing.rend(); ++folder) {
-      files.makeFolder(*folder);
-    }
-    if (files.isFolder(destination)) return true;
-  }
+  if (destination.empty() || files.makeFolders(destination)) return true;
   feedback.reportError(language::TextId::outputDirectories, false,
-                       std::string("\n").append(app::pathDetail(destination)));
+                       app::pathDetail(destination, files.failureReason()));
   return false;
 }
 

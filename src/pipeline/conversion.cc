@@ -39,9 +39,10 @@ void Conversion::logOutcome(bool ok) {
   }
 }
 
-app::Outcome Conversion::failWith(language::TextId id, std::string_view path) {
+app::Outcome Conversion::failWith(language::TextId id, std::string_view path,
+                                  std::string_view reason) {
   logOutcome(false);
-  return services.feedback.reportError(id, false, app::pathDetail(path));
+  return services.feedback.reportError(id, false, app::pathDetail(path, reason));
 }
 
 void Conversion::logLine(std::string_view line) {

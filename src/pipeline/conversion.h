@@ -111,9 +111,9 @@ class Conversion {
   // Ends the pending progress line with "no errors!" or "Error!".
   void logOutcome(bool ok);
   void logLine(std::string_view line);
-  // Ends the pending progress line with "Error!", reports the text with the path as detail
-  // and returns the failure.
-  app::Outcome failWith(language::TextId id, std::string_view path);
+  // Ends the pending progress line with "Error!", reports the text with the path (and the
+  // system's reason, when it gave one) as detail and returns the failure.
+  app::Outcome failWith(language::TextId id, std::string_view path, std::string_view reason = {});
 
  private:
   std::optional<Listing> listing_;

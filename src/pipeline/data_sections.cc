@@ -367,10 +367,13 @@ app::Outcome writeDataSections(Conversion& conversion) {
   platform::FileSystem& files = conversion.services.files;
   const std::string path = conversion.output.sourceFolder() + name;
   auto file = files.createFile(path);
-  if (!file) return conversion.failWith(language::TextId::creatingFileError, path);
+  if (!file) {
+    return conversion.failWith(language::TextId::creatingFileError, path, files.failureReason());
+  }
   if (!storeSource(*file, writer.text(), *listing)) {
+    const std::string reason = files.failureReason();
     files.deleteFile(path);
-    return conversion.failWith(language::TextId::creatingFileError, path);
+    return conversion.failWith(language::TextId::creatingFileError, path, reason);
   }
   conversion.logOutcome(true);
   return app::ok();

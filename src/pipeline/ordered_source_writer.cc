@@ -36,7 +36,8 @@ app::Outcome OrderedSourceWriter::collectOldest() {
   if (!stored) {
     writer_.discardAll();
     inFlight_.clear();
-    return conversion_.failWith(language::TextId::creatingFileError, source.path);
+    return conversion_.failWith(language::TextId::creatingFileError, source.path,
+                                writer_.lastFailureReason());
   }
   conversion_.logOutcome(true);
   return app::ok();

@@ -28,14 +28,6 @@ std::string folderIn(const std::string& parent, std::string_view name) {
   return parent + std::string(name) + kSeparator;
 }
 
-// Creates one folder level, the path stripped of trailing spaces and separators first.
-void makeFolder(platform::FileSystem& files, std::string path) {
-  while (!path.empty() && (path.back() == ' ' || platform::isPathSeparator(path.back()))) {
-    path.pop_back();
-  }
-  files.makeFolder(path);
-}
-
 void writeClosingSection(Conversion& conversion, const app::Outcome& result) {
   if (conversion.log() == nullptr) return;
   if (!result.succeeded()) {
@@ -219,16 +211,18 @@ app::Outcome convertListing(Conversion& conversion) {
 
 app::Outcome prepareOutputFolders(app::Services& services, const std::string& destination) {
   platform::FileSystem& files = services.files;
-  const std::string source = folderIn(destination, kSourceFolderName);
-  const std::string bin = folderIn(destination, kBinFolderName);
-  const std::string logs = folderIn(destination, kLogsFolderName);
-  makeFolder(files, bin);
-  makeFolder(files, source);
-  makeFolder(files, logs);
-  if (!files.isFolder(destination) || !files.isFolder(bin) || !files.isFolder(source) ||
-      !files.isFolder(logs)) {
+  std::string reason;
+  for (std::string_view name : {kBinFolderName, kSourceFolderName, kLogsFolderName}) {
+    const std::string folder = folderIn(destination, name);
+    if (!files.isFolder(folder) && !files.makeFolder(folder) && reason.empty()) {
+      reason = files.failureReason();
+    }
+  }
+  if (!files.isFolder(destination) || !files.isFolder(folderIn(destination, kBinFolderName)) ||
+      !files.isFolder(folderIn(destination, kSourceFolderName)) ||
+      !files.isFolder(folderIn(destination, kLogsFolderName))) {
     return services.feedback.reportError(language::TextId::outputDirectories, false,
-                                         std::string("\n").append(app::pathDetail(destination)));
+                                         app::pathDetail(destination, reason));
   }
   return app::ok();
 }

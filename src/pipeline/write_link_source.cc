@@ -48,8 +48,9 @@ app::Outcome writeLinkSource(Conversion& conversion) {
   const std::string path = conversion.output.sourceFolder() + name;
   auto file = conversion.services.files.createFile(path);
   if (listing == nullptr || !file || !storeSource(*file, out.text(), *listing)) {
+    const std::string reason = conversion.services.files.failureReason();
     if (file) conversion.services.files.deleteFile(path);
-    return conversion.failWith(language::TextId::creatingFileError, path);
+    return conversion.failWith(language::TextId::creatingFileError, path, reason);
   }
   conversion.logOutcome(true);
   return app::ok();

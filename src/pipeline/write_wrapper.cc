@@ -143,14 +143,15 @@ app::Outcome writeWrapper(Conversion& conversion) {
                          OutputLayout::binPathFromLogs(fileName));
 
   const std::string text = wrapperText(conversion);
-  std::unique_ptr<platform::OutputFile> file = conversion.services.files.createFile(path);
+  platform::FileSystem& files = conversion.services.files;
+  std::unique_ptr<platform::OutputFile> file = files.createFile(path);
   if (!file) {
-    conversion.failWith(language::TextId::creatingFileError, path);
+    conversion.failWith(language::TextId::creatingFileError, path, files.failureReason());
     return app::ok();
   }
   const bool written = file->write(text);
   if (!file->close() || !written) {
-    conversion.failWith(language::TextId::creatingFileError, path);
+    conversion.failWith(language::TextId::creatingFileError, path, files.failureReason());
     return app::ok();
   }
   conversion.logOutcome(true);

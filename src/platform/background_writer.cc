@@ -8,14 +8,20 @@
 namespace brisko::platform {
 namespace {
 
-// Creates, writes and closes one file; deletes it again when it could not be stored whole.
-bool storeFile(FileSystem& files, const std::string& path, const std::string& bytes) {
+// Creates, writes and closes one file; deletes it again when it could not be stored whole,
+// keeping the system's reason.
+bool storeFile(FileSystem& files, const std::string& path, const std::string& bytes,
+               std::string& failureReason) {
   std::unique_ptr<OutputFile> file = files.createFile(path);
-  if (!file) return false;
+  if (!file) {
+    failureReason = files.failureReason();
+    return false;
+  }
   const bool written = file->write(bytes);
   const bool closed = file->close();
   file.reset();
   if (written && closed) return true;
+  failureReason = files.failureReason();
   files.deleteFile(path);
   return false;
 }
@@ -82,7 +88,7 @@ struct BackgroundWriter::Worker {
       });
       if (handedOver.load(std::memory_order_acquire) == next) return;  // stopped, all stored
       Job& job = jobs[next % depth];
-      job.stored = storeFile(files, job.path, job.bytes);
+      job.stored = storeFile(files, job.path, job.bytes, job.failureReason);
       update(done, ++next);
     }
   }
@@ -119,7 +125,7 @@ void BackgroundWriter::store(std::string path, std::string bytes) {
   if (worker_) {
     worker_->update(worker_->handedOver, handedOver_);
   } else {
-    job.stored = storeFile(files_, job.path, job.bytes);
+    job.stored = storeFile(files_, job.path, job.bytes, job.failureReason);
   }
 }
 
@@ -131,6 +137,8 @@ bool BackgroundWriter::collectOldest() {
   Job& job = jobs_[collected_ % depth_];
   ++collected_;
   spare_ = std::move(job.bytes);
+  lastFailureReason_ = std::move(job.failureReason);
+  job.failureReason.clear();
   return job.stored;
 }
 

@@ -32,6 +32,8 @@ class BackgroundWriter {
   // Waits for the oldest file in flight: true when it was stored completely; a file that could
   // not be stored completely has been deleted again. Call only while inFlight() > 0.
   bool collectOldest();
+  // The system's words for why the source collected last could not be stored.
+  const std::string& lastFailureReason() const { return lastFailureReason_; }
   // Waits for every file in flight and deletes the ones that were stored: for when a failure
   // before them means they should never have been written.
   void discardAll();
@@ -43,10 +45,12 @@ class BackgroundWriter {
     std::string path;
     std::string bytes;
     bool stored = false;
+    std::string failureReason;  // the system's words when the file could not be stored
   };
   struct Worker;
 
   FileSystem& files_;
+  std::string lastFailureReason_;
   const std::size_t depth_;
   std::unique_ptr<Job[]> jobs_;
   std::unique_ptr<Worker> worker_;  // none when files are stored on the caller's thread

@@ -74,6 +74,14 @@ class FileSystem {
   // Whether files may be created, written and deleted from a second thread while the first
   // goes on reading (true for the real file systems, which keep no state of their own).
   virtual bool allowsWritesFromAnotherThread() const { return false; }
+
+  // The operating system's words for why the calling thread's last failed create, write,
+  // close, move or folder creation failed ("No space left on device"); empty when it gave none.
+  virtual std::string failureReason() const { return {}; }
+
+  // Creates the folder and every missing folder above it (trailing spaces and separators
+  // ignored). True when the folder is there afterwards.
+  bool makeFolders(const std::string& path);
 };
 
 }  // namespace brisko::platform

@@ -384,8 +384,8 @@ TEST_F(ConvertTest, DestinationFoldersAreUsedOrRefused) {
   work.write("afile", "not a folder");
   r = brisko({"convert", work.file("project/answer.pb"), "--dest", work.file("afile")});
   EXPECT_EQ(r.exitCode, 1);
-  EXPECT_EQ(r.err,
-            "Error!\nUnable to create the output directories.\n\n(" + work.file("afile") + "/)\n");
+  EXPECT_EQ(r.err, "Error!\nUnable to create the output directories.\n(" + work.file("afile") +
+                       "/: File exists)\n");
 
   work.write("blocked/Bin", "a file where the Bin folder belongs");
   r = brisko({"convert", work.file("project/answer.pb"), "--dest", work.file("blocked"), "--log"});

@@ -24,7 +24,10 @@ class MemoryOutputFile : public OutputFile {
   MemoryOutputFile(MemoryFileSystem& files, std::string key)
       : files_(files), key_(std::move(key)) {}
   bool write(std::string_view bytes) override {
-    if (closed_ || files_.failingWrites_.count(key_)) return false;
+    if (closed_ || files_.failingWrites_.count(key_)) {
+      files_.lastFailure_ = "No space left on device";
+      return false;
+    }
     auto it = files_.nodes_.find(key_);
     if (it == files_.nodes_.end() || it->second.isFolder) return false;
     it->second.content.append(bytes);
@@ -32,7 +35,9 @@ class MemoryOutputFile : public OutputFile {
   }
   bool close() override {
     closed_ = true;
-    return files_.failingWrites_.count(key_) == 0;
+    if (files_.failingWrites_.count(key_) == 0) return true;
+    files_.lastFailure_ = "No space left on device";
+    return false;
   }
 
  private:
@@ -108,7 +113,10 @@ std::optional<std::string> MemoryFileSystem::readFile(const std::string& path) c
 
 std::unique_ptr<OutputFile> MemoryFileSystem::createFile(const std::string& path) {
   const std::string key = canonical(path);
-  if (inaccessible_.count(key) || !parentIsFolder(key)) return nullptr;
+  if (inaccessible_.count(key) || !parentIsFolder(key)) {
+    lastFailure_ = inaccessible_.count(key) ? "Permission denied" : "No such file or directory";
+    return nullptr;
+  }
   auto it = nodes_.find(key);
   if (it != nodes_.end() && it->second.isFolder) return nullptr;
   nodes_[key] = Node{};
@@ -155,7 +163,10 @@ bool MemoryFileSystem::moveFile(const std::string& from, const std::string& to) 
 
 bool MemoryFileSystem::makeFolder(const std::string& path) {
   const std::string key = canonical(path);
-  if (nodes_.count(key) || !parentIsFolder(key) || inaccessible_.count(key)) return false;
+  if (nodes_.count(key) || !parentIsFolder(key) || inaccessible_.count(key)) {
+    lastFailure_ = nodes_.count(key) ? "File exists" : "No such file or directory";
+    return false;
+  }
   nodes_[key].isFolder = true;
   link(key);
   return true;

@@ -41,9 +41,12 @@ class MemoryFileSystem : public FileSystem {
   // disk; the bytes are not stored.
   void failWrites(const std::string& path);
 
+  std::string failureReason() const override { return lastFailure_; }
+
   static std::string canonical(const std::string& path);
 
  private:
+  std::string lastFailure_;
   struct Node {
     bool isFolder = false;
     std::string content;

@@ -314,7 +314,8 @@ TEST_F(PipelineDriver, OutputFoldersThatCannotBeMadeEndTheRunBeforeAnyTool) {
   files.makeInaccessible("/out/Logs");
   EXPECT_EQ(run(app::kLogFile, kObject, "/src/demo.pb", "/out/"),
             failed(TextId::outputDirectories));
-  EXPECT_EQ(onlyError(), "Unable to create the output directories.\n\n(/out/)");
+  EXPECT_EQ(onlyError(),
+            "Unable to create the output directories.\n(/out/: No such file or directory)");
   EXPECT_EQ(names("/out"), (Lines{"Bin/", "Source/"}));
   EXPECT_TRUE(launcher.started.empty());
   EXPECT_FALSE(lastRun.foldersReady);
@@ -354,7 +355,7 @@ TEST_F(PipelineDriver, SourceFolderKeepsTheUsersFilesAndLosesOldSourcesOfALibrar
 
   EXPECT_EQ(prepareOutputFolders(services, "/nowhere/"), failed(TextId::outputDirectories));
   EXPECT_EQ(feedback.messages.back().text,
-            "Unable to create the output directories.\n\n(/nowhere/)");
+            "Unable to create the output directories.\n(/nowhere/: No such file or directory)");
 }
 
 TEST_F(PipelineDriver, ReusedSourcesDecideTheFormatAndSkipTheirMaking) {

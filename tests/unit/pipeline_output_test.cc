@@ -345,11 +345,11 @@ TEST_F(PipelineOutput, DataSectionsSourceThatCannotBeWrittenFailsTheConversion) 
   useLog();
   files.failWrites(data);
   EXPECT_EQ(convert(kObject), failed(TextId::creatingFileError));
-  EXPECT_EQ(onlyError(), "Unable to create file.\n(" + data + ")");
+  EXPECT_EQ(onlyError(), "Unable to create file.\n(" + data + ": No space left on device)");
   EXPECT_TRUE(log.content.ends_with(
       "Creating data sections \"demo_briskoDataSections.asm\" ......Error!\r\n"
       "Unable to create file. (" +
-      data + ")\r\n"))
+      data + ": No space left on device)\r\n"))
       << log.content;
   EXPECT_FALSE(files.exists("/dest/Source/demo_briskoLinkFile.asm"));
 }
@@ -359,13 +359,13 @@ TEST_F(PipelineOutput, ProcedureSourceThatCannotBeWrittenStopsTheSplitting) {
   useLog();
   files.failWrites(helper);
   EXPECT_EQ(convert(kObject), failed(TextId::creatingFileError));
-  EXPECT_EQ(onlyError(), "Unable to create file.\n(" + helper + ")");
+  EXPECT_EQ(onlyError(), "Unable to create file.\n(" + helper + ": No space left on device)");
   const std::string start = "Splitting assembly code functions ......\r\n";
   EXPECT_EQ(log.content.substr(log.content.find(start) + start.size()),
             "   ...creating source file \"Get.asm\" ......no errors!\r\n"
             "   ...creating source file \"demo_Helper.asm\" ......Error!\r\n"
             "Unable to create file. (" +
-                helper + ")\r\n");
+                helper + ": No space left on device)\r\n");
   EXPECT_EQ(source("Get.asm").size(), 13u);
   EXPECT_FALSE(files.exists("/dest/Source/demo_briskoLinkFile.asm"));
 }
@@ -374,7 +374,7 @@ TEST_F(PipelineOutput, LinkSourceThatCannotBeCreatedFailsTheSplitting) {
   const std::string link = "/dest/Source/demo_briskoLinkFile.asm";
   files.makeInaccessible(link);
   EXPECT_EQ(convert(kObject), failed(TextId::creatingFileError));
-  EXPECT_EQ(onlyError(), "Unable to create file.\n(" + link + ")");
+  EXPECT_EQ(onlyError(), "Unable to create file.\n(" + link + ": Permission denied)");
   EXPECT_EQ(source("demo_Helper.asm").size(), 6u);
 }
 

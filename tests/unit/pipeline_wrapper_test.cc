@@ -187,10 +187,10 @@ TEST_F(PipelineWrapper, FileThatCannotBeCreatedIsReportedButNoFailure) {
   Conversion& c = prepare(0, kObject, {external("_GetTickCount@0")});
   useLog();
   EXPECT_EQ(writeWrapper(c), ok());
-  EXPECT_EQ(onlyError(), "Unable to create file.\n(/dest/Bin/demo.pbi)");
+  EXPECT_EQ(onlyError(), "Unable to create file.\n(/dest/Bin/demo.pbi: Permission denied)");
   EXPECT_EQ(log.content,
             "Creating Purebasic wrapper \"../Bin/demo.pbi\" ......Error!\r\n"
-            "Unable to create file. (/dest/Bin/demo.pbi)\r\n");
+            "Unable to create file. (/dest/Bin/demo.pbi: Permission denied)\r\n");
 }
 
 }  // namespace

@@ -5,6 +5,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
+#include <string>
 #include <vector>
 
 #include "platform/file_system.h"
@@ -12,6 +14,14 @@
 
 namespace brisko::platform {
 namespace {
+
+// The reason of the calling thread's last failure, in the system's words.
+thread_local std::string lastFailure;
+
+bool failed() {
+  lastFailure = std::strerror(errno);
+  return false;
+}
 
 std::string withoutTrailingSlashes(const std::string& path) {
   std::string result = path;
@@ -32,7 +42,7 @@ class PosixOutputFile : public OutputFile {
       if (n < 0) {
         if (errno == EINTR) continue;
         failed_ = true;
-        return false;
+        return failed();
       }
       data += n;
       left -= static_cast<std::size_t>(n);
@@ -41,7 +51,7 @@ class PosixOutputFile : public OutputFile {
   }
   bool close() override {
     if (fd_ < 0) return !failed_;
-    const bool ok = ::close(fd_) == 0;
+    const bool ok = ::close(fd_) == 0 || failed();
     fd_ = -1;
     return ok && !failed_;
   }
@@ -129,11 +139,12 @@ class PosixFileSystem : public FileSystem {
   }
   bool moveFile(const std::string& from, const std::string& to) override {
     if (exists(to) || isFolder(from)) return false;
-    return ::rename(from.c_str(), to.c_str()) == 0;
+    return ::rename(from.c_str(), to.c_str()) == 0 || failed();
   }
   bool makeFolder(const std::string& path) override {
-    return ::mkdir(withoutTrailingSlashes(path).c_str(), 0777) == 0;
+    return ::mkdir(withoutTrailingSlashes(path).c_str(), 0777) == 0 || failed();
   }
+  std::string failureReason() const override { return lastFailure; }
   FolderLockAttempt lockFolder(const std::string& folder) override {
     FolderLockAttempt attempt;
     const int fd =
@@ -155,7 +166,10 @@ class PosixFileSystem : public FileSystem {
  private:
   static std::unique_ptr<OutputFile> open(const std::string& path, int flags) {
     const int fd = ::open(path.c_str(), flags | O_CLOEXEC, 0666);
-    if (fd < 0) return nullptr;
+    if (fd < 0) {
+      failed();
+      return nullptr;
+    }
     return std::make_unique<PosixOutputFile>(fd);
   }
 };

@@ -35,6 +35,26 @@ bool isDirectory(const WIN32_FILE_ATTRIBUTE_DATA& data) {
   return (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
+// The reason of the calling thread's last failure, in the system's words.
+thread_local std::string lastFailure;
+
+bool failed() {
+  const DWORD error = GetLastError();
+  wchar_t* text = nullptr;
+  const DWORD length = FormatMessageW(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+      nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+  std::wstring reason = length > 0 && text != nullptr ? std::wstring(text, length) : L"";
+  if (text != nullptr) LocalFree(text);
+  // Without the final full stop and line break the system puts at the end.
+  while (!reason.empty() && (reason.back() == L'\n' || reason.back() == L'\r' ||
+                             reason.back() == L' ' || reason.back() == L'.')) {
+    reason.pop_back();
+  }
+  lastFailure = narrow(reason);
+  return false;
+}
+
 class Win32OutputFile : public OutputFile {
  public:
   explicit Win32OutputFile(HANDLE file) : file_(file) {}
@@ -49,7 +69,7 @@ class Win32OutputFile : public OutputFile {
       DWORD written = 0;
       if (!WriteFile(file_, data, chunk, &written, nullptr) || written == 0) {
         failed_ = true;
-        return false;
+        return failed();
       }
       data += written;
       left -= written;
@@ -59,7 +79,7 @@ class Win32OutputFile : public OutputFile {
 
   bool close() override {
     if (file_ == INVALID_HANDLE_VALUE) return !failed_;
-    const bool ok = CloseHandle(file_) != 0;
+    const bool ok = CloseHandle(file_) != 0 || failed();
     file_ = INVALID_HANDLE_VALUE;
     return ok && !failed_;
   }
@@ -158,13 +178,16 @@ class Win32FileSystem : public FileSystem {
   bool moveFile(const std::string& from, const std::string& to) override {
     // MoveFileW refuses an existing target; folders are not moved through this call.
     if (from.empty() || to.empty() || isFolder(from)) return false;
-    return MoveFileW(widen(from).c_str(), widen(to).c_str()) != 0;
+    return MoveFileW(widen(from).c_str(), widen(to).c_str()) != 0 || failed();
   }
 
   bool makeFolder(const std::string& path) override {
     if (path.empty()) return false;
-    return CreateDirectoryW(widen(withoutTrailingSeparators(path)).c_str(), nullptr) != 0;
+    return CreateDirectoryW(widen(withoutTrailingSeparators(path)).c_str(), nullptr) != 0 ||
+           failed();
   }
+
+  std::string failureReason() const override { return lastFailure; }
 
   FolderLockAttempt lockFolder(const std::string& folder) override {
     FolderLockAttempt attempt;
@@ -188,7 +211,10 @@ class Win32FileSystem : public FileSystem {
     if (path.empty()) return nullptr;
     const HANDLE file = CreateFileW(widen(path).c_str(), access, FILE_SHARE_READ, nullptr,
                                     disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return nullptr;
+    if (file == INVALID_HANDLE_VALUE) {
+      failed();
+      return nullptr;
+    }
     return std::make_unique<Win32OutputFile>(file);
   }
 };
