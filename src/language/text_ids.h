@@ -142,9 +142,20 @@ enum class TextId : int {
   // README)."
   pointAtInstallation = 103,
   pbFolderOption = 104,  // "Or name the installation folder with --pb-folder DIR."
+  // Texts of the CONVERSIONNOTES group: warnings about the output, and the C header.
+  warning = 105,  // "Warning!"
+  // "These variables get their initial value from the main program, which the converted code
+  // does not run; they start as 0 or an empty string:"
+  lostInitialValues = 106,
+  guiCHeader = 107,  // "Create C header"
+  // "Check this to create a C header (.h file) that declares the exported procedures,
+  // variables and arrays for C and C++ programs."
+  tooltipsCHeader = 108,
+  objectCreatingCHeader = 109,     // "Creating C header"
+  statusbarCreatingCHeader = 110,  // "Status = creating C header."
 };
 
 // How many texts the built-in English file holds.
-inline constexpr int kBuiltinTextCount = 105;
+inline constexpr int kBuiltinTextCount = 111;
 
 }  // namespace brisko::language
