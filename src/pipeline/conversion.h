@@ -57,6 +57,9 @@ struct ListingFacts {
   // module) and the output name given instead.
   std::vector<std::pair<std::string, std::string>> renamedProcedures;
   std::vector<InlinePublic> inlinePublics;
+  // The variables whose initial value a declaration of the main program sets (initial_values.h),
+  // which the output never assigns.
+  std::vector<std::string> lostInitialValues;
 };
 
 class Conversion {
