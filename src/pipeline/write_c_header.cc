@@ -63,7 +63,10 @@ std::vector<Parameter> parametersOf(const DeclarationParts& parts, bool unicode)
     if (container) k = 1;
     const std::string_view name = pieces[k];
     std::string type;
-    if (k + 2 < pieces.size() && pieces[k + 1] == ".") type = "." + std::string(pieces[k + 2]);
+    if (k + 2 < pieces.size() && pieces[k + 1] == ".") {
+      type = ".";
+      type += pieces[k + 2];
+    }
     // Arrays, lists, maps and structures go by their address.
     std::string cType = "void*";
     if (!container) cType = cTypeOf(name, type, parts.defaultType, unicode).value_or("void*");
