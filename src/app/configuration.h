@@ -30,6 +30,7 @@ enum OptionBit : std::uint32_t {
   kPbWrapper = 0x20,
   kLogFile = 0x40,
   kUseExistingAsmFiles = 0x80,
+  kCHeader = 0x100,  // a C header beside the output
 };
 
 enum class OutputFormat : int { objectFile = 0, staticLibrary = 1 };

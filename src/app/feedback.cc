@@ -17,12 +17,22 @@ Outcome Feedback::reportError(language::TextId id, bool fatal, std::string_view 
     message += text(language::TextId::terminating);
   }
   showMessage(text(language::TextId::error), message, MessageIcon::error);
-  if (!fatal && activeLog_ != nullptr) {
-    std::string line = text(id);
-    for (char c : detail) line += (c == '\n') ? ' ' : c;
-    activeLog_->writeLine(line);
-  }
+  if (!fatal) logMessage(id, detail);
   return failed(id);
+}
+
+void Feedback::warn(language::TextId id, std::string_view detail) {
+  std::string message = text(id);
+  message += detail;
+  showWarning(text(language::TextId::warning), message);
+  logMessage(id, detail);
+}
+
+void Feedback::logMessage(language::TextId id, std::string_view detail) {
+  if (activeLog_ == nullptr) return;
+  std::string line = text(id);
+  for (char c : detail) line += (c == '\n') ? ' ' : c;
+  activeLog_->writeLine(line);
 }
 
 std::string pathDetail(std::string_view path, std::string_view reason) {

@@ -59,13 +59,24 @@ class Feedback {
   // brisko."); a non-fatal report also appends one log line, with line feeds of the detail
   // turned into spaces, while a log is open. Returns the failure as reported.
   Outcome reportError(language::TextId id, bool fatal, std::string_view detail = {});
+  // Shows "Warning!" with the text + detail, for what went through but may not work as the
+  // user expects; appends one log line (line feeds of the detail turned into spaces) while a
+  // log is open.
+  void warn(language::TextId id, std::string_view detail = {});
 
  protected:
+  // A front end that has no place for a warning beside its status shows none: the log keeps
+  // it. The console prints it on standard error.
+  virtual void showWarning(std::string_view /*title*/, std::string_view /*message*/) {}
   virtual void showStatus(std::string_view status) = 0;
   virtual void showStatusDetail(std::string_view detail) = 0;
   virtual void showMessage(std::string_view title, std::string_view message, MessageIcon icon) = 0;
 
  private:
+  // One log line of a message while a log is open: the text, then the detail with its line
+  // feeds turned into spaces.
+  void logMessage(language::TextId id, std::string_view detail);
+
   const language::LanguageTable* texts_ = nullptr;
   LogSink* activeLog_ = nullptr;
 };

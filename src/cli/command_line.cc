@@ -24,6 +24,7 @@ const std::map<std::string, Flag>& optionFlags() {
       {"--export-globals", {app::kExportGlobals, false}},
       {"--log", {app::kLogFile, false}},
       {"--wrapper", {app::kPbWrapper, false}},
+      {"--c-header", {app::kCHeader, false}},
       {"--use-existing-asm", {app::kUseExistingAsmFiles, false}},
   };
   return flags;
@@ -187,9 +188,9 @@ namespace {
 constexpr std::string_view kCheckUsage =
     "brisko [GLOBAL] check SOURCE [--threadsafe] [--unicode] [--inline-asm]\n";
 constexpr std::string_view kConvertUsage =
-    "brisko [GLOBAL] convert SOURCE [--dest DIR] [--lib] [--wrapper] [--export-globals]\n"
-    "              [--log] [--use-existing-asm] [--jobs N] [--threadsafe] [--unicode]\n"
-    "              [--inline-asm]\n";
+    "brisko [GLOBAL] convert SOURCE [--dest DIR] [--lib] [--wrapper] [--c-header]\n"
+    "              [--export-globals] [--log] [--use-existing-asm] [--jobs N] [--threadsafe]\n"
+    "              [--unicode] [--inline-asm]\n";
 constexpr std::string_view kSourceAloneUsage =
     "brisko [GLOBAL] SOURCE [convert options]   (as convert)\n";
 constexpr std::string_view kRegisterUsage = "brisko [GLOBAL] register-ide\n";
@@ -228,6 +229,8 @@ constexpr std::string_view kConvertOptions =
     "  --lib               write a static library with one member per procedure, not an object\n"
     "  --wrapper           also write Bin/<base>.pbi, a PureBasic include whose Import blocks\n"
     "                      declare the output's procedures, arrays and variables\n"
+    "  --c-header          also write Bin/<base>.h, a C header that declares them for C and\n"
+    "                      C++ programs\n"
     "  --export-globals    export Global variables too (Public ones always are)\n"
     "  --log               write the conversion's log to Logs/briskoLog.txt\n"
     "  --use-existing-asm  skip the compiler and assemble the sources in SOURCE's Source/\n"
@@ -258,6 +261,7 @@ constexpr std::string_view kWritten =
     "file name without its extension):\n"
     "  Bin/<base>.obj      the object; with --lib, Bin/<base>.lib, the library\n"
     "  Bin/<base>.pbi      the PureBasic wrapper, with --wrapper\n"
+    "  Bin/<base>.h        the C header, with --c-header\n"
     "  Source/             the generated assembly sources: one per procedure and the data's\n"
     "                      (a library's objects are made in Source/briskoObjects/)\n"
     "  Logs/briskoLog.txt  the log, with --log\n"

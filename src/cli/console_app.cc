@@ -47,6 +47,39 @@ bool makeDestination(platform::FileSystem& files, app::Feedback& feedback,
   return false;
 }
 
+// The names joined by ", ", or "none".
+std::string namesOrNone(const std::vector<std::string>& names) {
+  if (names.empty()) return "none";
+  std::string text;
+  for (const std::string& name : names) text += (text.empty() ? "" : ", ") + name;
+  return text;
+}
+
+// What a conversion made, printed before the files it wrote. Procedures are counted, and named
+// while there are few of them.
+std::string summaryText(const pipeline::ConversionSummary& summary) {
+  constexpr std::size_t kNamedProcedures = 8;
+  std::string text = "The output holds (" + summary.target;
+  text += summary.library ? " library, " + std::to_string(summary.libraryMembers) + " members):\n"
+                          : " object):\n";
+  if (!summary.analysed) {
+    return text + "  the existing sources of Source/, assembled without reading them\n";
+  }
+  const std::vector<std::string>& exported = summary.exportedProcedures;
+  text += "  exported procedures: " + std::to_string(exported.size());
+  if (!exported.empty() && exported.size() <= kNamedProcedures) {
+    text += " (" + namesOrNone(exported) + ")";
+  }
+  text += "\n  internal procedures: " + std::to_string(summary.internalProcedures) + "\n";
+  text += "  exported variables: " + namesOrNone(summary.exportedVariables) + "\n";
+  text += "  exported arrays: " + namesOrNone(summary.exportedArrays) + "\n";
+  if (!summary.exportedLists.empty()) {
+    text += "  exported lists: " + namesOrNone(summary.exportedLists) + "\n";
+  }
+  text += "  runtime libraries: " + namesOrNone(summary.runtimeLibraries) + "\n";
+  return text;
+}
+
 int runConvert(session::Session& session, const platform::Platform& platform,
                app::Feedback& feedback, const std::string& source, const CommandLine& line,
                std::FILE* out) {
@@ -66,6 +99,7 @@ int runConvert(session::Session& session, const platform::Platform& platform,
   const pipeline::ConversionResult result =
       session.convert(request, line.jobs.value_or(platform::processorCount()), noWindow);
   if (!result.outcome.succeeded()) return kExitFailure;
+  std::fputs(summaryText(result.summary).c_str(), out);
   for (const std::string& path : result.writtenFiles) std::fprintf(out, "%s\n", path.c_str());
   return kExitSuccess;
 }

@@ -142,21 +142,33 @@ enum class TextId : int {
   // README)."
   pointAtInstallation = 103,
   pbFolderOption = 104,  // "Or name the installation folder with --pb-folder DIR."
+  // Texts of the CONVERSIONNOTES group: warnings about the output, and the C header.
+  warning = 105,  // "Warning!"
+  // "These variables get their initial value from the main program, which the converted code
+  // does not run; they start as 0 or an empty string:"
+  lostInitialValues = 106,
+  guiCHeader = 107,  // "Create C header"
+  // "Check this to create a C header (.h file) that declares the exported procedures,
+  // variables and arrays for C and C++ programs."
+  tooltipsCHeader = 108,
+  objectCreatingCHeader = 109,     // "Creating C header"
+  statusbarCreatingCHeader = 110,  // "Status = creating C header."
+  // Texts of the CHECKS group: what the checks before and after assembling report.
   // "A generated source refers to a symbol that neither the converted code nor the program linking
   // it defines."
-  unresolvedSymbol = 105,
-  objectDamaged = 106,  // "FASM wrote an object that cannot be read whole."
+  unresolvedSymbol = 111,
+  objectDamaged = 112,  // "FASM wrote an object that cannot be read whole."
   // "An object that FASM wrote does not hold what the conversion needs."
-  objectIncomplete = 107,
-  objectCheckingObjects = 108,  // "Checking COFF objects"
+  objectIncomplete = 113,
+  objectCheckingObjects = 114,  // "Checking COFF objects"
   // "%1 objects checked: %2 symbols defined, %3 taken from outside."
-  objectCounts = 109,
+  objectCounts = 115,
   // "The Source folder holds a file of yours that the conversion would overwrite. Rename or move it
   // first, or choose another destination."
-  userFileInSource = 110,
+  userFileInSource = 116,
 };
 
 // How many texts the built-in English file holds.
-inline constexpr int kBuiltinTextCount = 111;
+inline constexpr int kBuiltinTextCount = 117;
 
 }  // namespace brisko::language

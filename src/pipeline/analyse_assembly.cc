@@ -6,6 +6,7 @@
 
 #include "language/text_ids.h"
 #include "pipeline/data_names.h"
+#include "pipeline/initial_values.h"
 #include "pipeline/listing/listing_reader.h"
 #include "pipeline/split_tokens.h"
 #include "pipeline/symbol_names.h"
@@ -166,10 +167,12 @@ class Analysis {
         }
         continue;
       }
+      if (!line.inProcedure) initialValues_.noteMainProgramLine(line.source);
       recordDeclarations(line.source);
     }
     if (reader_->ended()) throw ListingEndedEarly{};
     conversion_.listing.dataStart = reader_->dataStart();
+    conversion_.listing.lostInitialValues = initialValues_.names();
     // What the header makes public and what the runtime keeps in the data and bss belong to the
     // program that links the output: code and data that name them get them as externals. A
     // public name that the listing defines itself (a DLL's "public _Procedure<n>" lines) keeps
@@ -257,7 +260,7 @@ class Analysis {
     record.outputName = record.kind == SymbolKind::procedure ? symbolBase_ + "_" + name : name;
     noteProcedureName(record, name, label);
 
-    if (conversion_.has(app::kPbWrapper)) {
+    if (conversion_.has(app::kPbWrapper) || conversion_.has(app::kCHeader)) {
       DeclarationParts& parts = record.declaration.emplace();
       parts.type = std::move(returnSuffix);
       parts.defaultType = defaultTypeSuffix_;
@@ -290,11 +293,15 @@ class Analysis {
         record.kind = keyword == "dim" ? SymbolKind::array : SymbolKind::list;
         record.asmName = moduleLabel_ + (keyword == "dim" ? "a_" : "t_") + name;
         record.outputName = name;
+        DeclarationParts& parts = record.declaration.emplace();
+        parts.defaultType = defaultTypeSuffix_;
         if (!name.ends_with('$')) {
           ++j;
-          if (j < count && tokens_[j] == ".") j += 2;
+          if (j < count && tokens_[j] == ".") {
+            if (j + 1 < count) parts.type = typeSuffix(tokens_[j + 1]);
+            j += 2;
+          }
         }
-        record.declaration.emplace();
       } else {
         const std::string name(first);
         DeclarationParts& parts = record.declaration.emplace();
@@ -389,6 +396,7 @@ class Analysis {
   // The default type suffix in force, until a "Define.type" line.
   std::string defaultTypeSuffix_ = ".l";
   TokenArray tokens_;
+  InitialValueScan initialValues_;
 };
 
 }  // namespace

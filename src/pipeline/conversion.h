@@ -68,6 +68,9 @@ struct ListingFacts {
   // them: held until a procedure jumps there.
   std::size_t endNoValue = SymbolList::kNone;
   std::size_t endWithValue = SymbolList::kNone;
+  // The variables whose initial value a declaration of the main program sets (initial_values.h),
+  // which the output never assigns.
+  std::vector<std::string> lostInitialValues;
 };
 
 class Conversion {

@@ -9,7 +9,9 @@
 #include "pipeline/conversion_log.h"
 #include "pipeline/data_sections.h"
 #include "pipeline/generated_source.h"
+#include "pipeline/initial_values.h"
 #include "pipeline/split_procedures.h"
+#include "pipeline/write_c_header.h"
 #include "pipeline/write_link_source.h"
 #include "pipeline/write_wrapper.h"
 #include "platform/paths.h"
@@ -138,10 +140,14 @@ app::Outcome runStages(Conversion& conversion) {
   app::Services& services = conversion.services;
   const bool reuse = conversion.has(app::kUseExistingAsmFiles);
   const bool wrapper = conversion.has(app::kPbWrapper);
+  const bool cHeader = conversion.has(app::kCHeader);
+  // The wrapper and the C header declare what the listing's analysis finds, for reused
+  // sources too.
+  const bool declarations = wrapper || cHeader;
   const std::string sourceFolder = conversion.output.sourceFolder();
   const std::string& sourcePath = conversion.settings.sourcePath;
 
-  if (!reuse || wrapper) {
+  if (!reuse || declarations) {
     conversion.logProgress(language::TextId::objectCompiling, sourcePath);
     const Compilation compilation =
         compileSource(services, sourcePath, sourceFolder, false,
@@ -154,16 +160,17 @@ app::Outcome runStages(Conversion& conversion) {
   app::Outcome result = app::ok();
   if (!reuse) {
     result = convertListing(conversion);
-  } else if (wrapper) {
+  } else if (declarations) {
     result = analyseAssembly(conversion);
     if (result.succeeded()) conversion.logOutcome(true);
   }
   if (result.succeeded() && reuse) {
-    if (!wrapper) conversion.listing.target = reusedSourcesTarget(conversion);
+    if (!declarations) conversion.listing.target = reusedSourcesTarget(conversion);
     result = planReusedSources(conversion);
   }
   if (result.succeeded()) result = assembleAndArchive(conversion);
   if (result.succeeded() && wrapper) result = writeWrapper(conversion);
+  if (result.succeeded() && cHeader) result = writeCHeader(conversion);
   services.files.deleteFile(conversion.listingPath);
   conversion.listingPath.clear();
   return result;
@@ -276,6 +283,7 @@ ConversionResult runConversion(app::Services& services, const std::string& sourc
   services.feedback.setActiveLog(log.get());
 
   result.outcome = runStages(conversion);
+  if (result.outcome.succeeded()) warnOfLostInitialValues(conversion);
 
   writeClosingSection(conversion, result.outcome);
   services.feedback.setActiveLog(nullptr);
@@ -283,7 +291,10 @@ ConversionResult runConversion(app::Services& services, const std::string& sourc
     log->close();
     conversion.writtenFiles.push_back(conversion.output.logPath());
   }
-  if (result.outcome.succeeded()) result.writtenFiles = std::move(conversion.writtenFiles);
+  if (result.outcome.succeeded()) {
+    result.writtenFiles = std::move(conversion.writtenFiles);
+    result.summary = summariseConversion(conversion);
+  }
   return result;
 }
 

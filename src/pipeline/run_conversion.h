@@ -6,6 +6,7 @@
 
 #include "app/configuration.h"
 #include "app/services.h"
+#include "pipeline/conversion_summary.h"
 #include "toolchain/library_catalogue.h"
 
 namespace brisko::pipeline {
@@ -29,9 +30,10 @@ app::Outcome planReusedSources(Conversion& conversion);
 
 // Converts sourcePath into destination/Bin/<base>.obj or .lib (destination falls back to the
 // source file's folder), and writes the wrapper when asked, with the dummy calls the
-// catalogue knows (none without one). A library's sources are assembled with up to jobs FASM
-// runs at once. Only one conversion at a time writes into a destination: while another holds
-// it, the conversion is refused (destinationBusy). With reused sources for a library, sources
+// catalogue knows (none without one), and the C header when asked. After a success it warns of
+// the variables that lose their initial value. A library's sources are assembled with up to
+// jobs FASM runs at once. Only one conversion at a time writes into a destination: while another
+// holds it, the conversion is refused (destinationBusy). With reused sources for a library, sources
 // that another file's conversion left in Source/ are refused (foreignSources). Returns the
 // outcome of the first stage that failed, already reported, or success.
 struct ConversionResult {
@@ -39,9 +41,11 @@ struct ConversionResult {
   // The output folders were made (or existed) below the destination, so a view of it may
   // show new folders.
   bool foldersReady = false;
-  // After a success: the files left for the user (the object or library, the wrapper, the
-  // log).
+  // After a success: the files left for the user (the object or library, the wrapper, the C
+  // header, the log).
   std::vector<std::string> writtenFiles;
+  // After a success: what the output holds.
+  ConversionSummary summary;
 };
 ConversionResult runConversion(app::Services& services, const std::string& sourcePath,
                                const std::string& destination,

@@ -30,10 +30,12 @@ enum class SymbolKind : std::uint8_t {
   heldData,
 };
 
-// What the wrapper's Import line of an item is formed from (wrapper_declarations.h), as the
-// analysis found it on the item's source line.
+// What the wrapper's Import line (wrapper_declarations.h) and the C header's declaration
+// (write_c_header.h) of an item are formed from, as the analysis found it on the item's source
+// line.
 struct DeclarationParts {
-  // The ".type" the line gives: a procedure's return type, a variable's type; empty when none.
+  // The ".type" the line gives: a procedure's return type, a variable's or array's type; empty
+  // when none.
   std::string type;
   // The default type suffix in force at the line (".l" until a "Define.type" line).
   std::string defaultType;
@@ -45,7 +47,7 @@ struct SymbolRecord {
   std::string asmName;     // the symbol as the listing writes it
   std::string outputName;  // its name in the generated sources; empty for externals
   SymbolKind kind = SymbolKind::external;
-  // Exported data always, procedures when a wrapper is wanted; none for the rest.
+  // Exported data always, procedures when a wrapper or a C header is wanted; none for the rest.
   std::optional<DeclarationParts> declaration;
   // Externals and held data: set once a procedure or data line uses it.
   std::uint8_t referenced = 0;

@@ -14,23 +14,27 @@ std::string_view withoutTrailingDigits(std::string_view text) {
   return text;
 }
 
+bool isPureLibrarySymbol(std::string_view asmName) {
+  return asmName.starts_with("PB_") || asmName.starts_with("_PB_");
+}
+
 // A library function of PureBasic: PB_ or _PB_ prefix, the thread and Unicode variants and the
 // stdcall size cut off. The look-up keeps trailing digits (numbered calling forms are
 // catalogued under their number); the call is written without them.
-std::string pureLibraryCall(std::string_view name, const toolchain::LibraryCatalogue& catalogue) {
+const toolchain::LibraryFunction* pureLibraryFunction(
+    std::string_view& name, const toolchain::LibraryCatalogue& catalogue) {
   const std::size_t pb = name.find("PB");
   name.remove_prefix(pb + 3);
   name = platform::beforeFirst(name, "_THREAD");
   name = platform::beforeFirst(name, "_UNICODE");
   name = platform::beforeFirst(name, "@");
-  const toolchain::LibraryFunction* found = catalogue.findLibraryFunction(name, true);
-  if (found == nullptr) return {};
-  return "      " + std::string(withoutTrailingDigits(name)) + found->parameterTemplate;
+  return catalogue.findLibraryFunction(name, true);
 }
 
 // A Windows function: the leading "_" and the stdcall size cut off; a name catalogued without
 // its "A" or "W" variant letter is found on a second try.
-std::string windowsCall(std::string_view name, const toolchain::LibraryCatalogue& catalogue) {
+const toolchain::LibraryFunction* windowsFunction(std::string_view& name,
+                                                  const toolchain::LibraryCatalogue& catalogue) {
   if (name.starts_with("_")) name.remove_prefix(1);
   name = platform::beforeFirst(name, "@");
   const toolchain::LibraryFunction* found = catalogue.findLibraryFunction(name, false);
@@ -41,12 +45,7 @@ std::string windowsCall(std::string_view name, const toolchain::LibraryCatalogue
       found = catalogue.findLibraryFunction(name, false);
     }
   }
-  if (found == nullptr) return {};
-  std::string line = "      " + std::string(name) + "_(";
-  for (int i = 0; i < found->parameterCount; ++i) line += i == 0 ? "a" : ", a";
-  line += ") ;";
-  line += platform::filePart(found->library->path);
-  return line;
+  return found;
 }
 
 // One Import block for each library, its name trimmed.
@@ -127,12 +126,30 @@ std::string wrapperText(Conversion& conversion) {
 
 }  // namespace
 
+const toolchain::LibraryFunction* catalogueFunctionFor(std::string_view asmName,
+                                                       const toolchain::LibraryCatalogue& catalogue,
+                                                       std::string_view* callName) {
+  std::string_view name = asmName;
+  if (asmName.starts_with("SYS_")) return nullptr;
+  const toolchain::LibraryFunction* found = isPureLibrarySymbol(asmName)
+                                                ? pureLibraryFunction(name, catalogue)
+                                                : windowsFunction(name, catalogue);
+  if (callName != nullptr) *callName = name;
+  return found;
+}
+
 std::string dummyCallFor(std::string_view asmName, const toolchain::LibraryCatalogue& catalogue) {
-  if (asmName.starts_with("SYS_")) return {};
-  if (asmName.starts_with("PB_") || asmName.starts_with("_PB_")) {
-    return pureLibraryCall(asmName, catalogue);
+  std::string_view name;
+  const toolchain::LibraryFunction* found = catalogueFunctionFor(asmName, catalogue, &name);
+  if (found == nullptr) return {};
+  if (isPureLibrarySymbol(asmName)) {
+    return "      " + std::string(withoutTrailingDigits(name)) + found->parameterTemplate;
   }
-  return windowsCall(asmName, catalogue);
+  std::string line = "      " + std::string(name) + "_(";
+  for (int i = 0; i < found->parameterCount; ++i) line += i == 0 ? "a" : ", a";
+  line += ") ;";
+  line += platform::filePart(found->library->path);
+  return line;
 }
 
 app::Outcome writeWrapper(Conversion& conversion) {

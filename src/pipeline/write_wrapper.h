@@ -15,6 +15,13 @@ namespace brisko::pipeline {
 // created is reported, and the conversion still counts as done.
 app::Outcome writeWrapper(Conversion& conversion);
 
+// The catalogue's function that an external symbol stands for (a PureBasic library function
+// or a Windows function), or nullptr when the catalogue knows none; callName, when given,
+// receives the function's name as the symbol holds it.
+const toolchain::LibraryFunction* catalogueFunctionFor(std::string_view asmName,
+                                                       const toolchain::LibraryCatalogue& catalogue,
+                                                       std::string_view* callName = nullptr);
+
 // The dummy call line for one external symbol, or an empty text when it gets none.
 std::string dummyCallFor(std::string_view asmName, const toolchain::LibraryCatalogue& catalogue);
 

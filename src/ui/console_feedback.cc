@@ -42,8 +42,15 @@ void ConsoleFeedback::showStatusDetail(std::string_view detail) {
 
 void ConsoleFeedback::showMessage(std::string_view title, std::string_view message,
                                   app::MessageIcon icon) {
+  print(icon == app::MessageIcon::information ? out_ : err_, title, message);
+}
+
+void ConsoleFeedback::showWarning(std::string_view title, std::string_view message) {
+  print(err_, title, message);
+}
+
+void ConsoleFeedback::print(std::FILE* stream, std::string_view title, std::string_view message) {
   clearDetail();
-  std::FILE* stream = icon == app::MessageIcon::information ? out_ : err_;
   std::fflush(out_);
   put(stream, title);
   put(stream, "\n");

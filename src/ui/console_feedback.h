@@ -1,5 +1,5 @@
 // The feedback services on a terminal: status lines as they change, the status detail as a
-// transient line (only on a terminal), message boxes as their title and text.
+// transient line (only on a terminal), message boxes and warnings as their title and text.
 #pragma once
 
 #include <cstdio>
@@ -21,9 +21,13 @@ class ConsoleFeedback : public app::Feedback {
   void showStatusDetail(std::string_view detail) override;
   void showMessage(std::string_view title, std::string_view message,
                    app::MessageIcon icon) override;
+  // On the error stream, as its title and text, like an error.
+  void showWarning(std::string_view title, std::string_view message) override;
 
  private:
   void clearDetail();
+  // The title and the text, each on its line, after the pending output.
+  void print(std::FILE* stream, std::string_view title, std::string_view message);
 
   std::FILE* out_;
   std::FILE* err_;

@@ -30,29 +30,31 @@ constexpr ControlRow kMainControls[] = {
      TextId::tooltipsUnicodeOption},
     {kInlineAsmBox, ControlKind::checkBox, 381, 37, 150, 18, TextId::guiInlineAsmOption,
      TextId::tooltipsInlineAsmOption},
-    {kBriskoOptionsFrame, ControlKind::frame, 12, 86, 528, 100, TextId::guiBriskoOptions, kNone},
+    {kBriskoOptionsFrame, ControlKind::frame, 12, 86, 528, 114, TextId::guiBriskoOptions, kNone},
     {kExportGlobalsBox, ControlKind::checkBox, 27, 110, 150, 18, TextId::guiExportGlobals,
      TextId::tooltipsExportGlobals},
     {kLogFileBox, ControlKind::checkBox, 204, 110, 150, 18, TextId::guiLogFile,
      TextId::tooltipsLogFile},
     {kPbWrapperBox, ControlKind::checkBox, 381, 110, 150, 18, TextId::guiPbWrapper,
      TextId::tooltipsPbWrapper},
-    {kUseExistingAsmBox, ControlKind::checkBox, 27, 150, 150, 18, TextId::guiUseExistingAsmFiles,
+    {kCHeaderBox, ControlKind::checkBox, 381, 134, 150, 18, TextId::guiCHeader,
+     TextId::tooltipsCHeader},
+    {kUseExistingAsmBox, ControlKind::checkBox, 27, 164, 150, 18, TextId::guiUseExistingAsmFiles,
      TextId::tooltipsUseExistingAsmFiles},
-    {kOutputFormatLabel, ControlKind::label, 204, 152, 5, 20, TextId::guiOutputFormat, kNone},
-    {kOutputFormatList, ControlKind::dropDownList, 214, 149, 150, 140, kNone,
+    {kOutputFormatLabel, ControlKind::label, 204, 166, 5, 20, TextId::guiOutputFormat, kNone},
+    {kOutputFormatList, ControlKind::dropDownList, 214, 163, 150, 140, kNone,
      TextId::tooltipsOutputFormat},
-    {kSourceFrame, ControlKind::frame, 12, 199, 528, 104, TextId::guiSource, kNone},
-    {kSourceLabel, ControlKind::label, 27, 223, 5, 20, TextId::guiSelectSource, kNone},
-    {kSourceField, ControlKind::textField, 47, 220, 401, 22, kNone, kNone},
-    {kBrowseButton, ControlKind::button, 468, 220, 60, 23, TextId::guiBrowse, kNone},
-    {kCheckButton, ControlKind::button, 27, 260, 90, 27, TextId::guiCheckErrors,
+    {kSourceFrame, ControlKind::frame, 12, 213, 528, 104, TextId::guiSource, kNone},
+    {kSourceLabel, ControlKind::label, 27, 237, 5, 20, TextId::guiSelectSource, kNone},
+    {kSourceField, ControlKind::textField, 47, 234, 401, 22, kNone, kNone},
+    {kBrowseButton, ControlKind::button, 468, 234, 60, 23, TextId::guiBrowse, kNone},
+    {kCheckButton, ControlKind::button, 27, 274, 90, 27, TextId::guiCheckErrors,
      TextId::tooltipsCheckErrors},
-    {kDestinationFrame, ControlKind::frame, 12, 319, 528, 170, TextId::guiSelectDestination, kNone},
-    {kDestinationTree, ControlKind::folderTree, 27, 343, 498, 130, kNone,
+    {kDestinationFrame, ControlKind::frame, 12, 333, 528, 170, TextId::guiSelectDestination, kNone},
+    {kDestinationTree, ControlKind::folderTree, 27, 357, 498, 130, kNone,
      TextId::tooltipsDestinationFolder},
-    {kCancelButton, ControlKind::button, 420, 510, 50, 27, TextId::guiCancel, kNone},
-    {kConvertButton, ControlKind::button, 490, 510, 50, 27, TextId::guiBrisko, kNone},
+    {kCancelButton, ControlKind::button, 420, 524, 50, 27, TextId::guiCancel, kNone},
+    {kConvertButton, ControlKind::button, 490, 524, 50, 27, TextId::guiBrisko, kNone},
 };
 
 // The room beside a control's text (see roomBesideText): a check box's box is 13 pixels wide
@@ -71,6 +73,7 @@ constexpr int kLabelRoom = 5;
 const std::vector<int> kRowsFlowingRight[] = {
     {kThreadsafeBox, kUnicodeBox, kInlineAsmBox},
     {kExportGlobalsBox, kLogFileBox, kPbWrapperBox},
+    {kCHeaderBox},
     {kUseExistingAsmBox, kOutputFormatLabel, kOutputFormatList},
     {kSourceLabel, kSourceField},
 };
@@ -84,7 +87,7 @@ constexpr int kSourceFieldGap = 20;
 constexpr int kToolTipWidth = 150;
 constexpr int kStatusDetailWidth = 300;
 constexpr int kFirstLockedControl = 1;
-constexpr int kLastLockedControl = 20;
+constexpr int kLastLockedControl = 21;
 
 constexpr const char* kSourceFilter = "Purebasic file (*.pb, *.pbi) | *.pb;*.pbi";
 
@@ -338,13 +341,10 @@ app::ConversionOptions MainWindow::collectOptions() const {
     app::OptionBit bit;
   };
   static constexpr OptionBox kBoxes[] = {
-      {kInlineAsmBox, app::kInlineAsm},
-      {kThreadsafeBox, app::kThreadsafe},
-      {kUnicodeBox, app::kUnicode},
-      {kExportGlobalsBox, app::kExportGlobals},
-      {kPbWrapperBox, app::kPbWrapper},
-      {kLogFileBox, app::kLogFile},
-      {kUseExistingAsmBox, app::kUseExistingAsmFiles},
+      {kInlineAsmBox, app::kInlineAsm}, {kThreadsafeBox, app::kThreadsafe},
+      {kUnicodeBox, app::kUnicode},     {kExportGlobalsBox, app::kExportGlobals},
+      {kPbWrapperBox, app::kPbWrapper}, {kCHeaderBox, app::kCHeader},
+      {kLogFileBox, app::kLogFile},     {kUseExistingAsmBox, app::kUseExistingAsmFiles},
   };
   app::ConversionOptions options;
   for (const OptionBox& box : kBoxes) {
@@ -445,6 +445,8 @@ void MainWindow::unlockWindow() {
   for (int control = kFirstLockedControl; control <= kLastLockedControl; ++control) {
     gui_.setEnabled(control, true);
   }
+  // What the reuse of existing sources fixes stays greyed.
+  greyOptionsForExistingAsm();
 }
 
 void MainWindow::repaintWindow() {

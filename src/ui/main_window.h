@@ -44,6 +44,7 @@ enum ControlNumber : int {
   kCancelButton = 18,
   kConvertButton = 19,
   kExportGlobalsBox = 20,
+  kCHeaderBox = 21,
   kLogoImage = 22,
   kAboutText = 23,
   kOkayButton = 24,
@@ -56,7 +57,7 @@ inline constexpr int kMenuAbout = 3;
 
 // Client sizes.
 inline constexpr int kMainWidth = 552;
-inline constexpr int kMainHeight = 590;
+inline constexpr int kMainHeight = 604;
 inline constexpr int kAboutWidth = 388;
 inline constexpr int kAboutHeight = 400;
 
@@ -122,7 +123,7 @@ class MainWindow : public app::WindowServices {
   // on return.
   std::optional<language::TextId> run(std::string_view parameterText);
 
-  // Around a conversion: the window and its controls 1 to 20 disabled, one repaint, the
+  // Around a conversion: the window and its controls 1 to 21 disabled, one repaint, the
   // destination tree re-read, enabled again.
   void lockWindow();
   void unlockWindow();

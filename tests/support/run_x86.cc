@@ -255,12 +255,14 @@ bool convertInputs(const TargetTools& tools, const std::vector<fs::path>& inputs
 }
 
 // Compiles the harness source and the target's stubs into folder and links them with the inputs
-// into folder/<program> (harness, inputs, stubs, in that order). False, with log saying why,
-// when a step fails; log holds the linker's output otherwise.
+// into folder/<program> (harness, inputs, stubs, in that order), with the options added. False,
+// with log saying why, when a step fails; log holds the linker's output otherwise.
 bool buildProgram(const TargetTools& tools, const ProgramRecipe& recipe,
                   const std::string& harnessSource, const fs::path& folder,
-                  const std::vector<fs::path>& inputs, std::string& log) {
-  const std::string compile = recipe.compile + " -I" + shellQuote(BRISKO_TEST_SUPPORT_DIR) + " -c ";
+                  const std::vector<fs::path>& inputs, std::string& log,
+                  const BuildOptions& options) {
+  const std::string compile =
+      recipe.compile + " " + options.compile + " -I" + shellQuote(BRISKO_TEST_SUPPORT_DIR) + " -c ";
   const fs::path harness = folder / "harness.c";
   const fs::path harnessObject = folder / ("harness" + recipe.extension);
   const fs::path stubsObject = folder / ("stubs" + recipe.extension);
@@ -279,7 +281,7 @@ bool buildProgram(const TargetTools& tools, const ProgramRecipe& recipe,
   std::string link =
       recipe.link + shellQuote(program.string()) + " " + shellQuote(harnessObject.string());
   for (const fs::path& input : inputs) link += " " + shellQuote(input.string());
-  link += " " + shellQuote(stubsObject.string());
+  link += " " + shellQuote(stubsObject.string()) + " " + options.link;
   const CommandResult linked = runCommand(link);
   log = linked.output;
   return linked.exitCode == 0 && fs::exists(program) &&
@@ -290,12 +292,13 @@ bool buildProgram(const TargetTools& tools, const ProgramRecipe& recipe,
 // and the log.
 LinkCheck checkLink(Target target, const ProgramRecipe TargetTools::*recipe,
                     const std::vector<fs::path>& inputs, const std::string& harnessSource,
-                    const fs::path& workFolder) {
+                    const fs::path& workFolder, const BuildOptions& options) {
   const TargetTools& tools = toolsFor(target);
   const fs::path folder = workFolder / (tools.*recipe).folder;
   fs::create_directories(folder);
   LinkCheck check;
-  check.linked = buildProgram(tools, tools.*recipe, harnessSource, folder, inputs, check.log);
+  check.linked =
+      buildProgram(tools, tools.*recipe, harnessSource, folder, inputs, check.log, options);
   return check;
 }
 
@@ -351,14 +354,14 @@ bool assembleFasm(const fs::path& source, const fs::path& object, std::string* l
 }
 
 X86Run linkAndRun(const std::vector<fs::path>& inputs, const std::string& harnessSource,
-                  const fs::path& workFolder, Target target) {
+                  const fs::path& workFolder, Target target, const BuildOptions& options) {
   const TargetTools& tools = toolsFor(target);
   X86Run run;
   const fs::path folder = workFolder / tools.elf.folder;
   fs::create_directories(folder);
   std::vector<fs::path> converted;
   if (!convertInputs(tools, inputs, folder, converted, run.log) ||
-      !buildProgram(tools, tools.elf, harnessSource, folder, converted, run.log)) {
+      !buildProgram(tools, tools.elf, harnessSource, folder, converted, run.log, options)) {
     return run;
   }
   run.linked = true;
@@ -373,13 +376,13 @@ X86Run linkAndRun(const std::vector<fs::path>& inputs, const std::string& harnes
 }
 
 LinkCheck linkForWindows(const std::vector<fs::path>& inputs, const std::string& harnessSource,
-                         const fs::path& workFolder, Target target) {
-  return checkLink(target, &TargetTools::lldLink, inputs, harnessSource, workFolder);
+                         const fs::path& workFolder, Target target, const BuildOptions& options) {
+  return checkLink(target, &TargetTools::lldLink, inputs, harnessSource, workFolder, options);
 }
 
 LinkCheck linkWithMinGW(const std::vector<fs::path>& inputs, const std::string& harnessSource,
-                        const fs::path& workFolder, Target target) {
-  return checkLink(target, &TargetTools::minGW, inputs, harnessSource, workFolder);
+                        const fs::path& workFolder, Target target, const BuildOptions& options) {
+  return checkLink(target, &TargetTools::minGW, inputs, harnessSource, workFolder, options);
 }
 
 }  // namespace brisko::testsupport

@@ -41,6 +41,13 @@ bool assembleFasm(const std::filesystem::path& source, const std::filesystem::pa
 // The code's target: what the inputs hold and what the harness is written for.
 enum class Target { x86, x64 };
 
+// What a test adds to the commands that build a harness program: compiler options after the
+// recipe's own (warnings, include folders), linker options after the inputs.
+struct BuildOptions {
+  std::string compile;
+  std::string link;
+};
+
 struct X86Run {
   bool linked = false;  // false when a conversion, compilation or link step failed
   std::string log;      // the output of the failed step
@@ -53,7 +60,7 @@ struct X86Run {
 // value is the exit code unless the code under test exits first (ExitProcess).
 X86Run linkAndRun(const std::vector<std::filesystem::path>& inputs,
                   const std::string& harnessSource, const std::filesystem::path& workFolder,
-                  Target target = Target::x86);
+                  Target target = Target::x86, const BuildOptions& options = {});
 
 struct LinkCheck {
   bool linked = false;
@@ -63,12 +70,12 @@ struct LinkCheck {
 // Links the inputs with the harness as a Windows console program of the target (lld-link).
 LinkCheck linkForWindows(const std::vector<std::filesystem::path>& inputs,
                          const std::string& harnessSource, const std::filesystem::path& workFolder,
-                         Target target = Target::x86);
+                         Target target = Target::x86, const BuildOptions& options = {});
 
 // The same with MinGW's GCC and GNU linker of the target. The link fails on any warning too (a
 // missing entry point is only a warning to ld).
 LinkCheck linkWithMinGW(const std::vector<std::filesystem::path>& inputs,
                         const std::string& harnessSource, const std::filesystem::path& workFolder,
-                        Target target = Target::x86);
+                        Target target = Target::x86, const BuildOptions& options = {});
 
 }  // namespace brisko::testsupport

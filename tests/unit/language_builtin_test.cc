@@ -16,7 +16,7 @@ namespace {
 
 TEST(LanguageBuiltinFile, IsOneLineOfXmlWithItsMark) {
   const std::string_view file = builtinEnglishFile();
-  EXPECT_EQ(file.size(), 8570u);
+  EXPECT_EQ(file.size(), 9134u);
   const std::string_view head = "\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"UTF-8\"?>";
   EXPECT_TRUE(file.starts_with(head));
   EXPECT_TRUE(file.substr(head.size()).starts_with("<QuilletLanguageFile><Language>English"));
@@ -34,16 +34,16 @@ TEST(LanguageBuiltinFile, HoldsTheGroupsInOrder) {
   const std::optional<XmlElement> root = parseXml(builtinEnglishFile());
   ASSERT_TRUE(root);
   EXPECT_EQ(root->name, "QuilletLanguageFile");
-  ASSERT_EQ(root->children.size(), 13u);
+  ASSERT_EQ(root->children.size(), 14u);
   EXPECT_EQ(root->children[0].name, "Language");
   EXPECT_EQ(root->children[0].text, "English");
   EXPECT_EQ(root->children[1].name, "Date");
   EXPECT_EQ(root->children[1].text, "04:03:2008");
 
   const std::vector<std::pair<std::string, std::size_t>> expected = {
-      {"ERRORS", 23},    {"GUI", 22},       {"HELPABOUT", 1},  {"MENUS", 3},
-      {"OBJECT", 16},    {"PBWRAPPER", 3},  {"STATUSBAR", 10}, {"TOOLTIPS", 10},
-      {"MOREERRORS", 7}, {"MORETEXTS", 10}, {"CHECKS", 6}};
+      {"ERRORS", 23},    {"GUI", 22},       {"HELPABOUT", 1},      {"MENUS", 3},
+      {"OBJECT", 16},    {"PBWRAPPER", 3},  {"STATUSBAR", 10},     {"TOOLTIPS", 10},
+      {"MOREERRORS", 7}, {"MORETEXTS", 10}, {"CONVERSIONNOTES", 6}, {"CHECKS", 6}};
   for (std::size_t i = 0; i < expected.size(); ++i) {
     const XmlElement& group = root->children[i + 2];
     EXPECT_EQ(group.name, "Group");
@@ -79,6 +79,7 @@ TEST(LanguageBuiltinFile, LoadsIntoTheEnglishTable) {
             "3 subfolders will be created by brisko; 'Bin', 'Logs' and 'Source'.");
   EXPECT_EQ(table.text(TextId::destinationBusy),
             "Another conversion is writing into this destination folder.");
+  EXPECT_EQ(table.text(TextId::statusbarCreatingCHeader), "Status = creating C header.");
   EXPECT_EQ(table.text(TextId{kBuiltinTextCount}), "");
   EXPECT_EQ(files.listFolder("/temp/")->size(), 0u);
 }

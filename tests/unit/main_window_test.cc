@@ -48,11 +48,12 @@ MainLayout layoutFor(const std::map<int, int>& widths) {
 TEST(MainWindowLayout, ControlsKeepTheTableWhereTheirTextsFitAndGrowWhereNot) {
   // Creation order: frames before the boxes they hold, "Export global variables" last of its row.
   const std::vector<ControlRow> rows = layoutFor({}).controls;
-  ASSERT_EQ(rows.size(), 20u);
+  ASSERT_EQ(rows.size(), 21u);
   EXPECT_EQ(rows[0].number, kCompilerOptionsFrame);
   EXPECT_EQ(rows[2].number, kUnicodeBox);
   EXPECT_EQ(rows[5].number, kExportGlobalsBox);
-  EXPECT_EQ(rows[19].number, kConvertButton);
+  EXPECT_EQ(rows[8].number, kCHeaderBox);
+  EXPECT_EQ(rows[20].number, kConvertButton);
 
   // Text widths by control; the window's width; controls' x and width.
   const struct {
@@ -70,6 +71,8 @@ TEST(MainWindowLayout, ControlsKeepTheTableWhereTheirTextsFitAndGrowWhereNot) {
       {{{kPbWrapperBox, 144}},
        566,
        {{kPbWrapperBox, 381, 164}, {kBriskoOptionsFrame, 12, 542}, {kSourceField, 47, 415}}},
+      // The C header's box, alone under the wrapper's, widens the window like a row.
+      {{{kCHeaderBox, 160}}, 582, {{kCHeaderBox, 381, 180}, {kDestinationTree, 27, 528}}},
       // A box in mid-row pushes those right of it.
       {{{kThreadsafeBox, 170}}, 592, {{kUnicodeBox, 244, 150}, {kInlineAsmBox, 421, 150}}},
       // Buttons at the right edge grow leftwards.
@@ -156,13 +159,13 @@ TEST_F(MainWindowTest, OpensWithMeasuredLabelsTooltipsMenuAndStatus) {
   EXPECT_EQ(run(), std::nullopt);
   EXPECT_EQ(gui.windows.count(kMainWindow), 0u) << "closed on return";
   const int sourceWidth = 6 * static_cast<int>(changed[selectSource].size());
-  ASSERT_EQ(gui.creationOrder.size(), 20u);
+  ASSERT_EQ(gui.creationOrder.size(), 21u);
   // Measured texts: two boxes of the second row need more room, 22 pixels past the frames, so
   // the window and its status bar widen; the source field follows its label.
   EXPECT_EQ(gui.statusWidths, (std::vector<int>{274, 300}));
-  EXPECT_EQ(gui.creationOrder[13].number, kSourceField);
-  EXPECT_EQ(gui.creationOrder[13].x, 47 + sourceWidth);
-  EXPECT_EQ(gui.toolTips.size(), 10u);
+  EXPECT_EQ(gui.creationOrder[14].number, kSourceField);
+  EXPECT_EQ(gui.creationOrder[14].x, 47 + sourceWidth);
+  EXPECT_EQ(gui.toolTips.size(), 11u);
   EXPECT_EQ(gui.toolTips[kOutputFormatList],
             "Use this to select the output format (only .obj is supported at the moment).");
   ASSERT_EQ(gui.menu.size(), 2u);
@@ -259,7 +262,7 @@ TEST_F(MainWindowTest, ConvertLocksTheWindowAndWritesBelowTheTreesFolder) {
   bool lockedDuringRun = false;
   launcher.onStart = [&](const testing::StartedProcess&) {
     lockedDuringRun = !gui.windowEnabled[kMainWindow] && !gui.control(1).enabled &&
-                      !gui.control(kExportGlobalsBox).enabled;
+                      !gui.control(kExportGlobalsBox).enabled && !gui.control(kCHeaderBox).enabled;
   };
   launcher.scripts.push_back({"", "", 0, false});
   gui.events = {click(kConvertButton)};
@@ -277,7 +280,7 @@ TEST_F(MainWindowTest, ConvertLocksTheWindowAndWritesBelowTheTreesFolder) {
 }
 
 TEST_F(MainWindowTest, SuccessfulConversionNamesTheWrittenFileUntilTheNextAction) {
-  // The compiler writes the listing, FASM the object named last.
+  // The compiler writes the listing, FASM the object named last; the C header's box is ticked.
   launcher.onStart = [&](const testing::StartedProcess& started) {
     const std::string& line = started.commandLine;
     if (line.find("PBcompiler.exe") != std::string::npos) {
@@ -293,10 +296,13 @@ TEST_F(MainWindowTest, SuccessfulConversionNamesTheWrittenFileUntilTheNextAction
   gui.beforeEvent = [&](const GuiEvent& event) {
     gui.control(kSourceField).text = "/src/my demo.pb";
     gui.control(kDestinationTree).text = "/dest/";
+    gui.control(kCHeaderBox).checked = true;
     if (event.number == kBrowseButton)
       statusBeforeBrowse = {gui.statusFields[0], gui.statusFields[1]};
   };
   run();
+  EXPECT_TRUE(files.readFile("/dest/Bin/my demo.h").value_or("").find("#ifndef MY_DEMO_H\r\n") !=
+              std::string::npos);
   EXPECT_EQ(statusBeforeBrowse,
             (std::vector<std::string>{"Status = written: my demo.obj", "/dest/Bin/my demo.obj"}));
   EXPECT_TRUE(gui.messages.empty());                                 // nothing modal

@@ -246,16 +246,18 @@ fi
 
 # The x64 object the window made, linked by MinGW into a 64-bit Windows program that wine runs.
 x64_object="$files/x64 sources/Bin/answer.obj"
-if ! window_made "an object file" || ! grep -q "^ok   conversion of an x64 listing" "$work/driver.out"; then
+if ! window_made "an object file" || ! grep -q "^ok   conversion of an x64 listing" "$work/driver.out" ||
+  [ ! -f "$files/x64 sources/Bin/answer.h" ]; then
   fail "the window's x64 object links and runs" "the window made none"
 elif ! llvm-objdump -f "$x64_object" | grep -q 'coff-x86-64'; then
   fail "the window's x64 object is AMD64 COFF" "$(llvm-objdump -f "$x64_object" 2>&1)"
 else
-  printf '#include <stdio.h>\nint Answer(void);\nint main(void) { printf("%%d\\n", Answer()); return 0; }\n' \
+  # The caller declares nothing itself: the C header the window wrote beside the object does.
+  printf '#include <stdio.h>\n#include "answer.h"\nint main(void) { printf("%%d\\n", (int)Answer()); return 0; }\n' \
     >"$work/caller64.c"
-  if ! x86_64-w64-mingw32-gcc -o "$work/caller64.exe" "$work/caller64.c" "$x64_object" \
-    >"$work/link64.log" 2>&1; then
-    fail "the window's x64 object links with a C caller (MinGW)" "$(cat "$work/link64.log")"
+  if ! x86_64-w64-mingw32-gcc -Wall -Werror -I"$files/x64 sources/Bin" -o "$work/caller64.exe" \
+    "$work/caller64.c" "$x64_object" >"$work/link64.log" 2>&1; then
+    fail "the window's x64 object links with a C caller of its C header (MinGW)" "$(cat "$work/link64.log")"
   else
     # The window's session (its virtual desktop, any instance still closing) ends first, so the
     # caller starts in a wine of its own; a second try tells a slow wine start from a fault.
@@ -270,7 +272,7 @@ else
       [ -n "$wineserver" ] && "$wineserver" -k >/dev/null 2>&1
     done
     if [ "$output64" = "7331" ]; then
-      pass "the window's x64 object links with a C caller (MinGW) and runs under wine"
+      pass "the window's x64 object links with a C caller of its C header (MinGW) and runs under wine"
     else
       fail "the window's x64 object runs under wine" "output: $output64, exit status $status64" \
         "$(tr -d '\r' <"$work/caller64.err" | tail -n 10)"

@@ -817,7 +817,7 @@ void checkMainWindow(const Instance& brisko, int clientWidth) {
   RECT client{};
   GetClientRect(main, &client);
   check.expectEq("client width", client.right, clientWidth);
-  check.expectEq("client height", client.bottom, 590);
+  check.expectEq("client height", client.bottom, brisko::ui::kMainHeight);
   const RECT outer = windowRect(main);
   const int screenWidth = GetSystemMetrics(SM_CXSCREEN);
   const int screenHeight = GetSystemMetrics(SM_CYSCREEN);
@@ -879,10 +879,10 @@ void checkInitialState(const Instance& brisko) {
                    entry == 0 ? L"MSCOFF object file (.obj)" : L"MSCOFF static library (.lib)");
   }
   check.expectEq("selected entry", send(list, CB_GETCURSEL), 0);
-  for (int id : {2, 4, 3, 20, 7, 6, 8}) {
+  for (int id : {2, 4, 3, 20, 7, 6, 21, 8}) {
     check.expectEq("state of check box " + std::to_string(id), brisko.checked(id), BST_UNCHECKED);
   }
-  for (int id = 1; id <= 20; ++id) {
+  for (int id = 1; id <= 21; ++id) {
     HWND control = brisko.item(id);
     if (control != nullptr) {
       check.expect(IsWindowEnabled(control) != 0, "control " + std::to_string(id) + " disabled");
@@ -921,12 +921,12 @@ HWND ownTooltip(const Instance& brisko, int* count = nullptr) {
 
 void checkTooltips(const Instance& brisko, const LanguageTable& texts) {
   const std::map<int, std::wstring> expectedTips = expectedTooltips(texts);
-  Check check("tooltips: one tooltip control, ten tools by window handle with their texts");
+  Check check("tooltips: one tooltip control, eleven tools by window handle with their texts");
   int count = 0;
   HWND tips = ownTooltip(brisko, &count);
   if (!check.expectEq("tooltip controls without owner", count, 1) || tips == nullptr) return;
   const auto tools = send(tips, TTM_GETTOOLCOUNT);
-  check.expectEq("tools", tools, 10);
+  check.expectEq("tools", tools, 11);
   check.expectEq("maximum tip width", send(tips, TTM_GETMAXTIPWIDTH), 150);
   {
     // The title, where the tooltip control answers TTM_GETTITLE (wine's leaves the record
@@ -1390,14 +1390,18 @@ void mainInstance(const Paths& paths, const LanguageTable& texts, int& w33, int&
 // ---- conversions, started the way the IDE starts brisko: with the source as parameter
 
 // Presses the main button and waits until the run is over: the window enabled again, the
-// status naming the output file, which is there, or a message box.
+// status naming the output file, which is there, or a message box. With cHeader box 21 is
+// ticked, and the C header must be written beside the output.
 void convert(const Instance& brisko, const std::string& name, const std::wstring& source,
-             int format, const std::wstring& destination, const std::wstring& output) {
+             int format, const std::wstring& destination, const std::wstring& output,
+             bool cHeader = false) {
   Check check(name);
   setText(brisko.item(13), source);
   send(brisko.item(11), CB_SETCURSEL, static_cast<WPARAM>(format));
   brisko.setChecked(7, true);
   check.expectEq("box 7 (log files)", brisko.checked(7), BST_CHECKED);
+  brisko.setChecked(21, cHeader);
+  check.expectEq("box 21 (C header)", brisko.checked(21), cHeader ? BST_CHECKED : BST_UNCHECKED);
   const std::wstring target = destination + L"\\Bin\\" + output;
   const std::wstring written = L"Status = written: " + output;
   const std::wstring log = destination + L"\\Logs\\briskoLog.txt";
@@ -1430,8 +1434,15 @@ void convert(const Instance& brisko, const std::string& name, const std::wstring
                               "\" uses the following external functions / symbols :";
   check.expect(text.find(summary) != std::string::npos, "the log has no line " + summary);
   check.expectEq("field 1 of the status bar", brisko.statusText(1), target);
+  const std::wstring header = destination + L"\\Bin\\answer.h";
+  check.expect(fileExists(header) == cHeader,
+               narrow(header) + (cHeader ? " was not written" : " was written unasked"));
+  if (cHeader) {
+    check.expect(readFile(header).find("#ifndef ANSWER_H") != std::string::npos,
+                 "the C header has no include guard ANSWER_H");
+  }
   check.expect(IsWindowEnabled(brisko.item(11)) && IsWindowEnabled(brisko.item(20)) &&
-                   IsWindowEnabled(brisko.item(19)),
+                   IsWindowEnabled(brisko.item(21)) && IsWindowEnabled(brisko.item(19)),
                "controls still disabled after the run");
 }
 
@@ -1477,7 +1488,7 @@ void conversionInstance(const Paths& paths) {
   convert(brisko,
           chosen ? "conversion into a library, into the folder chosen in the tree"
                  : "conversion into a library, beside the source",
-          source, 1, chosen ? libDest : sources, L"answer.lib");
+          source, 1, chosen ? libDest : sources, L"answer.lib", true);
   if (chosen) {
     Check check("the library went only into the folder chosen in the tree");
     check.expect(!fileExists(sources + L"\\Bin\\answer.lib"),
@@ -1576,8 +1587,9 @@ void x64Conversion(const Paths& paths) {
       return;
     }
   }
-  convert(brisko, "conversion of an x64 listing into an object file through the window",
-          sources + L"\\answer.pb", 0, sources, L"answer.obj");
+  convert(brisko,
+          "conversion of an x64 listing into an object file and a C header through the window",
+          sources + L"\\answer.pb", 0, sources, L"answer.obj", true);
   Check check("menu \"Quit\" ends the x64 instance");
   brisko.menu(kMenuQuit);
   check.expectEq("exit code", brisko.waitForExit(10000), 0);
