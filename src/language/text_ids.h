@@ -158,7 +158,7 @@ enum class TextId : int {
   // it defines."
   unresolvedSymbol = 111,
   objectDamaged = 112,  // "FASM wrote an object that cannot be read whole."
-  // "An object that FASM wrote does not hold what the conversion needs."
+  // "An object that FASM wrote does not define an exported symbol exactly once."
   objectIncomplete = 113,
   objectCheckingObjects = 114,  // "Checking COFF objects"
   // "%1 objects checked: %2 symbols defined, %3 taken from outside."
@@ -166,9 +166,12 @@ enum class TextId : int {
   // "The Source folder holds a file of yours that the conversion would overwrite. Rename or move it
   // first, or choose another destination."
   userFileInSource = 116,
+  // "An object that FASM wrote needs a symbol that neither the output nor the program linking
+  // it defines."
+  objectUnresolved = 117,
 };
 
 // How many texts the built-in English file holds.
-inline constexpr int kBuiltinTextCount = 117;
+inline constexpr int kBuiltinTextCount = 118;
 
 }  // namespace brisko::language

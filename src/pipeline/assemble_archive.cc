@@ -2,9 +2,12 @@
 
 #include <memory>
 #include <optional>
+#include <span>
 #include <vector>
 
+#include "coff/archive.h"
 #include "language/text_ids.h"
+#include "pipeline/object_check.h"
 #include "pipeline/parallel_runs.h"
 #include "pipeline/program_runner.h"
 #include "platform/paths.h"
@@ -24,6 +27,55 @@ void deleteObjects(platform::FileSystem& files, const std::string& folder) {
       files.deleteFile(folder + entry.name);
     }
   }
+}
+
+// Moves a checked output from the object folder into Bin/, where it replaces the old one; with
+// a pending log line, completes it.
+app::Outcome moveIntoBin(Conversion& conversion, const std::string& built, bool pendingLine) {
+  platform::FileSystem& files = conversion.services.files;
+  const std::string target = conversion.output.binFolder() + conversion.plan.outputName;
+  files.deleteFile(target);
+  if (!files.moveFile(built, target)) {
+    const std::string reason = files.failureReason();
+    files.deleteFile(built);
+    if (pendingLine) conversion.logOutcome(false);
+    return conversion.services.feedback.reportError(language::TextId::creatingFileError, false,
+                                                    app::pathDetail(target, reason));
+  }
+  if (pendingLine) conversion.logOutcome(true);
+  conversion.writtenFiles.push_back(target);
+  return app::ok();
+}
+
+// Reads back every object FASM wrote and checks them together (object_check.h); logs the check
+// and its counts. Fails (reported) with objectDamaged, objectIncomplete or objectUnresolved.
+app::Outcome checkObjects(Conversion& conversion, const std::vector<std::string>& paths) {
+  conversion.logProgress(language::TextId::objectCheckingObjects, conversion.plan.outputName);
+  ObjectCheck check(conversion);
+  std::optional<ObjectCheck::Failure> failure;
+  for (const std::string& path : paths) {
+    const auto bytes = conversion.services.files.readFile(path);
+    const std::string member(platform::filePart(path));
+    if (!bytes) {
+      failure = ObjectCheck::Failure{language::TextId::objectDamaged,
+                                     "\n(" + member + ": FASM wrote no object)"};
+      break;
+    }
+    failure = check.add(
+        member, std::span(reinterpret_cast<const std::uint8_t*>(bytes->data()), bytes->size()));
+    if (failure) break;
+  }
+  if (!failure) failure = check.finish();
+  if (failure) {
+    conversion.logOutcome(false);
+    return conversion.services.feedback.reportError(failure->text, false, failure->detail);
+  }
+  conversion.logOutcome(true);
+  conversion.logLine(
+      language::fillIn(conversion.text(language::TextId::objectCounts),
+                       {std::to_string(check.objects()), std::to_string(check.definedSymbols()),
+                        std::to_string(check.symbolsFromOutside())}));
+  return app::ok();
 }
 
 // polib packs every object of the object folder into a library there, which then replaces
@@ -58,17 +110,20 @@ app::Outcome archive(Conversion& conversion) {
                     language::TextId::objectPolibUnknownError, output);
     return app::failed(language::TextId::objectPolibError);
   }
-  const std::string library = bin + libraryName;
-  services.files.deleteFile(library);
-  if (!services.files.moveFile(builtLibrary, library)) {
-    // polib said it succeeded, yet there is no library where the user looks for it.
+  // polib said it succeeded: the library must be there, whole, before it replaces the old one.
+  const auto bytes = services.files.readFile(builtLibrary);
+  const coff::Result<coff::Archive> read =
+      bytes ? coff::readArchive(
+                  std::span(reinterpret_cast<const std::uint8_t*>(bytes->data()), bytes->size()))
+            : coff::Result<coff::Archive>(coff::Error{""});
+  if (!read.ok()) {
     conversion.logOutcome(false);
-    return services.feedback.reportError(language::TextId::creatingFileError, false,
-                                         app::pathDetail(library));
+    services.files.deleteFile(builtLibrary);
+    return services.feedback.reportError(
+        language::TextId::creatingFileError, false,
+        app::pathDetail(conversion.output.binFolder() + libraryName, read.error()));
   }
-  conversion.logOutcome(true);
-  conversion.writtenFiles.push_back(library);
-  return app::ok();
+  return moveIntoBin(conversion, builtLibrary, true);
 }
 
 // One source to assemble.
@@ -146,21 +201,31 @@ app::Outcome assembleSources(Conversion& conversion, const std::vector<Assembly>
   return reportAssembly(conversion, sources[*failure], runs.result(*failure));
 }
 
-// A library's sources, each into its own object in the object folder, packed by polib.
-app::Outcome assembleLibrary(Conversion& conversion) {
+// The object folder, made when missing and emptied of the objects of an earlier run that did
+// not end (a failure, an interruption). Fails (reported) with outputDirectories.
+app::Outcome prepareObjectFolder(Conversion& conversion) {
   app::Services& services = conversion.services;
-  services.feedback.setStatus(language::TextId::statusbarCreatingObjFiles);
-
-  // The objects of an earlier run that did not end (a failure, an interruption) go first.
   const std::string objects = conversion.output.objectFolder();
   services.files.makeFolder(objects);
   if (!services.files.isFolder(objects)) {
     return services.feedback.reportError(language::TextId::outputDirectories, false,
-                                         app::pathDetail(objects));
+                                         app::pathDetail(objects, services.files.failureReason()));
   }
   deleteObjects(services.files, objects);
+  return app::ok();
+}
+
+// A library's sources, each into its own object in the object folder, checked, packed by polib.
+app::Outcome assembleLibrary(Conversion& conversion) {
+  app::Services& services = conversion.services;
+  services.feedback.setStatus(language::TextId::statusbarCreatingObjFiles);
+  if (const app::Outcome prepared = prepareObjectFolder(conversion); !prepared.succeeded()) {
+    return prepared;
+  }
+  const std::string objects = conversion.output.objectFolder();
   const std::string sourceFolder = conversion.output.sourceFolder();
   std::vector<Assembly> sources;
+  std::vector<std::string> objectPaths;
   for (const PlannedSource* planned : conversion.plan.assembled()) {
     Assembly& assembly = sources.emplace_back();
     assembly.sourceName = planned->fileName;
@@ -171,31 +236,38 @@ app::Outcome assembleLibrary(Conversion& conversion) {
                        std::string(kSourceFolderName) + platform::kPathSeparator +
                        std::string(kObjectFolderName) + platform::kPathSeparator +
                        assembly.objectName;
+    objectPaths.push_back(objects + assembly.objectName);
   }
   if (sources.empty()) return services.feedback.reportError(language::TextId::noAsmFiles, false);
-  if (const app::Outcome result =
-          assembleSources(conversion, sources, conversion.settings.jobs, true);
-      !result.succeeded()) {
-    return result;
-  }
-  return archive(conversion);
+  app::Outcome result = assembleSources(conversion, sources, conversion.settings.jobs, true);
+  if (result.succeeded()) result = checkObjects(conversion, objectPaths);
+  if (result.succeeded()) result = archive(conversion);
+  // Nothing of a run, whatever its end, stays behind in the object folder.
+  deleteObjects(services.files, objects);
+  return result;
 }
 
-// The link source, which includes every other source, into Bin/<base>.obj.
+// The link source, which includes every other source, into an object that replaces
+// Bin/<base>.obj once it is checked.
 app::Outcome assembleObject(Conversion& conversion) {
   const std::vector<const PlannedSource*> assembled = conversion.plan.assembled();
   if (assembled.empty()) {
     return conversion.services.feedback.reportError(language::TextId::noAsmFiles, false);
   }
+  if (const app::Outcome prepared = prepareObjectFolder(conversion); !prepared.succeeded()) {
+    return prepared;
+  }
   std::vector<Assembly> source(1);
   source[0].sourceName = assembled[0]->fileName;
   source[0].sourcePath = conversion.output.sourceFolder() + assembled[0]->fileName;
   source[0].objectName = conversion.plan.outputName;
-  source[0].objectFolder = conversion.output.binFolder();
+  source[0].objectFolder = conversion.output.objectFolder();
   source[0].logName = OutputLayout::binPathFromLogs(source[0].objectName);
-  const app::Outcome result = assembleSources(conversion, source, 1, false);
-  if (result.succeeded())
-    conversion.writtenFiles.push_back(source[0].objectFolder + source[0].objectName);
+  const std::string built = source[0].objectFolder + source[0].objectName;
+  app::Outcome result = assembleSources(conversion, source, 1, false);
+  if (result.succeeded()) result = checkObjects(conversion, {built});
+  if (result.succeeded()) result = moveIntoBin(conversion, built, false);
+  conversion.services.files.deleteFile(built);
   return result;
 }
 

@@ -121,11 +121,13 @@ app::Outcome checkReusedSources(Conversion& conversion) {
   return app::ok();
 }
 
-// Reused library sources tell the machine they are for by the data-sections source's format
-// line (in whichever encoding it was written).
+// Reused sources tell the machine they are for by the format line of the source FASM reads
+// first (the link source of an object, the data-sections source of a library), in whichever
+// encoding it was written.
 Target reusedSourcesTarget(Conversion& conversion) {
-  const auto bytes = conversion.services.files.readFile(conversion.output.sourceFolder() +
-                                                        conversion.output.dataSectionsName());
+  const std::string name = conversion.settings.library() ? conversion.output.dataSectionsName()
+                                                         : conversion.output.linkSourceName();
+  const auto bytes = conversion.services.files.readFile(conversion.output.sourceFolder() + name);
   if (!bytes) return Target::x86();
   const Listing source = Listing::fromBytes(*bytes);
   ListingCursor cursor(source);

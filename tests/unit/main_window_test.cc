@@ -5,6 +5,7 @@
 #include <array>
 
 #include "english_texts.h"
+#include "fake_assembler.h"
 #include "fake_gui.h"
 #include "fakes.h"
 #include "language/text_ids.h"
@@ -287,7 +288,9 @@ TEST_F(MainWindowTest, SuccessfulConversionNamesTheWrittenFileUntilTheNextAction
       files.addFile(started.workingFolder + "PureBasic.asm", testing::sampleListing().text());
     } else {
       const std::size_t from = line.rfind("\" \"") + 3;
-      files.addFile(line.substr(from, line.size() - from - 1), "");
+      const std::size_t source = line.find("\" \"") + 3;
+      files.addFile(line.substr(from, line.size() - from - 1),
+                    testing::fakeObject(files, line.substr(source, from - 3 - source)));
     }
   };
   launcher.scripts = {{}, {}};

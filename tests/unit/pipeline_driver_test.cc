@@ -2,6 +2,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "fake_assembler.h"
 #include "pipeline/assemble_archive.h"
 #include "pipeline/run_conversion.h"
 #include "pipeline_fixture.h"
@@ -37,10 +38,17 @@ class PipelineDriver : public testing::PipelineFixture {
       if (mentions(p.commandLine, "PBcompiler.exe")) {
         files.addFile(p.workingFolder + "PureBasic.asm", listing);
       } else if (mentions(p.commandLine, "fasm.exe")) {
-        if (succeeds) files.addFile(lastQuoted(p.commandLine), "COFF");
+        const std::string source =
+            p.commandLine.substr(p.commandLine.find("\" \"") + 3,
+                                 p.commandLine.rfind("\" \"") - p.commandLine.find("\" \"") - 3);
+        if (succeeds) {
+          files.addFile(lastQuoted(p.commandLine), testing::fakeObject(files, source));
+        }
       } else if (mentions(p.commandLine, "polib.exe")) {
         binWhenArchiving = names(p.workingFolder);
-        if (succeeds && polibWritesLibrary) files.addFile(lastQuoted(p.commandLine), "LIB");
+        if (succeeds && polibWritesLibrary) {
+          files.addFile(lastQuoted(p.commandLine), testing::fakeLibrary(files, p.workingFolder));
+        }
       }
     };
   }
@@ -105,11 +113,12 @@ TEST_F(PipelineDriver, ObjectRunProducesTheObjectAndACompleteLog) {
       commandLines(),
       (Lines{
           R"("/pb/compilers/PBcompiler.exe" "/src/demo.pb" /EXE "/dest/Source/briskoSourceCompilation.exe" /COMMENTED)",
-          R"("/pb/compilers/fasm.exe" "/dest/Source/demo_briskoLinkFile.asm" "/dest/Bin/demo.obj")"}));
+          R"("/pb/compilers/fasm.exe" "/dest/Source/demo_briskoLinkFile.asm" "/dest/Source/briskoObjects/demo.obj")"}));
   EXPECT_EQ(launcher.started[0].workingFolder, "/dest/Source/");
-  EXPECT_EQ(launcher.started[1].workingFolder, "/dest/Bin/");
+  EXPECT_EQ(launcher.started[1].workingFolder, "/dest/Source/briskoObjects/");
   EXPECT_EQ(launcher.started[1].captured, platform::CapturedStream::standardError);
   EXPECT_EQ(names("/dest/Bin"), (Lines{"demo.obj"}));
+  EXPECT_EQ(names("/dest/Source/briskoObjects"), Lines{});
   EXPECT_FALSE(files.exists(kListingPath));
   EXPECT_EQ(logFile(),
             kLogHeader +
@@ -122,6 +131,8 @@ TEST_F(PipelineDriver, ObjectRunProducesTheObjectAndACompleteLog) {
                 "Creating data sections \"demo_briskoDataSections.asm\" ......no errors!\r\n"
                 "Creating main ASM file \"demo_briskoLinkFile.asm\" ......no errors!\r\n"
                 "Creating COFF file \"../Bin/demo.obj\" ......no errors!\r\n"
+                "Checking COFF objects \"demo.obj\" ......no errors!\r\n"
+                "1 objects checked: 4 symbols defined, 2 taken from outside.\r\n"
                 "\r\n"
                 "\"demo.obj\" uses the following external functions / symbols :\r\n"
                 "==========\r\n"
@@ -163,6 +174,8 @@ TEST_F(PipelineDriver, LibraryRunAssemblesEverySourceAndKeepsOnlyTheLibrary) {
   const std::string tail =
       "Creating COFF file \"../Source/briskoObjects/demo_briskoDataSections.obj\" ......no "
       "errors!\r\n"
+      "Checking COFF objects \"demo.lib\" ......no errors!\r\n"
+      "3 objects checked: 16 symbols defined, 2 taken from outside.\r\n"
       "Creating COFF file \"../Bin/demo.lib\" ......no errors!\r\n"
       "\r\n"
       "\"demo.lib\" uses the following external functions / symbols :\r\n"
@@ -275,7 +288,7 @@ TEST_F(PipelineDriver, RunWithoutExternalsStillWritesTheSummaryHead) {
   succeed(2);
   EXPECT_EQ(run(app::kLogFile, kObject), ok());
   const std::string tail =
-      "......no errors!\r\n\r\n"
+      "1 objects checked: 1 symbols defined, 0 taken from outside.\r\n\r\n"
       "\"demo.obj\" uses the following external functions / symbols :\r\n"
       "==========\r\n";
   EXPECT_EQ(logEnd(tail), tail);
@@ -291,8 +304,8 @@ TEST_F(PipelineDriver, BaseNameDropsOnlyTheLastExtension) {
   ASSERT_EQ(launcher.started.size(), 4u);
   EXPECT_EQ(
       launcher.started[1].commandLine,
-      R"("/pb/compilers/fasm.exe" "/dest/Source/my.test_briskoLinkFile.asm" "/dest/Bin/my.test.obj")");
-  EXPECT_EQ(lastQuoted(launcher.started[3].commandLine), "/dest/Bin/makefile.obj");
+      R"("/pb/compilers/fasm.exe" "/dest/Source/my.test_briskoLinkFile.asm" "/dest/Source/briskoObjects/my.test.obj")");
+  EXPECT_EQ(lastQuoted(launcher.started[3].commandLine), "/dest/Source/briskoObjects/makefile.obj");
   // Without a log nothing is written into Logs/.
   EXPECT_EQ(names("/dest/Logs"), Lines{});
 }
@@ -336,12 +349,12 @@ TEST_F(PipelineDriver, SourceFolderKeepsTheUsersFilesAndLosesOldSourcesOfALibrar
   files.addFile("/dest/Source/mylib.pb", "ProcedureDLL X()\r\nEndProcedure\r\n");
   succeed(2);
   EXPECT_EQ(run(0, kObject), ok());
-  EXPECT_EQ(names("/dest/Source").size(), 11u);
+  EXPECT_EQ(names("/dest/Source").size(), 12u);
   succeed(5);
   EXPECT_EQ(run(0, kLibrary), ok());
   EXPECT_EQ(names("/dest/Source"),
-            (Lines{"sub/", "mine.asm", "notes.txt", "mylib.pb", "Get.asm", "demo_Helper.asm",
-                   "demo_briskoDataSections.asm", "briskoObjects/"}));
+            (Lines{"sub/", "mine.asm", "notes.txt", "mylib.pb", "briskoObjects/", "Get.asm",
+                   "demo_Helper.asm", "demo_briskoDataSections.asm"}));
 
   files.addFile("/dest/Source/demo_Helper.asm", "; the user's Helper\r\n");
   const std::string getSource = read("/dest/Source/Get.asm");
@@ -371,9 +384,12 @@ TEST_F(PipelineDriver, ReusedSourcesDecideTheFormatAndSkipTheirMaking) {
   EXPECT_EQ(
       commandLines(),
       (Lines{
-          R"("/pb/compilers/fasm.exe" "/src/Source/demo_briskoLinkFile.asm" "/src/Bin/demo.obj")"}));
+          R"("/pb/compilers/fasm.exe" "/src/Source/demo_briskoLinkFile.asm" "/src/Source/briskoObjects/demo.obj")"}));
   EXPECT_EQ(logFile("/src/"),
-            kLogHeader + "Creating COFF file \"../Bin/demo.obj\" ......no errors!\r\n");
+            kLogHeader +
+                "Creating COFF file \"../Bin/demo.obj\" ......no errors!\r\n"
+                "Checking COFF objects \"demo.obj\" ......no errors!\r\n"
+                "1 objects checked: 0 symbols defined, 0 taken from outside.\r\n");
 
   // With the wrapper the compiler and the analysis run, the edited sources stay.
   launcher.started.clear();
@@ -467,7 +483,8 @@ TEST_F(PipelineAssemble, FasmFailureStopsTheLibraryAndKeepsEarlierObjects) {
   for (const auto& started : launcher.started) objects.push_back(lastQuoted(started.commandLine));
   EXPECT_EQ(objects, (Lines{"/dest/Source/briskoObjects/a.obj", "/dest/Source/briskoObjects/b.obj",
                             "/dest/Source/briskoObjects/my.test_Proc.obj"}));
-  EXPECT_EQ(names("/dest/Source/briskoObjects"), (Lines{"a.obj", "b.obj"}));
+  // Nothing of the failed run stays in the object folder.
+  EXPECT_EQ(names("/dest/Source/briskoObjects"), Lines{});
   EXPECT_EQ(names("/dest/Bin"), (Lines{"old.obj"}));
   EXPECT_EQ(log.content,
             "Creating COFF file \"../Source/briskoObjects/a.obj\" ......no errors!\r\n"
@@ -532,12 +549,14 @@ TEST_F(PipelineAssemble, ToolsThatFailOrDoNotStart) {
   EXPECT_EQ(feedback.messages.back().text, "Polib failed to start.");
   EXPECT_EQ(log.content,
             "Creating COFF file \"../Source/briskoObjects/a.obj\" ......no errors!\r\n"
+            "Checking COFF objects \"demo.lib\" ......no errors!\r\n"
+            "1 objects checked: 0 symbols defined, 0 taken from outside.\r\n"
             "Creating COFF file \"../Bin/demo.lib\" ......Error!\r\nPolib failed to start.\r\n");
 }
 
 // Runs that end in another order than they started, failures of later sources that end
-// first, and a FASM that does not start: several runs at once show, log and leave behind
-// exactly what the runs one after another do.
+// first, and a FASM that does not start: several runs at once show and log exactly what the
+// runs one after another do, and leave no object behind.
 TEST_F(PipelineAssemble, ParallelRunsReportAsTheSequentialRunDoes) {
   for (const char* name : {"a.asm", "b.asm", "c.asm", "d.asm", "e.asm", "f.asm"}) {
     files.addFile(std::string("/dest/Source/") + name, "");
@@ -557,11 +576,11 @@ TEST_F(PipelineAssemble, ParallelRunsReportAsTheSequentialRunDoes) {
        {ok(2), error("b.asm [1]: error: B.", 3), error("c.asm [1]: error: C.", 0), ok(1), ok(0),
         ok(0)},
        failed(TextId::objectFasmError),
-       {"a.obj"}},
+       {}},
       {"c does not start while a and b run",
        {ok(2), ok(0), noStart, ok(0), ok(0), ok(0)},
        failed(TextId::fasmProblem),
-       {"a.obj", "b.obj"}},
+       {}},
       {"a fails after b did not start",
        {error("A", 1), noStart, ok(0)},
        failed(TextId::objectFasmError),
