@@ -54,7 +54,6 @@ class Preferences {
   std::string write() const;
 
   platform::TextEncoding encoding() const { return encoding_; }
-  void setEncoding(platform::TextEncoding encoding) { encoding_ = encoding; }
 
   // Every group, the leading headerless one (always present, maybe empty) first.
   std::vector<PreferenceGroup>& groups() { return groups_; }

@@ -7,7 +7,7 @@ namespace brisko::pipeline {
 OrderedSourceWriter::OrderedSourceWriter(Conversion& conversion, const Listing& listing)
     : conversion_(conversion), listing_(listing), writer_(conversion.services.files) {}
 
-app::Outcome OrderedSourceWriter::store(const std::string& name, Kind kind, std::string& text) {
+app::Outcome OrderedSourceWriter::store(const std::string& name, std::string& text) {
   if (writer_.full()) {
     if (const app::Outcome result = collectOldest(); !result.succeeded()) return result;
   }
@@ -15,15 +15,11 @@ app::Outcome OrderedSourceWriter::store(const std::string& name, Kind kind, std:
   std::string bytes = sourceBytes(std::move(text), listing_);
   text = writer_.takeBuffer();
   writer_.store(path, std::move(bytes));
-  inFlight_.push_back({std::move(path), name, kind});
+  inFlight_.push_back({std::move(path), name});
   return app::ok();
 }
 
-void OrderedSourceWriter::startLogLine(const std::string& name, Kind kind) {
-  if (kind == Kind::linkSource) {
-    conversion_.logProgress(language::TextId::objectCreatingMainAsmFile, name);
-    return;
-  }
+void OrderedSourceWriter::startLogLine(const std::string& name) {
   if (app::LogSink* log = conversion_.log()) log->write("   ");
   conversion_.logProgress(language::TextId::objectCreatingSourceFile, name);
 }
@@ -32,7 +28,7 @@ app::Outcome OrderedSourceWriter::collectOldest() {
   const InFlight source = std::move(inFlight_.front());
   inFlight_.pop_front();
   const bool stored = writer_.collectOldest();
-  startLogLine(source.name, source.kind);
+  startLogLine(source.name);
   if (!stored) {
     writer_.discardAll();
     inFlight_.clear();

@@ -15,26 +15,22 @@ namespace brisko::pipeline {
 
 class OrderedSourceWriter {
  public:
-  // What a source is, for its log line.
-  enum class Kind { procedure, linkSource };
-
   OrderedSourceWriter(Conversion& conversion, const Listing& listing);
 
   // Hands over the UTF-8 text of Source/<name> (stored in the listing's encoding); text is
   // left holding the memory of an earlier source, emptied, for building the next one in. When
   // the writer is full the oldest outcome is collected first: a source that could not be
   // stored fails (reported) with creatingFileError, and every source after it is deleted.
-  app::Outcome store(const std::string& name, Kind kind, std::string& text);
+  app::Outcome store(const std::string& name, std::string& text);
   // Collects every outcome still outstanding, with the same failure.
   app::Outcome collectAll();
-  // Starts the log line of a source ("...creating source file" or the link source's line).
-  void startLogLine(const std::string& name, Kind kind);
+  // Starts the log line of a procedure's source ("...creating source file").
+  void startLogLine(const std::string& name);
 
  private:
   struct InFlight {
     std::string path;
     std::string name;
-    Kind kind;
   };
   // The outcome of the oldest source in flight, logged.
   app::Outcome collectOldest();

@@ -62,7 +62,7 @@ class Splitter {
   // next sources are built. A listing that ends inside the source fails with invalidFile once
   // the sources before it are through. Reports and returns a failure.
   template <typename Build>
-  app::Outcome writeSource(const std::string& name, OrderedSourceWriter::Kind kind, Build build) {
+  app::Outcome writeSource(const std::string& name, Build build) {
     feedback_.setStatusDetail(std::string(kSourceFolderName) + platform::kPathSeparator + name);
     SourceText& out = out_;
     out.clear();
@@ -70,7 +70,7 @@ class Splitter {
     const Built built = build(out);
     if (built != Built::written) {
       if (const app::Outcome result = writer_.collectAll(); !result.succeeded()) return result;
-      writer_.startLogLine(name, kind);
+      writer_.startLogLine(name);
       if (built == Built::listingEnded) {
         return conversion_.failWith(language::TextId::invalidFile, conversion_.listingPath);
       }
@@ -78,7 +78,7 @@ class Splitter {
       return feedback_.reportError(language::TextId::mainProgramLabel, false,
                                    "\n(" + procedureName_ + ": " + mainLabel_ + ")");
     }
-    return writer_.store(name, kind, out.raw());
+    return writer_.store(name, out.raw());
   }
 
   app::Outcome writeProcedure(const SymbolRecord& procedure) {
@@ -86,7 +86,7 @@ class Splitter {
     PlannedSource& planned = conversion_.plan.sources.emplace_back();
     planned.fileName = name;
     planned.shownName = procedure.outputName;
-    return writeSource(name, OrderedSourceWriter::Kind::procedure, [&](SourceText& out) {
+    return writeSource(name, [&](SourceText& out) {
       if (!reader_->seekProcedure(procedure.asmName)) return Built::listingEnded;
 
       if (library_) {

@@ -204,6 +204,82 @@ TEST_P(LayoutTest, WhatTheCompilersAddConvertsAndRuns) {
   EXPECT_TRUE(mingw.linked) << mingw.log;
 }
 
+// A module as the 5.20 and later compilers lay it out: a global, an array, a static, DataSections
+// (one inside a module procedure) and a public procedure that an exported procedure outside the
+// module calls, beside a procedure of the same name; data inside a procedure's code, which in
+// the 5.2x layout stands after the bss. (The 4.x compilers know no modules.)
+const char* const kModuleSource = R"(DeclareModule sgl
+  Global SGL.l
+  Global Dim table.l(3)
+  Declare.l Bump(n)
+EndDeclareModule
+Module sgl
+  Procedure.l Bump(n)
+    Static calls
+    calls = calls + 1
+    table(1) = table(1) + n
+    SGL = SGL + n + PeekL(?inner) + PeekL(?outer)
+    ProcedureReturn SGL + calls
+    DataSection
+      inner:
+      Data.l 7
+    EndDataSection
+  EndProcedure
+  DataSection
+    outer:
+    Data.l 5, ?outer
+  EndDataSection
+EndModule
+Procedure.l Bump(n)
+  ProcedureReturn n * 2
+EndProcedure
+ProcedureDLL.l Use(n)
+  ProcedureReturn sgl::Bump(n) + Bump(n) + sgl::table(1)
+EndProcedure
+ProcedureDLL.l Seven()
+  Protected v
+  !CALL @f
+  !dd 7
+  !@@:
+  !POP eax
+  !MOV eax,[eax]
+  !MOV [p.v_v],eax
+  ProcedureReturn v
+EndProcedure
+)";
+
+TEST_P(LayoutTest, ModulesConvertAndRun) {
+  if (layout() == "macros") GTEST_SKIP() << "the 4.50 compilers know no modules";
+  std::string source = kModuleSource;
+  if (x64()) {
+    const std::string x86 = "  !POP eax\n  !MOV eax,[eax]\n  !MOV [p.v_v],eax\n";
+    source.replace(source.find(x86), x86.size(),
+                   "  !POP rax\n  !MOVSXD rax,dword [rax]\n  !MOV [p.v_v],rax\n");
+  }
+  work.write("mod/mod.pb", source);
+  const fs::path result = convert("mod", "mod.pb");
+  ASSERT_TRUE(fs::exists(result));
+  // The data inside Seven's code is none of the data's.
+  const std::string data = ts::readFileText(work.file("mod/Source/mod_briskoDataSections.asm"));
+  EXPECT_EQ(data.find("dd 7 \r\n  dd 5"), std::string::npos);
+  const ts::X86Run ran = run({result}, R"(#include "x86_harness.h"
+int HARNESS_STDCALL Use(int n) __asm__("Use");
+int HARNESS_STDCALL Seven(void) __asm__("Seven");
+int harness_main(void) {
+  harness_print_int(Use(3));
+  harness_print(" ");
+  harness_print_int(Use(3));
+  harness_print(" ");
+  harness_print_int(Seven());
+  harness_print("\n");
+  return 0;
+}
+)");
+  ASSERT_TRUE(ran.linked) << ran.log;
+  // sgl::Bump(3) = 15 + 1 the first time, 30 + 2 the second; Bump(3) = 6; table(1) = 3, 6.
+  EXPECT_EQ(ran.output, "25 44 7\n");
+}
+
 // A second program compiled by the same compiler links with the converted code through the
 // wrapper: the runtime's items stay the program's, defined once.
 TEST_P(LayoutTest, WrapperProgramLinksWithTheConvertedCode) {
