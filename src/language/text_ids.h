@@ -169,9 +169,13 @@ enum class TextId : int {
   // "An object that FASM wrote needs a symbol that neither the output nor the program linking
   // it defines."
   objectUnresolved = 117,
+  // "The library is packed by the installation's polib."
+  packedByPolib = 118,
+  // "The installation holds no polib: brisko packs the library itself."
+  packedByBrisko = 119,
 };
 
 // How many texts the built-in English file holds.
-inline constexpr int kBuiltinTextCount = 118;
+inline constexpr int kBuiltinTextCount = 120;
 
 }  // namespace brisko::language

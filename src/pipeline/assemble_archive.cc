@@ -3,13 +3,18 @@
 #include <memory>
 #include <optional>
 #include <span>
+#include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "coff/archive.h"
+#include "coff/cutter.h"
 #include "language/text_ids.h"
+#include "pipeline/generated_source.h"
 #include "pipeline/object_check.h"
 #include "pipeline/parallel_runs.h"
 #include "pipeline/program_runner.h"
+#include "pipeline/symbol_names.h"
 #include "platform/paths.h"
 
 namespace brisko::pipeline {
@@ -47,22 +52,26 @@ app::Outcome moveIntoBin(Conversion& conversion, const std::string& built, bool 
   return app::ok();
 }
 
-// Reads back every object FASM wrote and checks them together (object_check.h); logs the check
-// and its counts. Fails (reported) with objectDamaged, objectIncomplete or objectUnresolved.
-app::Outcome checkObjects(Conversion& conversion, const std::vector<std::string>& paths) {
+// An object FASM made, or a member cut from one: its name and bytes, and the symbols it defines
+// for a library's linker members.
+struct Member {
+  std::string name;
+  coff::Bytes bytes;
+  std::vector<std::string> publics;
+};
+
+std::span<const std::uint8_t> bytesOf(const std::string& text) {
+  return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
+}
+
+// Checks what FASM wrote, every object together (object_check.h); logs the check and its counts.
+// Fails (reported) with objectDamaged, objectIncomplete or objectUnresolved.
+app::Outcome checkObjects(Conversion& conversion, std::vector<Member>& members) {
   conversion.logProgress(language::TextId::objectCheckingObjects, conversion.plan.outputName);
   ObjectCheck check(conversion);
   std::optional<ObjectCheck::Failure> failure;
-  for (const std::string& path : paths) {
-    const auto bytes = conversion.services.files.readFile(path);
-    const std::string member(platform::filePart(path));
-    if (!bytes) {
-      failure = ObjectCheck::Failure{language::TextId::objectDamaged,
-                                     "\n(" + member + ": FASM wrote no object)"};
-      break;
-    }
-    failure = check.add(
-        member, std::span(reinterpret_cast<const std::uint8_t*>(bytes->data()), bytes->size()));
+  for (Member& member : members) {
+    failure = check.add(member.name, member.bytes, &member.publics);
     if (failure) break;
   }
   if (!failure) failure = check.finish();
@@ -78,9 +87,27 @@ app::Outcome checkObjects(Conversion& conversion, const std::vector<std::string>
   return app::ok();
 }
 
+// Reads the objects FASM wrote into memory; one that is not there is named.
+std::optional<std::vector<Member>> readObjects(Conversion& conversion,
+                                               const std::vector<std::string>& paths) {
+  std::vector<Member> members;
+  for (const std::string& path : paths) {
+    const auto bytes = conversion.services.files.readFile(path);
+    Member& member = members.emplace_back();
+    member.name = platform::filePart(path);
+    if (!bytes) {
+      conversion.services.feedback.reportError(language::TextId::objectDamaged, false,
+                                               "\n(" + member.name + ": FASM wrote no object)");
+      return std::nullopt;
+    }
+    member.bytes.assign(bytes->begin(), bytes->end());
+  }
+  return members;
+}
+
 // polib packs every object of the object folder into a library there, which then replaces
 // Bin/<base>.lib; an older library stays untouched until a new one is there.
-app::Outcome archive(Conversion& conversion) {
+app::Outcome archiveWithPolib(Conversion& conversion) {
   app::Services& services = conversion.services;
   const std::string& libraryName = conversion.plan.outputName;
   const std::string bin = conversion.output.binFolder();
@@ -113,9 +140,7 @@ app::Outcome archive(Conversion& conversion) {
   // polib said it succeeded: the library must be there, whole, before it replaces the old one.
   const auto bytes = services.files.readFile(builtLibrary);
   const coff::Result<coff::Archive> read =
-      bytes ? coff::readArchive(
-                  std::span(reinterpret_cast<const std::uint8_t*>(bytes->data()), bytes->size()))
-            : coff::Result<coff::Archive>(coff::Error{""});
+      bytes ? coff::readArchive(bytesOf(*bytes)) : coff::Result<coff::Archive>(coff::Error{""});
   if (!read.ok()) {
     conversion.logOutcome(false);
     services.files.deleteFile(builtLibrary);
@@ -215,7 +240,120 @@ app::Outcome prepareObjectFolder(Conversion& conversion) {
   return app::ok();
 }
 
-// A library's sources, each into its own object in the object folder, checked, packed by polib.
+// Without polib in the installation brisko writes the archive itself, in the form polib and
+// lib write, and reads it back before it replaces Bin/<base>.lib.
+app::Outcome archiveMembers(Conversion& conversion, const std::vector<Member>& members) {
+  app::Services& services = conversion.services;
+  const std::string built = conversion.output.objectFolder() + conversion.plan.outputName;
+  conversion.logProgress(language::TextId::objectCreatingCoffFile,
+                         OutputLayout::binPathFromLogs(conversion.plan.outputName));
+  std::vector<coff::ArchiveMember> archived;
+  archived.reserve(members.size());
+  for (const Member& member : members) {
+    archived.push_back({member.name, member.bytes, member.publics});
+  }
+  const coff::Result<coff::Bytes> archive = coff::writeArchive(archived);
+  const std::string_view bytes =
+      archive.ok() ? std::string_view(reinterpret_cast<const char*>(archive.value().data()),
+                                      archive.value().size())
+                   : std::string_view();
+  if (!archive.ok() || !services.files.writeFile(built, bytes)) {
+    const std::string reason = archive.ok() ? services.files.failureReason() : archive.error();
+    services.files.deleteFile(built);
+    return conversion.failWith(language::TextId::creatingFileError,
+                               conversion.output.binFolder() + conversion.plan.outputName, reason);
+  }
+  return moveIntoBin(conversion, built, true);
+}
+
+// The installation's polib, when it has one: present, no folder, not empty.
+bool hasPolib(const Conversion& conversion) {
+  const platform::FileSystem& files = conversion.services.files;
+  const std::string& path = conversion.services.paths.polibPath;
+  const auto size = files.fileSize(path);
+  return !path.empty() && !files.isFolder(path) && size && *size > 0;
+}
+
+// Runs FASM on one source without a word to the user; true when it ended without an error.
+bool assembleQuietly(Conversion& conversion, const std::string& source, const std::string& object) {
+  ProgramRunner runner(conversion.services.processes);
+  const std::string folder = std::string(platform::folderPart(object));
+  auto fasm =
+      runner.start(conversion.services.paths.fasmPath, "\"" + source + "\" \"" + object + "\"",
+                   folder, platform::CapturedStream::standardError);
+  if (!fasm) return false;
+  while (runner.waitForEnded({fasm.get()}, kWaitMilliseconds).empty()) conversion.poll();
+  fasm->readErrorText();
+  const int exitCode = fasm->exitCode();
+  fasm->close();
+  return exitCode == 0;
+}
+
+// One FASM run on a library made in this run: every member's part of the combined source in
+// sections of its own, the labels one member names in another public, assembled as one and cut
+// into the members (coff/cutter), which are what each member's own source gives. Nothing when the
+// combined source does not assemble or cut (inline assembly of two procedures may define one
+// label, which their own sources allow): the members' sources are then assembled one by one.
+std::optional<std::vector<Member>> assembleCombined(
+    Conversion& conversion, const std::vector<const PlannedSource*>& planned) {
+  const std::string folder = conversion.output.objectFolder();
+  const std::string source = folder + conversion.output.baseName() + "_briskoCombined.asm";
+  const std::string object = folder + conversion.output.baseName() + "_briskoCombined.obj";
+  // What no member defines is declared external once, as the members' own sources declare it.
+  std::unordered_set<std::string> defined;
+  for (const PlannedSource* member : planned) {
+    defined.insert(member->defines.begin(), member->defines.end());
+  }
+  std::unordered_map<std::string, std::string> externs;
+  for (const SymbolRecord& record : conversion.symbols) {
+    if (record.kind == SymbolKind::external) externs.emplace(linkName(record), externLine(record));
+  }
+  SourceText text;
+  writeHeaderBlock(text, conversion.services.clock.now());
+  text.line(conversion.listing.target.formatLine());
+  text.line("");
+  std::unordered_set<std::string> declared;
+  std::vector<coff::MemberPlan> plans;
+  std::uint32_t section = 0;
+  for (const PlannedSource* member : planned) {
+    coff::MemberPlan& plan = plans.emplace_back();
+    for (std::size_t i = 0; i < member->sections; ++i) plan.sections.push_back(++section);
+    for (const Need& need : member->needs) {
+      plan.needs.push_back(need.symbol);
+      if (defined.count(need.symbol) != 0 || !declared.insert(need.symbol).second) continue;
+      const auto declaration = externs.find(need.symbol);
+      text.line(declaration != externs.end() ? declaration->second : "extrn " + need.symbol);
+    }
+  }
+  text.line("");
+  text.append(conversion.plan.combined);
+  const Listing* listing = conversion.readListing();
+  platform::FileSystem& files = conversion.services.files;
+  if (listing == nullptr || !files.writeFile(source, sourceBytes(text.text(), *listing)) ||
+      !assembleQuietly(conversion, source, object)) {
+    files.deleteFile(source);
+    files.deleteFile(object);
+    return std::nullopt;
+  }
+  files.deleteFile(source);
+  const auto bytes = files.readFile(object);
+  files.deleteFile(object);
+  if (!bytes) return std::nullopt;
+  const coff::Result<coff::ObjectFile> combined = coff::readObject(bytesOf(*bytes));
+  if (!combined.ok()) return std::nullopt;
+  const coff::Result<std::vector<coff::ObjectFile>> cut = coff::cutObject(combined.value(), plans);
+  if (!cut.ok()) return std::nullopt;
+  std::vector<Member> members;
+  members.reserve(planned.size());
+  for (std::size_t i = 0; i < planned.size(); ++i) {
+    members.push_back({planned[i]->objectName(), coff::writeObject(cut.value()[i]), {}});
+  }
+  return members;
+}
+
+// A library's members: made with one FASM run where the sources were generated in this run,
+// else (or when that fails) each source into its own object in the object folder; then checked
+// and packed, by polib where the installation has one, else by brisko.
 app::Outcome assembleLibrary(Conversion& conversion) {
   app::Services& services = conversion.services;
   services.feedback.setStatus(language::TextId::statusbarCreatingObjFiles);
@@ -224,13 +362,14 @@ app::Outcome assembleLibrary(Conversion& conversion) {
   }
   const std::string objects = conversion.output.objectFolder();
   const std::string sourceFolder = conversion.output.sourceFolder();
+  const std::vector<const PlannedSource*> planned = conversion.plan.assembled();
   std::vector<Assembly> sources;
   std::vector<std::string> objectPaths;
-  for (const PlannedSource* planned : conversion.plan.assembled()) {
+  for (const PlannedSource* member : planned) {
     Assembly& assembly = sources.emplace_back();
-    assembly.sourceName = planned->fileName;
-    assembly.sourcePath = sourceFolder + planned->fileName;
-    assembly.objectName = planned->objectName();
+    assembly.sourceName = member->fileName;
+    assembly.sourcePath = sourceFolder + member->fileName;
+    assembly.objectName = member->objectName();
     assembly.objectFolder = objects;
     assembly.logName = std::string("..") + platform::kPathSeparator +
                        std::string(kSourceFolderName) + platform::kPathSeparator +
@@ -239,9 +378,46 @@ app::Outcome assembleLibrary(Conversion& conversion) {
     objectPaths.push_back(objects + assembly.objectName);
   }
   if (sources.empty()) return services.feedback.reportError(language::TextId::noAsmFiles, false);
-  app::Outcome result = assembleSources(conversion, sources, conversion.settings.jobs, true);
-  if (result.succeeded()) result = checkObjects(conversion, objectPaths);
-  if (result.succeeded()) result = archive(conversion);
+
+  const bool polib = hasPolib(conversion);
+  std::optional<std::vector<Member>> members;
+  if (!conversion.plan.combined.empty()) members = assembleCombined(conversion, planned);
+  app::Outcome result = app::ok();
+  if (members) {
+    // The log tells each member as the run of its own source would.
+    for (const Assembly& assembly : sources) {
+      conversion.logProgress(language::TextId::objectCreatingCoffFile, assembly.logName);
+      conversion.logOutcome(true);
+    }
+  } else {
+    result = assembleSources(conversion, sources, conversion.settings.jobs, true);
+    if (result.succeeded()) {
+      members = readObjects(conversion, objectPaths);
+      if (!members) result = app::failed(language::TextId::objectDamaged);
+    }
+  }
+  if (result.succeeded()) result = checkObjects(conversion, *members);
+  if (result.succeeded()) {
+    conversion.logLine(conversion.text(polib ? language::TextId::packedByPolib
+                                             : language::TextId::packedByBrisko));
+    if (polib) {
+      // polib packs the objects of the folder: cut members are stored there first.
+      for (std::size_t i = 0; i < members->size() && result.succeeded(); ++i) {
+        const Member& member = (*members)[i];
+        if (services.files.exists(objectPaths[i])) continue;
+        const std::string_view bytes(reinterpret_cast<const char*>(member.bytes.data()),
+                                     member.bytes.size());
+        if (!services.files.writeFile(objectPaths[i], bytes)) {
+          result = services.feedback.reportError(
+              language::TextId::creatingFileError, false,
+              app::pathDetail(objectPaths[i], services.files.failureReason()));
+        }
+      }
+      if (result.succeeded()) result = archiveWithPolib(conversion);
+    } else {
+      result = archiveMembers(conversion, *members);
+    }
+  }
   // Nothing of a run, whatever its end, stays behind in the object folder.
   deleteObjects(services.files, objects);
   return result;
@@ -265,7 +441,12 @@ app::Outcome assembleObject(Conversion& conversion) {
   source[0].logName = OutputLayout::binPathFromLogs(source[0].objectName);
   const std::string built = source[0].objectFolder + source[0].objectName;
   app::Outcome result = assembleSources(conversion, source, 1, false);
-  if (result.succeeded()) result = checkObjects(conversion, {built});
+  std::optional<std::vector<Member>> object;
+  if (result.succeeded()) {
+    object = readObjects(conversion, {built});
+    if (!object) result = app::failed(language::TextId::objectDamaged);
+  }
+  if (result.succeeded()) result = checkObjects(conversion, *object);
   if (result.succeeded()) result = moveIntoBin(conversion, built, false);
   conversion.services.files.deleteFile(built);
   return result;

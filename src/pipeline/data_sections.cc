@@ -43,6 +43,7 @@ class DataSectionsWriter {
       out_.line(target_.formatLine());
       out_.line("");
     }
+    fragmentStart_ = out_.text().size();
     for (std::size_t i = 0; i < facts_.dataLines.size(); ++i) writeLine(i);
     if (carried(facts_.endNoValue) || carried(facts_.endWithValue)) writeEndRoutine();
     writeDeclarations();
@@ -325,6 +326,11 @@ class DataSectionsWriter {
       out_.line(moved.line.substr(0, label) + symbolLabel(conversion_.symbols[target]) +
                 moved.line.substr(label + conversion_.symbols[target].asmName.size()));
     }
+    // The member's part of the combined source: what it defines, not what it declares.
+    const std::string_view fragment =
+        std::string_view(out_.text()).substr(fragmentStart_, out_.text().size() - fragmentStart_);
+    conversion_.plan.combined += fragment;
+    planned_.sections = sectionLinesOf(fragment);
     out_.line("");
     for (const auto& [record, referrer] : externs_) {
       // What this source defines itself cannot be declared external to it.
@@ -344,6 +350,7 @@ class DataSectionsWriter {
   // The label of the data item being written, which names what it refers to.
   std::string_view referrer_;
   std::string exitCodeCell_;  // the exit-code cell's name, when the listing has one
+  std::size_t fragmentStart_ = 0;
   std::vector<std::pair<const SymbolRecord*, std::string_view>> externs_;
   std::unordered_set<std::string> externNames_;
   std::unordered_set<std::string> written_;  // the labels the source defines

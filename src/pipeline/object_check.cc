@@ -2,6 +2,7 @@
 
 #include <unordered_set>
 
+#include "coff/archive.h"
 #include "language/text_ids.h"
 #include "pipeline/symbol_names.h"
 
@@ -19,7 +20,8 @@ ObjectCheck::ObjectCheck(const Conversion& conversion)
       knowsSymbols_(!conversion.symbols.empty() && !conversion.has(app::kUseExistingAsmFiles)) {}
 
 std::optional<ObjectCheck::Failure> ObjectCheck::add(const std::string& member,
-                                                     std::span<const std::uint8_t> bytes) {
+                                                     std::span<const std::uint8_t> bytes,
+                                                     std::vector<std::string>* publics) {
   const coff::Result<coff::ObjectFile> object = coff::readObject(bytes);
   if (!object.ok())
     return Failure{language::TextId::objectDamaged, detailOf(member, object.error())};
@@ -29,6 +31,7 @@ std::optional<ObjectCheck::Failure> ObjectCheck::add(const std::string& member,
                    detailOf(member, "not an object for " + std::string(target.name()))};
   }
   ++objects_;
+  if (publics != nullptr) *publics = coff::publicSymbolsOf(object.value());
   for (const coff::Symbol& symbol : object.value().symbols) {
     if (symbol.storageClass != coff::kClassExternal) continue;
     if (symbol.section > 0) {

@@ -25,8 +25,10 @@ class ObjectCheck {
     std::string detail;
   };
 
-  // Reads one object (member names it in messages): whole, of the target's machine.
-  std::optional<Failure> add(const std::string& member, std::span<const std::uint8_t> bytes);
+  // Reads one object (member names it in messages): whole, of the target's machine. With
+  // publics, sets it to the symbols the object defines for a library's linker members.
+  std::optional<Failure> add(const std::string& member, std::span<const std::uint8_t> bytes,
+                             std::vector<std::string>* publics = nullptr);
   // Once every object is in: the exports and the needs of all of them.
   std::optional<Failure> finish() const;
 

@@ -16,4 +16,17 @@ std::vector<const PlannedSource*> OutputPlan::assembled() const {
   return assembled;
 }
 
+std::size_t sectionLinesOf(std::string_view text) {
+  std::size_t count = 0;
+  for (std::size_t start = 0; start < text.size();) {
+    std::size_t end = text.find('\n', start);
+    if (end == std::string_view::npos) end = text.size();
+    std::string_view line = text.substr(start, end - start);
+    while (!line.empty() && line.front() == ' ') line.remove_prefix(1);
+    if (line.starts_with("section ")) ++count;
+    start = end + 1;
+  }
+  return count;
+}
+
 }  // namespace brisko::pipeline

@@ -29,6 +29,9 @@ struct PlannedSource {
   // as the linker names them.
   std::vector<std::string> defines;
   std::vector<Need> needs;
+  // A library member's sections: how many "section" lines its source has (the member's part of
+  // the combined source holds them in the same order).
+  std::size_t sections = 0;
 
   // The object FASM makes of the source: the file name with ".obj" for ".asm".
   std::string objectName() const;
@@ -44,6 +47,13 @@ struct OutputPlan {
 
   // The sources FASM runs on: a library's members, or the link source alone.
   std::vector<const PlannedSource*> assembled() const;
+
+  // A library made in this run: every member's source without its header, format and extrn
+  // lines, one after the other in the members' order, for one FASM run on them all.
+  std::string combined;
 };
+
+// The number of "section" lines of an assembly source text.
+std::size_t sectionLinesOf(std::string_view text);
 
 }  // namespace brisko::pipeline

@@ -89,9 +89,11 @@ class Splitter {
     return writeSource(name, [&](SourceText& out) {
       if (!reader_->seekProcedure(procedure.asmName)) return Built::listingEnded;
 
+      std::size_t fragmentStart = 0;
       if (library_) {
         out.line(conversion_.listing.target.formatLine());
         out.line("");
+        fragmentStart = out.text().size();
         out.line("section '.code' code readable executable");
         out.line("");
       }
@@ -124,7 +126,14 @@ class Splitter {
       if (reader_->ended()) return Built::listingEnded;
       if (!mainLabel_.empty()) return Built::mainLabelUsed;
 
-      if (library_) out.line("");
+      if (library_) {
+        // The member's part of the combined source: what it defines, not what it declares.
+        const std::string_view fragment =
+            std::string_view(out.text()).substr(fragmentStart, out.text().size() - fragmentStart);
+        conversion_.plan.combined += fragment;
+        planned.sections = sectionLinesOf(fragment);
+        out.line("");
+      }
       for (const SymbolRecord* record : externs_) {
         // A procedure that calls itself defines what it refers to.
         if (record == &procedure) continue;

@@ -16,9 +16,8 @@ using language::TextId;
 std::string missingToolExplanation(const app::Feedback& feedback, const StartupState& state,
                                    bool pbFolderOption) {
   const app::ToolchainPaths& paths = state.paths;
-  const std::string& toolPath = state.missingTool == TextId::noFasm    ? paths.fasmPath
-                                : state.missingTool == TextId::noPolib ? paths.polibPath
-                                                                       : paths.compilerPath;
+  const std::string& toolPath =
+      state.missingTool == TextId::noFasm ? paths.fasmPath : paths.compilerPath;
   const std::string place = platform::ideOpenCommandPlace();
   std::string text;
   const auto addLine = [&text](const std::string& line) {
@@ -61,7 +60,7 @@ std::optional<language::TextId> checkTools(const platform::FileSystem& files,
                                            const app::ToolchainPaths& paths) {
   if (!toolFilePresent(files, paths.compilerPath)) return language::TextId::noCompiler;
   if (!toolFilePresent(files, paths.fasmPath)) return language::TextId::noFasm;
-  if (!toolFilePresent(files, paths.polibPath)) return language::TextId::noPolib;
+  // polib is optional: without it brisko packs a library itself.
   return std::nullopt;
 }
 

@@ -42,8 +42,9 @@ struct StartupState {
 // A tool passes when its file exists, is not a folder and is larger than zero bytes.
 bool toolFilePresent(const platform::FileSystem& files, const std::string& path);
 
-// Nothing when all three tools are present; otherwise the text that names the first one that
-// is missing, in the order compiler, FASM, polib (noCompiler, noFasm, noPolib).
+// Nothing when the compiler and FASM are present; otherwise the text that names the first one
+// that is missing, compiler first (noCompiler, noFasm). polib is not needed: an
+// installation without one gets libraries packed by brisko.
 std::optional<language::TextId> checkTools(const platform::FileSystem& files,
                                            const app::ToolchainPaths& paths);
 

@@ -1,6 +1,7 @@
 // What the scripted FASM and polib of the pipeline tests write: a COFF object made from a
-// source's "public" and "extrn" lines (and those of the sources it includes), and a library of
-// such objects, so that the check of what FASM wrote sees the symbols the sources promise.
+// source's "section", "public" and "extrn" lines (and those of the sources it includes), and a
+// library of such objects, so that the check of what FASM wrote sees the symbols the sources
+// promise and a combined source can be cut into its members.
 #pragma once
 
 #include <string>
@@ -32,11 +33,22 @@ inline void collectSymbols(const platform::MemoryFileSystem& files, const std::s
       }
       return rest;
     };
+    std::string_view trimmed(line);
+    while (!trimmed.empty() && trimmed.front() == ' ') trimmed.remove_prefix(1);
     if (line.starts_with("format MS64")) object.machine = coff::kMachineAmd64;
+    // Each section line starts a section, as FASM's do; public symbols stand in the last one.
+    if (trimmed.starts_with("section "))
+      object.sections.push_back({".code", 0x60000020, {0xC3}, 0, {}});
     if (line.starts_with("include \"")) {
       collectSymbols(files, folder + line.substr(9, line.size() - 10), object);
     } else if (line.starts_with("public ")) {
-      object.symbols.push_back({named(7), 0, 1, 0, coff::kClassExternal, {}});
+      if (object.sections.empty()) object.sections.push_back({".code", 0x60000020, {0xC3}, 0, {}});
+      object.symbols.push_back({named(7),
+                                0,
+                                static_cast<std::int16_t>(object.sections.size()),
+                                0,
+                                coff::kClassExternal,
+                                {}});
     } else if (line.starts_with("extrn ")) {
       object.symbols.push_back({named(6), 0, coff::kUndefinedSection, 0, coff::kClassExternal, {}});
     }
@@ -46,8 +58,8 @@ inline void collectSymbols(const platform::MemoryFileSystem& files, const std::s
 // The object FASM would make of the source.
 inline std::string fakeObject(const platform::MemoryFileSystem& files, const std::string& source) {
   coff::ObjectFile object;
-  object.sections.push_back({".code", 0x60000020, {0xC3}, 0, {}});
   collectSymbols(files, source, object);
+  if (object.sections.empty()) object.sections.push_back({".code", 0x60000020, {0xC3}, 0, {}});
   const coff::Bytes bytes = coff::writeObject(object);
   return std::string(bytes.begin(), bytes.end());
 }

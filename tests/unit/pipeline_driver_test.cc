@@ -33,6 +33,7 @@ bool mentions(const std::string& text, std::string_view part) {
 class PipelineDriver : public testing::PipelineFixture {
  protected:
   PipelineDriver() {
+    files.addFile("/pb/compilers/polib.exe", "MZ");
     launcher.onStart = [this](const testing::StartedProcess& p) {
       const bool succeeds = launcher.scripts.front().exitCode == 0;
       if (mentions(p.commandLine, "PBcompiler.exe")) {
@@ -152,20 +153,19 @@ TEST_F(PipelineDriver, LibraryRunAssemblesEverySourceAndKeepsOnlyTheLibrary) {
   files.addFile("/dest/Source/briskoObjects/interrupted.obj", "old");
   files.addFile("/dest/Bin/helper.obj", "mine");
   files.addFile("/dest/Bin/notes.txt", "mine");
-  succeed(5);
+  succeed(3);
   EXPECT_EQ(run(app::kLogFile, kLibrary), ok());
+  // One FASM run on the members' combined source, cut into the members, which polib packs.
   const Lines commands = commandLines();
-  ASSERT_EQ(commands.size(), 5u);
+  ASSERT_EQ(commands.size(), 3u);
   EXPECT_EQ(
       commands[1],
-      R"("/pb/compilers/fasm.exe" "/dest/Source/Get.asm" "/dest/Source/briskoObjects/Get.obj")");
+      R"("/pb/compilers/fasm.exe" "/dest/Source/briskoObjects/demo_briskoCombined.asm" "/dest/Source/briskoObjects/demo_briskoCombined.obj")");
   EXPECT_EQ(launcher.started[1].workingFolder, "/dest/Source/briskoObjects/");
-  EXPECT_EQ(lastQuoted(commands[2]), "/dest/Source/briskoObjects/demo_Helper.obj");
-  EXPECT_EQ(lastQuoted(commands[3]), "/dest/Source/briskoObjects/demo_briskoDataSections.obj");
-  EXPECT_EQ(commands[4],
+  EXPECT_EQ(commands[2],
             R"("/pb/compilers/polib.exe" *.obj /out:"/dest/Source/briskoObjects/demo.lib")");
-  EXPECT_EQ(launcher.started[4].workingFolder, "/dest/Source/briskoObjects");
-  EXPECT_EQ(launcher.started[4].captured, platform::CapturedStream::standardOutput);
+  EXPECT_EQ(launcher.started[2].workingFolder, "/dest/Source/briskoObjects");
+  EXPECT_EQ(launcher.started[2].captured, platform::CapturedStream::standardOutput);
   EXPECT_EQ(binWhenArchiving, (Lines{"Get.obj", "demo_Helper.obj", "demo_briskoDataSections.obj"}));
   EXPECT_EQ(names("/dest/Bin"), (Lines{"helper.obj", "notes.txt", "demo.lib"}));
   EXPECT_EQ(names("/dest/Source"), (Lines{"demo.pb", "keep/", "briskoObjects/", "Get.asm",
@@ -176,6 +176,7 @@ TEST_F(PipelineDriver, LibraryRunAssemblesEverySourceAndKeepsOnlyTheLibrary) {
       "errors!\r\n"
       "Checking COFF objects \"demo.lib\" ......no errors!\r\n"
       "3 objects checked: 16 symbols defined, 2 taken from outside.\r\n"
+      "The library is packed by the installation's polib.\r\n"
       "Creating COFF file \"../Bin/demo.lib\" ......no errors!\r\n"
       "\r\n"
       "\"demo.lib\" uses the following external functions / symbols :\r\n"
@@ -183,6 +184,21 @@ TEST_F(PipelineDriver, LibraryRunAssemblesEverySourceAndKeepsOnlyTheLibrary) {
       "1) _PB_Len@4\r\n"
       "2) _PB_Table@0\r\n";
   EXPECT_EQ(logEnd(tail), tail);
+
+  // A combined source FASM refuses (one label in two procedures' inline assembly, say): each
+  // source is assembled on its own. Without polib brisko packs the library itself.
+  files.deleteFile("/pb/compilers/polib.exe");
+  launcher.started.clear();
+  launcher.scripts = {
+      {}, {"", "demo_briskoCombined.asm [9]: error: symbol already defined.", 2}, {}, {}, {}};
+  EXPECT_EQ(run(app::kLogFile, kLibrary), ok());
+  EXPECT_EQ(commandLines().size(), 5u);
+  EXPECT_EQ(lastQuoted(commandLines()[2]), "/dest/Source/briskoObjects/Get.obj");
+  EXPECT_TRUE(mentions(logFile(),
+                       "The installation holds no polib: brisko packs the library "
+                       "itself.\r\nCreating COFF file \"../Bin/demo.lib\" ......no "
+                       "errors!"));
+  EXPECT_EQ(read("/dest/Bin/demo.lib").substr(0, 8), "!<arch>\n");
 }
 
 // An x64 listing (5.4x and later) gives 64-bit sources and a library packed for x64, also when
@@ -551,6 +567,7 @@ TEST_F(PipelineAssemble, ToolsThatFailOrDoNotStart) {
             "Creating COFF file \"../Source/briskoObjects/a.obj\" ......no errors!\r\n"
             "Checking COFF objects \"demo.lib\" ......no errors!\r\n"
             "1 objects checked: 0 symbols defined, 0 taken from outside.\r\n"
+            "The library is packed by the installation's polib.\r\n"
             "Creating COFF file \"../Bin/demo.lib\" ......Error!\r\nPolib failed to start.\r\n");
 }
 

@@ -80,11 +80,18 @@ TEST_F(StartupTest, OnlyTheFirstMissingToolIsReported) {
 }
 
 TEST_F(StartupTest, ToolThatIsAFolderCountsAsMissing) {
-  installTools("/pb/", true, true, false);
-  files.addFolder("/pb/compilers/polib.exe");
+  installTools("/pb/", true, false, false);
+  files.addFolder("/pb/compilers/fasm.exe");
   EXPECT_FALSE(run());
   ASSERT_EQ(feedback.messages.size(), 1u);
-  EXPECT_TRUE(feedback.messages[0].text.starts_with("Cannot locate the Polib executable.\n"));
+  EXPECT_TRUE(feedback.messages[0].text.starts_with("Cannot locate the FASM executable.\n"));
+}
+
+// Without polib brisko packs libraries itself.
+TEST_F(StartupTest, InstallationWithoutPolibStarts) {
+  installTools("/pb/", true, true, false);
+  EXPECT_TRUE(run());
+  EXPECT_TRUE(feedback.messages.empty());
 }
 
 TEST_F(StartupTest, NoInstallationGivesRelativeToolPaths) {

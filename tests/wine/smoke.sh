@@ -113,19 +113,19 @@ expect "--pb-folder with an empty FASM" 1 err has \
 
 # Discovery reads only the per-user key on NT 6 and later: a decoy under
 # HKEY_CLASSES_ROOT\Applications must not be consulted.
-make_fake "$work/Pure Basic" PBcompiler.exe fasm.exe
+make_fake "$work/Pure Basic" PBcompiler.exe
 mkdir -p "$work/decoy"
 set_open_command 'HKCR\Applications\PureBasic.exe\shell\open\command' "$work/decoy"
 set_open_command 'HKCU\Software\Classes\PureBasic.exe\shell\open\command' "$work/Pure Basic"
 run "$brisko" check "$demo"
 expect "registry: the per-user key names the installation" 1 err has \
   "Error!
-Cannot locate the Polib executable.
-brisko looked for it at $(winpath "$work/Pure Basic")\\compilers\\polib.exe
+Cannot locate the FASM executable.
+brisko looked for it at $(winpath "$work/Pure Basic")\\compilers\\fasm.exe
 The installation folder $(winpath "$work/Pure Basic")\\ comes from the PureBasic IDE's open command in $key, which holds \"$(winpath "$work/Pure Basic")\\PureBasic.exe\" \"%1\""
 
-# A complete fake installation whose compiler is no program.
-make_fake "$work/Pure Basic" PBcompiler.exe fasm.exe polib.exe
+# A fake installation whose compiler is no program (polib is not needed).
+make_fake "$work/Pure Basic" PBcompiler.exe fasm.exe
 run "$brisko" check "$demo"
 expect "a compiler that cannot be started" 1 err has "The PB compiler failed to start."
 missing="$(winpath "$work/cwd")\\Gr$(printf '\xc3\xbc\xc3\x9f')e \$x.pb"
