@@ -10,11 +10,17 @@
 //                                     PureBasic source it stands for (to compare with the
 //                                     stand-in)
 //   brisko_bench --library-build [PB_FOLDER]
-//                                     times the library build (FASM on every source, then
-//                                     polib) of 200 and 1,000 procedures with one FASM run at a
-//                                     time and with one per processor, using the installation
-//                                     in PB_FOLDER (default: purebasic/ beside the bin/ folder
-//                                     of this program, where the build lays out the stand-in)
+//                                     sets the library build of generated programs of 2,000 and
+//                                     20,000 procedures (x86 and x64) against the object build
+//                                     of the same listing: the built brisko converts them with
+//                                     the installation in PB_FOLDER (default: purebasic/ beside
+//                                     the bin/ folder of this program, where the build lays out
+//                                     the stand-in), and its time and peak memory are measured
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
 
 #include <algorithm>
 #include <chrono>
@@ -35,7 +41,6 @@
 #include "language/language_table.h"
 #include "listing_builder.h"
 #include "memory_file_system.h"
-#include "pipeline/assemble_archive.h"
 #include "pipeline/conversion.h"
 #include "pipeline/run_conversion.h"
 #include "platform/file_system.h"
@@ -43,6 +48,8 @@
 #include "platform/process.h"
 #include "platform/system.h"
 #include "platform/system_file_system.h"
+
+extern char** environ;
 
 namespace {
 
@@ -357,97 +364,142 @@ int runBenchmark(std::string folder) {
 // The library build with the installation's FASM and polib: the same sources assembled with one
 // FASM run at a time and with one per processor.
 
-struct LibraryBuild {
-  int procedures = 0;
-  std::size_t sources = 0;
-  double oneJob = 0;  // seconds
-  double allJobs = 0;
+// The library build set against the object build of the same listing: the built brisko is run
+// on a copy of the installation whose compiler leaves a generated listing, in the object format
+// and in the library format, and the time each takes and brisko's own peak memory (FASM and polib
+// are other processes) are measured.
+struct BuildRun {
+  double seconds = std::numeric_limits<double>::infinity();
+  long peakKilobytes = 0;
   std::string failure;
 };
 
-LibraryBuild measureLibraryBuild(BenchServices& bench, const std::string& folder, int procedures,
-                                 int processors) {
-  LibraryBuild build;
-  build.procedures = procedures;
-  platform::FileSystem& files = *bench.files;
-  const std::string destination = folder + "library-" + std::to_string(procedures) + "/";
-  const std::string listingPath = destination + "listing.asm";
-  if (!files.makeFolder(destination) || !files.makeFolder(destination + "Source/") ||
-      !files.makeFolder(destination + "Bin/") ||
-      !files.writeFile(listingPath, testing::generateProgram(procedures).listing)) {
-    build.failure = "cannot prepare " + destination;
-    return build;
+// Runs brisko to its end; the time it took and its peak memory.
+BuildRun runBrisko(const std::vector<std::string>& arguments) {
+  std::vector<char*> argv;
+  std::vector<std::string> owned = arguments;
+  for (std::string& argument : owned) argv.push_back(argument.data());
+  argv.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+  BuildRun run;
+  const Clock::time_point start = Clock::now();
+  pid_t child = -1;
+  if (posix_spawn(&child, argv[0], &actions, nullptr, argv.data(), environ) != 0) {
+    run.failure = "brisko did not start";
+  } else {
+    int status = 0;
+    struct rusage usage {};
+    wait4(child, &status, 0, &usage);
+    run.seconds = secondsSince(start);
+    run.peakKilobytes = usage.ru_maxrss;
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) run.failure = "brisko failed";
   }
-  app::ConversionOptions options;
-  options.outputFormat = app::OutputFormat::staticLibrary;
-  const pipeline::OutputLayout output(destination, "bench");
-  pipeline::Conversion conversion(bench.services, {destination + "bench.pb", options}, output);
-  conversion.listingPath = listingPath;
-  app::Outcome result = pipeline::convertListing(conversion);
-  files.deleteFile(listingPath);
-  if (result.succeeded()) {
-    build.sources = files.listFolder(destination + "Source/")
-                        .value_or(std::vector<platform::FolderEntry>{})
-                        .size();
-    build.oneJob = build.allJobs = std::numeric_limits<double>::infinity();
-    for (int r = 0; r < kRuns && result.succeeded(); ++r) {
-      for (int jobs : {1, processors}) {
-        pipeline::Conversion assembling(bench.services, {destination + "bench.pb", options, jobs},
-                                        output);
-        assembling.listing = conversion.listing;
-        assembling.plan = conversion.plan;
-        const Clock::time_point start = Clock::now();
-        result = pipeline::assembleAndArchive(assembling);
-        if (!result.succeeded()) break;
-        double& best = jobs == 1 ? build.oneJob : build.allJobs;
-        best = std::min(best, secondsSince(start));
-      }
-    }
-  }
-  if (!result.succeeded()) {
-    build.failure = "code " + std::to_string(static_cast<int>(result.reportedText())) + ": " +
-                    bench.feedback.lastMessage;
-  }
-  std::error_code ignored;
-  std::filesystem::remove_all(destination, ignored);
-  return build;
+  posix_spawn_file_actions_destroy(&actions);
+  return run;
 }
 
-int runLibraryBuild(std::string pbFolder) {
-  BenchServices bench;
-  if (pbFolder.empty()) {
-    const std::string bin =
-        platform::folderPart(platform::makeSystemEnvironment()->executablePath());
-    pbFolder = bin + "../purebasic/";
+struct LibraryAgainstObject {
+  int procedures = 0;
+  bool x64 = false;
+  BuildRun object;
+  BuildRun library;
+};
+
+LibraryAgainstObject measureBuilds(const std::string& brisko, const std::string& pbFolder,
+                                   const std::string& folder, int procedures, bool x64) {
+  namespace fs = std::filesystem;
+  LibraryAgainstObject m;
+  m.procedures = procedures;
+  m.x64 = x64;
+  const fs::path work = fs::path(folder) / ("build-" + std::to_string(procedures) +
+                                            (x64 ? "-x64" : "-x86"));
+  std::error_code ignored;
+  fs::remove_all(work, ignored);
+  fs::create_directories(work / "installation" / "compilers");
+  for (const fs::directory_entry& entry : fs::directory_iterator(pbFolder)) {
+    if (entry.path().filename() != "compilers") {
+      fs::create_directory_symlink(entry.path(), work / "installation" / entry.path().filename());
+    }
   }
+  for (const char* tool : {"fasm.exe", "polib.exe"}) {
+    fs::create_symlink(fs::path(pbFolder) / "compilers" / tool,
+                       work / "installation" / "compilers" / tool);
+  }
+  const fs::path listing = work / "listing.asm";
+  std::FILE* out = std::fopen(listing.c_str(), "wb");
+  const std::string text = testing::generateProgram(procedures, x64).listing;
+  if (out != nullptr) {
+    std::fwrite(text.data(), 1, text.size(), out);
+    std::fclose(out);
+  }
+  const fs::path compiler = work / "installation" / "compilers" / "PBcompiler.exe";
+  if ((out = std::fopen(compiler.c_str(), "wb")) != nullptr) {
+    const std::string script = "#!/bin/sh\ncp '" + listing.string() + "' PureBasic.asm\n";
+    std::fwrite(script.data(), 1, script.size(), out);
+    std::fclose(out);
+  }
+  fs::permissions(compiler, fs::perms::owner_all, fs::perm_options::add);
+  if ((out = std::fopen((work / "bench.pb").c_str(), "wb")) != nullptr) std::fclose(out);
+  for (int r = 0; r < kRuns; ++r) {
+    for (const bool library : {false, true}) {
+      std::vector<std::string> arguments = {brisko,
+                                            "--pb-folder",
+                                            (work / "installation").string(),
+                                            "convert",
+                                            (work / "bench.pb").string(),
+                                            "--jobs",
+                                            std::to_string(platform::processorCount())};
+      if (library) arguments.push_back("--lib");
+      const BuildRun run = runBrisko(arguments);
+      BuildRun& best = library ? m.library : m.object;
+      if (!run.failure.empty()) best.failure = run.failure;
+      best.seconds = std::min(best.seconds, run.seconds);
+      best.peakKilobytes = std::max(best.peakKilobytes, run.peakKilobytes);
+    }
+  }
+  fs::remove_all(work, ignored);
+  return m;
+}
+
+int runLibraryAgainstObject(std::string pbFolder) {
+  const std::string bin = platform::folderPart(platform::makeSystemEnvironment()->executablePath());
+  if (pbFolder.empty()) pbFolder = bin + "../purebasic/";
   pbFolder = platform::withTrailingSeparator(pbFolder);
+  const std::string brisko = bin + "brisko";
   std::unique_ptr<platform::TempFolder> temp = platform::makeSystemTempFolder();
   const std::string folder = temp->path();
-  bench.paths = app::toolchainPathsFor(pbFolder, folder);
-  if (folder.empty() || !bench.files->exists(bench.paths.fasmPath)) {
-    std::fprintf(stderr, "no temporary folder, or no %s\n", bench.paths.fasmPath.c_str());
+  if (folder.empty() || !std::filesystem::exists(pbFolder + "compilers/fasm.exe") ||
+      !std::filesystem::exists(brisko)) {
+    std::fprintf(stderr, "no temporary folder, no %scompilers/fasm.exe or no %s\n",
+                 pbFolder.c_str(), brisko.c_str());
     return 0;
   }
-  // FASM writes to the standard output it shares with this program: the table comes last.
-  const int processors = platform::processorCount();
-  std::vector<LibraryBuild> builds;
-  for (int procedures : {200, 1000}) {
-    builds.push_back(measureLibraryBuild(bench, folder, procedures, processors));
-  }
-  std::printf("\nLibrary build (FASM on every source, then polib) with the installation in\n%s:\n",
-              pbFolder.c_str());
-  std::printf("one FASM run at a time against %d at once (one per processor), best of %d runs;\n",
-              processors, kRuns);
-  std::printf("times in seconds.\n\n");
-  std::printf("%11s  %8s  %9s  %9s  %8s\n", "procedures", "sources", "--jobs 1",
-              ("--jobs " + std::to_string(processors)).c_str(), "speed-up");
-  for (const LibraryBuild& b : builds) {
-    if (!b.failure.empty()) {
-      std::printf("%11s  failed: %s\n", withThousands(b.procedures).c_str(), b.failure.c_str());
-    } else {
-      std::printf("%11s  %8s  %9.2f  %9.2f  %7.2fx\n", withThousands(b.procedures).c_str(),
-                  withThousands(b.sources).c_str(), b.oneJob, b.allJobs, b.oneJob / b.allJobs);
+  std::vector<LibraryAgainstObject> measured;
+  for (int procedures : {2000, 20000}) {
+    for (const bool x64 : {false, true}) {
+      measured.push_back(measureBuilds(brisko, pbFolder, folder, procedures, x64));
     }
+  }
+  std::printf("Library build against object build of the same listing (the whole conversion by\n"
+              "%s with the installation in %s;\nbest of %d runs, --jobs %d; peak memory of brisko"
+              " itself):\n\n",
+              brisko.c_str(), pbFolder.c_str(), kRuns, platform::processorCount());
+  std::printf("%11s  %6s  %8s  %8s  %6s  %9s\n", "procedures", "target", "object", "library",
+              "ratio", "peak (MB)");
+  for (const LibraryAgainstObject& m : measured) {
+    const std::string failure = !m.object.failure.empty() ? m.object.failure : m.library.failure;
+    if (!failure.empty()) {
+      std::printf("%11s  %6s  failed: %s\n", withThousands(m.procedures).c_str(),
+                  m.x64 ? "x64" : "x86", failure.c_str());
+      continue;
+    }
+    std::printf("%11s  %6s  %7.2fs  %7.2fs  %6.2f  %9.1f\n", withThousands(m.procedures).c_str(),
+                m.x64 ? "x64" : "x86", m.object.seconds, m.library.seconds,
+                m.library.seconds / m.object.seconds,
+                static_cast<double>(std::max(m.object.peakKilobytes, m.library.peakKilobytes)) /
+                    1024.0);
   }
   return 0;
 }
@@ -462,7 +514,7 @@ int main(int argc, char** argv) {
   }
   if (args.size() == 2 && args[0] == "--folder") return runBenchmark(args[1]);
   if (!args.empty() && args.size() <= 2 && args[0] == "--library-build") {
-    return runLibraryBuild(args.size() == 2 ? args[1] : std::string());
+    return runLibraryAgainstObject(args.size() == 2 ? args[1] : std::string());
   }
   if (!args.empty()) {
     std::fprintf(stderr,

@@ -312,13 +312,22 @@ std::optional<std::vector<Member>> assembleCombined(
   writeHeaderBlock(text, conversion.services.clock.now());
   text.line(conversion.listing.target.formatLine());
   text.line("");
+  // The data-sections source's part first, then the procedures' parts: the sections are
+  // numbered in that order.
+  std::vector<std::size_t> order;
+  for (std::size_t i = 0; i < planned.size(); ++i) {
+    if (planned[i]->role == PlannedSource::Role::dataSections) order.push_back(i);
+  }
+  for (std::size_t i = 0; i < planned.size(); ++i) {
+    if (planned[i]->role != PlannedSource::Role::dataSections) order.push_back(i);
+  }
   std::unordered_set<std::string> declared;
-  std::vector<coff::MemberPlan> plans;
+  std::vector<coff::MemberPlan> plans(planned.size());
   std::uint32_t section = 0;
-  for (const PlannedSource* member : planned) {
-    coff::MemberPlan& plan = plans.emplace_back();
-    for (std::size_t i = 0; i < member->sections; ++i) plan.sections.push_back(++section);
-    for (const Need& need : member->needs) {
+  for (const std::size_t i : order) {
+    coff::MemberPlan& plan = plans[i];
+    for (std::size_t s = 0; s < planned[i]->sections; ++s) plan.sections.push_back(++section);
+    for (const Need& need : planned[i]->needs) {
       plan.needs.push_back(need.symbol);
       if (defined.count(need.symbol) != 0 || !declared.insert(need.symbol).second) continue;
       const auto declaration = externs.find(need.symbol);
@@ -326,6 +335,7 @@ std::optional<std::vector<Member>> assembleCombined(
     }
   }
   text.line("");
+  text.append(conversion.plan.combinedData);
   text.append(conversion.plan.combined);
   const Listing* listing = conversion.readListing();
   platform::FileSystem& files = conversion.services.files;

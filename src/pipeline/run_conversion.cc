@@ -1,5 +1,7 @@
 #include "pipeline/run_conversion.h"
 
+#include <unordered_set>
+
 #include "language/text_ids.h"
 #include "pipeline/analyse_assembly.h"
 #include "pipeline/assemble_archive.h"
@@ -79,28 +81,30 @@ app::Outcome refuseForeignSources(Conversion& conversion) {
 app::Outcome prepareSourceFolder(Conversion& conversion) {
   platform::FileSystem& files = conversion.services.files;
   const std::string folder = conversion.output.sourceFolder();
-  std::vector<std::string> names = {conversion.output.dataSectionsName()};
-  if (!conversion.plan.library) names.push_back(conversion.output.linkSourceName());
+  const bool library = conversion.plan.library;
+  // The names the sources of this run take, in any case (as on Windows).
+  std::unordered_set<std::string> names = {
+      platform::asciiLowerCase(conversion.output.dataSectionsName())};
+  if (!library) names.insert(platform::asciiLowerCase(conversion.output.linkSourceName()));
   for (const SymbolRecord& record : conversion.symbols) {
-    if (isProcedureKind(record.kind)) names.push_back(record.fileStem + ".asm");
+    if (isProcedureKind(record.kind)) names.insert(platform::asciiLowerCase(record.fileStem + ".asm"));
   }
-  for (const std::string& name : names) {
-    const std::string path = folder + name;
-    if (!files.exists(path) || files.isFolder(path)) continue;
+  const auto entries = files.listFolder(folder);
+  if (!entries) return app::ok();
+  for (const platform::FolderEntry& entry : *entries) {
+    if (entry.isFolder) continue;
+    const bool taken = names.count(platform::asciiLowerCase(entry.name)) != 0;
+    if (!taken && !library) continue;
+    const std::string path = folder + entry.name;
     const auto bytes = files.readFile(path);
-    if (bytes && isGeneratedSource(*bytes)) continue;
-    conversion.services.feedback.reportError(language::TextId::userFileInSource, false,
-                                             app::pathDetail(path));
-    return app::failed(language::TextId::userFileInSource);
-  }
-  if (!conversion.plan.library) return app::ok();
-  if (const auto entries = files.listFolder(folder)) {
-    for (const platform::FolderEntry& entry : *entries) {
-      if (entry.isFolder) continue;
-      const std::string path = folder + entry.name;
-      const auto bytes = files.readFile(path);
-      if (bytes && isGeneratedSource(*bytes)) files.deleteFile(path);
+    const bool generated = bytes && isGeneratedSource(*bytes);
+    if (taken && !generated) {
+      conversion.services.feedback.reportError(language::TextId::userFileInSource, false,
+                                               app::pathDetail(path));
+      return app::failed(language::TextId::userFileInSource);
     }
+    // A source this run does not write again would join the library's members: it goes.
+    if (library && generated && !taken) files.deleteFile(path);
   }
   return app::ok();
 }

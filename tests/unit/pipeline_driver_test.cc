@@ -369,8 +369,8 @@ TEST_F(PipelineDriver, SourceFolderKeepsTheUsersFilesAndLosesOldSourcesOfALibrar
   succeed(5);
   EXPECT_EQ(run(0, kLibrary), ok());
   EXPECT_EQ(names("/dest/Source"),
-            (Lines{"sub/", "mine.asm", "notes.txt", "mylib.pb", "briskoObjects/", "Get.asm",
-                   "demo_Helper.asm", "demo_briskoDataSections.asm"}));
+            (Lines{"sub/", "mine.asm", "notes.txt", "mylib.pb", "Get.asm", "demo_Helper.asm",
+                   "demo_briskoDataSections.asm", "briskoObjects/"}));
 
   files.addFile("/dest/Source/demo_Helper.asm", "; the user's Helper\r\n");
   const std::string getSource = read("/dest/Source/Get.asm");
