@@ -9,17 +9,17 @@
 //                                     writes the listing of N procedures (x86, or x64) and the
 //                                     PureBasic source it stands for (to compare with the
 //                                     stand-in)
-//   brisko_bench --library-build [PB_FOLDER]
+//   brisko_bench --library-build [PB_FOLDER] [--folder FOLDER]
 //                                     sets the library build of generated programs of 2,000 and
 //                                     20,000 procedures (x86 and x64) against the object build
 //                                     of the same listing: the built brisko converts them with
 //                                     the installation in PB_FOLDER (default: purebasic/ beside
 //                                     the bin/ folder of this program, where the build lays out
-//                                     the stand-in), and its time and peak memory are measured
+//                                     the stand-in), in the temporary folder or FOLDER, and its
+//                                     time and peak memory are measured
 
 #include <fcntl.h>
 #include <spawn.h>
-#include <sys/resource.h>
 #include <sys/wait.h>
 
 #include <algorithm>
@@ -27,11 +27,13 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <limits>
 #include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 #include "app/configuration.h"
@@ -366,8 +368,8 @@ int runBenchmark(std::string folder) {
 
 // The library build set against the object build of the same listing: the built brisko is run
 // on a copy of the installation whose compiler leaves a generated listing, in the object format
-// and in the library format, and the time each takes and brisko's own peak memory (FASM and polib
-// are other processes) are measured.
+// and in the library format, and the time each takes and brisko's own peak memory (its
+// high-water mark, sampled every 5 ms; FASM and polib are other processes) are measured.
 struct BuildRun {
   double seconds = std::numeric_limits<double>::infinity();
   long peakKilobytes = 0;
@@ -389,11 +391,21 @@ BuildRun runBrisko(const std::vector<std::string>& arguments) {
   if (posix_spawn(&child, argv[0], &actions, nullptr, argv.data(), environ) != 0) {
     run.failure = "brisko did not start";
   } else {
+    // brisko's own peak, not that of the FASM it starts (which rusage would report when larger):
+    // its high-water mark, read while it runs.
     int status = 0;
-    struct rusage usage {};
-    wait4(child, &status, 0, &usage);
+    const std::string statusFile = "/proc/" + std::to_string(child) + "/status";
+    while (waitpid(child, &status, WNOHANG) == 0) {
+      std::ifstream in(statusFile);
+      std::string line;
+      while (std::getline(in, line)) {
+        if (line.rfind("VmHWM:", 0) == 0) {
+          run.peakKilobytes = std::max(run.peakKilobytes, std::atol(line.c_str() + 6));
+        }
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
     run.seconds = secondsSince(start);
-    run.peakKilobytes = usage.ru_maxrss;
     if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) run.failure = "brisko failed";
   }
   posix_spawn_file_actions_destroy(&actions);
@@ -413,8 +425,8 @@ LibraryAgainstObject measureBuilds(const std::string& brisko, const std::string&
   LibraryAgainstObject m;
   m.procedures = procedures;
   m.x64 = x64;
-  const fs::path work = fs::path(folder) / ("build-" + std::to_string(procedures) +
-                                            (x64 ? "-x64" : "-x86"));
+  const fs::path work =
+      fs::path(folder) / ("build-" + std::to_string(procedures) + (x64 ? "-x64" : "-x86"));
   std::error_code ignored;
   fs::remove_all(work, ignored);
   fs::create_directories(work / "installation" / "compilers");
@@ -463,13 +475,13 @@ LibraryAgainstObject measureBuilds(const std::string& brisko, const std::string&
   return m;
 }
 
-int runLibraryAgainstObject(std::string pbFolder) {
+int runLibraryAgainstObject(std::string pbFolder, std::string folder) {
   const std::string bin = platform::folderPart(platform::makeSystemEnvironment()->executablePath());
   if (pbFolder.empty()) pbFolder = bin + "../purebasic/";
   pbFolder = platform::withTrailingSeparator(pbFolder);
   const std::string brisko = bin + "brisko";
   std::unique_ptr<platform::TempFolder> temp = platform::makeSystemTempFolder();
-  const std::string folder = temp->path();
+  if (folder.empty()) folder = temp->path();
   if (folder.empty() || !std::filesystem::exists(pbFolder + "compilers/fasm.exe") ||
       !std::filesystem::exists(brisko)) {
     std::fprintf(stderr, "no temporary folder, no %scompilers/fasm.exe or no %s\n",
@@ -482,12 +494,13 @@ int runLibraryAgainstObject(std::string pbFolder) {
       measured.push_back(measureBuilds(brisko, pbFolder, folder, procedures, x64));
     }
   }
-  std::printf("Library build against object build of the same listing (the whole conversion by\n"
-              "%s with the installation in %s;\nbest of %d runs, --jobs %d; peak memory of brisko"
-              " itself):\n\n",
-              brisko.c_str(), pbFolder.c_str(), kRuns, platform::processorCount());
-  std::printf("%11s  %6s  %8s  %8s  %6s  %9s\n", "procedures", "target", "object", "library",
-              "ratio", "peak (MB)");
+  std::printf(
+      "Library build against object build of the same listing (the whole conversion by\n"
+      "%s with the installation in %s;\nbest of %d runs, --jobs %d; peak memory of brisko"
+      " itself):\n\n",
+      brisko.c_str(), pbFolder.c_str(), kRuns, platform::processorCount());
+  std::printf("%11s  %6s  %8s  %8s  %6s  %14s\n", "procedures", "target", "object", "library",
+              "ratio", "peak MB obj/lib");
   for (const LibraryAgainstObject& m : measured) {
     const std::string failure = !m.object.failure.empty() ? m.object.failure : m.library.failure;
     if (!failure.empty()) {
@@ -495,11 +508,11 @@ int runLibraryAgainstObject(std::string pbFolder) {
                   m.x64 ? "x64" : "x86", failure.c_str());
       continue;
     }
-    std::printf("%11s  %6s  %7.2fs  %7.2fs  %6.2f  %9.1f\n", withThousands(m.procedures).c_str(),
-                m.x64 ? "x64" : "x86", m.object.seconds, m.library.seconds,
-                m.library.seconds / m.object.seconds,
-                static_cast<double>(std::max(m.object.peakKilobytes, m.library.peakKilobytes)) /
-                    1024.0);
+    std::printf("%11s  %6s  %7.2fs  %7.2fs  %6.2f  %7.1f/%6.1f\n",
+                withThousands(m.procedures).c_str(), m.x64 ? "x64" : "x86", m.object.seconds,
+                m.library.seconds, m.library.seconds / m.object.seconds,
+                static_cast<double>(m.object.peakKilobytes) / 1024.0,
+                static_cast<double>(m.library.peakKilobytes) / 1024.0);
   }
   return 0;
 }
@@ -513,14 +526,26 @@ int main(int argc, char** argv) {
     return writeSample(std::atoi(args[1].c_str()), args[2], args.size() == 4);
   }
   if (args.size() == 2 && args[0] == "--folder") return runBenchmark(args[1]);
-  if (!args.empty() && args.size() <= 2 && args[0] == "--library-build") {
-    return runLibraryAgainstObject(args.size() == 2 ? args[1] : std::string());
+  if (!args.empty() && args[0] == "--library-build") {
+    std::string pbFolder;
+    std::string folder;
+    bool valid = true;
+    for (std::size_t i = 1; i < args.size() && valid; ++i) {
+      if (args[i] == "--folder" && i + 1 < args.size()) {
+        folder = args[++i];
+      } else if (pbFolder.empty() && args[i] != "--folder") {
+        pbFolder = args[i];
+      } else {
+        valid = false;
+      }
+    }
+    if (valid) return runLibraryAgainstObject(pbFolder, folder);
   }
   if (!args.empty()) {
     std::fprintf(stderr,
                  "usage: brisko_bench [--folder FOLDER]\n"
                  "       brisko_bench --sample PROCEDURES FOLDER [--x64]\n"
-                 "       brisko_bench --library-build [PB_FOLDER]\n");
+                 "       brisko_bench --library-build [PB_FOLDER] [--folder FOLDER]\n");
     return 2;
   }
   return runBenchmark({});

@@ -64,6 +64,19 @@ std::string checkNames(const std::vector<ArchiveMember>& members) {
 }  // namespace
 
 Result<Bytes> writeArchive(const std::vector<ArchiveMember>& members) {
+  Bytes out;
+  const Result<std::uint64_t> size =
+      writeArchive(members, [&](std::span<const std::uint8_t> piece) {
+        out.insert(out.end(), piece.begin(), piece.end());
+        return true;
+      });
+  if (!size.ok()) return Error{size.error()};
+  return out;
+}
+
+Result<std::uint64_t> writeArchive(
+    const std::vector<ArchiveMember>& members,
+    const std::function<bool(std::span<const std::uint8_t>)>& store) {
   if (auto error = checkNames(members); !error.empty()) return Error{error};
   struct Entry {
     std::string_view name;
@@ -101,8 +114,8 @@ Result<Bytes> writeArchive(const std::vector<ArchiveMember>& members) {
     offset += kHeaderSize + padded(member.data.size());
   }
 
+  const std::uint64_t total = offset;
   Bytes out;
-  out.reserve(offset);
   putText(out, kMagic);
   putHeader(out, "/", firstSize, "0");
   detail::putBig32(out, static_cast<std::uint32_t>(symbols.size()));
@@ -131,12 +144,15 @@ Result<Bytes> writeArchive(const std::vector<ArchiveMember>& members) {
   out.insert(out.end(), longNames.begin(), longNames.end());
   putPadding(out);
 
+  const Error failed{"the library could not be stored"};
+  if (!store(out)) return failed;
   for (std::size_t m = 0; m < members.size(); ++m) {
+    out.clear();
     putHeader(out, headerNames[m], members[m].data.size(), "100666");
-    out.insert(out.end(), members[m].data.begin(), members[m].data.end());
-    putPadding(out);
+    if (!store(out) || !store(members[m].data)) return failed;
+    if (members[m].data.size() % 2 != 0 && !store(Bytes{'\n'})) return failed;
   }
-  return out;
+  return total;
 }
 
 std::vector<std::string> publicSymbolsOf(const ObjectFile& object) {
@@ -154,7 +170,8 @@ namespace {
 
 class ArchiveReader {
  public:
-  explicit ArchiveReader(std::span<const std::uint8_t> data) : data_(data) {}
+  ArchiveReader(std::span<const std::uint8_t> data, bool withData)
+      : data_(data), withData_(withData) {}
 
   Result<Archive> read() {
     if (data_.size() < kMagic.size() || !std::equal(kMagic.begin(), kMagic.end(), data_.begin())) {
@@ -219,7 +236,7 @@ class ArchiveReader {
       name.pop_back();
     }
     offsets_[headerAt] = archive_.members.size();
-    archive_.members.push_back({name, Bytes(body.begin(), body.end()), {}});
+    archive_.members.push_back({name, withData_ ? Bytes(body.begin(), body.end()) : Bytes(), {}});
     return "";
   }
 
@@ -288,6 +305,7 @@ class ArchiveReader {
   }
 
   std::span<const std::uint8_t> data_;
+  bool withData_;
   std::span<const std::uint8_t> firstLinker_, secondLinker_, longNames_;
   bool sawFirst_ = false, sawSecond_ = false;
   std::map<std::size_t, std::size_t> offsets_;  // of a member's header -> its index
@@ -296,8 +314,8 @@ class ArchiveReader {
 
 }  // namespace
 
-Result<Archive> readArchive(std::span<const std::uint8_t> data) {
-  return ArchiveReader(data).read();
+Result<Archive> readArchive(std::span<const std::uint8_t> data, bool withData) {
+  return ArchiveReader(data, withData).read();
 }
 
 }  // namespace brisko::coff

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <string>
 #include <vector>
@@ -28,6 +29,11 @@ inline constexpr std::uint32_t kArchiveTimestamp = 0;
 // long-names member. Fails on a name that a header cannot hold (empty, or holding '/' or a NUL
 // byte), a symbol name holding a NUL byte, and more members than a 16-bit index counts.
 Result<Bytes> writeArchive(const std::vector<ArchiveMember>& members);
+// The same, handing the library to `store` piece by piece in order (the linker and long-names
+// members first, then each member behind its header), so that a large library need not be held
+// twice. Fails as above, or with "the library could not be stored" when `store` returns false.
+Result<std::uint64_t> writeArchive(const std::vector<ArchiveMember>& members,
+                                   const std::function<bool(std::span<const std::uint8_t>)>& store);
 
 // The symbols a linker member must list for the object: external symbols defined in a section
 // or absolute, common symbols and weak externals, in symbol-table order.
@@ -45,7 +51,8 @@ struct Archive {
 };
 
 // Reads a library of this form back: its members and both symbol indexes, checked against the
-// size of the data and the members' places.
-Result<Archive> readArchive(std::span<const std::uint8_t> data);
+// size of the data and the members' places. Without `withData` the members' bytes are checked
+// for their place but not copied (a check of what was stored need not hold the library twice).
+Result<Archive> readArchive(std::span<const std::uint8_t> data, bool withData = true);
 
 }  // namespace brisko::coff

@@ -1,9 +1,9 @@
 #include "coff/cutter.h"
 
 #include <algorithm>
-#include <map>
 #include <optional>
-#include <set>
+#include <unordered_map>
+#include <unordered_set>
 
 #include "coff/bytes.h"
 
@@ -51,12 +51,14 @@ class MemberCutter {
  public:
   MemberCutter(const ObjectFile& combined, const std::vector<MemberPlan>& plan,
                const std::vector<int>& owner, const std::vector<std::uint32_t>& newNumber,
-               const std::vector<std::vector<std::uint32_t>>& publics, std::size_t member)
+               const std::vector<std::vector<std::uint32_t>>& publics,
+               const std::vector<std::uint32_t>& ownSymbols, std::size_t member)
       : combined_(combined),
         plan_(plan[member]),
         owner_(owner),
         newNumber_(newNumber),
         publics_(publics),
+        ownSymbols_(ownSymbols),
         member_(member),
         needs_(plan_.needs.begin(), plan_.needs.end()) {}
 
@@ -95,10 +97,7 @@ class MemberCutter {
   std::string where() const { return "member " + std::to_string(member_ + 1); }
 
   void useExternal(const std::string& name) {
-    if (!needs_.contains(name) &&
-        std::find(extraNeeds_.begin(), extraNeeds_.end(), name) == extraNeeds_.end()) {
-      extraNeeds_.push_back(name);
-    }
+    if (!needs_.contains(name) && extraNeedSet_.insert(name).second) extraNeeds_.push_back(name);
   }
 
   Result<Target> retarget(std::uint32_t sectionNumber, Section& section,
@@ -157,22 +156,34 @@ class MemberCutter {
   }
 
   // The public symbol of the section to name for the offsets (the likely target first): one
-  // the plan needs exactly there, one it needs below, any exactly there, any below.
+  // the plan needs exactly there, one it needs below, any exactly there, any below. Among
+  // symbols of one value the first in the object's order is taken.
   const Symbol* nameTarget(std::size_t section, const std::vector<std::int64_t>& offsets) const {
+    const std::vector<std::uint32_t>& sorted = publics_[section];  // by value, then index
+    const auto valueOf = [&](std::uint32_t index) {
+      return std::int64_t{combined_.symbols[index].value};
+    };
+    const auto firstAt = [&](std::int64_t value) {
+      return std::partition_point(sorted.begin(), sorted.end(),
+                                  [&](std::uint32_t index) { return valueOf(index) < value; });
+    };
     for (bool needed : {true, false}) {
-      const Symbol* below = nullptr;
+      const auto accepted = [&](std::uint32_t index) {
+        return !needed || needs_.contains(combined_.symbols[index].name);
+      };
       for (std::int64_t offset : offsets) {
-        for (std::uint32_t index : publics_[section]) {
-          const Symbol& symbol = combined_.symbols[index];
-          if (needed && !needs_.contains(symbol.name)) continue;
-          if (std::int64_t{symbol.value} == offset) return &symbol;
-          if (offset == offsets[0] && std::int64_t{symbol.value} < offset &&
-              (below == nullptr || symbol.value > below->value)) {
-            below = &symbol;
-          }
+        for (auto it = firstAt(offset); it != sorted.end() && valueOf(*it) == offset; ++it) {
+          if (accepted(*it)) return &combined_.symbols[*it];
         }
       }
-      if (below != nullptr) return below;
+      // Below the first offset: the highest value with an accepted symbol.
+      auto end = firstAt(offsets[0]);
+      while (end != sorted.begin()) {
+        const auto start = firstAt(valueOf(*(end - 1)));
+        const auto found = std::find_if(start, end, accepted);
+        if (found != end) return &combined_.symbols[*found];
+        end = start;
+      }
     }
     return nullptr;
   }
@@ -180,22 +191,17 @@ class MemberCutter {
   // The member's symbols in FASM's order: its defined symbols, its externals, its section
   // symbols.
   std::string buildSymbols(ObjectFile& out) {
-    std::map<std::size_t, std::vector<std::uint32_t>> sectionSymbols;  // by section number
-    for (std::size_t i = 0; i < combined_.symbols.size(); ++i) {
+    std::unordered_map<std::size_t, std::vector<std::uint32_t>> sectionSymbols;  // by number
+    for (std::uint32_t i : ownSymbols_) {
       const Symbol& symbol = combined_.symbols[i];
-      if (symbol.section <= 0 ||
-          owner_[static_cast<std::size_t>(symbol.section)] != static_cast<int>(member_)) {
-        continue;
-      }
       if (isSectionSymbol(combined_, symbol)) {
-        sectionSymbols[static_cast<std::size_t>(symbol.section)].push_back(
-            static_cast<std::uint32_t>(i));
+        sectionSymbols[static_cast<std::size_t>(symbol.section)].push_back(i);
         continue;
       }
       if (needs_.contains(symbol.name)) {
         return where() + " needs '" + symbol.name + "', which it defines itself";
       }
-      kept_[static_cast<std::uint32_t>(i)] = static_cast<std::uint32_t>(out.symbols.size());
+      kept_[i] = static_cast<std::uint32_t>(out.symbols.size());
       out.symbols.push_back(renumbered(symbol));
     }
     std::vector<std::string> names = plan_.needs;
@@ -231,18 +237,20 @@ class MemberCutter {
   const MemberPlan& plan_;
   const std::vector<int>& owner_;
   const std::vector<std::uint32_t>& newNumber_;
-  const std::vector<std::vector<std::uint32_t>>& publics_;  // by section number
+  const std::vector<std::vector<std::uint32_t>>& publics_;  // by section, sorted by value
+  const std::vector<std::uint32_t>& ownSymbols_;  // combined symbols in the member's sections
   const std::size_t member_;
-  const std::set<std::string> needs_;
+  const std::unordered_set<std::string> needs_;
   std::vector<std::string> extraNeeds_;
-  std::map<std::uint32_t, std::uint32_t> kept_;  // combined symbol index -> member's index
-  std::map<std::string, std::uint32_t> externals_;
+  std::unordered_set<std::string> extraNeedSet_;
+  std::unordered_map<std::uint32_t, std::uint32_t> kept_;  // combined index -> member's index
+  std::unordered_map<std::string, std::uint32_t> externals_;
 };
 
 }  // namespace
 
-Result<std::vector<ObjectFile>> cutObject(const ObjectFile& combined,
-                                          const std::vector<MemberPlan>& plan) {
+std::string cutObjectEach(ObjectFile&& combined, const std::vector<MemberPlan>& plan,
+                          const std::function<void(std::size_t, ObjectFile&&)>& take) {
   const std::size_t sectionCount = combined.sections.size();
   std::vector<int> owner(sectionCount + 1, -1);
   std::vector<std::uint32_t> newNumber(sectionCount + 1, 0);
@@ -250,32 +258,59 @@ Result<std::vector<ObjectFile>> cutObject(const ObjectFile& combined,
     for (std::size_t s = 0; s < plan[m].sections.size(); ++s) {
       const std::uint32_t number = plan[m].sections[s];
       if (number == 0 || number > sectionCount) {
-        return Error{"the plan of member " + std::to_string(m + 1) + " names section " +
-                     std::to_string(number) + ", which the object does not have"};
+        return "the plan of member " + std::to_string(m + 1) + " names section " +
+               std::to_string(number) + ", which the object does not have";
       }
       if (owner[number] >= 0) {
-        return Error{"section " + std::to_string(number) + " stands in the plans of members " +
-                     std::to_string(owner[number] + 1) + " and " + std::to_string(m + 1)};
+        return "section " + std::to_string(number) + " stands in the plans of members " +
+               std::to_string(owner[number] + 1) + " and " + std::to_string(m + 1);
       }
       owner[number] = static_cast<int>(m);
       newNumber[number] = static_cast<std::uint32_t>(s + 1);
     }
   }
-  // The symbols that other members may name, by section.
+  // The symbols that other members may name, by section; the symbols of each member's sections.
   std::vector<std::vector<std::uint32_t>> publics(sectionCount + 1);
+  std::vector<std::vector<std::uint32_t>> ownSymbols(plan.size());
   for (std::size_t i = 0; i < combined.symbols.size(); ++i) {
     const Symbol& symbol = combined.symbols[i];
-    if (symbol.section > 0 && static_cast<std::size_t>(symbol.section) <= sectionCount &&
-        symbol.storageClass == kClassExternal) {
-      publics[static_cast<std::size_t>(symbol.section)].push_back(static_cast<std::uint32_t>(i));
+    if (symbol.section <= 0 || static_cast<std::size_t>(symbol.section) > sectionCount) continue;
+    const auto section = static_cast<std::size_t>(symbol.section);
+    if (symbol.storageClass == kClassExternal) {
+      publics[section].push_back(static_cast<std::uint32_t>(i));
+    }
+    if (owner[section] >= 0) {
+      ownSymbols[static_cast<std::size_t>(owner[section])].push_back(static_cast<std::uint32_t>(i));
     }
   }
-  std::vector<ObjectFile> members;
-  for (std::size_t m = 0; m < plan.size(); ++m) {
-    auto member = MemberCutter(combined, plan, owner, newNumber, publics, m).cut();
-    if (!member) return Error{member.error()};
-    members.push_back(std::move(member.value()));
+  for (std::vector<std::uint32_t>& symbols : publics) {
+    std::stable_sort(symbols.begin(), symbols.end(), [&](std::uint32_t a, std::uint32_t b) {
+      return combined.symbols[a].value < combined.symbols[b].value;
+    });
   }
+  for (std::size_t m = 0; m < plan.size(); ++m) {
+    auto member = MemberCutter(combined, plan, owner, newNumber, publics, ownSymbols[m], m).cut();
+    if (!member) return member.error();
+    take(m, std::move(member.value()));
+    // Only the member's own cut reads its sections' bytes and relocations.
+    for (const std::uint32_t number : plan[m].sections) {
+      Section& section = combined.sections[number - 1];
+      Bytes().swap(section.data);
+      std::vector<Relocation>().swap(section.relocations);
+    }
+  }
+  return "";
+}
+
+Result<std::vector<ObjectFile>> cutObject(const ObjectFile& combined,
+                                          const std::vector<MemberPlan>& plan) {
+  std::vector<ObjectFile> members;
+  members.reserve(plan.size());
+  ObjectFile copy = combined;
+  const std::string error = cutObjectEach(
+      std::move(copy), plan,
+      [&](std::size_t, ObjectFile&& member) { members.push_back(std::move(member)); });
+  if (!error.empty()) return Error{error};
   return members;
 }
 

@@ -9,6 +9,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <string>
 #include <vector>
@@ -43,6 +44,12 @@ struct MemberPlan {
 // name.
 Result<std::vector<ObjectFile>> cutObject(const ObjectFile& combined,
                                           const std::vector<MemberPlan>& plan);
+// The same, handing each member to `take` (with its plan's position) as soon as it is cut, so
+// that a caller that stores members need not hold them all at once; the combined object's
+// section bytes and relocations are let go member by member. Empty when every member was cut,
+// else the failure's text; members before the failure have been taken.
+std::string cutObjectEach(ObjectFile&& combined, const std::vector<MemberPlan>& plan,
+                          const std::function<void(std::size_t, ObjectFile&&)>& take);
 
 // The sizes the immediate operand may have that follows an AMD64 RIP-relative displacement at
 // `field` of the code, most likely first (FASM writes REL32 relocations of such instructions

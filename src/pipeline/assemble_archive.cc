@@ -16,12 +16,15 @@
 #include "pipeline/program_runner.h"
 #include "pipeline/symbol_names.h"
 #include "platform/paths.h"
+#include "platform/system.h"
 
 namespace brisko::pipeline {
 namespace {
 
 // The longest wait for a FASM run to end before the window gets to handle its events.
 constexpr int kWaitMilliseconds = 20;
+// A library brisko packs is stored in pieces of about this size.
+constexpr std::size_t kArchivePieceSize = std::size_t{1} << 20;
 
 void deleteObjects(platform::FileSystem& files, const std::string& folder) {
   const auto entries = files.listFolder(folder);
@@ -139,8 +142,8 @@ app::Outcome archiveWithPolib(Conversion& conversion) {
   }
   // polib said it succeeded: the library must be there, whole, before it replaces the old one.
   const auto bytes = services.files.readFile(builtLibrary);
-  const coff::Result<coff::Archive> read =
-      bytes ? coff::readArchive(bytesOf(*bytes)) : coff::Result<coff::Archive>(coff::Error{""});
+  const coff::Result<coff::Archive> read = bytes ? coff::readArchive(bytesOf(*bytes), false)
+                                                 : coff::Result<coff::Archive>(coff::Error{""});
   if (!read.ok()) {
     conversion.logOutcome(false);
     services.files.deleteFile(builtLibrary);
@@ -241,24 +244,49 @@ app::Outcome prepareObjectFolder(Conversion& conversion) {
 }
 
 // Without polib in the installation brisko writes the archive itself, in the form polib and
-// lib write, and reads it back before it replaces Bin/<base>.lib.
-app::Outcome archiveMembers(Conversion& conversion, const std::vector<Member>& members) {
+// lib write, and reads it back before it replaces Bin/<base>.lib. The members' bytes move
+// into the archive.
+app::Outcome archiveMembers(Conversion& conversion, std::vector<Member>& members) {
   app::Services& services = conversion.services;
   const std::string built = conversion.output.objectFolder() + conversion.plan.outputName;
   conversion.logProgress(language::TextId::objectCreatingCoffFile,
                          OutputLayout::binPathFromLogs(conversion.plan.outputName));
   std::vector<coff::ArchiveMember> archived;
   archived.reserve(members.size());
-  for (const Member& member : members) {
-    archived.push_back({member.name, member.bytes, member.publics});
+  for (Member& member : members) {
+    archived.push_back({member.name, std::move(member.bytes), std::move(member.publics)});
   }
-  const coff::Result<coff::Bytes> archive = coff::writeArchive(archived);
-  const std::string_view bytes =
-      archive.ok() ? std::string_view(reinterpret_cast<const char*>(archive.value().data()),
-                                      archive.value().size())
-                   : std::string_view();
-  if (!archive.ok() || !services.files.writeFile(built, bytes)) {
-    const std::string reason = archive.ok() ? services.files.failureReason() : archive.error();
+  // Stored in pieces of about a megabyte, never held whole beside the members.
+  std::unique_ptr<platform::OutputFile> file = services.files.createFile(built);
+  std::string pending;
+  bool storeFailed = false;
+  const auto store = [&](std::span<const std::uint8_t> piece) {
+    pending.append(reinterpret_cast<const char*>(piece.data()), piece.size());
+    if (pending.size() < kArchivePieceSize) return true;
+    storeFailed = !file->write(pending);
+    pending.clear();
+    return !storeFailed;
+  };
+  std::string reason;
+  bool stored = false;
+  std::uint64_t size = 0;
+  if (file) {
+    const coff::Result<std::uint64_t> archive = coff::writeArchive(archived, store);
+    if (!archive.ok() && !storeFailed) reason = archive.error();
+    stored = archive.ok() && file->write(pending);
+    stored = file->close() && stored;
+    file.reset();
+    if (archive.ok()) size = archive.value();
+  }
+  archived = {};
+  platform::returnFreedMemory();
+  // The writer makes the library whole; what the disk must show is all of it.
+  if (stored && services.files.fileSize(built) != size) {
+    stored = false;
+    reason = "the stored library is not whole";
+  }
+  if (!stored) {
+    if (reason.empty()) reason = services.files.failureReason();
     services.files.deleteFile(built);
     return conversion.failWith(language::TextId::creatingFileError,
                                conversion.output.binFolder() + conversion.plan.outputName, reason);
@@ -294,12 +322,10 @@ bool assembleQuietly(Conversion& conversion, const std::string& source, const st
 // into the members (coff/cutter), which are what each member's own source gives. Nothing when the
 // combined source does not assemble or cut (inline assembly of two procedures may define one
 // label, which their own sources allow): the members' sources are then assembled one by one.
-std::optional<std::vector<Member>> assembleCombined(
-    Conversion& conversion, const std::vector<const PlannedSource*>& planned) {
-  const std::string folder = conversion.output.objectFolder();
-  const std::string source = folder + conversion.output.baseName() + "_briskoCombined.asm";
-  const std::string object = folder + conversion.output.baseName() + "_briskoCombined.obj";
-  // What no member defines is declared external once, as the members' own sources declare it.
+// The head of the combined source (what no member defines, declared external once, as the
+// members' own sources declare it) and the plan of the cut: the sections of each member's part.
+std::string combinedHead(Conversion& conversion, const std::vector<const PlannedSource*>& planned,
+                         std::vector<coff::MemberPlan>& plans) {
   std::unordered_set<std::string> defined;
   for (const PlannedSource* member : planned) {
     defined.insert(member->defines.begin(), member->defines.end());
@@ -322,7 +348,7 @@ std::optional<std::vector<Member>> assembleCombined(
     if (planned[i]->role != PlannedSource::Role::dataSections) order.push_back(i);
   }
   std::unordered_set<std::string> declared;
-  std::vector<coff::MemberPlan> plans(planned.size());
+  plans.assign(planned.size(), {});
   std::uint32_t section = 0;
   for (const std::size_t i : order) {
     coff::MemberPlan& plan = plans[i];
@@ -335,29 +361,34 @@ std::optional<std::vector<Member>> assembleCombined(
     }
   }
   text.line("");
-  text.append(conversion.plan.combinedData);
-  text.append(conversion.plan.combined);
-  const Listing* listing = conversion.readListing();
+  return text.text();
+}
+
+std::optional<std::vector<Member>> assembleCombined(
+    Conversion& conversion, const std::vector<const PlannedSource*>& planned) {
+  const std::string object =
+      conversion.output.objectFolder() + conversion.output.baseName() + "_briskoCombined.obj";
+  std::vector<coff::MemberPlan> plans;
+  const std::optional<std::string> source =
+      conversion.combined.finish(combinedHead(conversion, planned, plans));
   platform::FileSystem& files = conversion.services.files;
-  if (listing == nullptr || !files.writeFile(source, sourceBytes(text.text(), *listing)) ||
-      !assembleQuietly(conversion, source, object)) {
-    files.deleteFile(source);
-    files.deleteFile(object);
-    return std::nullopt;
-  }
-  files.deleteFile(source);
-  const auto bytes = files.readFile(object);
+  const bool assembled = source && assembleQuietly(conversion, *source, object);
+  conversion.combined.discard();
+  std::optional<std::string> bytes;
+  if (assembled) bytes = files.readFile(object);
   files.deleteFile(object);
   if (!bytes) return std::nullopt;
-  const coff::Result<coff::ObjectFile> combined = coff::readObject(bytesOf(*bytes));
+  // Each step lets go of what it no longer needs, and each member is stored as it is cut: a
+  // large library is held about twice at most.
+  coff::Result<coff::ObjectFile> combined = coff::readObject(bytesOf(*bytes));
+  bytes.reset();
   if (!combined.ok()) return std::nullopt;
-  const coff::Result<std::vector<coff::ObjectFile>> cut = coff::cutObject(combined.value(), plans);
-  if (!cut.ok()) return std::nullopt;
-  std::vector<Member> members;
-  members.reserve(planned.size());
-  for (std::size_t i = 0; i < planned.size(); ++i) {
-    members.push_back({planned[i]->objectName(), coff::writeObject(cut.value()[i]), {}});
-  }
+  std::vector<Member> members(planned.size());
+  const std::string failure = coff::cutObjectEach(
+      std::move(combined.value()), plans, [&](std::size_t i, coff::ObjectFile&& member) {
+        members[i] = {planned[i]->objectName(), coff::writeObject(member), {}};
+      });
+  if (!failure.empty()) return std::nullopt;
   return members;
 }
 
@@ -391,7 +422,7 @@ app::Outcome assembleLibrary(Conversion& conversion) {
 
   const bool polib = hasPolib(conversion);
   std::optional<std::vector<Member>> members;
-  if (!conversion.plan.combined.empty()) members = assembleCombined(conversion, planned);
+  if (conversion.combined.active()) members = assembleCombined(conversion, planned);
   app::Outcome result = app::ok();
   if (members) {
     // The log tells each member as the run of its own source would.
@@ -406,7 +437,9 @@ app::Outcome assembleLibrary(Conversion& conversion) {
       if (!members) result = app::failed(language::TextId::objectDamaged);
     }
   }
+  platform::returnFreedMemory();
   if (result.succeeded()) result = checkObjects(conversion, *members);
+  platform::returnFreedMemory();
   if (result.succeeded()) {
     conversion.logLine(conversion.text(polib ? language::TextId::packedByPolib
                                              : language::TextId::packedByBrisko));
@@ -423,12 +456,14 @@ app::Outcome assembleLibrary(Conversion& conversion) {
               app::pathDetail(objectPaths[i], services.files.failureReason()));
         }
       }
+      // polib reads them from there: memory is not held while it runs.
+      members.reset();
+      platform::returnFreedMemory();
       if (result.succeeded()) result = archiveWithPolib(conversion);
     } else {
       result = archiveMembers(conversion, *members);
     }
   }
-  // Nothing of a run, whatever its end, stays behind in the object folder.
   deleteObjects(services.files, objects);
   return result;
 }

@@ -13,6 +13,14 @@ const Listing* Conversion::readListing() {
   return listing_ ? &*listing_ : nullptr;
 }
 
+void Conversion::releaseListing() {
+  listing_.reset();
+  listingPath_.clear();
+  listing.dataLines = {};
+  listing.dataNames = {};
+  listing.heldItems = {};
+}
+
 std::string Conversion::procedureFileStem(const SymbolRecord& procedure) const {
   const std::string& name = procedure.outputName;
   const std::string& symbolBase = output.symbolBase();

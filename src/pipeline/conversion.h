@@ -10,6 +10,7 @@
 
 #include "app/configuration.h"
 #include "app/services.h"
+#include "pipeline/combined_source.h"
 #include "pipeline/listing/listing_reader.h"
 #include "pipeline/listing/listing_text.h"
 #include "pipeline/output_layout.h"
@@ -90,6 +91,9 @@ class Conversion {
   SymbolList symbols;
   ListingFacts listing;
   OutputPlan plan;
+  // A library made in this run: the source of its one FASM run, written by the split and the
+  // data-sections stage.
+  CombinedSource combined;
   // The files a successful run leaves for the user (the object or library, the wrapper), as
   // they are written.
   std::vector<std::string> writtenFiles;
@@ -97,6 +101,9 @@ class Conversion {
   // The listing as read by the first stage that needed it; later stages reuse it instead of
   // reading and decoding the same file again.
   const Listing* readListing();
+  // Lets the listing's text go once no stage needs it any more, with the data lines that are
+  // views of it and what the data-sections source took from them.
+  void releaseListing();
 
   bool has(app::OptionBit bit) const { return settings.has(bit); }
   // The name (without ".asm") a procedure's source is given first: its outputName, except that

@@ -329,7 +329,7 @@ class DataSectionsWriter {
     // The member's part of the combined source: what it defines, not what it declares.
     const std::string_view fragment =
         std::string_view(out_.text()).substr(fragmentStart_, out_.text().size() - fragmentStart_);
-    conversion_.plan.combinedData = fragment;
+    conversion_.combined.setData(fragment);
     planned_.sections = sectionLinesOf(fragment);
     out_.line("");
     for (const auto& [record, referrer] : externs_) {

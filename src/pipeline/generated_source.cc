@@ -19,31 +19,34 @@ std::string twoDigits(int value) {
 
 }  // namespace
 
-namespace {
+SourceEncoding sourceEncodingOf(const Listing& listing) {
+  // Sources are made of the listing's text and ASCII lines of their own, so the sources of an
+  // ASCII-only ANSI listing are stored as they are built.
+  if (listing.encoding() == TextEncoding::ansi && listing.asciiOnly()) return {};
+  return {false, listing.encoding()};
+}
 
 // UTF-16 sources start with the mark; UTF-8 ones carry none (FASM refuses it).
-std::string encodedSource(std::string_view utf8, TextEncoding encoding) {
-  if (encoding != TextEncoding::utf16le) return platform::encodeText(utf8, encoding);
-  return std::string(platform::kUtf16LeMark) + platform::encodeText(utf8, encoding);
+std::string encodedPiece(std::string_view utf8, SourceEncoding encoding, bool first) {
+  if (encoding.asBuilt) return std::string(utf8);
+  std::string bytes = platform::encodeText(utf8, encoding.encoding);
+  if (first && encoding.encoding == TextEncoding::utf16le) {
+    bytes.insert(0, platform::kUtf16LeMark);
+  }
+  return bytes;
 }
-
-// Sources are made of the listing's text and ASCII lines of their own, so the sources of an
-// ASCII-only ANSI listing are stored as they are built.
-bool storedAsBuilt(const Listing& listing) {
-  return listing.encoding() == TextEncoding::ansi && listing.asciiOnly();
-}
-
-}  // namespace
 
 bool storeSource(platform::OutputFile& file, std::string_view utf8, const Listing& listing) {
-  const bool ok = storedAsBuilt(listing) ? file.write(utf8)
-                                         : file.write(encodedSource(utf8, listing.encoding()));
+  const SourceEncoding encoding = sourceEncodingOf(listing);
+  const bool ok =
+      encoding.asBuilt ? file.write(utf8) : file.write(encodedPiece(utf8, encoding, true));
   return file.close() && ok;
 }
 
 std::string sourceBytes(std::string utf8, const Listing& listing) {
-  if (storedAsBuilt(listing)) return utf8;
-  return encodedSource(utf8, listing.encoding());
+  const SourceEncoding encoding = sourceEncodingOf(listing);
+  if (encoding.asBuilt) return utf8;
+  return encodedPiece(utf8, encoding, true);
 }
 
 std::string formatDate(const platform::LocalTime& time) {

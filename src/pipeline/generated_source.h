@@ -48,6 +48,17 @@ bool isGeneratedSource(std::string_view bytes);
 std::string formatDate(const platform::LocalTime& time);
 std::string formatTime(const platform::LocalTime& time);
 
+// How the sources of a listing are stored: as they are built (an ASCII-only ANSI listing), or
+// converted to the listing's encoding.
+struct SourceEncoding {
+  bool asBuilt = true;
+  platform::TextEncoding encoding = platform::TextEncoding::ansi;
+};
+SourceEncoding sourceEncodingOf(const Listing& listing);
+// The bytes of a piece of a generated source, cut at a line end; the first piece of a UTF-16
+// source starts with the FF FE mark.
+std::string encodedPiece(std::string_view utf8, SourceEncoding encoding, bool first);
+
 // Stores a whole generated source with one write into a file already created. False when
 // the bytes could not all be stored.
 bool storeSource(platform::OutputFile& file, std::string_view utf8, const Listing& listing);

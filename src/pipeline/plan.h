@@ -47,13 +47,6 @@ struct OutputPlan {
 
   // The sources FASM runs on: a library's members, or the link source alone.
   std::vector<const PlannedSource*> assembled() const;
-
-  // A library made in this run: every member's source without its header, format and extrn
-  // lines, for one FASM run on them all: the data-sections source's part, and the procedures'
-  // parts in their order. (FASM settles the code in far fewer passes when the data it names
-  // stands ahead of it, as in the link source of an object.)
-  std::string combinedData;
-  std::string combined;
 };
 
 // The number of "section" lines of an assembly source text.

@@ -87,7 +87,9 @@ app::Outcome prepareSourceFolder(Conversion& conversion) {
       platform::asciiLowerCase(conversion.output.dataSectionsName())};
   if (!library) names.insert(platform::asciiLowerCase(conversion.output.linkSourceName()));
   for (const SymbolRecord& record : conversion.symbols) {
-    if (isProcedureKind(record.kind)) names.insert(platform::asciiLowerCase(record.fileStem + ".asm"));
+    if (isProcedureKind(record.kind)) {
+      names.insert(platform::asciiLowerCase(record.fileStem + ".asm"));
+    }
   }
   const auto entries = files.listFolder(folder);
   if (!entries) return app::ok();
@@ -174,9 +176,12 @@ app::Outcome runStages(Conversion& conversion) {
     if (!declarations) conversion.listing.target = reusedSourcesTarget(conversion);
     result = planReusedSources(conversion);
   }
+  // The listing's text is not needed past the split.
+  conversion.releaseListing();
   if (result.succeeded()) result = assembleAndArchive(conversion);
   if (result.succeeded() && wrapper) result = writeWrapper(conversion);
   if (result.succeeded() && cHeader) result = writeCHeader(conversion);
+  conversion.combined.discard();
   services.files.deleteFile(conversion.listingPath);
   conversion.listingPath.clear();
   return result;

@@ -130,7 +130,7 @@ class Splitter {
         // The member's part of the combined source: what it defines, not what it declares.
         const std::string_view fragment =
             std::string_view(out.text()).substr(fragmentStart, out.text().size() - fragmentStart);
-        conversion_.plan.combined += fragment;
+        conversion_.combined.addProcedure(fragment);
         planned.sections = sectionLinesOf(fragment);
         out.line("");
       }
@@ -220,6 +220,10 @@ app::Outcome splitProcedures(Conversion& conversion) {
   if (!listing) {
     return feedback.reportError(language::TextId::openingFileError, false,
                                 app::pathDetail(conversion.listingPath));
+  }
+  if (conversion.settings.library()) {
+    conversion.combined.start(conversion.services.files, conversion.output.objectFolder(),
+                              conversion.output.baseName(), *listing);
   }
   return Splitter(conversion, *listing).run();
 }

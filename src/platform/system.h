@@ -51,6 +51,10 @@ void initialiseConsole();
 // the process's wide command line, and argc and argv are not consulted.
 std::vector<std::string> programArguments(int argc, char** argv);
 
+// Hands memory the program has freed back to the system where the allocator keeps it, so that a
+// large allocation after many small ones freed does not add to the process's resident size.
+void returnFreedMemory();
+
 // The number of processors the program may run on; at least 1.
 int processorCount();
 

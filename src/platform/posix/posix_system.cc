@@ -1,4 +1,7 @@
 #include <ftw.h>
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
 #include <limits.h>
 #include <unistd.h>
 
@@ -92,6 +95,12 @@ void initialiseConsole() {}
 std::vector<std::string> programArguments(int argc, char** argv) {
   if (argc <= 1) return {};
   return std::vector<std::string>(argv + 1, argv + argc);
+}
+
+void returnFreedMemory() {
+#if defined(__GLIBC__)
+  malloc_trim(0);
+#endif
 }
 
 int processorCount() {

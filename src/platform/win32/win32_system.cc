@@ -4,6 +4,8 @@
 // shellapi.h needs the types of windows.h.
 #include <shellapi.h>
 
+#include <malloc.h>
+
 #include <vector>
 
 #include "platform/system.h"
@@ -119,6 +121,10 @@ std::vector<std::string> programArguments(int, char**) {
   for (int i = 1; i < count; ++i) arguments.push_back(narrow(wide[i]));
   LocalFree(wide);
   return arguments;
+}
+
+void returnFreedMemory() {
+  _heapmin();
 }
 
 int processorCount() {
