@@ -68,6 +68,10 @@ class FixedClock : public platform::Clock {
  public:
   platform::LocalTime time{2026, 3, 4, 9, 5};
   platform::LocalTime now() const override { return time; }
+  // Each reading is a step later than the one before.
+  mutable std::int64_t milliseconds = 0;
+  std::int64_t step = 0;
+  std::int64_t steadyMilliseconds() const override { return milliseconds += step; }
 };
 
 class FakeEnvironment : public platform::Environment {
