@@ -169,9 +169,34 @@ enum class TextId : int {
   // "An object that FASM wrote needs a symbol that neither the output nor the program linking
   // it defines."
   objectUnresolved = 117,
+  // Texts of the VARIANTS group: builds with and without the thread-safe option and for the
+  // other processor's installation, and the wrapper that chooses among them.
+  // "An installation's compiler writes code for another processor than the one it was named for."
+  installationTarget = 118,
+  installationTargetDetail = 119,  // "It was named for %1 code and writes %2 code."
+  // "The installation folder %1 was named as the other processor's installation."
+  otherFolderNamed = 120,
+  pbwrapperNoBuild = 121,    // "%1 was not converted for %2 programs; convert it again with %3."
+  buildThreadSafe = 122,     // "thread-safe %1"
+  buildNotThreadSafe = 123,  // "non-thread-safe %1"
+  variantsOption = 124,      // "both thread variants (--variants)"
+  installationOption = 125,  // "an %1 installation (--pb-folder-%1 DIR)"
+  statusbarBuilding = 126,   // "Status = building %1."
+  objectBuilds = 127,        // "The builds of this run:"
+  objectBuildLine = 128,     // "%1 (%2): %3 seconds"
+  objectBuildNotMade = 129,  // "%1: not made"
+  guiVariants = 130,         // "Both thread variants"
+  // "Check this to build the output with and without the threadsafe option in one run; the wrapper
+  // imports the build that matches the program that includes it."
+  tooltipsVariants = 131,
+  guiOtherInstallation = 132,  // "Other processor's PureBasic"
+  // "The installation folder of PureBasic for the other processor (x64 beside x86, or x86 beside
+  // x64): the output is then built for both. Leave it empty to build for one."
+  tooltipsOtherInstallation = 133,
+  guiChooseInstallation = 134,  // "Choose the other processor's PureBasic.exe or PBcompiler.exe..."
 };
 
 // How many texts the built-in English file holds.
-inline constexpr int kBuiltinTextCount = 118;
+inline constexpr int kBuiltinTextCount = 135;
 
 }  // namespace brisko::language
