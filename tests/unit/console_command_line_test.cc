@@ -110,9 +110,10 @@ std::string helpLine(const std::string& help, const std::string& option) {
 
 TEST(ConsoleHelp, ExplainsEachOptionOnALineOfItsOwn) {
   const std::string help = helpText(Command::none);
-  for (const char* option : {"--lib", "--wrapper", "--export-globals", "--use-existing-asm",
-                             "--inline-asm", "--threadsafe", "--unicode", "--jobs", "--pb-folder",
-                             "--tools-file", "--dest", "--log", "--help", "--version"}) {
+  for (const char* option :
+       {"--lib", "--wrapper", "--export-globals", "--use-existing-asm", "--inline-asm",
+        "--threadsafe", "--unicode", "--jobs", "--pb-folder", "--tools-file", "--dest", "--log",
+        "--help", "--version", "--variants", "--pb-folder-x64", "--pb-folder-x86"}) {
     // A few words after the option and its value's name, from the 23rd column on.
     const std::string line = helpLine(help, option);
     ASSERT_GT(line.size(), 22u) << option << " is not explained";
@@ -121,8 +122,8 @@ TEST(ConsoleHelp, ExplainsEachOptionOnALineOfItsOwn) {
   }
   // Every option the help names is one the parser takes.
   for (std::size_t at = help.find("--"); at != std::string::npos; at = help.find("--", at + 2)) {
-    const std::string option =
-        help.substr(at, help.find_first_not_of("abcdefghijklmnopqrstuvwxyz-", at + 2) - at);
+    const std::string option = help.substr(
+        at, help.find_first_not_of("abcdefghijklmnopqrstuvwxyz0123456789-", at + 2) - at);
     EXPECT_EQ(parse({option, "=1"}).error.find("unknown option"), std::string::npos) << option;
   }
   // How the installation is found, and what lands where.
