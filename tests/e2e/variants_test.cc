@@ -126,5 +126,57 @@ int harness_main(void) { pb_main(); return 99; }
       << stopped.out;
 }
 
+// A failing build is reported as if the builds had run one after another: the builds before it
+// are made, nothing of those after it is shown or kept.
+TEST_F(VariantsTest, TheFirstFailingBuildEndsTheRun) {
+  work.write("lib/shapes.pb", std::string("CompilerIf #PB_Compiler_Thread\n"
+                                          "  CompilerError \"not thread-safe yet\"\n"
+                                          "CompilerEndIf\n") +
+                                  kLibrarySource);
+  const std::string x64 = installationWithLayout("x64");
+  const std::string noCompiler = installationWith("PBcompiler.exe", "exit 3");
+  fs::remove(noCompiler + "/compilers/PBcompiler.exe");
+  const struct {
+    std::vector<std::string> options;
+    std::string error;  // the one message shown, on standard error
+    std::vector<std::string> made;
+    std::string failed;  // the build whose status is shown last
+  } kCases[] = {
+      {{"--variants", "--pb-folder-x64", x64},
+       "brisko (PB --> .obj)\nThe compiler reported an error.\n\nError: Line 2 - not "
+       "thread-safe yet\n",
+       {"shapes.lib"},
+       "shapes_thread.lib"},
+      // An "x64" installation that compiles for x86 is named; the x86 builds before it are made.
+      {{"--pb-folder-x64", BRISKO_INSTALLATION},
+       "Error!\nAn installation's compiler writes code for another processor than the one it was "
+       "named for.\nIt was named for x64 code and writes x86 code.\n(" +
+           std::string(BRISKO_INSTALLATION) + "/)\n",
+       {"shapes.lib"},
+       "shapes_x64.lib"},
+      // The other installation's tools are checked at start-up.
+      {{"--pb-folder-x64", noCompiler},
+       "Error!\nCannot locate the Purebasic compiler.\nbrisko looked for it at " + noCompiler +
+           "/compilers/PBcompiler.exe\nThe installation folder " + noCompiler +
+           "/ was named as the other processor's installation.\n\nTerminating brisko.\n",
+       {},
+       ""},
+  };
+  for (const auto& [options, error, made, failed] : kCases) {
+    fs::remove_all(work.file("lib/Bin"));
+    std::vector<std::string> arguments = {
+        "convert", work.file("lib/shapes.pb"), "--lib", "--wrapper", "--jobs", "4"};
+    arguments.insert(arguments.end(), options.begin(), options.end());
+    const ts::ProgramResult run = brisko(arguments);
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.err, error);
+    EXPECT_EQ(folderEntries(work.file("lib/Bin")), made) << run.out;
+    const std::size_t last = run.out.rfind("Status = building ");
+    EXPECT_EQ(last == std::string::npos ? "" : run.out.substr(last + 18, failed.size() + 1),
+              failed.empty() ? "" : failed + ".")
+        << run.out;
+  }
+}
+
 }  // namespace
 }  // namespace brisko::e2e
