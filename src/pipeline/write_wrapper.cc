@@ -124,7 +124,7 @@ void writeChosen(SourceText& out, const std::string& margin, const CellLines& li
   if (blankAfter) out.line("");
 }
 
-// One section's lines of every cell: the part's, or for a missing build what section gives it.
+// One section's lines of every cell, as section gives them.
 template <typename Section>
 CellLines sectionOf(const WrapperCells& cells, Section section) {
   CellLines lines;
@@ -134,6 +134,23 @@ CellLines sectionOf(const WrapperCells& cells, Section section) {
     }
   }
   return lines;
+}
+
+// The cells as the sections after the Import blocks see them: a program without a build never
+// gets past its CompilerError, so its cell takes a build's part (its processor's other thread
+// variant first), and the lines that the builds share are written once.
+WrapperCells withStandIns(const WrapperCells& cells) {
+  WrapperCells filled = cells;
+  for (std::size_t processor = 0; processor < 2; ++processor) {
+    for (std::size_t thread = 0; thread < 2; ++thread) {
+      WrapperCell& cell = filled[processor][thread];
+      for (const auto& [p, t] : {std::pair{processor, 1 - thread}, std::pair{1 - processor, thread},
+                                 std::pair{1 - processor, 1 - thread}}) {
+        if (!cell.part) cell.part = cells[p][t].part;
+      }
+    }
+  }
+  return filled;
 }
 
 // A message as the text of a PureBasic string, which cannot hold a double quote.
@@ -196,28 +213,23 @@ std::string wrapperText(const app::Feedback& texts, const std::string& baseName,
   out.line(";" + std::string(48, '\\'));
   out.line("");
 
-  writeChosen(out, "",
-              sectionOf(cells,
-                        [](const WrapperCell& cell) {
-                          return cell.part ? cell.part->imports
-                                           : Lines{"CompilerError " + quotedMessage(cell.missing)};
-                        }),
-              true);
+  const auto imports = [](const WrapperCell& cell) {
+    return cell.part ? cell.part->imports : Lines{"CompilerError " + quotedMessage(cell.missing)};
+  };
+  const auto libraries = [](const WrapperCell& cell) {
+    return cell.part ? cell.part->libraries : Lines{};
+  };
+  const auto dummyCalls = [](const WrapperCell& cell) {
+    return cell.part ? cell.part->dummyCalls : Lines{};
+  };
+  writeChosen(out, "", sectionOf(cells, imports), true);
   out.line(texts.text(language::TextId::pbwrapperPurebasicLink));
-  writeChosen(
-      out, "",
-      sectionOf(cells,
-                [](const WrapperCell& cell) { return cell.part ? cell.part->libraries : Lines{}; }),
-      true);
+  const WrapperCells built = withStandIns(cells);
+  writeChosen(out, "", sectionOf(built, libraries), true);
   out.line("  " + texts.text(language::TextId::pbwrapperDoNotCall));
   out.line("    Procedure _LinkLibs_" + symbolBase + "()");
   out.line("      Protected a, a$, NewList a(), Dim b(0)");
-  writeChosen(out, "      ",
-              sectionOf(cells,
-                        [](const WrapperCell& cell) {
-                          return cell.part ? cell.part->dummyCalls : Lines{};
-                        }),
-              false);
+  writeChosen(out, "      ", sectionOf(built, dummyCalls), false);
   out.line("    EndProcedure");
   return out.text();
 }

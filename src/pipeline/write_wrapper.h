@@ -43,7 +43,9 @@ WrapperPart wrapperPartOf(Conversion& conversion);
 // procedure with the dummy calls. Where the cells differ, CompilerIf #PB_Compiler_Processor =
 // #PB_Processor_x64 and CompilerIf #PB_Compiler_Thread choose the lines of the program's build
 // (a missing one's Import section is its CompilerError line); lines that are the same for every
-// kind of program are written once. One build in all four cells gives the wrapper of one build.
+// kind of program are written once, and after the Import blocks a kind of program without a
+// build takes the lines of one that has (it stops at its CompilerError anyway). One build in
+// all four cells gives the wrapper of one build.
 std::string wrapperText(const app::Feedback& texts, const std::string& baseName,
                         const std::string& symbolBase, const platform::LocalTime& made,
                         const WrapperCells& cells);
