@@ -79,6 +79,26 @@ TEST(ConsoleCommandLine, JobsTakeAWholeNumberAndBelongToConvert) {
   EXPECT_NE(parse({"register-ide", "--jobs", "2"}).error, "");
 }
 
+TEST(ConsoleCommandLine, OtherBuildsBelongToConvertAndNotToReusedSources) {
+  auto r = parse({"convert", "x.pb", "--variants", "--pb-folder-x86=/pb32"});
+  ASSERT_EQ(r.error, "");
+  EXPECT_EQ(r.commandLine.options.flags, static_cast<std::uint32_t>(app::kVariants));
+  EXPECT_EQ(r.commandLine.otherPbFolder, "/pb32");
+  EXPECT_EQ(r.commandLine.otherProcessor, app::Processor::x86);
+  EXPECT_EQ(parse({"x.pb", "--pb-folder-x64", "/pb64"}).commandLine.otherProcessor,
+            app::Processor::x64);
+  const std::pair<std::vector<std::string>, std::string> kErrors[] = {
+      {{"x.pb", "--pb-folder-x64", "/a", "--pb-folder-x86", "/b"},
+       "give one of --pb-folder-x64 and --pb-folder-x86"},
+      {{"x.pb", "--use-existing-asm", "--variants"},
+       "option --variants does not go with --use-existing-asm"},
+      {{"--pb-folder-x64=/a", "x.pb", "--use-existing-asm"},
+       "option --pb-folder-x64 does not go with --use-existing-asm"},
+      {{"check", "x.pb", "--variants"}, "option --variants belongs to convert"},
+  };
+  for (const auto& [arguments, error] : kErrors) EXPECT_EQ(parse(arguments).error, error);
+}
+
 TEST(ConsoleCommandLine, ValuesMayBeAttachedWithAnEqualsSign) {
   auto r =
       parse({"--pb-folder=/pb", "convert", "x.pb", "--dest=/o=1", "--jobs=2", "--tools-file=/t"});
