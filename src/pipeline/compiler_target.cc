@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "language/text_ids.h"
 #include "pipeline/compile_source.h"
 #include "pipeline/listing/listing_text.h"
 #include "pipeline/program_runner.h"
@@ -19,6 +20,15 @@ std::optional<Target> targetOfSource(std::string_view bytes) {
     if (trimmed.starts_with("section ")) break;
   }
   return std::nullopt;
+}
+
+app::Outcome reportTargetMismatch(app::Feedback& feedback, Target expected, Target found,
+                                  const std::string& folder) {
+  std::string detail = "\n";
+  detail +=
+      feedback.text(language::TextId::installationTargetDetail, {expected.name(), found.name()});
+  detail += app::pathDetail(folder);
+  return feedback.reportError(language::TextId::installationTarget, false, detail);
 }
 
 std::optional<Target> compilerTarget(app::Services& services, const std::string& workFolder) {

@@ -16,6 +16,11 @@ namespace brisko::pipeline {
 // its first section line; nothing when there is none.
 std::optional<Target> targetOfSource(std::string_view bytes);
 
+// Reports (not fatal) that the installation in folder, named for expected code, compiles for
+// found: installationTarget with both and the folder. Returns the failure.
+app::Outcome reportTargetMismatch(app::Feedback& feedback, Target expected, Target found,
+                                  const std::string& folder);
+
 // Compiles an empty program with the installation's compiler (services.paths) in workFolder
 // (with its trailing separator) and reads the target of its listing; the files it made there
 // are removed. Nothing, and nothing shown, when the compiler wrote no listing.

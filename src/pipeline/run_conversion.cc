@@ -186,12 +186,8 @@ app::Outcome checkTarget(Conversion& conversion) {
   const std::optional<Target>& expected = conversion.role.expectedTarget;
   const Target found = conversion.listing.target;
   if (!expected || *expected == found) return app::ok();
-  app::Services& services = conversion.services;
-  const std::string detail = "\n" +
-                             services.feedback.text(language::TextId::installationTargetDetail,
-                                                    {expected->name(), found.name()}) +
-                             app::pathDetail(services.paths.pbFolder);
-  return services.feedback.reportError(language::TextId::installationTarget, false, detail);
+  return reportTargetMismatch(conversion.services.feedback, *expected, found,
+                              conversion.services.paths.pbFolder);
 }
 
 }  // namespace

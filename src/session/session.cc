@@ -40,8 +40,8 @@ app::Processor otherThan(app::Processor processor) {
   return processor == app::Processor::x64 ? app::Processor::x86 : app::Processor::x64;
 }
 
-std::string_view nameOf(app::Processor processor) {
-  return processor == app::Processor::x64 ? "x64" : "x86";
+pipeline::Target targetOf(app::Processor processor) {
+  return processor == app::Processor::x64 ? pipeline::Target::x64() : pipeline::Target::x86();
 }
 
 }  // namespace
@@ -57,9 +57,11 @@ std::optional<TextId> Session::prepareOtherInstallation(const std::string& folde
     const std::string& tool = *missing == TextId::noFasm    ? other->paths.fasmPath
                               : *missing == TextId::noPolib ? other->paths.polibPath
                                                             : other->paths.compilerPath;
-    feedback_.reportError(*missing, fatal,
-                          "\n" + feedback_.text(TextId::lookedForTool, {tool}) + "\n" +
-                              feedback_.text(TextId::otherFolderNamed, {pbFolder}));
+    std::string detail = "\n";
+    detail += feedback_.text(TextId::lookedForTool, {tool});
+    detail += '\n';
+    detail += feedback_.text(TextId::otherFolderNamed, {pbFolder});
+    feedback_.reportError(*missing, fatal, detail);
     return missing;
   }
   feedback_.setStatus(TextId::statusbarCompilerEnvironment);
@@ -107,11 +109,8 @@ pipeline::ConversionResult Session::convertBuilds(const app::ConversionRequest& 
       main = processorOf(paths_, processor_, progress);
       other = processorOf(other_->paths, other_->processor, progress);
       if (main && other && *main == *other) {
-        const std::string detail = "\n" +
-                                   feedback_.text(TextId::installationTargetDetail,
-                                                  {nameOf(otherThan(*main)), nameOf(*other)}) +
-                                   app::pathDetail(other_->folder);
-        result.outcome = feedback_.reportError(TextId::installationTarget, false, detail);
+        result.outcome = pipeline::reportTargetMismatch(feedback_, targetOf(otherThan(*main)),
+                                                        targetOf(*other), other_->folder);
         return result;
       }
       if (!main) main = other ? otherThan(*other) : app::Processor::x86;
