@@ -38,7 +38,7 @@ class Environment;
 
 // The folder where brisko keeps the user's settings, with its trailing separator:
 // %APPDATA%\brisko\ on Windows, $XDG_CONFIG_HOME/brisko/ or else ~/.config/brisko/ on POSIX
-// (a relative XDG_CONFIG_HOME is ignored, as its specification says). Empty when the
+// (a relative XDG_CONFIG_HOME is ignored, as the XDG base directory rules have it). Empty when the
 // environment names no such place. The folder is not made here.
 std::string userSettingsFolder(const Environment& environment);
 
