@@ -88,9 +88,8 @@ class BuildRun {
   std::string binPath(const std::string& name) const {
     return destination_ + std::string(pipeline::kBinFolderName) + platform::kPathSeparator + name;
   }
-  // "x64", "thread-safe x86", "non-thread-safe x64": the programs a build (or the missing one)
-  // serves; the processor alone when neither thread variant was made for it.
-  std::string programsOf(app::Processor processor, std::optional<bool> threadSafe) const;
+  // "thread-safe x86", "non-thread-safe x64": the programs a build (or a missing one) serves.
+  std::string programsOf(app::Processor processor, bool threadSafe) const;
 
   const platform::Platform& platform_;
   app::Feedback& feedback_;
@@ -281,10 +280,9 @@ bool BuildRun::finish(Build& build) {
   return true;
 }
 
-std::string BuildRun::programsOf(app::Processor processor, std::optional<bool> threadSafe) const {
-  const std::string name(processorName(processor));
-  if (!threadSafe) return name;
-  return feedback_.text(*threadSafe ? TextId::buildThreadSafe : TextId::buildNotThreadSafe, {name});
+std::string BuildRun::programsOf(app::Processor processor, bool threadSafe) const {
+  return feedback_.text(threadSafe ? TextId::buildThreadSafe : TextId::buildNotThreadSafe,
+                        {processorName(processor)});
 }
 
 void BuildRun::writeWrapper() {
