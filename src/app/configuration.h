@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -30,8 +31,12 @@ enum OptionBit : std::uint32_t {
   kPbWrapper = 0x20,
   kLogFile = 0x40,
   kUseExistingAsmFiles = 0x80,
-  kCHeader = 0x100,  // a C header beside the output
+  kCHeader = 0x100,   // a C header beside the output
+  kVariants = 0x200,  // the output with and without the thread-safe option, in one run
 };
+
+// The processors PureBasic compiles for.
+enum class Processor { x86, x64 };
 
 enum class OutputFormat : int { objectFile = 0, staticLibrary = 1 };
 
@@ -55,6 +60,12 @@ struct ConversionRequest {
   std::string destinationFolder;
   ConversionOptions options;
   RequestMode mode = RequestMode::check;
+  // The installation folder of the other processor's PureBasic, whose builds the conversion
+  // makes too; empty for none. otherProcessor is the processor it was named for (the console's
+  // --pb-folder-x64 and --pb-folder-x86); nothing means the processor the main installation
+  // does not compile for (the window's field).
+  std::string otherPbFolder;
+  std::optional<Processor> otherProcessor;
 };
 
 }  // namespace brisko::app

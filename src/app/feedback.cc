@@ -35,6 +35,40 @@ void Feedback::logMessage(language::TextId id, std::string_view detail) {
   activeLog_->writeLine(line);
 }
 
+void Feedback::show(const ShownFeedback& shown) {
+  switch (shown.kind) {
+    case ShownFeedback::Kind::status:
+      showStatus(shown.text);
+      break;
+    case ShownFeedback::Kind::detail:
+      showStatusDetail(shown.text);
+      break;
+    case ShownFeedback::Kind::message:
+      showMessage(shown.title, shown.text, shown.icon);
+      break;
+    case ShownFeedback::Kind::warning:
+      showWarning(shown.title, shown.text);
+      break;
+  }
+}
+
+void ForwardingFeedback::showWarning(std::string_view title, std::string_view message) {
+  receiver_({ShownFeedback::Kind::warning, std::string(title), std::string(message)});
+}
+
+void ForwardingFeedback::showStatus(std::string_view status) {
+  receiver_({ShownFeedback::Kind::status, {}, std::string(status)});
+}
+
+void ForwardingFeedback::showStatusDetail(std::string_view detail) {
+  receiver_({ShownFeedback::Kind::detail, {}, std::string(detail)});
+}
+
+void ForwardingFeedback::showMessage(std::string_view title, std::string_view message,
+                                     MessageIcon icon) {
+  receiver_({ShownFeedback::Kind::message, std::string(title), std::string(message), icon});
+}
+
 std::string pathDetail(std::string_view path, std::string_view reason) {
   std::string detail = "\n(";
   detail += path;

@@ -2,6 +2,7 @@
 // realises the three show* operations; the composition of messages is shared.
 #pragma once
 
+#include <functional>
 #include <initializer_list>
 #include <string>
 #include <string_view>
@@ -27,12 +28,24 @@ class LogSink {
 // a verdict that is no failure.
 enum class MessageIcon { error, failure, information };
 
+// One thing a feedback showed, as its texts, so that another feedback can show it later: a
+// build that runs beside others reports through a feedback of its own, and the front end's
+// shows what it said once the builds before it are through.
+struct ShownFeedback {
+  enum class Kind { status, detail, message, warning };
+  Kind kind = Kind::status;
+  std::string title;  // of a message or warning
+  std::string text;
+  MessageIcon icon = MessageIcon::information;  // of a message
+};
+
 class Feedback {
  public:
   virtual ~Feedback() = default;
 
   // The language texts become known during start-up; until then only fixed texts are shown.
   void attachTexts(const language::LanguageTable* texts) { texts_ = texts; }
+  const language::LanguageTable* attachedTexts() const { return texts_; }
   const std::string& text(language::TextId id) const;
   // The text with its markers "%1", "%2", ... replaced by the values (language::fillIn).
   std::string text(language::TextId id, std::initializer_list<std::string_view> values) const {
@@ -54,6 +67,8 @@ class Feedback {
   void messageBox(std::string_view title, std::string_view message, MessageIcon icon) {
     showMessage(title, message, icon);
   }
+  // Shows what another feedback showed, as it showed it (nothing is logged).
+  void show(const ShownFeedback& shown);
 
   // Shows "Error!" with the text + detail (fatal: then two line feeds and "Terminating
   // brisko."); a non-fatal report also appends one log line, with line feeds of the detail
@@ -79,6 +94,23 @@ class Feedback {
 
   const language::LanguageTable* texts_ = nullptr;
   LogSink* activeLog_ = nullptr;
+};
+
+// A feedback that hands everything it shows to a receiver instead of a screen; it has a log of
+// its own (setActiveLog) and shares the language texts it is given.
+class ForwardingFeedback : public Feedback {
+ public:
+  explicit ForwardingFeedback(std::function<void(ShownFeedback)> receiver)
+      : receiver_(std::move(receiver)) {}
+
+ protected:
+  void showWarning(std::string_view title, std::string_view message) override;
+  void showStatus(std::string_view status) override;
+  void showStatusDetail(std::string_view detail) override;
+  void showMessage(std::string_view title, std::string_view message, MessageIcon icon) override;
+
+ private:
+  std::function<void(ShownFeedback)> receiver_;
 };
 
 // The detail text convention: a line feed followed by "(", the path and ")"; with the system's

@@ -26,6 +26,7 @@ const std::map<std::string, Flag>& optionFlags() {
       {"--wrapper", {app::kPbWrapper, false}},
       {"--c-header", {app::kCHeader, false}},
       {"--use-existing-asm", {app::kUseExistingAsmFiles, false}},
+      {"--variants", {app::kVariants, false}},
   };
   return flags;
 }
@@ -52,7 +53,7 @@ std::string readJobCount(const std::string& text, std::optional<int>& jobs) {
 
 bool takesValue(std::string_view option) {
   return option == "--pb-folder" || option == "--tools-file" || option == "--dest" ||
-         option == "--jobs";
+         option == "--jobs" || option == "--pb-folder-x64" || option == "--pb-folder-x86";
 }
 
 std::optional<Command> commandNamed(std::string_view word) {
@@ -130,6 +131,15 @@ ParseResult parseCommandLine(const std::vector<std::string>& arguments) {
       actionOptions.push_back(arg);
       convertOnly.push_back(arg);
       if (const auto text = value("--jobs")) result.error = readJobCount(*text, line.jobs);
+    } else if (arg == "--pb-folder-x64" || arg == "--pb-folder-x86") {
+      actionOptions.push_back(arg);
+      convertOnly.push_back(arg);
+      if (line.otherPbFolder) {
+        result.error = "give one of --pb-folder-x64 and --pb-folder-x86";
+      } else {
+        line.otherPbFolder = value(arg.c_str());
+        line.otherProcessor = arg == "--pb-folder-x64" ? app::Processor::x64 : app::Processor::x86;
+      }
     } else if (arg == "--lib") {
       actionOptions.push_back(arg);
       lib = true;
@@ -177,6 +187,15 @@ ParseResult parseCommandLine(const std::vector<std::string>& arguments) {
   } else if (result.error.empty() && line.command == Command::check && !convertOnly.empty()) {
     result.error = "option " + convertOnly.front() + " belongs to convert";
   }
+  if (result.error.empty() && line.options.has(app::kUseExistingAsmFiles)) {
+    // Reused sources are those of one build, in Source/.
+    for (const std::string& option : actionOptions) {
+      if (option == "--variants" || option.starts_with("--pb-folder-x")) {
+        result.error = "option " + option + " does not go with --use-existing-asm";
+        break;
+      }
+    }
+  }
   if (lib) line.options.outputFormat = app::OutputFormat::staticLibrary;
   return result;
 }
@@ -190,7 +209,8 @@ constexpr std::string_view kCheckUsage =
 constexpr std::string_view kConvertUsage =
     "brisko [GLOBAL] convert SOURCE [--dest DIR] [--lib] [--wrapper] [--c-header]\n"
     "              [--export-globals] [--log] [--use-existing-asm] [--jobs N] [--threadsafe]\n"
-    "              [--unicode] [--inline-asm]\n";
+    "              [--unicode] [--inline-asm] [--variants] [--pb-folder-x64 DIR]\n"
+    "              [--pb-folder-x86 DIR]\n";
 constexpr std::string_view kSourceAloneUsage =
     "brisko [GLOBAL] SOURCE [convert options]   (as convert)\n";
 constexpr std::string_view kRegisterUsage = "brisko [GLOBAL] register-ide\n";
@@ -237,7 +257,16 @@ constexpr std::string_view kConvertOptions =
     "                      folder as you edited them (an object when the link source is\n"
     "                      there, else a library)\n"
     "  --jobs N            FASM runs at once for a library, 1 to 256 (default: one per\n"
-    "                      processor)\n";
+    "                      processor); the builds of one run share them\n"
+    "  --variants          build both thread variants: Bin/<base>.lib as compiled without\n"
+    "                      --threadsafe and Bin/<base>_thread.lib as compiled with it\n"
+    "  --pb-folder-x64 DIR also build for x64 with the installation in DIR (the main one\n"
+    "                      then compiles for x86): Bin/<base>_x64.lib (and _x64_thread.lib)\n"
+    "  --pb-folder-x86 DIR also build for x86 with the installation in DIR (the main one\n"
+    "                      then compiles for x64, whose builds get _x64 in their names)\n"
+    "With --variants or a second installation, --wrapper writes one Bin/<base>.pbi that\n"
+    "imports the build matching the program that includes it; a build that was not made\n"
+    "stops that program's compilation with a CompilerError naming the option that makes it.\n";
 constexpr std::string_view kGlobalOptions =
     "Global options:\n"
     "  --pb-folder DIR     the PureBasic installation folder, instead of the one the IDE's\n"
@@ -260,10 +289,13 @@ constexpr std::string_view kWritten =
     "What convert writes, below --dest DIR or else below SOURCE's folder (<base> is SOURCE's\n"
     "file name without its extension):\n"
     "  Bin/<base>.obj      the object; with --lib, Bin/<base>.lib, the library\n"
+    "  Bin/<base>_thread.lib, Bin/<base>_x64.lib, Bin/<base>_x64_thread.lib\n"
+    "                      the other builds, with --variants and --pb-folder-x64\n"
     "  Bin/<base>.pbi      the PureBasic wrapper, with --wrapper\n"
     "  Bin/<base>.h        the C header, with --c-header\n"
     "  Source/             the generated assembly sources: one per procedure and the data's\n"
-    "                      (a library's objects are made in Source/briskoObjects/)\n"
+    "                      (a library's objects are made in Source/briskoObjects/; the other\n"
+    "                      builds' work folders are Source/briskoVariants/<build>/)\n"
     "  Logs/briskoLog.txt  the log, with --log\n"
     "Nothing else in Bin/ is touched, and your own files in Source/ stay.\n";
 constexpr std::string_view kExamples =
@@ -272,7 +304,10 @@ constexpr std::string_view kExamples =
     "      writes the object Bin/demo.obj below demo.pb's folder\n"
     "  brisko convert demo.pb --lib --wrapper --dest out\n"
     "      writes the library out/Bin/demo.lib and out/Bin/demo.pbi, the include that\n"
-    "      imports it into a PureBasic program\n";
+    "      imports it into a PureBasic program\n"
+    "  brisko convert demo.pb --lib --wrapper --variants --pb-folder-x64 /opt/pb64\n"
+    "      writes demo.lib, demo_thread.lib, demo_x64.lib, demo_x64_thread.lib and one\n"
+    "      demo.pbi for programs of either processor, thread-safe or not\n";
 
 // The sections joined by blank lines, with the platform's path separator and the place of
 // the open command.

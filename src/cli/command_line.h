@@ -19,6 +19,9 @@ struct CommandLine {
   std::optional<int> jobs;               // --jobs: FASM runs at once for a library
   std::optional<std::string> pbFolder;   // --pb-folder
   std::optional<std::string> toolsFile;  // --tools-file
+  // --pb-folder-x64 or --pb-folder-x86: the other processor's installation, and its processor.
+  std::optional<std::string> otherPbFolder;
+  app::Processor otherProcessor = app::Processor::x64;
   // With --help: the command whose help is asked for (check, convert, registerIde), or none.
   Command helpTopic = Command::none;
 };

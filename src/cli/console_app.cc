@@ -37,6 +37,12 @@ std::string destinationFolder(const CommandLine& line, const platform::Environme
       platform::absolutePath(trimmed, environment.currentFolder()));
 }
 
+// The other processor's installation folder as given (either separator, relative to the
+// current folder).
+std::string otherInstallation(const CommandLine& line, const platform::Environment& environment) {
+  return platform::absolutePath(inputPath(*line.otherPbFolder), environment.currentFolder());
+}
+
 // A destination named on the command line is meant: one that does not exist is made, with
 // the folders above it; a file of that name is refused.
 bool makeDestination(platform::FileSystem& files, app::Feedback& feedback,
@@ -94,8 +100,15 @@ int runConvert(session::Session& session, const platform::Platform& platform,
     return kExitFailure;
   }
   app::WindowServices noWindow;
-  const app::ConversionRequest request{source, destination, line.options,
-                                       app::RequestMode::convert};
+  app::ConversionRequest request;
+  request.sourcePath = source;
+  request.destinationFolder = destination;
+  request.options = line.options;
+  request.mode = app::RequestMode::convert;
+  if (line.otherPbFolder) {
+    request.otherPbFolder = otherInstallation(line, platform.environment);
+    request.otherProcessor = line.otherProcessor;
+  }
   const pipeline::ConversionResult result =
       session.convert(request, line.jobs.value_or(platform::processorCount()), noWindow);
   if (!result.outcome.succeeded()) return kExitFailure;
@@ -139,6 +152,13 @@ int runConsole(const std::vector<std::string>& arguments, const platform::Platfo
   // input; a library file that cannot be read ends the program.
   session::Session session(platform, feedback, state.paths);
   app::WindowServices noWindow;
+  // The other processor's installation is checked like the main one, before anything runs.
+  if (line.otherPbFolder) {
+    const auto failure = session.prepareOtherInstallation(
+        otherInstallation(line, platform.environment), true, noWindow);
+    if (failure == language::TextId::functionLists) feedback.reportError(*failure, true);
+    if (failure) return kExitFailure;
+  }
   if (const auto failure = session.buildCatalogue(noWindow)) {
     feedback.reportError(*failure, true);
     return kExitFailure;
@@ -146,7 +166,9 @@ int runConsole(const std::vector<std::string>& arguments, const platform::Platfo
 
   switch (line.command) {
     case Command::check: {
-      const app::ConversionRequest request{source, "", line.options, app::RequestMode::check};
+      app::ConversionRequest request;
+      request.sourcePath = source;
+      request.options = line.options;
       return session.check(request, noWindow) ? kExitSuccess : kExitFailure;
     }
     case Command::convert:

@@ -173,9 +173,34 @@ enum class TextId : int {
   packedByPolib = 118,
   // "The installation holds no polib: brisko packs the library itself."
   packedByBrisko = 119,
+  // Texts of the VARIANTS group: builds with and without the thread-safe option and for the
+  // other processor's installation, and the wrapper that chooses among them.
+  // "An installation's compiler writes code for another processor than the one it was named for."
+  installationTarget = 120,
+  installationTargetDetail = 121,  // "It was named for %1 code and writes %2 code."
+  // "The installation folder %1 was named as the other processor's installation."
+  otherFolderNamed = 122,
+  pbwrapperNoBuild = 123,    // "%1 was not converted for %2 programs; convert it again with %3."
+  buildThreadSafe = 124,     // "thread-safe %1"
+  buildNotThreadSafe = 125,  // "non-thread-safe %1"
+  variantsOption = 126,      // "both thread variants (--variants)"
+  installationOption = 127,  // "an %1 installation (--pb-folder-%1 DIR)"
+  statusbarBuilding = 128,   // "Status = building %1."
+  objectBuilds = 129,        // "The builds of this run:"
+  objectBuildLine = 130,     // "%1 (%2): %3 seconds"
+  objectBuildNotMade = 131,  // "%1: not made"
+  guiVariants = 132,         // "Both thread variants"
+  // "Check this to build the output with and without the threadsafe option in one run; the wrapper
+  // imports the build that matches the program that includes it."
+  tooltipsVariants = 133,
+  guiOtherInstallation = 134,  // "Other processor's PureBasic"
+  // "The installation folder of PureBasic for the other processor (x64 beside x86, or x86 beside
+  // x64): the output is then built for both. Leave it empty to build for one."
+  tooltipsOtherInstallation = 135,
+  guiChooseInstallation = 136,  // "Choose the other processor's PureBasic.exe or PBcompiler.exe..."
 };
 
 // How many texts the built-in English file holds.
-inline constexpr int kBuiltinTextCount = 120;
+inline constexpr int kBuiltinTextCount = 137;
 
 }  // namespace brisko::language

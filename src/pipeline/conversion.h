@@ -21,6 +21,21 @@
 
 namespace brisko::pipeline {
 
+// How a conversion that is one build of several (the thread variants, the other processor's)
+// differs from a conversion of its own.
+struct BuildRole {
+  // The name of Bin/'s object or library without its extension; empty for the base name.
+  std::string outputStem;
+  // The processor the installation was named for: a listing for another one stops the
+  // conversion before a source is written (installationTarget, naming the installation).
+  std::optional<Target> expectedTarget;
+  // The caller holds the destination's lock for the whole run of builds.
+  bool destinationLocked = false;
+  // With the wrapper asked for, its part is handed back (ConversionResult::wrapperPart) for a
+  // wrapper of all builds instead of Bin/<base>.pbi being written.
+  bool handBackWrapper = false;
+};
+
 // What was asked.
 struct ConversionSettings {
   std::string sourcePath;
@@ -76,15 +91,21 @@ struct ListingFacts {
 
 class Conversion {
  public:
-  Conversion(app::Services& services_, ConversionSettings settings_, OutputLayout output_)
-      : services(services_), settings(std::move(settings_)), output(std::move(output_)) {
+  Conversion(app::Services& services_, ConversionSettings settings_, OutputLayout output_,
+             BuildRole role_ = {})
+      : services(services_),
+        settings(std::move(settings_)),
+        output(std::move(output_)),
+        role(std::move(role_)) {
     plan.library = settings.library();
-    plan.outputName = output.baseName() + (plan.library ? ".lib" : ".obj");
+    const std::string& stem = role.outputStem.empty() ? output.baseName() : role.outputStem;
+    plan.outputName = stem + (plan.library ? ".lib" : ".obj");
   }
 
   app::Services& services;
   const ConversionSettings settings;
   const OutputLayout output;
+  const BuildRole role;
   // The compiler's listing while the stages run.
   std::string listingPath;
 

@@ -7,6 +7,7 @@
 #include "pipeline/assemble_archive.h"
 #include "pipeline/check_closure.h"
 #include "pipeline/compile_source.h"
+#include "pipeline/compiler_target.h"
 #include "pipeline/conversion.h"
 #include "pipeline/conversion_log.h"
 #include "pipeline/data_sections.h"
@@ -135,16 +136,10 @@ Target reusedSourcesTarget(Conversion& conversion) {
                                                          : conversion.output.linkSourceName();
   const auto bytes = conversion.services.files.readFile(conversion.output.sourceFolder() + name);
   if (!bytes) return Target::x86();
-  const Listing source = Listing::fromBytes(*bytes);
-  ListingCursor cursor(source);
-  std::string_view line;
-  for (int i = 0; i < 16 && cursor.next(line); ++i) {
-    if (platform::trimSpaces(line).starts_with("format ")) return Target::fromFormatLine(line);
-  }
-  return Target::x86();
+  return targetOfSource(*bytes).value_or(Target::x86());
 }
 
-app::Outcome runStages(Conversion& conversion) {
+app::Outcome runStages(Conversion& conversion, std::optional<WrapperPart>& wrapperPart) {
   app::Services& services = conversion.services;
   const bool reuse = conversion.has(app::kUseExistingAsmFiles);
   const bool wrapper = conversion.has(app::kPbWrapper);
@@ -179,7 +174,13 @@ app::Outcome runStages(Conversion& conversion) {
   // The listing's text is not needed past the split.
   conversion.releaseListing();
   if (result.succeeded()) result = assembleAndArchive(conversion);
-  if (result.succeeded() && wrapper) result = writeWrapper(conversion);
+  if (result.succeeded() && wrapper) {
+    if (conversion.role.handBackWrapper) {
+      wrapperPart = wrapperPartOf(conversion);
+    } else {
+      result = writeWrapper(conversion);
+    }
+  }
   if (result.succeeded() && cHeader) result = writeCHeader(conversion);
   conversion.combined.discard();
   services.files.deleteFile(conversion.listingPath);
@@ -187,7 +188,25 @@ app::Outcome runStages(Conversion& conversion) {
   return result;
 }
 
+// An installation named for one processor must write listings for it: the builds of both
+// processors would otherwise give two libraries of one machine under names that promise two.
+// Fails with installationTarget, reported with the installation's folder.
+app::Outcome checkTarget(Conversion& conversion) {
+  const std::optional<Target>& expected = conversion.role.expectedTarget;
+  const Target found = conversion.listing.target;
+  if (!expected || *expected == found) return app::ok();
+  return reportTargetMismatch(conversion.services.feedback, *expected, found,
+                              conversion.services.paths.pbFolder);
+}
+
 }  // namespace
+
+std::string settledDestination(const platform::FileSystem& files, const std::string& sourcePath,
+                               const std::string& destination) {
+  const std::string folder =
+      files.isFolder(destination) ? destination : platform::folderPart(sourcePath);
+  return platform::withTrailingSeparator(folder);
+}
 
 app::Outcome planReusedSources(Conversion& conversion) {
   OutputPlan& plan = conversion.plan;
@@ -217,6 +236,8 @@ app::Outcome convertListing(Conversion& conversion) {
   app::Outcome result = analyseAssembly(conversion);
   if (!result.succeeded()) return result;
   conversion.logOutcome(true);
+  result = checkTarget(conversion);
+  if (!result.succeeded()) return result;
   result = prepareSourceFolder(conversion);
   if (!result.succeeded()) return result;
   // The data-sections source is written last: it takes the data the procedures name.
@@ -248,17 +269,17 @@ app::Outcome prepareOutputFolders(app::Services& services, const std::string& de
 ConversionResult runConversion(app::Services& services, const std::string& sourcePath,
                                const std::string& destination,
                                const app::ConversionOptions& options,
-                               const toolchain::LibraryCatalogue* catalogue, int jobs) {
+                               const toolchain::LibraryCatalogue* catalogue, int jobs,
+                               const BuildRole& role) {
   ConversionResult result;
 
   const bool reuse = options.has(app::kUseExistingAsmFiles);
-  std::string folder = destination;
-  if (!services.files.isFolder(folder)) folder = platform::folderPart(sourcePath);
-  folder = platform::withTrailingSeparator(folder);
+  const std::string folder = settledDestination(services.files, sourcePath, destination);
 
   // One conversion at a time writes into a destination: a second one would clear, assemble
   // and pack the first one's files as its own.
-  const platform::FolderLockAttempt lock = services.files.lockFolder(folder);
+  platform::FolderLockAttempt lock;
+  if (!role.destinationLocked) lock = services.files.lockFolder(folder);
   if (lock.heldElsewhere) {
     result.outcome = services.feedback.reportError(language::TextId::destinationBusy, false,
                                                    app::pathDetail(folder));
@@ -276,7 +297,7 @@ ConversionResult runConversion(app::Services& services, const std::string& sourc
     settings.options.outputFormat =
         objectSources ? app::OutputFormat::objectFile : app::OutputFormat::staticLibrary;
   }
-  Conversion conversion(services, std::move(settings), std::move(output));
+  Conversion conversion(services, std::move(settings), std::move(output), role);
   if (reuse) {
     if (conversion.settings.library()) result.outcome = refuseForeignSources(conversion);
     if (result.outcome.succeeded()) result.outcome = checkReusedSources(conversion);
@@ -293,7 +314,7 @@ ConversionResult runConversion(app::Services& services, const std::string& sourc
   }
   services.feedback.setActiveLog(log.get());
 
-  result.outcome = runStages(conversion);
+  result.outcome = runStages(conversion, result.wrapperPart);
   if (result.outcome.succeeded()) warnOfLostInitialValues(conversion);
 
   writeClosingSection(conversion, result.outcome);

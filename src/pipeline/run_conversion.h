@@ -6,12 +6,17 @@
 
 #include "app/configuration.h"
 #include "app/services.h"
+#include "pipeline/conversion.h"
 #include "pipeline/conversion_summary.h"
+#include "pipeline/write_wrapper.h"
 #include "toolchain/library_catalogue.h"
 
 namespace brisko::pipeline {
 
-class Conversion;
+// The folder a conversion writes below: destination when it is a folder, else the source
+// file's folder; with its trailing separator.
+std::string settledDestination(const platform::FileSystem& files, const std::string& sourcePath,
+                               const std::string& destination);
 
 // Creates Bin/, Source/ and Logs/ below destination. Fails with outputDirectories, reported,
 // when the folders could not be made. (The sources an earlier library conversion generated go
@@ -46,11 +51,15 @@ struct ConversionResult {
   std::vector<std::string> writtenFiles;
   // After a success: what the output holds.
   ConversionSummary summary;
+  // After a success, for a build that hands its wrapper part back: that part.
+  std::optional<WrapperPart> wrapperPart;
 };
+// role: how the conversion is one build of several (see BuildRole); a listing of another
+// processor than role.expectedTarget fails with installationTarget, reported.
 ConversionResult runConversion(app::Services& services, const std::string& sourcePath,
                                const std::string& destination,
                                const app::ConversionOptions& options,
-                               const toolchain::LibraryCatalogue* catalogue = nullptr,
-                               int jobs = 1);
+                               const toolchain::LibraryCatalogue* catalogue = nullptr, int jobs = 1,
+                               const BuildRole& role = {});
 
 }  // namespace brisko::pipeline

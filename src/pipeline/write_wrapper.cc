@@ -50,13 +50,13 @@ const toolchain::LibraryFunction* windowsFunction(std::string_view& name,
 
 // One Import block for each library, its name trimmed.
 template <typename Names>
-void appendImportBlocks(SourceText& out, const Names& names) {
+void appendImportBlocks(std::vector<std::string>& out, const Names& names) {
   if (names.empty()) return;
   for (const auto& name : names) {
-    out.line("  Import \"" + std::string(platform::trimSpaces(name)) + "\"");
-    out.line("  EndImport");
+    out.push_back("  Import \"" + std::string(platform::trimSpaces(name)) + "\"");
+    out.push_back("  EndImport");
   }
-  out.line("");
+  out.emplace_back();
 }
 
 // The names of a text that follows each name with ",".
@@ -70,33 +70,113 @@ std::vector<std::string_view> commaTerminatedNames(std::string_view text) {
   return names;
 }
 
-std::string wrapperText(Conversion& conversion) {
-  const std::string& base = conversion.output.baseName();
+using Lines = std::vector<std::string>;
+// A section's lines for each kind of program, by processor (x86, x64) and thread-safety.
+using CellLines = std::array<std::array<Lines, 2>, 2>;
+
+// The lines of a branch: indented by two blanks per level, without the blank lines at their end
+// (the block as a whole is followed by one).
+void writeBranch(SourceText& out, const Lines& lines, int depth) {
+  std::size_t count = lines.size();
+  while (count > 0 && lines[count - 1].empty()) --count;
+  const std::string indent(static_cast<std::size_t>(2 * depth), ' ');
+  for (std::size_t i = 0; i < count; ++i) out.line(lines[i].empty() ? lines[i] : indent + lines[i]);
+}
+
+// The lines of one processor's programs: chosen by #PB_Compiler_Thread where the builds with and
+// without the thread-safe option differ. At the outermost level lines that do not differ are
+// written as they are, and a choice is followed by a blank line when blankAfter says so.
+void writeThreadChoice(SourceText& out, const std::string& margin,
+                       const std::array<Lines, 2>& lines, int depth, bool blankAfter) {
+  const Lines& plain = lines[0];
+  const Lines& thread = lines[1];
+  if (plain == thread) {
+    if (depth == 0) {
+      for (const std::string& line : plain) out.line(line);
+    } else {
+      writeBranch(out, plain, depth);
+    }
+    return;
+  }
+  const std::string directive = margin + std::string(static_cast<std::size_t>(2 * depth), ' ');
+  out.line(directive + "CompilerIf #PB_Compiler_Thread");
+  writeBranch(out, thread, depth + 1);
+  out.line(directive + "CompilerElse");
+  writeBranch(out, plain, depth + 1);
+  out.line(directive + "CompilerEndIf");
+  if (depth == 0 && blankAfter) out.line("");
+}
+
+// A section of the wrapper for the four kinds of program: once where they all get the same
+// lines, else chosen by processor and thread-safety; margin is the indentation of the
+// directive lines, and blankAfter asks for a blank line after a choice.
+void writeChosen(SourceText& out, const std::string& margin, const CellLines& lines,
+                 bool blankAfter) {
+  if (lines[0] == lines[1]) {
+    writeThreadChoice(out, margin, lines[0], 0, blankAfter);
+    return;
+  }
+  out.line(margin + "CompilerIf #PB_Compiler_Processor = #PB_Processor_x64");
+  writeThreadChoice(out, margin, lines[1], 1, false);
+  out.line(margin + "CompilerElse");
+  writeThreadChoice(out, margin, lines[0], 1, false);
+  out.line(margin + "CompilerEndIf");
+  if (blankAfter) out.line("");
+}
+
+// One section's lines of every cell, as section gives them.
+template <typename Section>
+CellLines sectionOf(const WrapperCells& cells, Section section) {
+  CellLines lines;
+  for (std::size_t processor = 0; processor < 2; ++processor) {
+    for (std::size_t thread = 0; thread < 2; ++thread) {
+      lines[processor][thread] = section(cells[processor][thread]);
+    }
+  }
+  return lines;
+}
+
+// The cells as the sections after the Import blocks see them: a program without a build never
+// gets past its CompilerError, so its cell takes a build's part (its processor's other thread
+// variant first), and the lines that the builds share are written once.
+WrapperCells withStandIns(const WrapperCells& cells) {
+  WrapperCells filled = cells;
+  for (std::size_t processor = 0; processor < 2; ++processor) {
+    for (std::size_t thread = 0; thread < 2; ++thread) {
+      WrapperCell& cell = filled[processor][thread];
+      for (const auto& [p, t] : {std::pair{processor, 1 - thread}, std::pair{1 - processor, thread},
+                                 std::pair{1 - processor, 1 - thread}}) {
+        if (!cell.part) cell.part = cells[p][t].part;
+      }
+    }
+  }
+  return filled;
+}
+
+// A message as the text of a PureBasic string, which cannot hold a double quote.
+std::string quotedMessage(std::string text) {
+  for (char& c : text) {
+    if (c == '"') c = '\'';
+  }
+  return "\"" + text + "\"";
+}
+
+}  // namespace
+
+WrapperPart wrapperPartOf(Conversion& conversion) {
+  WrapperPart part;
   const std::string& blockFile = conversion.plan.outputName;
-  const platform::LocalTime now = conversion.services.clock.now();
-
-  SourceText out;
-  out.append("\xEF\xBB\xBF");
-  out.line(";Brisko generated wrapper for " + base + ".obj");
-  out.line(kMakerAddressLine);
-  out.line(";Date is " + formatDate(now));
-  out.line(";Time is " + formatTime(now));
-  out.line(";");
-  out.line(conversion.text(language::TextId::pbwrapperManualAdjustments));
-  out.line(";" + std::string(48, '\\'));
-  out.line("");
-
   const auto appendBlock = [&](const char* keyword, auto belongs) {
     bool opened = false;
     for (const SymbolRecord& record : conversion.symbols) {
       if (!belongs(record.kind)) continue;
-      if (!opened) out.line(std::string(keyword) + " \"" + blockFile + "\"");
+      if (!opened) part.imports.push_back(std::string(keyword) + " \"" + blockFile + "\"");
       opened = true;
-      out.line("  " + wrapperDeclaration(record));
+      part.imports.push_back("  " + wrapperDeclaration(record));
     }
     if (opened) {
-      out.line("EndImport");
-      out.line("");
+      part.imports.emplace_back("EndImport");
+      part.imports.emplace_back();
     }
   };
   appendBlock("Import", [](SymbolKind kind) {
@@ -105,26 +185,54 @@ std::string wrapperText(Conversion& conversion) {
   });
   appendBlock("ImportC", [](SymbolKind kind) { return kind == SymbolKind::procedureCDll; });
 
-  out.line(conversion.text(language::TextId::pbwrapperPurebasicLink));
   static const toolchain::LibraryCatalogue kNoCatalogue;
   const toolchain::LibraryCatalogue& catalogue =
       conversion.settings.catalogue != nullptr ? *conversion.settings.catalogue : kNoCatalogue;
-  appendImportBlocks(out, commaTerminatedNames(catalogue.compilerLibraryNames()));
-  appendImportBlocks(out, conversion.listing.importLibraries);
-  out.line("  " + conversion.text(language::TextId::pbwrapperDoNotCall));
-  out.line("    Procedure _LinkLibs_" + conversion.output.symbolBase() + "()");
-  out.line("      Protected a, a$, NewList a(), Dim b(0)");
+  appendImportBlocks(part.libraries, commaTerminatedNames(catalogue.compilerLibraryNames()));
+  appendImportBlocks(part.libraries, conversion.listing.importLibraries);
   const bool everyExternal = conversion.has(app::kUseExistingAsmFiles);
   for (const SymbolRecord& record : conversion.symbols) {
     if (record.kind != SymbolKind::external || !(record.referenced || everyExternal)) continue;
-    const std::string line = dummyCallFor(record.asmName, catalogue);
-    if (!line.empty()) out.line(line);
+    std::string line = dummyCallFor(record.asmName, catalogue);
+    if (!line.empty()) part.dummyCalls.push_back(std::move(line));
   }
+  return part;
+}
+
+std::string wrapperText(const app::Feedback& texts, const std::string& baseName,
+                        const std::string& symbolBase, const platform::LocalTime& made,
+                        const WrapperCells& cells) {
+  SourceText out;
+  out.append("\xEF\xBB\xBF");
+  out.line(";Brisko generated wrapper for " + baseName + ".obj");
+  out.line(kMakerAddressLine);
+  out.line(";Date is " + formatDate(made));
+  out.line(";Time is " + formatTime(made));
+  out.line(";");
+  out.line(texts.text(language::TextId::pbwrapperManualAdjustments));
+  out.line(";" + std::string(48, '\\'));
+  out.line("");
+
+  const auto imports = [](const WrapperCell& cell) {
+    return cell.part ? cell.part->imports : Lines{"CompilerError " + quotedMessage(cell.missing)};
+  };
+  const auto libraries = [](const WrapperCell& cell) {
+    return cell.part ? cell.part->libraries : Lines{};
+  };
+  const auto dummyCalls = [](const WrapperCell& cell) {
+    return cell.part ? cell.part->dummyCalls : Lines{};
+  };
+  writeChosen(out, "", sectionOf(cells, imports), true);
+  out.line(texts.text(language::TextId::pbwrapperPurebasicLink));
+  const WrapperCells built = withStandIns(cells);
+  writeChosen(out, "", sectionOf(built, libraries), true);
+  out.line("  " + texts.text(language::TextId::pbwrapperDoNotCall));
+  out.line("    Procedure _LinkLibs_" + symbolBase + "()");
+  out.line("      Protected a, a$, NewList a(), Dim b(0)");
+  writeChosen(out, "      ", sectionOf(built, dummyCalls), false);
   out.line("    EndProcedure");
   return out.text();
 }
-
-}  // namespace
 
 const toolchain::LibraryFunction* catalogueFunctionFor(std::string_view asmName,
                                                        const toolchain::LibraryCatalogue& catalogue,
@@ -159,7 +267,12 @@ app::Outcome writeWrapper(Conversion& conversion) {
   conversion.logProgress(language::TextId::objectCreatingPbWrapper,
                          OutputLayout::binPathFromLogs(fileName));
 
-  const std::string text = wrapperText(conversion);
+  const WrapperPart part = wrapperPartOf(conversion);
+  WrapperCells cells;
+  for (auto& processor : cells) processor.fill(WrapperCell{part, {}});
+  const std::string text =
+      wrapperText(conversion.services.feedback, conversion.output.baseName(),
+                  conversion.output.symbolBase(), conversion.services.clock.now(), cells);
   platform::FileSystem& files = conversion.services.files;
   std::unique_ptr<platform::OutputFile> file = files.createFile(path);
   if (!file) {

@@ -34,4 +34,12 @@ std::string absolutePath(std::string_view path, std::string_view folder);
 // Replaces every "\" and "/" by the platform's separator.
 std::string nativeSeparators(std::string_view path);
 
+class Environment;
+
+// The folder where brisko keeps the user's settings, with its trailing separator:
+// %APPDATA%\brisko\ on Windows, $XDG_CONFIG_HOME/brisko/ or else ~/.config/brisko/ on POSIX
+// (a relative XDG_CONFIG_HOME is ignored, as the XDG base directory rules have it). Empty when the
+// environment names no such place. The folder is not made here.
+std::string userSettingsFolder(const Environment& environment);
+
 }  // namespace brisko::platform

@@ -1,6 +1,7 @@
 // Environment, clock and temporary folder of the running process.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
@@ -20,6 +21,9 @@ class Clock {
  public:
   virtual ~Clock() = default;
   virtual LocalTime now() const = 0;
+  // Milliseconds from a fixed moment that never moves back (not the time of day): the
+  // difference of two readings is the time that passed between them.
+  virtual std::int64_t steadyMilliseconds() const = 0;
 };
 
 class Environment {

@@ -32,6 +32,8 @@ class Wakeup {
   // Releases the held lock while asleep and holds it again when woken (possibly without a
   // notify: callers test their condition again).
   void wait(Lock& lock);
+  // The same, waking by itself after at most milliseconds.
+  void waitFor(Lock& lock, int milliseconds);
   void notify();
 
  private:

@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "app/version.h"
+#include "language/preferences.h"
 #include "language/text_ids.h"
 #include "platform/paths.h"
 #include "platform/system.h"
@@ -23,38 +24,45 @@ constexpr std::nullopt_t kNone = std::nullopt;
 // The controls as placed for texts that fit; mainWindowLayout widens those whose texts do not,
 // and the two labels to their texts' width, and moves what stands right of them.
 constexpr ControlRow kMainControls[] = {
-    {kCompilerOptionsFrame, ControlKind::frame, 12, 13, 528, 60, TextId::guiCompilerOptions, kNone},
+    {kCompilerOptionsFrame, ControlKind::frame, 12, 13, 528, 90, TextId::guiCompilerOptions, kNone},
     {kThreadsafeBox, ControlKind::checkBox, 27, 37, 150, 18, TextId::guiThreadsafeOption,
      TextId::tooltipsThreadsafeOption},
     {kUnicodeBox, ControlKind::checkBox, 204, 37, 150, 18, TextId::guiUnicodeOption,
      TextId::tooltipsUnicodeOption},
     {kInlineAsmBox, ControlKind::checkBox, 381, 37, 150, 18, TextId::guiInlineAsmOption,
      TextId::tooltipsInlineAsmOption},
-    {kBriskoOptionsFrame, ControlKind::frame, 12, 86, 528, 114, TextId::guiBriskoOptions, kNone},
-    {kExportGlobalsBox, ControlKind::checkBox, 27, 110, 150, 18, TextId::guiExportGlobals,
+    {kOtherInstallationLabel, ControlKind::label, 27, 67, 5, 20, TextId::guiOtherInstallation,
+     kNone},
+    {kOtherInstallationField, ControlKind::textField, 47, 64, 401, 22, kNone,
+     TextId::tooltipsOtherInstallation},
+    {kOtherInstallationBrowse, ControlKind::button, 468, 64, 60, 23, TextId::guiBrowse, kNone},
+    {kBriskoOptionsFrame, ControlKind::frame, 12, 116, 528, 114, TextId::guiBriskoOptions, kNone},
+    {kExportGlobalsBox, ControlKind::checkBox, 27, 140, 150, 18, TextId::guiExportGlobals,
      TextId::tooltipsExportGlobals},
-    {kLogFileBox, ControlKind::checkBox, 204, 110, 150, 18, TextId::guiLogFile,
+    {kLogFileBox, ControlKind::checkBox, 204, 140, 150, 18, TextId::guiLogFile,
      TextId::tooltipsLogFile},
-    {kPbWrapperBox, ControlKind::checkBox, 381, 110, 150, 18, TextId::guiPbWrapper,
+    {kPbWrapperBox, ControlKind::checkBox, 381, 140, 150, 18, TextId::guiPbWrapper,
      TextId::tooltipsPbWrapper},
-    {kCHeaderBox, ControlKind::checkBox, 381, 134, 150, 18, TextId::guiCHeader,
+    {kVariantsBox, ControlKind::checkBox, 27, 164, 150, 18, TextId::guiVariants,
+     TextId::tooltipsVariants},
+    {kCHeaderBox, ControlKind::checkBox, 381, 164, 150, 18, TextId::guiCHeader,
      TextId::tooltipsCHeader},
-    {kUseExistingAsmBox, ControlKind::checkBox, 27, 164, 150, 18, TextId::guiUseExistingAsmFiles,
+    {kUseExistingAsmBox, ControlKind::checkBox, 27, 194, 150, 18, TextId::guiUseExistingAsmFiles,
      TextId::tooltipsUseExistingAsmFiles},
-    {kOutputFormatLabel, ControlKind::label, 204, 166, 5, 20, TextId::guiOutputFormat, kNone},
-    {kOutputFormatList, ControlKind::dropDownList, 214, 163, 150, 140, kNone,
+    {kOutputFormatLabel, ControlKind::label, 204, 196, 5, 20, TextId::guiOutputFormat, kNone},
+    {kOutputFormatList, ControlKind::dropDownList, 214, 193, 150, 140, kNone,
      TextId::tooltipsOutputFormat},
-    {kSourceFrame, ControlKind::frame, 12, 213, 528, 104, TextId::guiSource, kNone},
-    {kSourceLabel, ControlKind::label, 27, 237, 5, 20, TextId::guiSelectSource, kNone},
-    {kSourceField, ControlKind::textField, 47, 234, 401, 22, kNone, kNone},
-    {kBrowseButton, ControlKind::button, 468, 234, 60, 23, TextId::guiBrowse, kNone},
-    {kCheckButton, ControlKind::button, 27, 274, 90, 27, TextId::guiCheckErrors,
+    {kSourceFrame, ControlKind::frame, 12, 243, 528, 104, TextId::guiSource, kNone},
+    {kSourceLabel, ControlKind::label, 27, 267, 5, 20, TextId::guiSelectSource, kNone},
+    {kSourceField, ControlKind::textField, 47, 264, 401, 22, kNone, kNone},
+    {kBrowseButton, ControlKind::button, 468, 264, 60, 23, TextId::guiBrowse, kNone},
+    {kCheckButton, ControlKind::button, 27, 304, 90, 27, TextId::guiCheckErrors,
      TextId::tooltipsCheckErrors},
-    {kDestinationFrame, ControlKind::frame, 12, 333, 528, 170, TextId::guiSelectDestination, kNone},
-    {kDestinationTree, ControlKind::folderTree, 27, 357, 498, 130, kNone,
+    {kDestinationFrame, ControlKind::frame, 12, 363, 528, 170, TextId::guiSelectDestination, kNone},
+    {kDestinationTree, ControlKind::folderTree, 27, 387, 498, 130, kNone,
      TextId::tooltipsDestinationFolder},
-    {kCancelButton, ControlKind::button, 420, 524, 50, 27, TextId::guiCancel, kNone},
-    {kConvertButton, ControlKind::button, 490, 524, 50, 27, TextId::guiBrisko, kNone},
+    {kCancelButton, ControlKind::button, 420, 554, 50, 27, TextId::guiCancel, kNone},
+    {kConvertButton, ControlKind::button, 490, 554, 50, 27, TextId::guiBrisko, kNone},
 };
 
 // The room beside a control's text (see roomBesideText): a check box's box is 13 pixels wide
@@ -68,28 +76,45 @@ constexpr int kButtonRoom = 12;
 constexpr int kFrameRoom = 20;
 constexpr int kLabelRoom = 5;
 
-// The rows whose controls keep their gaps, left to right; the source field moves with its
-// label but keeps to "Browse".
+// The rows whose controls keep their gaps, left to right; a text field moves with its label but
+// keeps to its "Browse".
 const std::vector<int> kRowsFlowingRight[] = {
     {kThreadsafeBox, kUnicodeBox, kInlineAsmBox},
+    {kOtherInstallationLabel, kOtherInstallationField},
     {kExportGlobalsBox, kLogFileBox, kPbWrapperBox},
-    {kCHeaderBox},
+    {kVariantsBox, kCHeaderBox},
     {kUseExistingAsmBox, kOutputFormatLabel, kOutputFormatList},
     {kSourceLabel, kSourceField},
 };
+// The text fields and the "Browse" each ends before.
+constexpr std::pair<int, int> kFieldsBeforeBrowse[] = {
+    {kOtherInstallationField, kOtherInstallationBrowse},
+    {kSourceField, kBrowseButton},
+};
 // The controls that keep to the right edge of the frames.
-constexpr int kRightEdgeControls[] = {kBrowseButton, kCancelButton, kConvertButton};
+constexpr int kRightEdgeControls[] = {kOtherInstallationBrowse, kBrowseButton, kCancelButton,
+                                      kConvertButton};
 // How far right the controls inside the frames may reach: the table's rightmost check boxes
 // end here, 9 pixels inside the frames.
 constexpr int kContentRight = 531;
-constexpr int kSourceFieldGap = 20;
+constexpr int kFieldGap = 20;
 
 constexpr int kToolTipWidth = 150;
 constexpr int kStatusDetailWidth = 300;
+// The controls a conversion locks: the first 21 and those added after the about window's.
 constexpr int kFirstLockedControl = 1;
 constexpr int kLastLockedControl = 21;
+constexpr int kLaterLockedControls[] = {kVariantsBox, kOtherInstallationLabel,
+                                        kOtherInstallationField, kOtherInstallationBrowse};
 
 constexpr const char* kSourceFilter = "Purebasic file (*.pb, *.pbi) | *.pb;*.pbi";
+constexpr const char* kInstallationFilter =
+    "PureBasic (PureBasic.exe, PBcompiler.exe) | PureBasic.exe;PBcompiler.exe";
+// Where the window's settings are kept, in the user's settings folder.
+constexpr const char* kSettingsFileName = "brisko.prefs";
+constexpr const char* kSettingsGroup = "Window";
+constexpr const char* kOtherInstallationKey = "OtherPbFolder";
+constexpr const char* kVariantsKey = "BothThreadVariants";
 
 constexpr const char* kAboutLines[] = {
     "(.pb / pbi --> .obj / .lib)", "", "Written by the brisko developers", "2008", "",
@@ -174,7 +199,8 @@ MainLayout mainWindowLayout(const std::function<int(int)>& textWidth) {
   int reach = kContentRight;
   for (const auto& flow : kRowsFlowingRight) {
     for (const int number : flow) {
-      if (number != kSourceField) reach = std::max(reach, right(placed(number)));
+      const bool field = number == kSourceField || number == kOtherInstallationField;
+      if (!field) reach = std::max(reach, right(placed(number)));
     }
   }
   reach = std::max(reach, right(placed(kCheckButton)));
@@ -185,9 +211,11 @@ MainLayout mainWindowLayout(const std::function<int(int)>& textWidth) {
   }
   for (const int number : kRightEdgeControls) placed(number).x += wider;
 
-  // The source field ends a fixed gap left of "Browse".
-  ControlRow& field = placed(kSourceField);
-  field.width = placed(kBrowseButton).x - kSourceFieldGap - field.x;
+  // Each text field ends a fixed gap left of its "Browse".
+  for (const auto& [fieldNumber, browse] : kFieldsBeforeBrowse) {
+    ControlRow& field = placed(fieldNumber);
+    field.width = placed(browse).x - kFieldGap - field.x;
+  }
   return layout;
 }
 
@@ -269,11 +297,13 @@ std::optional<TextId> MainWindow::run(std::string_view parameterText) {
     failure = session_.buildCatalogue(*this);
   }
   if (!failure) {
+    loadSettings();
     feedback_.setStatus(TextId::statusbarAwaitingInstructions);
     const std::string parameter = firstParameter(parameterText);
     if (!parameter.empty()) takeSourceIfUsable(parameter);
     while (handle(gui_.waitEvent())) {
     }
+    saveSettings();
   }
   closeWindows();
   return failure;
@@ -298,6 +328,9 @@ bool MainWindow::handle(const GuiEvent& event) {
       return false;
     case kBrowseButton:
       browse();
+      break;
+    case kOtherInstallationBrowse:
+      browseInstallation();
       break;
     case kCheckButton:
     case kConvertButton: {
@@ -328,6 +361,54 @@ void MainWindow::takeSourceIfUsable(const std::string& path) {
   gui_.setFolderTreePath(kDestinationTree, platform::folderPart(path));
 }
 
+void MainWindow::browseInstallation() {
+  feedback_.setStatus(TextId::statusbarOpeningFile);
+  const std::string path =
+      gui_.openFileDialog(text(TextId::guiChooseInstallation), "", kInstallationFilter, 0);
+  if (!path.empty()) {
+    // PBcompiler.exe stands in compilers/ below the installation folder, PureBasic.exe in it.
+    std::string folder = platform::folderPart(path);
+    if (platform::equalsIgnoringCase(platform::filePart(path), "PBcompiler.exe")) {
+      folder = platform::folderPart(folder.substr(0, folder.size() - 1));
+    }
+    gui_.setText(kOtherInstallationField, folder);
+  }
+  feedback_.setStatus(TextId::statusbarAwaitingInstructions);
+}
+
+std::string MainWindow::settingsPath() const {
+  const std::string folder = platform::userSettingsFolder(platform_.environment);
+  return folder.empty() ? folder : folder + kSettingsFileName;
+}
+
+void MainWindow::loadSettings() {
+  const std::string path = settingsPath();
+  const auto bytes = path.empty() ? std::nullopt : platform_.files.readFile(path);
+  if (!bytes) return;
+  const language::Preferences settings = language::Preferences::parse(*bytes);
+  const language::PreferenceGroup* group = settings.findGroup(kSettingsGroup);
+  if (group == nullptr) return;
+  if (const auto folder = group->find(kOtherInstallationKey)) {
+    gui_.setText(kOtherInstallationField, *folder);
+  }
+  gui_.setChecked(kVariantsBox, group->find(kVariantsKey) == "1");
+}
+
+// Kept as UTF-8, with the rest of the file as it was. A file that cannot be written costs only
+// the remembered settings, so nothing is shown.
+void MainWindow::saveSettings() {
+  const std::string path = settingsPath();
+  if (path.empty()) return;
+  platform::FileSystem& files = platform_.files;
+  language::Preferences settings =
+      language::Preferences::parse(files.readFile(path).value_or("\xEF\xBB\xBF"));
+  language::PreferenceGroup& group = settings.group(kSettingsGroup);
+  group.set(kOtherInstallationKey,
+            std::string(platform::trimSpaces(gui_.text(kOtherInstallationField))));
+  group.set(kVariantsKey, gui_.isChecked(kVariantsBox) ? "1" : "0");
+  if (files.makeFolders(platform::folderPart(path))) files.writeFile(path, settings.write());
+}
+
 void MainWindow::browse() {
   feedback_.setStatus(TextId::statusbarOpeningFile);
   const std::string path = gui_.openFileDialog(text(TextId::guiChooseFile), "", kSourceFilter, 0);
@@ -345,6 +426,7 @@ app::ConversionOptions MainWindow::collectOptions() const {
       {kUnicodeBox, app::kUnicode},     {kExportGlobalsBox, app::kExportGlobals},
       {kPbWrapperBox, app::kPbWrapper}, {kCHeaderBox, app::kCHeader},
       {kLogFileBox, app::kLogFile},     {kUseExistingAsmBox, app::kUseExistingAsmFiles},
+      {kVariantsBox, app::kVariants},
   };
   app::ConversionOptions options;
   for (const OptionBox& box : kBoxes) {
@@ -361,9 +443,13 @@ std::optional<app::ConversionRequest> MainWindow::buildRequest(app::RequestMode 
     gui_.setFocus(kSourceField);
     return std::nullopt;
   }
-  app::ConversionRequest request{source, "", collectOptions(), mode};
+  app::ConversionRequest request;
+  request.sourcePath = source;
+  request.options = collectOptions();
+  request.mode = mode;
   if (mode == app::RequestMode::convert) {
     request.destinationFolder = gui_.folderTreePath(kDestinationTree);
+    request.otherPbFolder = platform::trimSpaces(gui_.text(kOtherInstallationField));
   }
   return request;
 }
@@ -384,6 +470,7 @@ void MainWindow::runRequest(const app::ConversionRequest& request) {
   // The window stays locked, repainted once in its disabled state, while the conversion runs;
   // it polls the window's events meanwhile. A library's sources are assembled with one FASM
   // run per processor at a time.
+  saveSettings();
   lockWindow();
   repaintWindow();
   const pipeline::ConversionResult result =
@@ -399,11 +486,14 @@ void MainWindow::runRequest(const app::ConversionRequest& request) {
   }
 }
 
-// Reused assembly sources fix the output format and the exported variables.
+// Reused assembly sources fix the output format and the exported variables, and are one
+// build's.
 void MainWindow::greyOptionsForExistingAsm() {
   const bool reuse = gui_.isChecked(kUseExistingAsmBox);
-  gui_.setEnabled(kOutputFormatList, !reuse);
-  gui_.setEnabled(kExportGlobalsBox, !reuse);
+  for (const int control : {kOutputFormatList, kExportGlobalsBox, kVariantsBox,
+                            kOtherInstallationField, kOtherInstallationBrowse}) {
+    gui_.setEnabled(control, !reuse);
+  }
 }
 
 void MainWindow::registerAsIdeTool() {
@@ -438,6 +528,7 @@ void MainWindow::lockWindow() {
   for (int control = kFirstLockedControl; control <= kLastLockedControl; ++control) {
     gui_.setEnabled(control, false);
   }
+  for (const int control : kLaterLockedControls) gui_.setEnabled(control, false);
 }
 
 void MainWindow::unlockWindow() {
@@ -445,6 +536,7 @@ void MainWindow::unlockWindow() {
   for (int control = kFirstLockedControl; control <= kLastLockedControl; ++control) {
     gui_.setEnabled(control, true);
   }
+  for (const int control : kLaterLockedControls) gui_.setEnabled(control, true);
   // What the reuse of existing sources fixes stays greyed.
   greyOptionsForExistingAsm();
 }

@@ -48,6 +48,10 @@ enum ControlNumber : int {
   kLogoImage = 22,
   kAboutText = 23,
   kOkayButton = 24,
+  kVariantsBox = 25,
+  kOtherInstallationLabel = 26,
+  kOtherInstallationField = 27,
+  kOtherInstallationBrowse = 28,
 };
 
 // Menu item numbers.
@@ -57,7 +61,7 @@ inline constexpr int kMenuAbout = 3;
 
 // Client sizes.
 inline constexpr int kMainWidth = 552;
-inline constexpr int kMainHeight = 604;
+inline constexpr int kMainHeight = 634;
 inline constexpr int kAboutWidth = 388;
 inline constexpr int kAboutHeight = 400;
 
@@ -137,6 +141,14 @@ class MainWindow : public app::WindowServices {
   bool handle(const platform::GuiEvent& event);
   void takeSourceIfUsable(const std::string& path);
   void browse();
+  // The other processor's installation: its folder from the PureBasic.exe or PBcompiler.exe
+  // the user picks.
+  void browseInstallation();
+  // The variants box and the other processor's installation are remembered between runs in
+  // the user's settings folder (brisko.prefs).
+  std::string settingsPath() const;
+  void loadSettings();
+  void saveSettings();
   // The request of a button press; nothing for an empty source field, or for an unusable
   // source, which has been reported and cleared.
   std::optional<app::ConversionRequest> buildRequest(app::RequestMode mode);

@@ -47,6 +47,7 @@ class NoProcesses : public platform::ProcessLauncher {
 class FixedClock : public platform::Clock {
  public:
   platform::LocalTime now() const override { return {2024, 2, 29, 23, 59}; }
+  std::int64_t steadyMilliseconds() const override { return 0; }
 };
 
 }  // namespace

@@ -79,6 +79,26 @@ TEST(ConsoleCommandLine, JobsTakeAWholeNumberAndBelongToConvert) {
   EXPECT_NE(parse({"register-ide", "--jobs", "2"}).error, "");
 }
 
+TEST(ConsoleCommandLine, OtherBuildsBelongToConvertAndNotToReusedSources) {
+  auto r = parse({"convert", "x.pb", "--variants", "--pb-folder-x86=/pb32"});
+  ASSERT_EQ(r.error, "");
+  EXPECT_EQ(r.commandLine.options.flags, static_cast<std::uint32_t>(app::kVariants));
+  EXPECT_EQ(r.commandLine.otherPbFolder, "/pb32");
+  EXPECT_EQ(r.commandLine.otherProcessor, app::Processor::x86);
+  EXPECT_EQ(parse({"x.pb", "--pb-folder-x64", "/pb64"}).commandLine.otherProcessor,
+            app::Processor::x64);
+  const std::pair<std::vector<std::string>, std::string> kErrors[] = {
+      {{"x.pb", "--pb-folder-x64", "/a", "--pb-folder-x86", "/b"},
+       "give one of --pb-folder-x64 and --pb-folder-x86"},
+      {{"x.pb", "--use-existing-asm", "--variants"},
+       "option --variants does not go with --use-existing-asm"},
+      {{"--pb-folder-x64=/a", "x.pb", "--use-existing-asm"},
+       "option --pb-folder-x64 does not go with --use-existing-asm"},
+      {{"check", "x.pb", "--variants"}, "option --variants belongs to convert"},
+  };
+  for (const auto& [arguments, error] : kErrors) EXPECT_EQ(parse(arguments).error, error);
+}
+
 TEST(ConsoleCommandLine, ValuesMayBeAttachedWithAnEqualsSign) {
   auto r =
       parse({"--pb-folder=/pb", "convert", "x.pb", "--dest=/o=1", "--jobs=2", "--tools-file=/t"});
@@ -110,9 +130,10 @@ std::string helpLine(const std::string& help, const std::string& option) {
 
 TEST(ConsoleHelp, ExplainsEachOptionOnALineOfItsOwn) {
   const std::string help = helpText(Command::none);
-  for (const char* option : {"--lib", "--wrapper", "--export-globals", "--use-existing-asm",
-                             "--inline-asm", "--threadsafe", "--unicode", "--jobs", "--pb-folder",
-                             "--tools-file", "--dest", "--log", "--help", "--version"}) {
+  for (const char* option :
+       {"--lib", "--wrapper", "--export-globals", "--use-existing-asm", "--inline-asm",
+        "--threadsafe", "--unicode", "--jobs", "--pb-folder", "--tools-file", "--dest", "--log",
+        "--help", "--version", "--variants", "--pb-folder-x64", "--pb-folder-x86"}) {
     // A few words after the option and its value's name, from the 23rd column on.
     const std::string line = helpLine(help, option);
     ASSERT_GT(line.size(), 22u) << option << " is not explained";
@@ -121,8 +142,8 @@ TEST(ConsoleHelp, ExplainsEachOptionOnALineOfItsOwn) {
   }
   // Every option the help names is one the parser takes.
   for (std::size_t at = help.find("--"); at != std::string::npos; at = help.find("--", at + 2)) {
-    const std::string option =
-        help.substr(at, help.find_first_not_of("abcdefghijklmnopqrstuvwxyz-", at + 2) - at);
+    const std::string option = help.substr(
+        at, help.find_first_not_of("abcdefghijklmnopqrstuvwxyz0123456789-", at + 2) - at);
     EXPECT_EQ(parse({option, "=1"}).error.find("unknown option"), std::string::npos) << option;
   }
   // How the installation is found, and what lands where.

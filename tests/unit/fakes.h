@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <deque>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <ostream>
@@ -68,12 +69,21 @@ class FixedClock : public platform::Clock {
  public:
   platform::LocalTime time{2026, 3, 4, 9, 5};
   platform::LocalTime now() const override { return time; }
+  // Each reading is a step later than the one before.
+  mutable std::int64_t milliseconds = 0;
+  std::int64_t step = 0;
+  std::int64_t steadyMilliseconds() const override { return milliseconds += step; }
 };
 
 class FakeEnvironment : public platform::Environment {
  public:
   std::string executable = "/opt/brisko/bin/brisko";
-  std::optional<std::string> variable(const std::string&) const override { return std::nullopt; }
+  std::map<std::string, std::string> variables;
+  std::optional<std::string> variable(const std::string& name) const override {
+    const auto found = variables.find(name);
+    if (found == variables.end()) return std::nullopt;
+    return found->second;
+  }
   std::string current = "/work/";
   std::string executablePath() const override { return executable; }
   std::string currentFolder() const override { return current; }

@@ -16,7 +16,7 @@ namespace {
 
 TEST(LanguageBuiltinFile, IsOneLineOfXmlWithItsMark) {
   const std::string_view file = builtinEnglishFile();
-  EXPECT_EQ(file.size(), 9496u);
+  EXPECT_EQ(file.size(), 10988u);
   const std::string_view head = "\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"UTF-8\"?>";
   EXPECT_TRUE(file.starts_with(head));
   EXPECT_TRUE(file.substr(head.size()).starts_with("<QuilletLanguageFile><Language>English"));
@@ -34,7 +34,7 @@ TEST(LanguageBuiltinFile, HoldsTheGroupsInOrder) {
   const std::optional<XmlElement> root = parseXml(builtinEnglishFile());
   ASSERT_TRUE(root);
   EXPECT_EQ(root->name, "QuilletLanguageFile");
-  ASSERT_EQ(root->children.size(), 15u);
+  ASSERT_EQ(root->children.size(), 16u);
   EXPECT_EQ(root->children[0].name, "Language");
   EXPECT_EQ(root->children[0].text, "English");
   EXPECT_EQ(root->children[1].name, "Date");
@@ -44,7 +44,7 @@ TEST(LanguageBuiltinFile, HoldsTheGroupsInOrder) {
       {"ERRORS", 23},    {"GUI", 22},       {"HELPABOUT", 1},       {"MENUS", 3},
       {"OBJECT", 16},    {"PBWRAPPER", 3},  {"STATUSBAR", 10},      {"TOOLTIPS", 10},
       {"MOREERRORS", 7}, {"MORETEXTS", 10}, {"CONVERSIONNOTES", 6}, {"CHECKS", 7},
-      {"ASSEMBLING", 2}};
+      {"ASSEMBLING", 2}, {"VARIANTS", 17}};
   for (std::size_t i = 0; i < expected.size(); ++i) {
     const XmlElement& group = root->children[i + 2];
     EXPECT_EQ(group.name, "Group");

@@ -12,6 +12,7 @@
 #include "listing_builder.h"
 #include "memory_file_system.h"
 #include "platform/installation_command.h"
+#include "platform/paths.h"
 #include "ui/gui_feedback.h"
 #include "ui/window_program.h"
 
@@ -49,12 +50,13 @@ MainLayout layoutFor(const std::map<int, int>& widths) {
 TEST(MainWindowLayout, ControlsKeepTheTableWhereTheirTextsFitAndGrowWhereNot) {
   // Creation order: frames before the boxes they hold, "Export global variables" last of its row.
   const std::vector<ControlRow> rows = layoutFor({}).controls;
-  ASSERT_EQ(rows.size(), 21u);
+  ASSERT_EQ(rows.size(), 25u);
   EXPECT_EQ(rows[0].number, kCompilerOptionsFrame);
   EXPECT_EQ(rows[2].number, kUnicodeBox);
-  EXPECT_EQ(rows[5].number, kExportGlobalsBox);
-  EXPECT_EQ(rows[8].number, kCHeaderBox);
-  EXPECT_EQ(rows[20].number, kConvertButton);
+  EXPECT_EQ(rows[6].number, kOtherInstallationBrowse);
+  EXPECT_EQ(rows[8].number, kExportGlobalsBox);
+  EXPECT_EQ(rows[12].number, kCHeaderBox);
+  EXPECT_EQ(rows[24].number, kConvertButton);
 
   // Text widths by control; the window's width; controls' x and width.
   const struct {
@@ -74,8 +76,14 @@ TEST(MainWindowLayout, ControlsKeepTheTableWhereTheirTextsFitAndGrowWhereNot) {
        {{kPbWrapperBox, 381, 164}, {kBriskoOptionsFrame, 12, 542}, {kSourceField, 47, 415}}},
       // The C header's box, alone under the wrapper's, widens the window like a row.
       {{{kCHeaderBox, 160}}, 582, {{kCHeaderBox, 381, 180}, {kDestinationTree, 27, 528}}},
-      // A box in mid-row pushes those right of it.
-      {{{kThreadsafeBox, 170}}, 592, {{kUnicodeBox, 244, 150}, {kInlineAsmBox, 421, 150}}},
+      // A box in mid-row pushes those right of it; the variants box pushes the C header's.
+      {{{kThreadsafeBox, 170}, {kVariantsBox, 140}},
+       592,
+       {{kUnicodeBox, 244, 150}, {kInlineAsmBox, 421, 150}, {kCHeaderBox, 391, 150}}},
+      // The installation's field follows its label and ends before its own "Browse".
+      {{{kOtherInstallationLabel, 150}, {kOtherInstallationBrowse, 70}},
+       552,
+       {{kOtherInstallationField, 197, 229}, {kOtherInstallationBrowse, 446, 82}}},
       // Buttons at the right edge grow leftwards.
       {{{kConvertButton, 60}, {kBrowseButton, 70}},
        552,
@@ -160,13 +168,13 @@ TEST_F(MainWindowTest, OpensWithMeasuredLabelsTooltipsMenuAndStatus) {
   EXPECT_EQ(run(), std::nullopt);
   EXPECT_EQ(gui.windows.count(kMainWindow), 0u) << "closed on return";
   const int sourceWidth = 6 * static_cast<int>(changed[selectSource].size());
-  ASSERT_EQ(gui.creationOrder.size(), 21u);
+  ASSERT_EQ(gui.creationOrder.size(), 25u);
   // Measured texts: two boxes of the second row need more room, 22 pixels past the frames, so
   // the window and its status bar widen; the source field follows its label.
   EXPECT_EQ(gui.statusWidths, (std::vector<int>{274, 300}));
-  EXPECT_EQ(gui.creationOrder[14].number, kSourceField);
-  EXPECT_EQ(gui.creationOrder[14].x, 47 + sourceWidth);
-  EXPECT_EQ(gui.toolTips.size(), 11u);
+  EXPECT_EQ(gui.creationOrder[18].number, kSourceField);
+  EXPECT_EQ(gui.creationOrder[18].x, 47 + sourceWidth);
+  EXPECT_EQ(gui.toolTips.size(), 13u);
   EXPECT_EQ(gui.toolTips[kOutputFormatList],
             "Use this to select the output format (only .obj is supported at the moment).");
   ASSERT_EQ(gui.menu.size(), 2u);
@@ -263,7 +271,9 @@ TEST_F(MainWindowTest, ConvertLocksTheWindowAndWritesBelowTheTreesFolder) {
   bool lockedDuringRun = false;
   launcher.onStart = [&](const testing::StartedProcess&) {
     lockedDuringRun = !gui.windowEnabled[kMainWindow] && !gui.control(1).enabled &&
-                      !gui.control(kExportGlobalsBox).enabled && !gui.control(kCHeaderBox).enabled;
+                      !gui.control(kExportGlobalsBox).enabled &&
+                      !gui.control(kCHeaderBox).enabled && !gui.control(kVariantsBox).enabled &&
+                      !gui.control(kOtherInstallationField).enabled;
   };
   launcher.scripts.push_back({"", "", 0, false});
   gui.events = {click(kConvertButton)};
@@ -342,6 +352,37 @@ TEST_F(MainWindowTest, ExistingAsmGreysFormatAndExportGlobalsUntilCleared) {
   run();
   EXPECT_TRUE(greyed);
   EXPECT_TRUE(restored);
+}
+
+TEST_F(MainWindowTest, OtherInstallationAndVariantsAreRememberedAndGoWithTheConversion) {
+  // The settings folder of either platform.
+  environment.variables = {{"XDG_CONFIG_HOME", "/home/me/.config"},
+                           {"APPDATA", "/home/me/.config"}};
+  const std::string settings = platform::userSettingsFolder(environment) + "brisko.prefs";
+  files.addFile(settings, "[Window]\r\nOtherPbFolder = /old\r\nBothThreadVariants = 1\r\n");
+  gui.dialogAnswer = "/pb64/compilers/PBcompiler.exe";
+  std::vector<std::string> seen;
+  gui.events = {click(kOtherInstallationBrowse), click(kConvertButton)};
+  gui.beforeEvent = [&](const GuiEvent&) {
+    seen.push_back(gui.text(kOtherInstallationField) +
+                   (gui.isChecked(kVariantsBox) ? " variants" : ""));
+    gui.control(kSourceField).text = "/src/my demo.pb";
+    gui.control(kDestinationTree).text = "/dest/";
+  };
+  run();
+  // The remembered folder is replaced by the installation of the compiler picked.
+  EXPECT_EQ(seen, (std::vector<std::string>{"/old variants", "/pb64/ variants"}));
+  EXPECT_EQ(gui.dialogs.at(0),
+            "Choose the other processor's PureBasic.exe or PBcompiler.exe...|PureBasic "
+            "(PureBasic.exe, PBcompiler.exe) | PureBasic.exe;PBcompiler.exe");
+  // The conversion checks that installation's tools before anything runs.
+  EXPECT_EQ(gui.messages.back(),
+            "Error!|Cannot locate the Purebasic compiler.\nbrisko looked for it at "
+            "/pb64/compilers/PBcompiler.exe\nThe installation folder /pb64/ was named as the other "
+            "processor's installation.");
+  EXPECT_TRUE(launcher.started.empty());
+  EXPECT_EQ(files.readFile(settings).value_or(""),
+            "[Window]\r\nOtherPbFolder = /pb64/\r\nBothThreadVariants = 1\r\n");
 }
 
 TEST_F(MainWindowTest, WindowServicesActOnTheMainWindow) {

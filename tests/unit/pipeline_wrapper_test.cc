@@ -182,6 +182,52 @@ TEST_F(PipelineWrapper, LibraryOutputAndBlocksLeftOut) {
                            "      GetTickCount_() ;Kernel32\r\n    EndProcedure\r\n");
 }
 
+// Builds made with the thread-safe option only, for both processors: the programs without it
+// stop at a CompilerError, the Import blocks and the dummy calls are chosen where the builds
+// differ, and what they share is written once.
+TEST_F(PipelineWrapper, SeveralBuildsAreChosenByProcessorAndThreadSafety) {
+  WrapperCells cells;
+  cells[0][1].part = WrapperPart{{"Import \"demo.lib\"", "  A() As \"A\"", "EndImport", ""},
+                                 {"  Import \"PureBasicRuntime.lib\"", "  EndImport", ""},
+                                 {"      Len(a$)"}};
+  cells[1][1].part = cells[0][1].part;
+  cells[1][1].part->imports[0] = "Import \"demo_x64.lib\"";
+  cells[1][1].part->dummyCalls.push_back("      GetTickCount_() ;Kernel32");
+  cells[0][0].missing = "no plain x86";
+  cells[1][0].missing = "no \"plain\" x64";
+  EXPECT_EQ(wrapperText(feedback, "demo", "demo", clock.now(), cells),
+            kHeader +
+                "CompilerIf #PB_Compiler_Processor = #PB_Processor_x64\r\n"
+                "  CompilerIf #PB_Compiler_Thread\r\n"
+                "    Import \"demo_x64.lib\"\r\n"
+                "      A() As \"A\"\r\n"
+                "    EndImport\r\n"
+                "  CompilerElse\r\n"
+                "    CompilerError \"no 'plain' x64\"\r\n"
+                "  CompilerEndIf\r\n"
+                "CompilerElse\r\n"
+                "  CompilerIf #PB_Compiler_Thread\r\n"
+                "    Import \"demo.lib\"\r\n"
+                "      A() As \"A\"\r\n"
+                "    EndImport\r\n"
+                "  CompilerElse\r\n"
+                "    CompilerError \"no plain x86\"\r\n"
+                "  CompilerEndIf\r\n"
+                "CompilerEndIf\r\n"
+                "\r\n" +
+                kLinkComment +
+                "  Import \"PureBasicRuntime.lib\"\r\n  EndImport\r\n"
+                "\r\n" +
+                kLinkProcedure +
+                "      CompilerIf #PB_Compiler_Processor = #PB_Processor_x64\r\n"
+                "        Len(a$)\r\n"
+                "        GetTickCount_() ;Kernel32\r\n"
+                "      CompilerElse\r\n"
+                "        Len(a$)\r\n"
+                "      CompilerEndIf\r\n"
+                "    EndProcedure\r\n");
+}
+
 TEST_F(PipelineWrapper, FileThatCannotBeCreatedIsReportedButNoFailure) {
   files.makeInaccessible("/dest/Bin/demo.pbi");
   Conversion& c = prepare(0, kObject, {external("_GetTickCount@0")});

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <map>
+
+#include "fakes.h"
 #include "platform/code_pages.h"
 #include "platform/paths.h"
 #include "platform/text_encoding.h"
@@ -82,6 +85,21 @@ TEST(Paths, ExtensionIsTheTextAfterTheFileNamesLastDot) {
   EXPECT_EQ(withoutExtension("/a.b\\c"), "/a.b\\c");
   EXPECT_EQ(extensionOf("name."), "");
   EXPECT_EQ(withoutExtension("name."), "name");
+}
+
+// On POSIX: $XDG_CONFIG_HOME when it is an absolute path, else ~/.config.
+TEST(Paths, UserSettingsFolderFollowsTheXdgRules) {
+  const std::pair<std::map<std::string, std::string>, std::string> kCases[] = {
+      {{{"XDG_CONFIG_HOME", "/cfg/"}, {"HOME", "/home/me"}}, "/cfg/brisko/"},
+      {{{"XDG_CONFIG_HOME", "relative"}, {"HOME", "/home/me"}}, "/home/me/.config/brisko/"},
+      {{{"HOME", "relative"}}, ""},
+      {{}, ""},
+  };
+  testing::FakeEnvironment environment;
+  for (const auto& [variables, folder] : kCases) {
+    environment.variables = variables;
+    EXPECT_EQ(platform::userSettingsFolder(environment), folder) << folder;
+  }
 }
 
 TEST(TextEncodings, TheMarkDecidesAndEncodingAddsNone) {

@@ -83,8 +83,9 @@ printf 'Procedure Base()\r\n  ProcedureReturn 7000\r\nEndProcedure\r\n\r\nProced
 # An installation whose compiler writes x64 listings, and a source for it.
 cp -r "$standin" "$files/pb64"
 printf 'x64\r\n' >"$files/pb64/compilers/target.txt"
-mkdir -p "$files/x64 sources"
+mkdir -p "$files/x64 sources" "$files/variant sources"
 cp "$files/my sources/answer.pb" "$files/x64 sources/answer.pb"
+cp "$files/my sources/answer.pb" "$files/variant sources/answer.pb"
 "$wine" reg add 'HKCU\Software\Classes\PureBasic.exe\shell\open\command' /ve /f /d \
   "\"$(winpath "$standin")\\PureBasic.exe\" \"%1\" \"\" \"\" \"$(winpath "$files")\\Tools.prefs\"" \
   >/dev/null 2>&1

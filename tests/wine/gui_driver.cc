@@ -879,10 +879,10 @@ void checkInitialState(const Instance& brisko) {
                    entry == 0 ? L"MSCOFF object file (.obj)" : L"MSCOFF static library (.lib)");
   }
   check.expectEq("selected entry", send(list, CB_GETCURSEL), 0);
-  for (int id : {2, 4, 3, 20, 7, 6, 21, 8}) {
+  for (int id : {2, 4, 3, 20, 7, 6, 21, 8, 25}) {
     check.expectEq("state of check box " + std::to_string(id), brisko.checked(id), BST_UNCHECKED);
   }
-  for (int id = 1; id <= 21; ++id) {
+  for (int id = 1; id <= 28; ++id) {
     HWND control = brisko.item(id);
     if (control != nullptr) {
       check.expect(IsWindowEnabled(control) != 0, "control " + std::to_string(id) + " disabled");
@@ -921,12 +921,12 @@ HWND ownTooltip(const Instance& brisko, int* count = nullptr) {
 
 void checkTooltips(const Instance& brisko, const LanguageTable& texts) {
   const std::map<int, std::wstring> expectedTips = expectedTooltips(texts);
-  Check check("tooltips: one tooltip control, eleven tools by window handle with their texts");
+  Check check("tooltips: one tooltip control, thirteen tools by window handle with their texts");
   int count = 0;
   HWND tips = ownTooltip(brisko, &count);
   if (!check.expectEq("tooltip controls without owner", count, 1) || tips == nullptr) return;
   const auto tools = send(tips, TTM_GETTOOLCOUNT);
-  check.expectEq("tools", tools, 11);
+  check.expectEq("tools", tools, 13);
   check.expectEq("maximum tip width", send(tips, TTM_GETMAXTIPWIDTH), 150);
   {
     // The title, where the tooltip control answers TTM_GETTITLE (wine's leaves the record
@@ -1596,6 +1596,52 @@ void x64Conversion(const Paths& paths) {
   check.expect(setOpenCommand(saved), "the open command could not be restored");
 }
 
+// Builds for both processors with and without the thread-safe option: the box and the other
+// installation's field, then one conversion into four libraries and one wrapper; the next
+// instance finds both as they were left.
+void variantsConversion(const Paths& paths) {
+  const std::wstring sources = paths.work + L"\\variant sources";
+  const std::wstring other = paths.work + L"\\pb64";
+  {
+    Instance brisko;
+    {
+      Check check("brisko.exe starts for the builds of both processors");
+      if (!brisko.start(paths.brisko, sources + L"\\answer.pb", paths.work, check)) return;
+      setText(brisko.item(brisko::ui::kOtherInstallationField), other);
+      brisko.setChecked(brisko::ui::kVariantsBox, true);
+      brisko.setChecked(brisko::ui::kPbWrapperBox, true);
+      check.expectEq("box 25 (both thread variants)", brisko.checked(brisko::ui::kVariantsBox),
+                     BST_CHECKED);
+    }
+    convert(brisko, "conversion for both processors and both thread variants through the window",
+            sources + L"\\answer.pb", 1, sources, L"answer.lib");
+    Check check("four libraries and one wrapper that chooses among them");
+    for (const wchar_t* name :
+         {L"answer_thread.lib", L"answer_x64.lib", L"answer_x64_thread.lib"}) {
+      check.expect(fileExists(sources + L"\\Bin\\" + name), narrow(name) + " is missing");
+    }
+    const std::string wrapper = readFile(sources + L"\\Bin\\answer.pbi");
+    for (const char* line :
+         {"CompilerIf #PB_Compiler_Processor = #PB_Processor_x64\r\n",
+          "    Import \"answer_x64_thread.lib\"\r\n", "    Import \"answer.lib\"\r\n"}) {
+      check.expect(wrapper.find(line) != std::string::npos,
+                   std::string("the wrapper lacks ") + line);
+    }
+    brisko.menu(kMenuQuit);
+    check.expectEq("exit code", brisko.waitForExit(10000), 0);
+  }
+  Instance again;
+  Check check("the next instance remembers the box and the other installation");
+  if (!again.start(paths.brisko, sources + L"\\answer.pb", paths.work, check)) return;
+  check.expectEq("field 27", textOf(again.item(brisko::ui::kOtherInstallationField)), other);
+  check.expectEq("box 25", again.checked(brisko::ui::kVariantsBox), BST_CHECKED);
+  // Left clear for the instances after this one.
+  setText(again.item(brisko::ui::kOtherInstallationField), L"");
+  again.setChecked(brisko::ui::kVariantsBox, false);
+  again.menu(kMenuQuit);
+  check.expectEq("exit code", again.waitForExit(10000), 0);
+}
+
 int main() {
   int count = 0;
   LPWSTR* arguments = CommandLineToArgvW(GetCommandLineW(), &count);
@@ -1620,6 +1666,7 @@ int main() {
   mainInstance(paths, english, w33, w35, x11, x13);
   conversionInstance(paths);
   x64Conversion(paths);
+  variantsConversion(paths);
   translatedInstance(paths, translation, w33, w35, x11, x13);
   return brisko::wine_checks::summary();
 }

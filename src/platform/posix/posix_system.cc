@@ -24,6 +24,11 @@ class SystemClock : public Clock {
     ::localtime_r(&seconds, &local);
     return {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min};
   }
+  std::int64_t steadyMilliseconds() const override {
+    timespec moment{};
+    ::clock_gettime(CLOCK_MONOTONIC, &moment);
+    return static_cast<std::int64_t>(moment.tv_sec) * 1000 + moment.tv_nsec / 1000000;
+  }
 };
 
 class SystemEnvironment : public Environment {

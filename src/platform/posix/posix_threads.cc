@@ -1,3 +1,4 @@
+#include <chrono>
 #include <condition_variable>
 #include <mutex>
 #include <thread>
@@ -28,6 +29,11 @@ Wakeup::~Wakeup() = default;
 void Wakeup::wait(Lock& lock) {
   std::unique_lock<std::mutex> held(lock.native_->mutex, std::adopt_lock);
   native_->condition.wait(held);
+  held.release();
+}
+void Wakeup::waitFor(Lock& lock, int milliseconds) {
+  std::unique_lock<std::mutex> held(lock.native_->mutex, std::adopt_lock);
+  native_->condition.wait_for(held, std::chrono::milliseconds(milliseconds));
   held.release();
 }
 void Wakeup::notify() {

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/process.h"
+#include "platform/threads.h"
 #include "platform/win32/wide_text.h"
 
 namespace brisko::platform {
@@ -156,7 +157,17 @@ class Win32ProcessLauncher : public ProcessLauncher {
     if (!folder.empty() && !isFolderPath(folder)) return nullptr;
 
     // The child writes into an inheritable end; ours must not be inherited, or the pipe
-    // would never report its end.
+    // would never report its end. Starts from several threads (builds beside each other) take
+    // turns: a child started meanwhile would inherit the other child's write end too.
+    startLock_.lock();
+    std::unique_ptr<ChildProcess> child = startLocked(commandLine, folder, captured);
+    startLock_.unlock();
+    return child;
+  }
+
+ private:
+  std::unique_ptr<ChildProcess> startLocked(const std::string& commandLine,
+                                            const std::wstring& folder, CapturedStream captured) {
     SECURITY_ATTRIBUTES inheritable{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
     HANDLE readEnd = nullptr;
     HANDLE writeEnd = nullptr;
@@ -205,6 +216,9 @@ class Win32ProcessLauncher : public ProcessLauncher {
     return std::make_unique<Win32ChildProcess>(started.hProcess, readEnd, captured);
   }
 
+  Lock startLock_;
+
+ public:
   // Waits on the process handles in short steps, so that the pipes are emptied between them.
   std::vector<std::size_t> waitForEnded(const std::vector<ChildProcess*>& children,
                                         int timeoutMilliseconds) override {

@@ -24,6 +24,9 @@ class SystemClock : public Clock {
     GetLocalTime(&local);
     return {local.wYear, local.wMonth, local.wDay, local.wHour, local.wMinute};
   }
+  std::int64_t steadyMilliseconds() const override {
+    return static_cast<std::int64_t>(GetTickCount64());
+  }
 };
 
 class SystemEnvironment : public Environment {

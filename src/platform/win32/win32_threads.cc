@@ -26,6 +26,10 @@ Wakeup::~Wakeup() = default;
 void Wakeup::wait(Lock& lock) {
   SleepConditionVariableSRW(&native_->condition, &lock.native_->lock, INFINITE, 0);
 }
+void Wakeup::waitFor(Lock& lock, int milliseconds) {
+  SleepConditionVariableSRW(&native_->condition, &lock.native_->lock,
+                            static_cast<DWORD>(milliseconds < 0 ? 0 : milliseconds), 0);
+}
 void Wakeup::notify() {
   WakeAllConditionVariable(&native_->condition);
 }
