@@ -416,7 +416,8 @@ struct LibraryAgainstObject {
   int procedures = 0;
   bool x64 = false;
   BuildRun object;
-  BuildRun library;
+  BuildRun library;     // packed by the installation's polib
+  BuildRun ownLibrary;  // an installation without polib: packed by brisko
 };
 
 LibraryAgainstObject measureBuilds(const std::string& brisko, const std::string& pbFolder,
@@ -429,16 +430,20 @@ LibraryAgainstObject measureBuilds(const std::string& brisko, const std::string&
       fs::path(folder) / ("build-" + std::to_string(procedures) + (x64 ? "-x64" : "-x86"));
   std::error_code ignored;
   fs::remove_all(work, ignored);
-  fs::create_directories(work / "installation" / "compilers");
-  for (const fs::directory_entry& entry : fs::directory_iterator(pbFolder)) {
-    if (entry.path().filename() != "compilers") {
-      fs::create_directory_symlink(entry.path(), work / "installation" / entry.path().filename());
+  // Two copies of the installation: one with polib, one without.
+  const fs::path installation = work / "installation";
+  const fs::path withoutPolib = work / "installation-without-polib";
+  for (const fs::path& copy : {installation, withoutPolib}) {
+    fs::create_directories(copy / "compilers");
+    for (const fs::directory_entry& entry : fs::directory_iterator(pbFolder)) {
+      if (entry.path().filename() != "compilers") {
+        fs::create_directory_symlink(entry.path(), copy / entry.path().filename());
+      }
     }
+    fs::create_symlink(fs::path(pbFolder) / "compilers" / "fasm.exe", copy / "compilers/fasm.exe");
   }
-  for (const char* tool : {"fasm.exe", "polib.exe"}) {
-    fs::create_symlink(fs::path(pbFolder) / "compilers" / tool,
-                       work / "installation" / "compilers" / tool);
-  }
+  fs::create_symlink(fs::path(pbFolder) / "compilers" / "polib.exe",
+                     installation / "compilers/polib.exe");
   const fs::path listing = work / "listing.asm";
   std::FILE* out = std::fopen(listing.c_str(), "wb");
   const std::string text = testing::generateProgram(procedures, x64).listing;
@@ -446,29 +451,30 @@ LibraryAgainstObject measureBuilds(const std::string& brisko, const std::string&
     std::fwrite(text.data(), 1, text.size(), out);
     std::fclose(out);
   }
-  const fs::path compiler = work / "installation" / "compilers" / "PBcompiler.exe";
+  const fs::path compiler = installation / "compilers" / "PBcompiler.exe";
   if ((out = std::fopen(compiler.c_str(), "wb")) != nullptr) {
     const std::string script = "#!/bin/sh\ncp '" + listing.string() + "' PureBasic.asm\n";
     std::fwrite(script.data(), 1, script.size(), out);
     std::fclose(out);
   }
   fs::permissions(compiler, fs::perms::owner_all, fs::perm_options::add);
+  fs::create_symlink(compiler, withoutPolib / "compilers" / "PBcompiler.exe");
   if ((out = std::fopen((work / "bench.pb").c_str(), "wb")) != nullptr) std::fclose(out);
   for (int r = 0; r < kRuns; ++r) {
-    for (const bool library : {false, true}) {
-      std::vector<std::string> arguments = {brisko,
-                                            "--pb-folder",
-                                            (work / "installation").string(),
-                                            "convert",
-                                            (work / "bench.pb").string(),
-                                            "--jobs",
-                                            std::to_string(platform::processorCount())};
-      if (library) arguments.push_back("--lib");
+    for (BuildRun* best : {&m.object, &m.library, &m.ownLibrary}) {
+      std::vector<std::string> arguments = {
+          brisko,
+          "--pb-folder",
+          (best == &m.ownLibrary ? withoutPolib : installation).string(),
+          "convert",
+          (work / "bench.pb").string(),
+          "--jobs",
+          std::to_string(platform::processorCount())};
+      if (best != &m.object) arguments.push_back("--lib");
       const BuildRun run = runBrisko(arguments);
-      BuildRun& best = library ? m.library : m.object;
-      if (!run.failure.empty()) best.failure = run.failure;
-      best.seconds = std::min(best.seconds, run.seconds);
-      best.peakKilobytes = std::max(best.peakKilobytes, run.peakKilobytes);
+      if (!run.failure.empty()) best->failure = run.failure;
+      best->seconds = std::min(best->seconds, run.seconds);
+      best->peakKilobytes = std::max(best->peakKilobytes, run.peakKilobytes);
     }
   }
   fs::remove_all(work, ignored);
@@ -499,20 +505,26 @@ int runLibraryAgainstObject(std::string pbFolder, std::string folder) {
       "%s with the installation in %s;\nbest of %d runs, --jobs %d; peak memory of brisko"
       " itself):\n\n",
       brisko.c_str(), pbFolder.c_str(), kRuns, platform::processorCount());
-  std::printf("%11s  %6s  %8s  %8s  %6s  %14s\n", "procedures", "target", "object", "library",
-              "ratio", "peak MB obj/lib");
+  std::printf("%11s  %6s  %8s  %19s  %19s  %21s\n", "procedures", "target", "object",
+              "library (polib)", "library (brisko)", "peak MB obj/lib/lib");
   for (const LibraryAgainstObject& m : measured) {
-    const std::string failure = !m.object.failure.empty() ? m.object.failure : m.library.failure;
+    std::string failure = m.object.failure;
+    for (const BuildRun* run : {&m.library, &m.ownLibrary}) {
+      if (failure.empty()) failure = run->failure;
+    }
     if (!failure.empty()) {
       std::printf("%11s  %6s  failed: %s\n", withThousands(m.procedures).c_str(),
                   m.x64 ? "x64" : "x86", failure.c_str());
       continue;
     }
-    std::printf("%11s  %6s  %7.2fs  %7.2fs  %6.2f  %7.1f/%6.1f\n",
+    const auto megabytes = [](const BuildRun& run) {
+      return static_cast<double>(run.peakKilobytes) / 1024.0;
+    };
+    std::printf("%11s  %6s  %7.2fs  %7.2fs (x %5.2f)  %7.2fs (x %5.2f)  %6.1f/%6.1f/%6.1f\n",
                 withThousands(m.procedures).c_str(), m.x64 ? "x64" : "x86", m.object.seconds,
-                m.library.seconds, m.library.seconds / m.object.seconds,
-                static_cast<double>(m.object.peakKilobytes) / 1024.0,
-                static_cast<double>(m.library.peakKilobytes) / 1024.0);
+                m.library.seconds, m.library.seconds / m.object.seconds, m.ownLibrary.seconds,
+                m.ownLibrary.seconds / m.object.seconds, megabytes(m.object), megabytes(m.library),
+                megabytes(m.ownLibrary));
   }
   return 0;
 }
