@@ -366,8 +366,8 @@ std::string combinedHead(Conversion& conversion, const std::vector<const Planned
 
 std::optional<std::vector<Member>> assembleCombined(
     Conversion& conversion, const std::vector<const PlannedSource*>& planned) {
-  const std::string object =
-      conversion.output.objectFolder() + conversion.output.baseName() + "_briskoCombined.obj";
+  const std::string object = conversion.output.objectFolder() + conversion.output.baseName() +
+                             std::string(kCombinedSourceSuffix) + ".obj";
   std::vector<coff::MemberPlan> plans;
   const std::optional<std::string> source =
       conversion.combined.finish(combinedHead(conversion, planned, plans));

@@ -1,5 +1,7 @@
 #include "pipeline/combined_source.h"
 
+#include "pipeline/output_layout.h"
+
 namespace brisko::pipeline {
 namespace {
 
@@ -7,11 +9,11 @@ namespace {
 constexpr std::size_t kPieceSize = std::size_t{1} << 20;
 
 std::string proceduresName(const std::string& baseName) {
-  return baseName + "_briskoProcedures.asm";
+  return baseName + std::string(kCombinedProceduresSuffix) + ".asm";
 }
 
 std::string mainName(const std::string& baseName) {
-  return baseName + "_briskoCombined.asm";
+  return baseName + std::string(kCombinedSourceSuffix) + ".asm";
 }
 
 }  // namespace

@@ -12,6 +12,10 @@ namespace brisko::pipeline {
 inline constexpr std::string_view kListingName = "PureBasic.asm";
 inline constexpr std::string_view kDataSectionsSuffix = "_briskoDataSections";
 inline constexpr std::string_view kLinkSourceSuffix = "_briskoLinkFile";
+// In the object folder, while a library is assembled with one FASM run: the combined source,
+// the procedures' part it includes, and the object FASM makes of it.
+inline constexpr std::string_view kCombinedSourceSuffix = "_briskoCombined";
+inline constexpr std::string_view kCombinedProceduresSuffix = "_briskoProcedures";
 inline constexpr std::string_view kSourceFolderName = "Source";
 inline constexpr std::string_view kBinFolderName = "Bin";
 inline constexpr std::string_view kLogsFolderName = "Logs";
