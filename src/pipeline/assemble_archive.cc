@@ -244,8 +244,8 @@ app::Outcome prepareObjectFolder(Conversion& conversion) {
 }
 
 // Without polib in the installation brisko writes the archive itself, in the form polib and
-// lib write, and reads it back before it replaces Bin/<base>.lib. The members' bytes move
-// into the archive.
+// lib write, and checks that the file holds all of it before it replaces Bin/<base>.lib. The
+// members' bytes move into the archive.
 app::Outcome archiveMembers(Conversion& conversion, std::vector<Member>& members) {
   app::Services& services = conversion.services;
   const std::string built = conversion.output.objectFolder() + conversion.plan.outputName;
@@ -303,12 +303,9 @@ bool hasPolib(const Conversion& conversion) {
 }
 
 // Runs FASM on one source without a word to the user; true when it ended without an error.
-bool assembleQuietly(Conversion& conversion, const std::string& source, const std::string& object) {
+bool assembleQuietly(Conversion& conversion, const Assembly& assembly) {
   ProgramRunner runner(conversion.services.processes);
-  const std::string folder = std::string(platform::folderPart(object));
-  auto fasm =
-      runner.start(conversion.services.paths.fasmPath, "\"" + source + "\" \"" + object + "\"",
-                   folder, platform::CapturedStream::standardError);
+  auto fasm = startFasm(conversion, runner, assembly);
   if (!fasm) return false;
   while (runner.waitForEnded({fasm.get()}, kWaitMilliseconds).empty()) conversion.poll();
   fasm->readErrorText();
@@ -317,11 +314,6 @@ bool assembleQuietly(Conversion& conversion, const std::string& source, const st
   return exitCode == 0;
 }
 
-// One FASM run on a library made in this run: every member's part of the combined source in
-// sections of its own, the labels one member names in another public, assembled as one and cut
-// into the members (coff/cutter), which are what each member's own source gives. Nothing when the
-// combined source does not assemble or cut (inline assembly of two procedures may define one
-// label, which their own sources allow): the members' sources are then assembled one by one.
 // The head of the combined source (what no member defines, declared external once, as the
 // members' own sources declare it) and the plan of the cut: the sections of each member's part.
 std::string combinedHead(Conversion& conversion, const std::vector<const PlannedSource*>& planned,
@@ -364,22 +356,30 @@ std::string combinedHead(Conversion& conversion, const std::vector<const Planned
   return text.text();
 }
 
+// One FASM run on a library made in this run: every member's part of the combined source in
+// sections of its own, the labels one member names in another public, assembled as one and cut
+// into the members (coff/cutter), which are what each member's own source gives. Nothing when the
+// combined source does not assemble or cut (inline assembly of two procedures may define one
+// label, which their own sources allow): the members' sources are then assembled one by one.
 std::optional<std::vector<Member>> assembleCombined(
     Conversion& conversion, const std::vector<const PlannedSource*>& planned) {
-  const std::string object = conversion.output.objectFolder() + conversion.output.baseName() +
-                             std::string(kCombinedSourceSuffix) + ".obj";
+  Assembly assembly;
+  assembly.objectFolder = conversion.output.objectFolder();
+  assembly.objectName = conversion.output.baseName() + std::string(kCombinedSourceSuffix) + ".obj";
+  const std::string object = assembly.objectFolder + assembly.objectName;
   std::vector<coff::MemberPlan> plans;
   const std::optional<std::string> source =
       conversion.combined.finish(combinedHead(conversion, planned, plans));
+  if (source) assembly.sourcePath = *source;
   platform::FileSystem& files = conversion.services.files;
-  const bool assembled = source && assembleQuietly(conversion, *source, object);
+  const bool assembled = source && assembleQuietly(conversion, assembly);
   conversion.combined.discard();
   std::optional<std::string> bytes;
   if (assembled) bytes = files.readFile(object);
   files.deleteFile(object);
   if (!bytes) return std::nullopt;
   // Each step lets go of what it no longer needs, and each member is stored as it is cut: a
-  // large library is held about twice at most.
+  // large library is held about once.
   coff::Result<coff::ObjectFile> combined = coff::readObject(bytesOf(*bytes));
   bytes.reset();
   if (!combined.ok()) return std::nullopt;
@@ -412,10 +412,7 @@ app::Outcome assembleLibrary(Conversion& conversion) {
     assembly.sourcePath = sourceFolder + member->fileName;
     assembly.objectName = member->objectName();
     assembly.objectFolder = objects;
-    assembly.logName = std::string("..") + platform::kPathSeparator +
-                       std::string(kSourceFolderName) + platform::kPathSeparator +
-                       std::string(kObjectFolderName) + platform::kPathSeparator +
-                       assembly.objectName;
+    assembly.logName = OutputLayout::objectPathFromLogs(assembly.objectName);
     objectPaths.push_back(objects + assembly.objectName);
   }
   if (sources.empty()) return services.feedback.reportError(language::TextId::noAsmFiles, false);

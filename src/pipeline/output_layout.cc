@@ -70,4 +70,10 @@ std::string OutputLayout::binPathFromLogs(std::string_view name) {
   return folder(parent, kBinFolderName) + std::string(name);
 }
 
+std::string OutputLayout::objectPathFromLogs(std::string_view name) {
+  std::string parent("..");
+  parent += platform::kPathSeparator;
+  return folder(folder(parent, kSourceFolderName), kObjectFolderName) + std::string(name);
+}
+
 }  // namespace brisko::pipeline

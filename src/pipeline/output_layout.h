@@ -53,6 +53,8 @@ class OutputLayout {
   std::string logPath() const;
   // A file of Bin/ as the log names it, relative to Logs/: "../Bin/" + name.
   static std::string binPathFromLogs(std::string_view name);
+  // A file of the object folder as the log names it: "../Source/briskoObjects/" + name.
+  static std::string objectPathFromLogs(std::string_view name);
 
  private:
   std::string destination_;

@@ -348,9 +348,7 @@ app::Outcome writeCHeader(Conversion& conversion) {
                          OutputLayout::binPathFromLogs(fileName));
 
   const std::string text = cHeaderText(conversion);
-  std::unique_ptr<platform::OutputFile> file = conversion.services.files.createFile(path);
-  const bool written = file && file->write(text);
-  if (!file || !file->close() || !written) {
+  if (!conversion.services.files.writeFile(path, text)) {
     conversion.failWith(language::TextId::creatingFileError, path);
     return app::ok();
   }

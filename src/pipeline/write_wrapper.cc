@@ -274,13 +274,7 @@ app::Outcome writeWrapper(Conversion& conversion) {
       wrapperText(conversion.services.feedback, conversion.output.baseName(),
                   conversion.output.symbolBase(), conversion.services.clock.now(), cells);
   platform::FileSystem& files = conversion.services.files;
-  std::unique_ptr<platform::OutputFile> file = files.createFile(path);
-  if (!file) {
-    conversion.failWith(language::TextId::creatingFileError, path, files.failureReason());
-    return app::ok();
-  }
-  const bool written = file->write(text);
-  if (!file->close() || !written) {
+  if (!files.writeFile(path, text)) {
     conversion.failWith(language::TextId::creatingFileError, path, files.failureReason());
     return app::ok();
   }

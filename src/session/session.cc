@@ -54,9 +54,8 @@ std::optional<TextId> Session::prepareOtherInstallation(const std::string& folde
   other->folder = pbFolder;
   other->paths = app::toolchainPathsFor(pbFolder, paths_.tempFolder);
   if (const auto missing = checkTools(platform_.files, other->paths)) {
-    const std::string& tool = *missing == TextId::noFasm    ? other->paths.fasmPath
-                              : *missing == TextId::noPolib ? other->paths.polibPath
-                                                            : other->paths.compilerPath;
+    const std::string& tool =
+        *missing == TextId::noFasm ? other->paths.fasmPath : other->paths.compilerPath;
     std::string detail = "\n";
     detail += feedback_.text(TextId::lookedForTool, {tool});
     detail += '\n';

@@ -86,7 +86,7 @@ class BuildRun {
   void writeWrapper();
   void appendToLog();
   std::string binPath(const std::string& name) const {
-    return destination_ + std::string(pipeline::kBinFolderName) + platform::kPathSeparator + name;
+    return pipeline::OutputLayout(destination_, baseName_).binFolder() + name;
   }
   // "thread-safe x86", "non-thread-safe x64": the programs a build (or a missing one) serves.
   std::string programsOf(app::Processor processor, bool threadSafe) const;
@@ -144,7 +144,7 @@ void BuildRun::plan() {
       std::string key = threadSafe ? "thread" : "plain";
       if (processor) key = std::string(processorName(*processor)) + (threadSafe ? "_thread" : "");
       const char separator = platform::kPathSeparator;
-      build.folder = destination_ + std::string(pipeline::kSourceFolderName) + separator +
+      build.folder = pipeline::OutputLayout(destination_, baseName_).sourceFolder() +
                      std::string(kVariantsFolderName) + separator + key + separator;
     }
   }
@@ -266,8 +266,8 @@ bool BuildRun::finish(Build& build) {
   if (build.folder == destination_) return true;
   platform::FileSystem& files = platform_.files;
   std::vector<std::string>& written = build.result.writtenFiles;
-  const std::string made = build.folder + std::string(pipeline::kBinFolderName) +
-                           platform::kPathSeparator + build.outputName;
+  const std::string made =
+      pipeline::OutputLayout(build.folder, baseName_).binFolder() + build.outputName;
   const std::string target = binPath(build.outputName);
   // The build's output replaces the one of an earlier run only once it is made and checked.
   if (files.exists(target)) files.deleteFile(target);
@@ -315,10 +315,8 @@ void BuildRun::writeWrapper() {
   platform::FileSystem& files = platform_.files;
   wrapperPath_ = binPath(baseName_ + ".pbi");
   feedback_.setStatus(TextId::statusbarCreatingPbWrapper);
-  std::unique_ptr<platform::OutputFile> file = files.createFile(wrapperPath_);
-  const bool written = file && file->write(text);
   // A wrapper that cannot be written is reported; the builds stay made.
-  if (!file || !file->close() || !written) {
+  if (!files.writeFile(wrapperPath_, text)) {
     feedback_.reportError(TextId::creatingFileError, false,
                           app::pathDetail(wrapperPath_, files.failureReason()));
     return;
